@@ -1,0 +1,88 @@
+#include "memory_storage.h"
+
+#include <cstring>
+
+MemoryStorage::MemoryStorage(std::uint16_t width, std::uint16_t height)
+    : BitmapStorage(BitmapInfo(width, height)), width(width), height(height),
+      pixels(static_cast<std::size_t>(width) * height, BMM_Color_64{0, 0, 0, 0})
+{
+}
+
+MemoryStorage::~MemoryStorage() = default;
+
+bool MemoryStorage::RowSpanValid(int x, int y, int count) const
+{
+    return y >= 0 && y < height && x >= 0 && count >= 0 && count <= width - x;
+}
+
+int MemoryStorage::ReadPixels(int x, int y, int count, BMM_Color_64* out)
+{
+    calls.push_back({HostCallKind::ReadPixels, x, y, count, 0});
+    const bool fail = readCalls++ == failReadAt;
+    if (fail || out == nullptr || !RowSpanValid(x, y, count)) return 0;
+    std::memcpy(out, &pixels[static_cast<std::size_t>(y) * width + x], sizeof(BMM_Color_64) * count);
+    return 1;
+}
+
+int MemoryStorage::WritePixels(int x, int y, int count, const BMM_Color_64* in)
+{
+    calls.push_back({HostCallKind::PutPixels, x, y, count, 0});
+    const bool fail = putCalls++ == failPutAt;
+    if (fail || in == nullptr || !RowSpanValid(x, y, count)) return 0;
+    std::memcpy(&pixels[static_cast<std::size_t>(y) * width + x], in, sizeof(BMM_Color_64) * count);
+    return 1;
+}
+
+void* MemoryStorage::QueryChannel(std::uint32_t channel, std::uint32_t* outValue)
+{
+    calls.push_back({HostCallKind::QueryChannel, 0, 0, 0, channel});
+    if (outValue != nullptr) *outValue = 0;
+    switch (channel) {
+    case CHANNEL_DEPTH: return hasDepth ? depth.data() : nullptr;
+    case CHANNEL_MATERIAL_ID: return hasMaterialIds ? materialIds.data() : nullptr;
+    case CHANNEL_OBJECT_ID: return hasObjectIds ? objectIds.data() : nullptr;
+    default: return nullptr;
+    }
+}
+
+// A channel of an empty frame still has an address: a null answer would mean the channel is missing.
+std::size_t MemoryStorage::ChannelLength() const { return PixelCount() > 0 ? PixelCount() : 1; }
+
+BMM_Color_64* MemoryStorage::Pixels() { return pixels.data(); }
+
+float* MemoryStorage::AddDepth()
+{
+    depth.assign(ChannelLength(), 0.0f);
+    hasDepth = true;
+    return depth.data();
+}
+
+std::uint8_t* MemoryStorage::AddMaterialIds()
+{
+    materialIds.assign(ChannelLength(), 0);
+    hasMaterialIds = true;
+    return materialIds.data();
+}
+
+std::uint16_t* MemoryStorage::AddObjectIds()
+{
+    objectIds.assign(ChannelLength(), 0);
+    hasObjectIds = true;
+    return objectIds.data();
+}
+
+float* MemoryStorage::Depth() { return hasDepth ? depth.data() : nullptr; }
+
+std::uint8_t* MemoryStorage::MaterialIds() { return hasMaterialIds ? materialIds.data() : nullptr; }
+
+std::uint16_t* MemoryStorage::ObjectIds() { return hasObjectIds ? objectIds.data() : nullptr; }
+
+void MemoryStorage::FailReadPixelsCall(int n) { failReadAt = n; }
+
+void MemoryStorage::FailPutPixelsCall(int n) { failPutAt = n; }
+
+std::size_t MemoryStorage::CallCount() const { return calls.size(); }
+
+const HostCall& MemoryStorage::Call(std::size_t index) const { return calls.at(index); }
+
+void MemoryStorage::ClearCalls() { calls.clear(); }

@@ -1,0 +1,79 @@
+// The stand-in host's frame storage: a frame held in memory (colour plus, each optional, depth,
+// material-effects and object channels) that records every call made on it and can be told to
+// fail chosen calls. Tests and the command-line host build their frames with it.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "bitmap.h"
+
+enum class HostCallKind { ReadPixels, PutPixels, QueryChannel };
+
+struct HostCall {
+    HostCallKind kind;
+    int x;             // ReadPixels, PutPixels
+    int y;             // ReadPixels, PutPixels
+    int count;         // ReadPixels, PutPixels
+    std::uint32_t channel;  // QueryChannel
+    bool operator==(const HostCall&) const = default;
+};
+
+// Every member is defined inside bmm, so all of the storage's memory is allocated and released by
+// the same runtime, whichever module holds the object.
+class HOST_BMM_API MemoryStorage : public BitmapStorage {
+public:
+    static constexpr int NEVER = -1;
+
+    MemoryStorage(std::uint16_t width, std::uint16_t height);
+    ~MemoryStorage() override;
+
+    int ReadPixels(int x, int y, int count, BMM_Color_64* out) override;
+    int WritePixels(int x, int y, int count, const BMM_Color_64* in) override;
+    void* QueryChannel(std::uint32_t channel, std::uint32_t* outValue) override;
+
+    int Width() const { return width; }
+    int Height() const { return height; }
+    std::size_t PixelCount() const { return static_cast<std::size_t>(width) * height; }
+
+    // Colour, row-major (index y * width + x); always present.
+    BMM_Color_64* Pixels();
+    // Adds a channel, zero-filled, and returns its array; the frame lacks it until then.
+    float* AddDepth();
+    std::uint8_t* AddMaterialIds();
+    std::uint16_t* AddObjectIds();
+    // The channel arrays, or null while the frame lacks them.
+    float* Depth();
+    std::uint8_t* MaterialIds();
+    std::uint16_t* ObjectIds();
+
+    // Fault injection: the n-th call (counted from 0 over the storage's life) of that kind fails.
+    void FailReadPixelsCall(int n);
+    void FailPutPixelsCall(int n);
+
+    // The record of calls, in the order they were made. (No vector is handed out: it would be
+    // freed by another runtime's allocator.)
+    std::size_t CallCount() const;
+    const HostCall& Call(std::size_t index) const;
+    void ClearCalls();
+
+private:
+    bool RowSpanValid(int x, int y, int count) const;
+    std::size_t ChannelLength() const;
+
+    int width;
+    int height;
+    std::vector<BMM_Color_64> pixels;
+    std::vector<float> depth;
+    std::vector<std::uint8_t> materialIds;
+    std::vector<std::uint16_t> objectIds;
+    bool hasDepth = false;
+    bool hasMaterialIds = false;
+    bool hasObjectIds = false;
+    int readCalls = 0;
+    int putCalls = 0;
+    int failReadAt = NEVER;
+    int failPutAt = NEVER;
+    std::vector<HostCall> calls;
+};

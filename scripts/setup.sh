@@ -1,0 +1,25 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the project builds and tests with, where they are missing.
+# Creates nothing else outside the project's build folder.
+set -euo pipefail
+
+packages=(
+    cmake ninja-build g++ clang libclang-rt-14-dev
+    googletest libgtest-dev libgmock-dev libbenchmark-dev valgrind
+    g++-mingw-w64-x86-64 wine wine64 xvfb xauth
+    libopenexr-dev libpng-dev imagemagick
+)
+
+missing=()
+for package in "${packages[@]}"; do
+    if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed'; then
+        missing+=("$package")
+    fi
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+sudo=()
+[ "$(id -u)" -ne 0 ] && sudo=(sudo)
+echo "Installing: ${missing[*]}"
+"${sudo[@]}" apt-get update -qq
+DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
