@@ -1,6 +1,6 @@
 #include "memory_storage.h"
 
-#include <cstring>
+#include <algorithm>
 
 MemoryStorage::MemoryStorage(std::uint16_t width, std::uint16_t height)
     : BitmapStorage(BitmapInfo(width, height)), width(width), height(height),
@@ -15,12 +15,19 @@ bool MemoryStorage::RowSpanValid(int x, int y, int count) const
     return y >= 0 && y < height && x >= 0 && count >= 0 && count <= width - x;
 }
 
+// By pointer arithmetic, not indexing: a frame with no columns has no element to index, and its
+// rows are still read and written (with a count of 0).
+BMM_Color_64* MemoryStorage::RowSpan(int x, int y)
+{
+    return pixels.data() + static_cast<std::size_t>(y) * width + x;
+}
+
 int MemoryStorage::ReadPixels(int x, int y, int count, BMM_Color_64* out)
 {
     calls.push_back({HostCallKind::ReadPixels, x, y, count, 0});
     const bool fail = readCalls++ == failReadAt;
     if (fail || out == nullptr || !RowSpanValid(x, y, count)) return 0;
-    std::memcpy(out, &pixels[static_cast<std::size_t>(y) * width + x], sizeof(BMM_Color_64) * count);
+    std::copy_n(RowSpan(x, y), count, out);
     return 1;
 }
 
@@ -29,7 +36,7 @@ int MemoryStorage::WritePixels(int x, int y, int count, const BMM_Color_64* in)
     calls.push_back({HostCallKind::PutPixels, x, y, count, 0});
     const bool fail = putCalls++ == failPutAt;
     if (fail || in == nullptr || !RowSpanValid(x, y, count)) return 0;
-    std::memcpy(&pixels[static_cast<std::size_t>(y) * width + x], in, sizeof(BMM_Color_64) * count);
+    std::copy_n(in, count, RowSpan(x, y));
     return 1;
 }
 
@@ -37,6 +44,7 @@ void* MemoryStorage::QueryChannel(std::uint32_t channel, std::uint32_t* outValue
 {
     calls.push_back({HostCallKind::QueryChannel, 0, 0, 0, channel});
     if (outValue != nullptr) *outValue = 0;
+    if (queryCalls++ == failQueryAt) return nullptr;
     switch (channel) {
     case CHANNEL_DEPTH: return hasDepth ? depth.data() : nullptr;
     case CHANNEL_MATERIAL_ID: return hasMaterialIds ? materialIds.data() : nullptr;
@@ -80,6 +88,8 @@ std::uint16_t* MemoryStorage::ObjectIds() { return hasObjectIds ? objectIds.data
 void MemoryStorage::FailReadPixelsCall(int n) { failReadAt = n; }
 
 void MemoryStorage::FailPutPixelsCall(int n) { failPutAt = n; }
+
+void MemoryStorage::FailQueryChannelCall(int n) { failQueryAt = n; }
 
 std::size_t MemoryStorage::CallCount() const { return calls.size(); }
 

@@ -51,6 +51,8 @@ public:
     // Fault injection: the n-th call (counted from 0 over the storage's life) of that kind fails.
     void FailReadPixelsCall(int n);
     void FailPutPixelsCall(int n);
+    // A failed QueryChannel answers null, as for a channel the frame lacks.
+    void FailQueryChannelCall(int n);
 
     // The record of calls, in the order they were made. (No vector is handed out: it would be
     // freed by another runtime's allocator.)
@@ -60,6 +62,7 @@ public:
 
 private:
     bool RowSpanValid(int x, int y, int count) const;
+    BMM_Color_64* RowSpan(int x, int y);
     std::size_t ChannelLength() const;
 
     int width;
@@ -75,5 +78,7 @@ private:
     int putCalls = 0;
     int failReadAt = NEVER;
     int failPutAt = NEVER;
+    int queryCalls = 0;
+    int failQueryAt = NEVER;
     std::vector<HostCall> calls;
 };

@@ -1,0 +1,28 @@
+# Instrumented builds. DEEPGLASS_SANITIZE builds every target with AddressSanitizer (LeakSanitizer
+# included) and UndefinedBehaviorSanitizer; nothing recovers, so the first report ends the program
+# and fails the test that ran it. DEEPGLASS_FUZZ (clang) adds libFuzzer's coverage instrumentation
+# and the fuzz targets of fuzz/, sanitized the same way.
+option(DEEPGLASS_SANITIZE "Build with ASan, LeakSanitizer and UBSan" OFF)
+option(DEEPGLASS_FUZZ "Build the libFuzzer targets in fuzz/ (clang)" OFF)
+
+if(DEEPGLASS_SANITIZE OR DEEPGLASS_FUZZ)
+  if(CMAKE_CROSSCOMPILING)
+    message(FATAL_ERROR "Sanitizer and fuzzing builds are native builds")
+  endif()
+  # float-cast-overflow is named because GCC leaves it out of "undefined": a float to integer
+  # conversion out of range is exactly the fault the grey conversion must never commit.
+  set(DEEPGLASS_SANITIZERS address,undefined,float-cast-overflow)
+  add_compile_options(-fsanitize=${DEEPGLASS_SANITIZERS} -fno-sanitize-recover=all
+                      -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=${DEEPGLASS_SANITIZERS})
+  # Programs that need a lot of address space (a lowered RLIMIT_AS) cannot run under ASan's shadow
+  # memory; they look at this to skip.
+  add_compile_definitions(DEEPGLASS_SANITIZED=1)
+endif()
+
+if(DEEPGLASS_FUZZ)
+  if(NOT CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
+    message(FATAL_ERROR "DEEPGLASS_FUZZ needs clang (libFuzzer); configure with the fuzz preset")
+  endif()
+  add_compile_options(-fsanitize=fuzzer-no-link)
+endif()
