@@ -1,0 +1,28 @@
+// Which pixels the tool hands to the filter as "nothing rendered". The host marks them with a
+// depth of -1e30, which the filter leaves out of its depth range and maps to transparent black;
+// other renderers mark them with alpha 0 or a depth of their own (0, 1e10, infinity).
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+#include "bitmap.h"
+
+constexpr float HOST_BACKGROUND_DEPTH = -1e30f;
+
+struct BackgroundRule {
+    enum class Kind { NONE, ALPHA, DEPTH };
+    Kind kind = Kind::NONE;
+    float depth = 0.0f;  // for DEPTH: the stored depth that marks the background
+
+    // "none", "alpha" or "depth:V"
+    std::string Text() const;
+};
+
+// Parses "none", "alpha" or "depth:V" (V a number, inf or -inf); a UsageError otherwise.
+BackgroundRule ParseBackground(const std::string& text);
+
+// Sets the depth of every pixel the rule names to the host's background depth; answers how many.
+std::size_t ApplyBackground(const BackgroundRule& rule, const std::vector<BMM_Color_64>& colour,
+                            std::vector<float>& depth);

@@ -1,0 +1,60 @@
+// The command line: which command, with which options. Everything the user can get wrong on the
+// command line is found here and reported as a UsageError before any file is touched.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "background.h"
+#include "host_frame.h"
+
+enum class OutputFormat { PNG, EXR };
+
+struct ApplyOptions {
+    std::vector<std::string> inputs;
+    std::string output;  // empty: each picture beside its input
+    bool outputIsFolder = false;
+    std::optional<OutputFormat> format;  // from --format, else from the output name, else PNG
+    std::optional<std::int32_t> mode;
+    std::optional<int> id;
+    std::string configPath;
+    std::string saveConfigPath;
+    ChannelNames names;
+    std::string modulePath;  // empty: the module beside the tool
+    BackgroundRule background;
+    bool opaque = false;
+};
+
+struct InfoOptions {
+    std::vector<std::string> inputs;
+    ChannelNames names;
+    BackgroundRule background;
+};
+
+struct SampleOptions {
+    std::string output;
+    int width = 640;
+    int height = 360;
+};
+
+struct DemoOptions {
+    std::string folder = "out";
+    std::string modulePath;
+};
+
+enum class CommandKind { HELP, VERSION, APPLY, INFO, SAMPLE, DEMO };
+
+struct Command {
+    CommandKind kind = CommandKind::HELP;
+    std::string helpTopic;  // for HELP: "" or a command's name
+    std::string modulePath;  // for VERSION
+    ApplyOptions apply;
+    InfoOptions info;
+    SampleOptions sample;
+    DemoOptions demo;
+};
+
+// A UsageError for anything it cannot follow.
+Command ParseCommandLine(const std::vector<std::string>& arguments);

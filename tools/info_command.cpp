@@ -1,0 +1,128 @@
+#include "info_command.h"
+
+#include "exr_reader.h"
+#include "frame_stats.h"
+#include "number_text.h"
+#include "tool_error.h"
+
+namespace {
+
+constexpr std::size_t IDS_SHOWN_IN_DETAIL = 16;
+constexpr std::size_t IDS_SHOWN_IN_LINE = 8;
+
+std::string BoxText(const PixelBox& box)
+{
+    return "(" + std::to_string(box.minX) + ", " + std::to_string(box.minY) + ") - (" + std::to_string(box.maxX) +
+           ", " + std::to_string(box.maxY) + ")";
+}
+
+std::string RangeText(const DepthStats& stats)
+{
+    std::string text = stats.takingPart == 0 ? "no magnitude below 1e20"
+                                             : NumberText(stats.minMagnitude) + " to " + NumberText(stats.maxMagnitude);
+    if (stats.notANumber > 0) text += ", " + std::to_string(stats.notANumber) + " px NaN";
+    return text;
+}
+
+std::string IdList(const IdCounts& ids, std::size_t shown)
+{
+    std::string text;
+    std::size_t listed = 0;
+    for (const auto& entry : ids.counts) {
+        if (listed++ == shown) return text + ",...(" + std::to_string(ids.counts.size()) + ")";
+        text += (text.empty() ? "" : ",") + std::to_string(entry.first);
+    }
+    if (ids.notWhole > 0) text += text.empty() ? "not whole" : ",not whole";
+    return text.empty() ? "none" : text;
+}
+
+struct FrameFacts {
+    bool hasDepth = false;
+    DepthStats stats;
+    std::size_t transparent = 0;
+};
+
+FrameFacts FactsOf(const ExrFrame& frame, const InfoOptions& options)
+{
+    FrameFacts facts;
+    const std::vector<BMM_Color_64> colour = HostColourOf(frame);
+    for (const BMM_Color_64& pixel : colour) facts.transparent += pixel.a == 0 ? 1 : 0;
+    if (frame.Find(options.names.depth) == nullptr) return facts;
+    std::vector<float> depth = HostDepthOf(frame, options.names.depth);
+    ApplyBackground(options.background, colour, depth);
+    facts.hasDepth = true;
+    facts.stats = DepthStatsOf(depth, colour);
+    return facts;
+}
+
+void PrintDetail(const std::string& path, const ExrFrame& frame, const InfoOptions& options, std::FILE* out)
+{
+    const FrameFacts facts = FactsOf(frame, options);
+    std::fprintf(out, "%s\n", path.c_str());
+    std::fprintf(out, "  size:        %d x %d, %s\n", frame.Width(), frame.Height(), frame.tiled ? "tiled" : "scanline");
+    std::fprintf(out, "  data window: %s\n", BoxText(frame.dataWindow).c_str());
+    std::fprintf(out, "  display:     %s (%lld x %lld)\n", BoxText(frame.displayWindow).c_str(),
+                 static_cast<long long>(frame.displayWindow.Width()), static_cast<long long>(frame.displayWindow.Height()));
+    std::fprintf(out, "  channels:    %s\n", ChannelListText(frame).c_str());
+    if (facts.hasDepth) {
+        std::fprintf(out, "  depth %s:  %s (magnitudes that take part)\n", options.names.depth.c_str(),
+                     RangeText(facts.stats).c_str());
+        std::fprintf(out, "  background:  %s (magnitude at or above 1e20%s)\n",
+                     ShareText(facts.stats.background, facts.stats.pixels).c_str(),
+                     options.background.kind == BackgroundRule::Kind::NONE
+                         ? ""
+                         : (", after --background " + options.background.Text()).c_str());
+    } else {
+        std::fprintf(out, "  depth:       none: no channel %s\n", options.names.depth.c_str());
+    }
+    std::fprintf(out, "  alpha 0:     %s\n", ShareText(facts.transparent, frame.PixelCount()).c_str());
+    for (const std::string* name : {&options.names.material, &options.names.object}) {
+        const FrameChannel* channel = frame.Find(*name);
+        std::fprintf(out, "  %s: %s\n", name->c_str(),
+                     channel == nullptr ? "none" : IdCountsText(IdCountsOf(*channel), IDS_SHOWN_IN_DETAIL).c_str());
+    }
+    const std::string hint = facts.hasDepth ? BackgroundHint(facts.stats) : "";
+    if (!hint.empty()) std::fprintf(out, "  hint:        %s\n", hint.c_str());
+}
+
+void PrintLine(const std::string& path, const ExrFrame& frame, const InfoOptions& options, std::FILE* out)
+{
+    const FrameFacts facts = FactsOf(frame, options);
+    std::string line = path + "  " + std::to_string(frame.Width()) + "x" + std::to_string(frame.Height());
+    if (facts.hasDepth)
+        line += "  depth " + RangeText(facts.stats) + "  background " +
+                ShareText(facts.stats.background, facts.stats.pixels);
+    else
+        line += "  no depth channel " + options.names.depth;
+    for (const std::string* name : {&options.names.material, &options.names.object}) {
+        const FrameChannel* channel = frame.Find(*name);
+        line += "  " + *name + " " + (channel == nullptr ? "none" : IdList(IdCountsOf(*channel), IDS_SHOWN_IN_LINE));
+    }
+    std::fprintf(out, "%s\n", line.c_str());
+}
+
+}  // namespace
+
+int RunInfo(const InfoOptions& options, std::FILE* out, std::FILE* errors)
+{
+    int status = EXIT_STATUS_OK;
+    for (const std::string& path : options.inputs) {
+        const ExrReadResult read = ReadExrFile(path);
+        if (!read.frame) {
+            std::fprintf(errors, "error: %s\n", read.error.c_str());
+            status = EXIT_STATUS_FAILED;
+            continue;
+        }
+        try {
+            if (options.inputs.size() == 1)
+                PrintDetail(path, *read.frame, options, out);
+            else
+                PrintLine(path, *read.frame, options, out);
+        } catch (const ToolError& error) {
+            std::fprintf(errors, "error: %s: %s\n", path.c_str(), error.what());
+            status = EXIT_STATUS_FAILED;
+        }
+        if (!read.note.empty()) std::fprintf(errors, "note: %s: %s\n", path.c_str(), read.note.c_str());
+    }
+    return status;
+}

@@ -1,0 +1,7 @@
+// Numbers as messages show them: the shortest text that reads back as the same value.
+#pragma once
+
+#include <string>
+
+std::string NumberText(float value);
+std::string NumberText(double value);
