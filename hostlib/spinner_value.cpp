@@ -1,0 +1,60 @@
+#include "spinner_value.h"
+
+#include <cmath>
+#include <limits>
+
+namespace {
+constexpr long long WHOLE_SATURATION = 1LL << 40;  // far beyond the int range, far from overflow
+}
+
+SpinnerLimits OrderedLimits(int first, int second)
+{
+    return first <= second ? SpinnerLimits{first, second} : SpinnerLimits{second, first};
+}
+
+int ClampToLimits(long long value, SpinnerLimits limits)
+{
+    if (value < limits.minimum) return limits.minimum;
+    if (value > limits.maximum) return limits.maximum;
+    return static_cast<int>(value);
+}
+
+int SteppedValue(int value, long long count, int step, SpinnerLimits limits)
+{
+    // Both factors are bounded well below 2^31, so the product and the sum fit in 64 bits.
+    if (count > WHOLE_SATURATION) count = WHOLE_SATURATION;
+    if (count < -WHOLE_SATURATION) count = -WHOLE_SATURATION;
+    const long long moved = static_cast<long long>(value) + count * static_cast<long long>(step);
+    return ClampToLimits(moved, limits);
+}
+
+int RoundToWhole(float value)
+{
+    if (std::isnan(value)) return 0;
+    const double rounded = std::round(static_cast<double>(value));
+    if (rounded <= static_cast<double>(std::numeric_limits<int>::min())) return std::numeric_limits<int>::min();
+    if (rounded >= static_cast<double>(std::numeric_limits<int>::max())) return std::numeric_limits<int>::max();
+    return static_cast<int>(rounded);
+}
+
+std::optional<long long> ParseWholeNumber(std::string_view text)
+{
+    auto isBlank = [](char c) { return c == ' ' || c == '\t'; };
+    while (!text.empty() && isBlank(text.front())) text.remove_prefix(1);
+    while (!text.empty() && isBlank(text.back())) text.remove_suffix(1);
+
+    bool negative = false;
+    if (!text.empty() && (text.front() == '-' || text.front() == '+')) {
+        negative = text.front() == '-';
+        text.remove_prefix(1);
+    }
+    if (text.empty()) return std::nullopt;
+
+    long long magnitude = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9') return std::nullopt;
+        if (magnitude < WHOLE_SATURATION) magnitude = magnitude * 10 + (c - '0');
+    }
+    if (magnitude > WHOLE_SATURATION) magnitude = WHOLE_SATURATION;
+    return negative ? -magnitude : magnitude;
+}
