@@ -27,7 +27,8 @@ extern "C" void RemovePendingAndStop(int signalNumber)
 void WatchForStopSignals()
 {
     static const bool installed = [] {
-        for (int signalNumber : {SIGINT, SIGTERM, SIGHUP}) std::signal(signalNumber, RemovePendingAndStop);
+        for (int signalNumber : {SIGINT, SIGTERM, SIGHUP})
+            std::signal(signalNumber, RemovePendingAndStop);
         return true;
     }();
     (void)installed;
@@ -37,11 +38,11 @@ void SetPending(const std::string& path)
 {
     pendingTemp[0] = '\0';
     if (path.empty() || path.size() >= sizeof pendingTemp) return;
-    std::memcpy(pendingTemp + 1, path.c_str() + 1, path.size());  // with the terminating zero
-    pendingTemp[0] = path[0];  // last: the handler sees a whole name or none
+    std::memcpy(pendingTemp + 1, path.c_str() + 1, path.size()); // with the terminating zero
+    pendingTemp[0] = path[0]; // last: the handler sees a whole name or none
 }
 
-}  // namespace
+} // namespace
 
 AtomicOutput::AtomicOutput(std::string finalPath) : finalPath(std::move(finalPath))
 {
@@ -58,8 +59,16 @@ AtomicOutput::~AtomicOutput()
     if (!committed) std::remove(tempPath.c_str());
 }
 
-void AtomicOutput::Commit()
+void AtomicOutput::Write(const std::function<void(const std::string& path)>& write)
 {
+    try {
+        write(tempPath);
+    } catch (const ToolError& error) {
+        std::string message = error.what();
+        for (std::size_t at = message.find(tempPath); at != std::string::npos; at = message.find(tempPath))
+            message.replace(at, tempPath.size(), finalPath);
+        throw ToolError(message);
+    }
     if (std::rename(tempPath.c_str(), finalPath.c_str()) != 0)
         throw ToolError("cannot write " + finalPath + ": " + std::strerror(errno));
     committed = true;
@@ -74,6 +83,8 @@ void RefuseInputOverwrite(const std::string& output, const std::vector<std::stri
         std::error_code sameError;
         const bool same = fs::equivalent(output, input, sameError) ||
                           (!error && fs::weakly_canonical(input, sameError) == target);
-        if (same) throw ToolError("the output " + output + " is the input " + input + "; inputs are never written over");
+        if (same)
+            throw ToolError("the output " + output + " is the input " + input +
+                            "; inputs are never written over");
     }
 }

@@ -2,22 +2,23 @@
 // folder and renamed over the final name only once complete. Inputs are never written over.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
 class AtomicOutput {
-public:
+  public:
     explicit AtomicOutput(std::string finalPath);
-    // Removes the temporary file unless Commit succeeded.
+    // Removes the temporary file unless Write succeeded.
     ~AtomicOutput();
     AtomicOutput(const AtomicOutput&) = delete;
     AtomicOutput& operator=(const AtomicOutput&) = delete;
 
-    const std::string& TempPath() const { return tempPath; }
-    // Renames the temporary file to the final name; a ToolError when that fails.
-    void Commit();
+    // Runs `write` on the temporary name, then renames the file to the final name. A ToolError
+    // when either fails, its message naming the final name.
+    void Write(const std::function<void(const std::string& path)>& write);
 
-private:
+  private:
     std::string finalPath;
     std::string tempPath;
     bool committed = false;

@@ -10,11 +10,13 @@
 #include "bitmap.h"
 
 constexpr float HOST_BACKGROUND_DEPTH = -1e30f;
+// Depth magnitudes at or above this take no part in the filter's depth range.
+constexpr float DEPTH_LIMIT = 1e20f;
 
 struct BackgroundRule {
     enum class Kind { NONE, ALPHA, DEPTH };
     Kind kind = Kind::NONE;
-    float depth = 0.0f;  // for DEPTH: the stored depth that marks the background
+    float depth = 0.0f; // for DEPTH: the stored depth that marks the background
 
     // "none", "alpha" or "depth:V"
     std::string Text() const;

@@ -13,7 +13,7 @@
 namespace {
 
 struct OptionSpec {
-    std::vector<std::string> names;  // "-o", "--output"
+    std::vector<std::string> names; // "-o", "--output"
     bool takesValue = true;
     std::function<void(const std::string&)> take;
 };
@@ -42,7 +42,8 @@ bool ParseOptions(const std::string& command, const std::vector<std::string>& ar
             for (const std::string& spelling : spec.names)
                 if (spelling == name) found = &spec;
         if (found == nullptr)
-            throw UsageError("unknown option " + name + " for " + command + " (see deepglass " + command + " --help)");
+            throw UsageError("unknown option " + name + " for " + command + " (see deepglass " + command +
+                             " --help)");
         if (!found->takesValue) {
             if (equals != std::string::npos) throw UsageError("option " + name + " takes no value");
             found->take("");
@@ -87,7 +88,8 @@ bool EndsWith(const std::string& text, const std::string& end)
 {
     if (text.size() < end.size()) return false;
     for (std::size_t i = 0; i < end.size(); ++i)
-        if (std::tolower(static_cast<unsigned char>(text[text.size() - end.size() + i])) != end[i]) return false;
+        if (std::tolower(static_cast<unsigned char>(text[text.size() - end.size() + i])) != end[i])
+            return false;
     return true;
 }
 
@@ -105,9 +107,9 @@ void CheckApply(ApplyOptions& options)
         const int low = material ? MATERIAL_ID_MIN : OBJECT_ID_MIN;
         const int high = material ? MATERIAL_ID_MAX : OBJECT_ID_MAX;
         if (*options.id < low || *options.id > high)
-            throw UsageError("--id " + std::to_string(*options.id) + " is out of range: " +
-                             (material ? "material-effects IDs" : "object IDs") + " run from " +
-                             std::to_string(low) + " to " + std::to_string(high));
+            throw UsageError("--id " + std::to_string(*options.id) +
+                             " is out of range: " + (material ? "material-effects IDs" : "object IDs") +
+                             " run from " + std::to_string(low) + " to " + std::to_string(high));
     }
     // Several inputs go into a folder; a single input's output is a file unless it names a folder.
     if (!options.output.empty()) {
@@ -121,7 +123,8 @@ void CheckApply(ApplyOptions& options)
             if (!looksLikeFile)
                 throw UsageError("the output " + options.output +
                                  " must end in .png or .exr (or name a folder, ending in /)");
-            const OutputFormat named = EndsWith(options.output, ".png") ? OutputFormat::PNG : OutputFormat::EXR;
+            const OutputFormat named =
+                EndsWith(options.output, ".png") ? OutputFormat::PNG : OutputFormat::EXR;
             if (options.format && *options.format != named)
                 throw UsageError("--format does not match the output name " + options.output);
             options.format = named;
@@ -131,7 +134,7 @@ void CheckApply(ApplyOptions& options)
         throw UsageError("--opaque is for PNG output; an EXR output keeps the filter's alpha");
 }
 
-}  // namespace
+} // namespace
 
 Command ParseCommandLine(const std::vector<std::string>& arguments)
 {
@@ -142,7 +145,8 @@ Command ParseCommandLine(const std::vector<std::string>& arguments)
         command.helpTopic = arguments.size() > 1 ? arguments[1] : "";
         if (!command.helpTopic.empty() && command.helpTopic != "apply" && command.helpTopic != "info" &&
             command.helpTopic != "sample" && command.helpTopic != "demo")
-            throw UsageError("no help on " + command.helpTopic + "; commands are apply, info, sample and demo");
+            throw UsageError("no help on " + command.helpTopic +
+                             "; commands are apply, info, sample and demo");
         return command;
     }
 
@@ -194,7 +198,8 @@ Command ParseCommandLine(const std::vector<std::string>& arguments)
             {{"--background"}, true, [&](const std::string& v) { options.background = ParseBackground(v); }}};
         specs.insert(specs.end(), channelSpecs.begin(), channelSpecs.end());
         if (!ParseOptions(name, arguments, 1, specs, options.inputs)) return help();
-        if (options.inputs.empty()) throw UsageError("info needs at least one INPUT.exr (see deepglass info --help)");
+        if (options.inputs.empty())
+            throw UsageError("info needs at least one INPUT.exr (see deepglass info --help)");
         return command;
     }
     if (name == "sample") {
@@ -204,10 +209,13 @@ Command ParseCommandLine(const std::vector<std::string>& arguments)
             {{"--width"}, true, [&](const std::string& v) { options.width = WholeNumber("--width", v); }},
             {{"--height"}, true, [&](const std::string& v) { options.height = WholeNumber("--height", v); }}};
         if (!ParseOptions(name, arguments, 1, specs, operands)) return help();
-        if (operands.size() != 1) throw UsageError("sample needs one OUTPUT.exr (see deepglass sample --help)");
-        if (!EndsWith(operands[0], ".exr")) throw UsageError("sample writes an EXR file: give a name ending in .exr");
+        if (operands.size() != 1)
+            throw UsageError("sample needs one OUTPUT.exr (see deepglass sample --help)");
+        if (!EndsWith(operands[0], ".exr"))
+            throw UsageError("sample writes an EXR file: give a name ending in .exr");
         for (int side : {options.width, options.height})
-            if (side < 1 || side > 65535) throw UsageError("the sample frame's sides run from 1 to 65535 pixels");
+            if (side < 1 || side > 65535)
+                throw UsageError("the sample frame's sides run from 1 to 65535 pixels");
         options.output = operands[0];
         return command;
     }
@@ -221,5 +229,6 @@ Command ParseCommandLine(const std::vector<std::string>& arguments)
         if (!operands.empty()) options.folder = operands[0];
         return command;
     }
-    throw UsageError("unknown command " + name + "; commands are apply, info, sample and demo (see deepglass --help)");
+    throw UsageError("unknown command " + name +
+                     "; commands are apply, info, sample and demo (see deepglass --help)");
 }

@@ -14,15 +14,15 @@ enum class OutputFormat { PNG, EXR };
 
 struct ApplyOptions {
     std::vector<std::string> inputs;
-    std::string output;  // empty: each picture beside its input
+    std::string output; // empty: each picture beside its input
     bool outputIsFolder = false;
-    std::optional<OutputFormat> format;  // from --format, else from the output name, else PNG
+    std::optional<OutputFormat> format; // from --format, else from the output name, else PNG
     std::optional<std::int32_t> mode;
     std::optional<int> id;
     std::string configPath;
     std::string saveConfigPath;
     ChannelNames names;
-    std::string modulePath;  // empty: the module beside the tool
+    std::string modulePath; // empty: the module beside the tool
     BackgroundRule background;
     bool opaque = false;
 };
@@ -49,7 +49,7 @@ enum class CommandKind { HELP, VERSION, APPLY, INFO, SAMPLE, DEMO };
 struct Command {
     CommandKind kind = CommandKind::HELP;
     std::string helpTopic;  // for HELP: "" or a command's name
-    std::string modulePath;  // for VERSION
+    std::string modulePath; // for VERSION
     ApplyOptions apply;
     InfoOptions info;
     SampleOptions sample;

@@ -37,7 +37,7 @@ struct ExrFrame {
     PixelBox dataWindow;
     PixelBox displayWindow;
     bool tiled = false;
-    std::vector<FrameChannel> channels;  // sorted by name, as EXR lists them
+    std::vector<FrameChannel> channels; // sorted by name, as EXR lists them
     // The header the frame was read with, so that a written copy keeps its attributes; null for
     // frames the tool makes itself.
     std::shared_ptr<const Imf::Header> header;

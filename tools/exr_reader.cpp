@@ -34,7 +34,7 @@ struct ReadFailure : std::runtime_error {
 
 // An input stream over a buffer that someone else owns.
 class MemoryStream : public Imf::IStream {
-public:
+  public:
     MemoryStream(const char* data, std::size_t size, const std::string& name)
         : Imf::IStream(name.c_str()), data(data), size(size)
     {
@@ -51,7 +51,7 @@ public:
     std::uint64_t tellg() override { return position; }
     void seekg(std::uint64_t pos) override { position = std::min<std::uint64_t>(pos, size); }
 
-private:
+  private:
     const char* data;
     std::uint64_t size;
     std::uint64_t position = 0;
@@ -128,14 +128,15 @@ ExrFrame ReadStream(Imf::IStream& stream, const ExrReadLimits& limits, std::stri
     }
     for (FrameChannel& held : frame.channels) {
         const Imf::PixelType type = held.type == SampleType::UINT ? Imf::UINT : Imf::FLOAT;
-        buffer.insert(held.name, Imf::Slice::Make(type, held.samples.data(), header.dataWindow(),
-                                                  sizeof(std::uint32_t),
-                                                  sizeof(std::uint32_t) * frame.Width()));
+        buffer.insert(held.name,
+                      Imf::Slice::Make(type, held.samples.data(), header.dataWindow(), sizeof(std::uint32_t),
+                                       sizeof(std::uint32_t) * frame.Width()));
     }
     Imf::InputPart part(file, 0);
     part.setFrameBuffer(buffer);
     part.readPixels(frame.dataWindow.minY, frame.dataWindow.maxY);
-    if (!file.partComplete(0)) throw ReadFailure("incomplete EXR file: some of its pixels were never written");
+    if (!file.partComplete(0))
+        throw ReadFailure("incomplete EXR file: some of its pixels were never written");
     return frame;
 }
 
@@ -156,7 +157,7 @@ ExrReadResult ReadGuarded(Imf::IStream& stream, const std::string& name, const E
     return result;
 }
 
-}  // namespace
+} // namespace
 
 ExrReadResult ReadExrFile(const std::string& path, const ExrReadLimits& limits)
 {

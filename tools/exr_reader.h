@@ -13,8 +13,8 @@ constexpr int FRAME_MAX_SIDE = 65535;
 
 struct ExrReadResult {
     std::optional<ExrFrame> frame;
-    std::string error;  // set when frame is empty
-    std::string note;   // something the reader skipped that the user may want to know
+    std::string error; // set when frame is empty
+    std::string note;  // something the reader skipped that the user may want to know
 };
 
 struct ExrReadLimits {

@@ -42,7 +42,7 @@ Imf::Header HeaderFor(const ExrFrame& frame)
     return header;
 }
 
-}  // namespace
+} // namespace
 
 void WriteExr(const std::string& path, const ExrFrame& frame)
 {
@@ -58,7 +58,8 @@ void WriteExr(const std::string& path, const ExrFrame& frame)
             std::size_t size = sizeof(std::uint32_t);
             if (channel.type == SampleType::HALF) {
                 std::vector<half>& converted = halves.emplace_back(channel.samples.size());
-                for (std::size_t i = 0; i < converted.size(); ++i) converted[i] = half(channel.FloatAt(i));
+                for (std::size_t i = 0; i < converted.size(); ++i)
+                    converted[i] = half(channel.FloatAt(i));
                 samples = converted.data();
                 type = Imf::HALF;
                 size = sizeof(half);

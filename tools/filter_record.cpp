@@ -8,7 +8,7 @@ std::uint32_t RecordWord(const std::vector<unsigned char>& record, std::size_t o
            std::uint32_t{record[offset + 2]} << 16 | std::uint32_t{record[offset + 3]} << 24;
 }
 
-}  // namespace
+} // namespace
 
 FilterSettings SettingsOf(const std::vector<unsigned char>& record)
 {
@@ -20,7 +20,8 @@ FilterSettings SettingsOf(const std::vector<unsigned char>& record)
 
 void PutRecordWord(std::vector<unsigned char>& record, std::size_t offset, std::uint32_t value)
 {
-    for (std::size_t i = 0; i < 4; ++i) record[offset + i] = static_cast<unsigned char>(value >> (8 * i));
+    for (std::size_t i = 0; i < 4; ++i)
+        record[offset + i] = static_cast<unsigned char>(value >> (8 * i));
 }
 
 std::string ModeName(std::int32_t mode)

@@ -11,7 +11,7 @@ namespace {
 constexpr std::uint32_t IMAGE_FILTER_FAMILY = 0xE00;
 constexpr const char* MODULE_FILE_NAME = "KELDA.FLT";
 
-}  // namespace
+} // namespace
 
 FilterRunner::FilterRunner(const std::string& modulePath) : path(modulePath)
 {
@@ -47,7 +47,8 @@ std::vector<unsigned char> FilterRunner::SaveRecord()
 {
     // Never less than the tool reads from a record, whatever size the filter claims.
     std::vector<unsigned char> record(std::max(RecordSize(), RECORD_SIZE), 0);
-    if (filter->SaveConfigure(record.data()) == 0) throw ToolError("the filter did not save its configuration");
+    if (filter->SaveConfigure(record.data()) == 0)
+        throw ToolError("the filter did not save its configuration");
     record.resize(RecordSize());
     return record;
 }
@@ -73,7 +74,8 @@ bool FilterRunner::Render(HostFrame& frame)
     MemoryStorage storage(static_cast<std::uint16_t>(frame.width), static_cast<std::uint16_t>(frame.height));
     std::copy(frame.colour.begin(), frame.colour.end(), storage.Pixels());
     std::copy(frame.depth.begin(), frame.depth.end(), storage.AddDepth());
-    if (frame.materialIds) std::copy(frame.materialIds->begin(), frame.materialIds->end(), storage.AddMaterialIds());
+    if (frame.materialIds)
+        std::copy(frame.materialIds->begin(), frame.materialIds->end(), storage.AddMaterialIds());
     if (frame.objectIds) std::copy(frame.objectIds->begin(), frame.objectIds->end(), storage.AddObjectIds());
 
     Bitmap bitmap(&storage);

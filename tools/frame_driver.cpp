@@ -44,14 +44,12 @@ void WriteRecordFile(const std::string& path, const std::vector<unsigned char>& 
                      const std::vector<std::string>& inputs)
 {
     RefuseInputOverwrite(path, inputs);
-    AtomicOutput output(path);
-    {
-        std::ofstream file(output.TempPath(), std::ios::binary);
+    AtomicOutput(path).Write([&](const std::string& temp) {
+        std::ofstream file(temp, std::ios::binary);
         file.write(reinterpret_cast<const char*>(record.data()), static_cast<std::streamsize>(record.size()));
         file.close();
-        if (!file) throw ToolError("cannot write " + path + ": " + std::strerror(errno));
-    }
-    output.Commit();
+        if (!file) throw ToolError("cannot write " + temp + ": " + std::strerror(errno));
+    });
 }
 
 // The frame as the host holds it, with only the channels the filter asks for.
@@ -67,8 +65,8 @@ HostFrame HostFrameOf(const ExrFrame& frame, const ApplyOptions& options, std::u
     stats = DepthStatsOf(host.depth, host.colour);
     auto missing = [&](const char* what, const std::string& name) {
         warnings.push_back("no " + std::string(what) + " channel " + name +
-                           ": the filter leaves the frame unchanged (the frame has " + ChannelListText(frame) +
-                           ")");
+                           ": the filter leaves the frame unchanged (the frame has " +
+                           ChannelListText(frame) + ")");
     };
     if (channels & CHANNEL_MATERIAL_ID) {
         host.materialIds = HostMaterialIdsOf(frame, options.names.material);
@@ -84,32 +82,35 @@ HostFrame HostFrameOf(const ExrFrame& frame, const ApplyOptions& options, std::u
 void WriteOutput(const std::string& path, OutputFormat format, const ExrFrame& frame,
                  const std::vector<BMM_Color_64>& colour, bool opaque, std::vector<std::string>& warnings)
 {
-    AtomicOutput output(path);
-    if (format == OutputFormat::PNG) {
-        bool cropped = false;
-        const std::vector<BMM_Color_64> picture = DisplayWindowPicture(frame, colour, opaque, cropped);
-        if (cropped) warnings.push_back("part of the data window lies outside the display window and is not in " + path);
-        WritePng(output.TempPath(), static_cast<int>(frame.displayWindow.Width()),
-                 static_cast<int>(frame.displayWindow.Height()), picture);
-    } else {
-        ExrFrame written = frame;
-        std::erase_if(written.channels, [](const FrameChannel& channel) {
-            for (const char* name : COLOUR_CHANNELS)
-                if (channel.name == name) return true;
-            return false;
-        });
-        for (int component = 0; component < 4; ++component) {
-            FrameChannel channel{std::string(1, "RGBA"[component]), SampleType::HALF, {}};
-            channel.samples.resize(colour.size());
-            for (std::size_t i = 0; i < colour.size(); ++i) {
-                const std::uint16_t levels[] = {colour[i].r, colour[i].g, colour[i].b, colour[i].a};
-                channel.samples[i] = std::bit_cast<std::uint32_t>(static_cast<float>(levels[component]) / 65535.0f);
+    AtomicOutput(path).Write([&](const std::string& temp) {
+        if (format == OutputFormat::PNG) {
+            bool cropped = false;
+            const std::vector<BMM_Color_64> picture = DisplayWindowPicture(frame, colour, opaque, cropped);
+            if (cropped)
+                warnings.push_back("part of the data window lies outside the display window and is not in " +
+                                   path);
+            WritePng(temp, static_cast<int>(frame.displayWindow.Width()),
+                     static_cast<int>(frame.displayWindow.Height()), picture);
+        } else {
+            ExrFrame written = frame;
+            std::erase_if(written.channels, [](const FrameChannel& channel) {
+                for (const char* name : COLOUR_CHANNELS)
+                    if (channel.name == name) return true;
+                return false;
+            });
+            for (int component = 0; component < 4; ++component) {
+                FrameChannel channel{std::string(1, "RGBA"[component]), SampleType::HALF, {}};
+                channel.samples.resize(colour.size());
+                for (std::size_t i = 0; i < colour.size(); ++i) {
+                    const std::uint16_t levels[] = {colour[i].r, colour[i].g, colour[i].b, colour[i].a};
+                    channel.samples[i] =
+                        std::bit_cast<std::uint32_t>(static_cast<float>(levels[component]) / 65535.0f);
+                }
+                written.channels.push_back(std::move(channel));
             }
-            written.channels.push_back(std::move(channel));
+            WriteExr(temp, written);
         }
-        WriteExr(output.TempPath(), written);
-    }
-    output.Commit();
+    });
 }
 
 struct FrameOutcome {
@@ -141,7 +142,7 @@ std::string Seconds(std::chrono::steady_clock::duration elapsed)
     return text;
 }
 
-}  // namespace
+} // namespace
 
 std::vector<std::string> ConfigureFilter(FilterRunner& runner, const ApplyOptions& options)
 {
@@ -166,7 +167,8 @@ std::vector<std::string> ConfigureFilter(FilterRunner& runner, const ApplyOption
     const std::int32_t mode = options.mode.value_or(MODE_WHOLE);
     PutRecordWord(record, RECORD_MODE_OFFSET, static_cast<std::uint32_t>(mode));
     if (options.id) {
-        const std::size_t offset = mode == MODE_MATERIAL ? RECORD_MATERIAL_ID_OFFSET : RECORD_OBJECT_ID_OFFSET;
+        const std::size_t offset =
+            mode == MODE_MATERIAL ? RECORD_MATERIAL_ID_OFFSET : RECORD_OBJECT_ID_OFFSET;
         PutRecordWord(record, offset, static_cast<std::uint32_t>(*options.id));
     }
     if (!runner.LoadRecord(record)) throw ToolError("the filter refused its own configuration record");
@@ -208,7 +210,8 @@ std::vector<BMM_Color_64> DisplayWindowPicture(const ExrFrame& frame, const std:
     const int toX = std::min(data.maxX, display.maxX);
     for (int y = std::max(data.minY, display.minY); y <= std::min(data.maxY, display.maxY); ++y) {
         for (int x = fromX; x <= toX; ++x) {
-            BMM_Color_64 pixel = colour[static_cast<std::size_t>(y - data.minY) * frame.Width() + (x - data.minX)];
+            BMM_Color_64 pixel =
+                colour[static_cast<std::size_t>(y - data.minY) * frame.Width() + (x - data.minX)];
             if (opaque) pixel.a = 65535;
             picture[static_cast<std::size_t>(y - display.minY) * width + (x - display.minX)] = pixel;
         }
@@ -221,7 +224,8 @@ int RunApply(const ApplyOptions& options, std::FILE* out, std::FILE* errors)
     const auto started = std::chrono::steady_clock::now();
     std::unique_ptr<FilterRunner> runner;
     try {
-        runner = std::make_unique<FilterRunner>(options.modulePath.empty() ? DefaultModulePath() : options.modulePath);
+        runner = std::make_unique<FilterRunner>(options.modulePath.empty() ? DefaultModulePath()
+                                                                           : options.modulePath);
         for (const std::string& warning : ConfigureFilter(*runner, options))
             std::fprintf(errors, "warning: %s\n", warning.c_str());
         if (!options.saveConfigPath.empty()) {
@@ -237,7 +241,8 @@ int RunApply(const ApplyOptions& options, std::FILE* out, std::FILE* errors)
         std::error_code error;
         fs::create_directories(options.output, error);
         if (error) {
-            std::fprintf(errors, "error: cannot make the folder %s: %s\n", options.output.c_str(), error.message().c_str());
+            std::fprintf(errors, "error: cannot make the folder %s: %s\n", options.output.c_str(),
+                         error.message().c_str());
             return EXIT_STATUS_FAILED;
         }
     }
@@ -253,10 +258,12 @@ int RunApply(const ApplyOptions& options, std::FILE* out, std::FILE* errors)
         progress.Begin(i, input);
         try {
             if (written.count(outputs[i]) != 0)
-                throw ToolError("its output " + outputs[i] + " was already written from another input of this run");
+                throw ToolError("its output " + outputs[i] +
+                                " was already written from another input of this run");
             FrameOutcome outcome = FilterFrame(*runner, options, input, outputs[i], format);
             written.insert(outputs[i]);
-            for (const std::string& warning : outcome.warnings) progress.Message("warning: " + input + ": " + warning);
+            for (const std::string& warning : outcome.warnings)
+                progress.Message("warning: " + input + ": " + warning);
             if (!outcome.hint.empty() && !hintShown) {
                 progress.Message("hint: " + input + ": " + outcome.hint);
                 hintShown = true;
@@ -275,6 +282,7 @@ int RunApply(const ApplyOptions& options, std::FILE* out, std::FILE* errors)
     progress.End();
     const std::size_t total = options.inputs.size();
     std::fprintf(out, "%zu frame%s: %zu written, %zu failed, %s\n", total, total == 1 ? "" : "s",
-                 total - failed.size(), failed.size(), Seconds(std::chrono::steady_clock::now() - started).c_str());
+                 total - failed.size(), failed.size(),
+                 Seconds(std::chrono::steady_clock::now() - started).c_str());
     return failed.empty() ? EXIT_STATUS_OK : EXIT_STATUS_FAILED;
 }

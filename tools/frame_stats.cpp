@@ -11,15 +11,15 @@ namespace {
 // background stored with a depth rather than a real surface.
 constexpr double HINT_SHARE = 0.10;
 
-std::string EndHint(const char* end, float depth, std::size_t count, std::size_t pixels, const char* grey)
+std::string EndHint(const char* end, float depth, std::size_t count, std::size_t pixels, const char* effect)
 {
-    const std::string value = NumberText(depth == 0.0f ? 0.0f : depth);
+    const std::string value = NumberText(depth == 0.0f ? 0.0f : depth); // no "-0"
     return ShareText(count, pixels) + " of the frame lies at the " + end + " depth (" + value +
-           ") with alpha 0: this looks like empty background, which the filter maps to " + grey +
+           ") with alpha 0: this looks like empty background, which the filter maps to " + effect +
            ". Try --background alpha (or --background depth:" + value + ").";
 }
 
-}  // namespace
+} // namespace
 
 DepthStats DepthStatsOf(const std::vector<float>& depth, const std::vector<BMM_Color_64>& colour)
 {
@@ -59,10 +59,10 @@ std::string BackgroundHint(const DepthStats& stats)
     const double least = HINT_SHARE * static_cast<double>(stats.pixels);
     if (static_cast<double>(stats.nearestTransparent) >= least)
         return EndHint("nearest", stats.nearestDepth, stats.nearestTransparent, stats.pixels,
-                       "opaque white");
+                       "opaque white, leaving the rest of the frame in darker greys");
     if (static_cast<double>(stats.farthestTransparent) >= least)
         return EndHint("farthest", stats.farthestDepth, stats.farthestTransparent, stats.pixels,
-                       "black and which stretches the grey scale of the rest");
+                       "black, leaving the rest of the frame in lighter greys");
     return {};
 }
 
@@ -104,6 +104,7 @@ std::string IdCountsText(const IdCounts& ids, std::size_t shown)
 std::string ShareText(std::size_t part, std::size_t whole)
 {
     char text[32];
-    std::snprintf(text, sizeof text, "%.1f%%", whole == 0 ? 0.0 : 100.0 * static_cast<double>(part) / static_cast<double>(whole));
+    std::snprintf(text, sizeof text, "%.1f%%",
+                  whole == 0 ? 0.0 : 100.0 * static_cast<double>(part) / static_cast<double>(whole));
     return text;
 }

@@ -8,22 +8,20 @@
 #include <string>
 #include <vector>
 
+#include "background.h"
 #include "bitmap.h"
 #include "exr_frame.h"
 
-// Depth magnitudes at or above this take no part in the filter's depth range.
-constexpr float DEPTH_LIMIT = 1e20f;
-
 struct DepthStats {
     std::size_t pixels = 0;
-    std::size_t takingPart = 0;  // magnitude below the depth limit
-    std::size_t background = 0;  // magnitude at or above it
+    std::size_t takingPart = 0; // magnitude below the depth limit
+    std::size_t background = 0; // magnitude at or above it
     std::size_t notANumber = 0;
-    float minMagnitude = 0.0f;  // of the pixels taking part
+    float minMagnitude = 0.0f; // of the pixels taking part
     float maxMagnitude = 0.0f;
-    float nearestDepth = 0.0f;  // a stored depth at the smallest magnitude
+    float nearestDepth = 0.0f; // a stored depth at the smallest magnitude
     float farthestDepth = 0.0f;
-    std::size_t nearestTransparent = 0;  // pixels at that magnitude with alpha 0
+    std::size_t nearestTransparent = 0; // pixels at that magnitude with alpha 0
     std::size_t farthestTransparent = 0;
 };
 

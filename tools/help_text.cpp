@@ -62,6 +62,7 @@ Frames from other renderers:
                           host's depth -1e30): none, everything as stored (default); alpha,
                           the pixels with alpha 0; depth:V, the pixels whose depth is exactly V
                           (for example depth:0, depth:1e10, depth:inf)
+  A hint is shown once when a frame's background looks as if it needed this option.
 
 Module:
   --module PATH           the plug-in module to load (default: KELDA.FLT beside deepglass)
@@ -101,7 +102,7 @@ times: the whole frame, only material-effects ID 2, and only object ID 3. The pi
 with opaque alpha, so that any viewer shows them.
 )";
 
-}  // namespace
+} // namespace
 
 std::string HelpText(const std::string& topic)
 {

@@ -12,7 +12,7 @@ constexpr std::uint16_t COLOUR_FULL = 65535;
 
 std::uint16_t ColourLevel(float value)
 {
-    if (!(value > 0.0f)) return 0;  // NaN as well
+    if (!(value > 0.0f)) return 0; // NaN as well
     if (value >= 1.0f) return COLOUR_FULL;
     return static_cast<std::uint16_t>(std::lround(static_cast<double>(value) * COLOUR_FULL));
 }
@@ -51,7 +51,7 @@ std::optional<std::vector<Id>> HostIdsOf(const ExrFrame& frame, const std::strin
     return ids;
 }
 
-}  // namespace
+} // namespace
 
 std::vector<BMM_Color_64> HostColourOf(const ExrFrame& frame)
 {
@@ -77,7 +77,8 @@ std::vector<float> HostDepthOf(const ExrFrame& frame, const std::string& name)
     if (channel->type == SampleType::UINT)
         throw ToolError("the depth channel " + name + " holds UINT samples; depth must be HALF or FLOAT");
     std::vector<float> depth(channel->samples.size());
-    for (std::size_t i = 0; i < depth.size(); ++i) depth[i] = channel->FloatAt(i);
+    for (std::size_t i = 0; i < depth.size(); ++i)
+        depth[i] = channel->FloatAt(i);
     return depth;
 }
 

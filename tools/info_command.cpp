@@ -12,14 +12,15 @@ constexpr std::size_t IDS_SHOWN_IN_LINE = 8;
 
 std::string BoxText(const PixelBox& box)
 {
-    return "(" + std::to_string(box.minX) + ", " + std::to_string(box.minY) + ") - (" + std::to_string(box.maxX) +
-           ", " + std::to_string(box.maxY) + ")";
+    return "(" + std::to_string(box.minX) + ", " + std::to_string(box.minY) + ") - (" +
+           std::to_string(box.maxX) + ", " + std::to_string(box.maxY) + ")";
 }
 
 std::string RangeText(const DepthStats& stats)
 {
-    std::string text = stats.takingPart == 0 ? "no magnitude below 1e20"
-                                             : NumberText(stats.minMagnitude) + " to " + NumberText(stats.maxMagnitude);
+    std::string text = stats.takingPart == 0
+                           ? "no magnitude below 1e20"
+                           : NumberText(stats.minMagnitude) + " to " + NumberText(stats.maxMagnitude);
     if (stats.notANumber > 0) text += ", " + std::to_string(stats.notANumber) + " px NaN";
     return text;
 }
@@ -46,7 +47,8 @@ FrameFacts FactsOf(const ExrFrame& frame, const InfoOptions& options)
 {
     FrameFacts facts;
     const std::vector<BMM_Color_64> colour = HostColourOf(frame);
-    for (const BMM_Color_64& pixel : colour) facts.transparent += pixel.a == 0 ? 1 : 0;
+    for (const BMM_Color_64& pixel : colour)
+        facts.transparent += pixel.a == 0 ? 1 : 0;
     if (frame.Find(options.names.depth) == nullptr) return facts;
     std::vector<float> depth = HostDepthOf(frame, options.names.depth);
     ApplyBackground(options.background, colour, depth);
@@ -59,10 +61,12 @@ void PrintDetail(const std::string& path, const ExrFrame& frame, const InfoOptio
 {
     const FrameFacts facts = FactsOf(frame, options);
     std::fprintf(out, "%s\n", path.c_str());
-    std::fprintf(out, "  size:        %d x %d, %s\n", frame.Width(), frame.Height(), frame.tiled ? "tiled" : "scanline");
+    std::fprintf(out, "  size:        %d x %d, %s\n", frame.Width(), frame.Height(),
+                 frame.tiled ? "tiled" : "scanline");
     std::fprintf(out, "  data window: %s\n", BoxText(frame.dataWindow).c_str());
     std::fprintf(out, "  display:     %s (%lld x %lld)\n", BoxText(frame.displayWindow).c_str(),
-                 static_cast<long long>(frame.displayWindow.Width()), static_cast<long long>(frame.displayWindow.Height()));
+                 static_cast<long long>(frame.displayWindow.Width()),
+                 static_cast<long long>(frame.displayWindow.Height()));
     std::fprintf(out, "  channels:    %s\n", ChannelListText(frame).c_str());
     if (facts.hasDepth) {
         std::fprintf(out, "  depth %s:  %s (magnitudes that take part)\n", options.names.depth.c_str(),
@@ -79,7 +83,8 @@ void PrintDetail(const std::string& path, const ExrFrame& frame, const InfoOptio
     for (const std::string* name : {&options.names.material, &options.names.object}) {
         const FrameChannel* channel = frame.Find(*name);
         std::fprintf(out, "  %s: %s\n", name->c_str(),
-                     channel == nullptr ? "none" : IdCountsText(IdCountsOf(*channel), IDS_SHOWN_IN_DETAIL).c_str());
+                     channel == nullptr ? "none"
+                                        : IdCountsText(IdCountsOf(*channel), IDS_SHOWN_IN_DETAIL).c_str());
     }
     const std::string hint = facts.hasDepth ? BackgroundHint(facts.stats) : "";
     if (!hint.empty()) std::fprintf(out, "  hint:        %s\n", hint.c_str());
@@ -96,12 +101,13 @@ void PrintLine(const std::string& path, const ExrFrame& frame, const InfoOptions
         line += "  no depth channel " + options.names.depth;
     for (const std::string* name : {&options.names.material, &options.names.object}) {
         const FrameChannel* channel = frame.Find(*name);
-        line += "  " + *name + " " + (channel == nullptr ? "none" : IdList(IdCountsOf(*channel), IDS_SHOWN_IN_LINE));
+        line += "  " + *name + " " +
+                (channel == nullptr ? "none" : IdList(IdCountsOf(*channel), IDS_SHOWN_IN_LINE));
     }
     std::fprintf(out, "%s\n", line.c_str());
 }
 
-}  // namespace
+} // namespace
 
 int RunInfo(const InfoOptions& options, std::FILE* out, std::FILE* errors)
 {

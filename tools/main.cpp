@@ -4,7 +4,4 @@
 
 #include "tool_commands.h"
 
-int main(int argc, char** argv)
-{
-    return RunTool(std::vector<std::string>(argv + 1, argv + argc));
-}
+int main(int argc, char** argv) { return RunTool(std::vector<std::string>(argv + 1, argv + argc)); }

@@ -4,15 +4,14 @@
 
 namespace {
 
-template <typename Number>
-std::string Shortest(Number value)
+template <typename Number> std::string Shortest(Number value)
 {
     char text[64];
     const auto result = std::to_chars(text, text + sizeof text, value);
     return std::string(text, result.ptr);
 }
 
-}  // namespace
+} // namespace
 
 std::string NumberText(float value) { return Shortest(value); }
 

@@ -50,7 +50,7 @@ bool WriteRows(png_structp png, png_infop info, std::FILE* file, int width, int 
     return true;
 }
 
-}  // namespace
+} // namespace
 
 void WritePng(const std::string& path, int width, int height, const std::vector<BMM_Color_64>& pixels)
 {

@@ -4,7 +4,7 @@ namespace {
 
 constexpr std::size_t BAR_WIDTH = 30;
 
-}  // namespace
+} // namespace
 
 Progress::Progress(std::size_t total, bool terminal, std::FILE* out, std::FILE* errors)
     : total(total), terminal(terminal), out(out), errors(errors)

@@ -48,10 +48,11 @@ const Sphere SPHERES[] = {{{-1.7, 0.9, -7.5}, 0.9, {0.80, 0.16, 0.10}, 2, 2},
                           {{0.9, 0.45, -5.2}, 0.45, {0.90, 0.60, 0.12}, 2, 4}};
 const Box BOXES[] = {{{0.5, 0.0, -10.8}, {2.4, 1.7, -8.9}, {0.16, 0.32, 0.82}, 3, 3}};
 
-void Nearest(std::optional<Hit>& best, double distance, const Vec& normal, const Vec& colour, std::uint32_t material,
-             std::uint32_t object)
+void Nearest(std::optional<Hit>& best, double distance, const Vec& normal, const Vec& colour,
+             std::uint32_t material, std::uint32_t object)
 {
-    if (distance > 1e-6 && (!best || distance < best->distance)) best = Hit{distance, normal, colour, material, object};
+    if (distance > 1e-6 && (!best || distance < best->distance))
+        best = Hit{distance, normal, colour, material, object};
 }
 
 std::optional<Hit> Trace(const Vec& origin, const Vec& direction)
@@ -61,7 +62,8 @@ std::optional<Hit> Trace(const Vec& origin, const Vec& direction)
         const double t = -origin.y / direction.y;
         const Vec p = origin + direction * t;
         if (std::fabs(p.x) <= FLOOR_HALF_WIDTH && p.z <= FLOOR_NEAR && p.z >= FLOOR_FAR) {
-            const bool light = (static_cast<int>(std::floor(p.x)) + static_cast<int>(std::floor(p.z))) % 2 == 0;
+            const bool light =
+                (static_cast<int>(std::floor(p.x)) + static_cast<int>(std::floor(p.z))) % 2 == 0;
             Nearest(best, t, {0, 1, 0}, light ? Vec{0.62, 0.60, 0.55} : Vec{0.30, 0.29, 0.27}, 1, 1);
         }
     }
@@ -104,7 +106,7 @@ std::optional<Hit> Trace(const Vec& origin, const Vec& direction)
 
 std::uint32_t FloatBits(double value) { return std::bit_cast<std::uint32_t>(static_cast<float>(value)); }
 
-}  // namespace
+} // namespace
 
 ExrFrame RenderSampleScene(int width, int height)
 {
@@ -112,7 +114,7 @@ ExrFrame RenderSampleScene(int width, int height)
     frame.dataWindow = {0, 0, width - 1, height - 1};
     frame.displayWindow = frame.dataWindow;
     const char* names[] = {"A", "B", "G", "R", "Z", "materialID", "objectID"};
-    const SampleType types[] = {SampleType::HALF, SampleType::HALF, SampleType::HALF, SampleType::HALF,
+    const SampleType types[] = {SampleType::HALF,  SampleType::HALF, SampleType::HALF, SampleType::HALF,
                                 SampleType::FLOAT, SampleType::UINT, SampleType::UINT};
     for (int c = 0; c < 7; ++c)
         frame.channels.push_back({names[c], types[c], std::vector<std::uint32_t>(frame.PixelCount(), 0)});
@@ -124,7 +126,7 @@ ExrFrame RenderSampleScene(int width, int height)
     FrameChannel& materials = frame.channels[5];
     FrameChannel& objects = frame.channels[6];
 
-    const double pitch = 0.16;  // radians, looking slightly down at the floor
+    const double pitch = 0.16; // radians, looking slightly down at the floor
     const Vec camera{0.0, 1.4, 0.0};
     const Vec forward{0.0, -std::sin(pitch), -std::cos(pitch)};
     const Vec up{0.0, std::cos(pitch), -std::sin(pitch)};

@@ -19,9 +19,8 @@ namespace {
 
 void WriteSample(const std::string& path, int width, int height)
 {
-    AtomicOutput output(path);
-    WriteExr(output.TempPath(), RenderSampleScene(width, height));
-    output.Commit();
+    AtomicOutput(path).Write(
+        [&](const std::string& temp) { WriteExr(temp, RenderSampleScene(width, height)); });
 }
 
 int RunSample(const SampleOptions& options)
@@ -63,7 +62,8 @@ int RunDemo(const DemoOptions& options)
         if (RunApply(apply, stdout, stderr) != EXIT_STATUS_OK) status = EXIT_STATUS_FAILED;
     }
     if (status == EXIT_STATUS_OK)
-        std::printf("The pictures are in %s\n", fs::absolute(options.folder).lexically_normal().string().c_str());
+        std::printf("The pictures are in %s\n",
+                    fs::absolute(options.folder).lexically_normal().string().c_str());
     return status;
 }
 
@@ -82,14 +82,16 @@ int RunVersion(const std::string& modulePath)
     return EXIT_STATUS_OK;
 }
 
-}  // namespace
+} // namespace
 
 int RunTool(const std::vector<std::string>& arguments)
 {
     try {
         const Command command = ParseCommandLine(arguments);
         switch (command.kind) {
-        case CommandKind::HELP: std::fputs(HelpText(command.helpTopic).c_str(), stdout); return EXIT_STATUS_OK;
+        case CommandKind::HELP:
+            std::fputs(HelpText(command.helpTopic).c_str(), stdout);
+            return EXIT_STATUS_OK;
         case CommandKind::VERSION: return RunVersion(command.modulePath);
         case CommandKind::APPLY: return RunApply(command.apply, stdout, stderr);
         case CommandKind::INFO: return RunInfo(command.info, stdout, stderr);

@@ -1,0 +1,192 @@
+// Every bad input the tool can meet: its message names the file and the fault, the exit status
+// is not 0, and no output (nor any temporary file) is left behind.
+#include <ImfChannelList.h>
+#include <ImfDeepFrameBuffer.h>
+#include <ImfDeepScanLineOutputFile.h>
+#include <ImfHeader.h>
+#include <ImfPartType.h>
+
+#include <gmock/gmock.h>
+
+#include <fstream>
+
+#include "cli_support.h"
+
+using ::testing::ElementsAre;
+using ::testing::ElementsAreArray;
+using ::testing::HasSubstr;
+
+namespace {
+
+class BadInput : public CliTest {
+  protected:
+    void SetUp() override
+    {
+        CliTest::SetUp();
+        WriteTestExr(Path("good.exr"), MakeTestFrame(2, 1, {-1, -2}, {}, {1, 300}, {1, 2}));
+        before = FolderNames(folder);
+    }
+
+    // Runs the tool and expects the status, the message on the error stream and no new files.
+    void ExpectRefused(const std::vector<std::string>& arguments, int status, const std::string& message)
+    {
+        const ToolRun run = Run(arguments);
+        EXPECT_EQ(run.status, status) << run.err;
+        EXPECT_THAT(run.err, HasSubstr(message));
+        EXPECT_THAT(FolderNames(folder), ElementsAreArray(before));
+    }
+
+    std::vector<std::string> before;
+};
+
+TEST_F(BadInput, UnreadableOrForeignFilesAreNamed)
+{
+    ExpectRefused({"apply", "missing.exr", "-o", "out.png"}, 1,
+                  "cannot read missing.exr: No such file or directory");
+    std::filesystem::create_directories(Path("folder.exr"));
+    before = FolderNames(folder);
+    ExpectRefused({"apply", "folder.exr", "-o", "out.png"}, 1, "cannot read folder.exr: it is a folder");
+    std::ofstream(Path("text.exr")) << "plain text, not pixels";
+    std::ofstream(Path("empty.exr")).close();
+    before = FolderNames(folder);
+    ExpectRefused({"apply", "text.exr", "-o", "out.png"}, 1, "error: text.exr: not an EXR file");
+    ExpectRefused({"apply", "empty.exr", "-o", "out.png"}, 1, "error: empty.exr: not an EXR file");
+}
+
+TEST_F(BadInput, TruncatedFileIsDamaged)
+{
+    WriteTestExr(Path("whole.exr"), MakeTestFrame(64, 64, std::vector<double>(64 * 64, -1.0)));
+    std::ifstream in(Path("whole.exr"), std::ios::binary);
+    std::string bytes{std::istreambuf_iterator<char>(in), {}};
+    std::ofstream(Path("cut.exr"), std::ios::binary) << bytes.substr(0, bytes.size() / 2);
+    std::filesystem::remove(Path("whole.exr"));
+    before = FolderNames(folder);
+    ExpectRefused({"apply", "cut.exr", "-o", "out.png"}, 1, "cut.exr: damaged or truncated EXR file");
+}
+
+TEST_F(BadInput, DeepFileIsRejected)
+{
+    Imf::Header header(2, 1);
+    header.setType(Imf::DEEPSCANLINE);
+    header.compression() = Imf::ZIPS_COMPRESSION;
+    header.channels().insert("Z", Imf::Channel(Imf::FLOAT));
+    std::vector<unsigned int> counts = {1, 1};
+    std::vector<float> samples = {-1.0f, -2.0f};
+    std::vector<float*> pointers = {&samples[0], &samples[1]};
+    {
+        Imf::DeepScanLineOutputFile file(Path("deep.exr").c_str(), header);
+        Imf::DeepFrameBuffer buffer;
+        buffer.insertSampleCountSlice(Imf::Slice(Imf::UINT, reinterpret_cast<char*>(counts.data()),
+                                                 sizeof(unsigned int), sizeof(unsigned int) * 2));
+        buffer.insert("Z", Imf::DeepSlice(Imf::FLOAT, reinterpret_cast<char*>(pointers.data()),
+                                          sizeof(float*), sizeof(float*) * 2, sizeof(float)));
+        file.setFrameBuffer(buffer);
+        file.writePixels(1);
+    }
+    before = FolderNames(folder);
+    ExpectRefused({"apply", "deep.exr", "-o", "out.png"}, 1, "deep.exr: a deep EXR file");
+}
+
+TEST_F(BadInput, FrameWithoutDepthListsItsChannels)
+{
+    TestFrame frame = MakeTestFrame(2, 1, {-1, -2});
+    frame.channels.back().name = "depth";
+    WriteTestExr(Path("nodepth.exr"), frame);
+    before = FolderNames(folder);
+    ExpectRefused({"apply", "nodepth.exr", "-o", "out.png"}, 1,
+                  "nodepth.exr: no depth channel Z (the frame has A (HALF), B (HALF), G (HALF), R (HALF), "
+                  "depth (FLOAT)");
+    ExpectRefused({"apply", "good.exr", "--depth", "P", "-o", "out.png"}, 1, "no depth channel P");
+}
+
+TEST_F(BadInput, FrameWiderThanTheHostTakesIsRefused)
+{
+    WriteTestExr(Path("wide.exr"), MakeTestFrame(65536, 1, std::vector<double>(65536, -1.0)));
+    before = FolderNames(folder);
+    ExpectRefused(
+        {"apply", "wide.exr", "-o", "out.png"}, 1,
+        "wide.exr: the frame is 65536 x 1 pixels; frames can be at most 65535 pixels wide and high");
+}
+
+TEST_F(BadInput, IdsThatDoNotFitTheHostsChannelNameThePixel)
+{
+    // Material 300 sits at pixel (1, 0); the whole mode does not need the channel.
+    ExpectRefused(
+        {"apply", "--mode", "material", "--id", "1", "good.exr", "-o", "out.png"}, 1,
+        "channel materialID holds 300 at pixel (1, 0), which does not fit the host's 8-bit channel");
+    TestFrame frame = MakeTestFrame(2, 2, {-1, -2, -3, -4}, {}, {}, {1, 2, 2.5, 1});
+    frame.channels.back().type = Imf::FLOAT;
+    frame.minX = 10;
+    frame.minY = 20;
+    WriteTestExr(Path("half-id.exr"), frame);
+    before = FolderNames(folder);
+    ExpectRefused({"apply", "--mode", "object", "half-id.exr", "-o", "out.png"}, 1,
+                  "channel objectID holds 2.5 at pixel (10, 21); IDs must be whole numbers from 0 to 65535");
+    EXPECT_EQ(Run({"apply", "good.exr", "-o", "whole.png"}).status, 0);
+}
+
+TEST_F(BadInput, CommandLineMistakesAreUsageErrors)
+{
+    ExpectRefused({"apply", "--mode", "depth", "good.exr"}, 2,
+                  "unknown mode depth: use --mode whole, material or object");
+    ExpectRefused({"apply", "--mode", "material", "--id", "9", "good.exr"}, 2,
+                  "--id 9 is out of range: material-effects IDs run from 1 to 8");
+    ExpectRefused({"apply", "--mode", "material", "--id", "0", "good.exr"}, 2, "--id 0 is out of range");
+    ExpectRefused({"apply", "--mode", "object", "--id", "65536", "good.exr"}, 2,
+                  "--id 65536 is out of range: object IDs run from 1 to 65535");
+    ExpectRefused({"apply", "--id", "3", "good.exr"}, 2, "the whole mode takes no ID");
+    ExpectRefused({"apply", "--id", "x", "--mode", "object", "good.exr"}, 2, "--id x: not a whole number");
+    ExpectRefused({"apply", "--frobnicate", "good.exr"}, 2, "unknown option --frobnicate for apply");
+    ExpectRefused({"apply", "good.exr", "-o"}, 2, "option -o needs a value");
+    ExpectRefused({"apply", "good.exr", "-o", "out.tif"}, 2, "must end in .png or .exr");
+    ExpectRefused({"apply", "good.exr", "--opaque", "-o", "out.exr"}, 2, "--opaque is for PNG output");
+    ExpectRefused({"apply"}, 2, "apply needs at least one INPUT.exr");
+    ExpectRefused({"apply", "--background", "depth:far", "good.exr"}, 2, "far is not a depth");
+    ExpectRefused({"apply", "--background", "black", "good.exr"}, 2, "use none, alpha or depth:V");
+    ExpectRefused({"paint"}, 2, "unknown command paint");
+}
+
+TEST_F(BadInput, RecordsOfTheWrongSizeOrTagAreRefused)
+{
+    std::ofstream(Path("short.cfg"), std::ios::binary) << std::string(15, '\0');
+    std::ofstream(Path("zero.cfg"), std::ios::binary) << std::string(16, '\0');
+    before = FolderNames(folder);
+    ExpectRefused({"apply", "--config", "short.cfg", "good.exr", "-o", "out.png"}, 1,
+                  "short.cfg: a configuration record is 16 bytes; this file has 15");
+    ExpectRefused(
+        {"apply", "--config", "zero.cfg", "good.exr", "-o", "out.png"}, 1,
+        "zero.cfg: not a Deepglass configuration record (its tag is 0x00000000, the filter's 0x5E7601D7)");
+    ExpectRefused({"apply", "--config", "none.cfg", "good.exr", "-o", "out.png"}, 1, "cannot read none.cfg");
+    ExpectRefused({"apply", "--config", "zero.cfg", "--mode", "object", "good.exr"}, 2,
+                  "without --mode and --id");
+}
+
+TEST_F(BadInput, ModulesThatDoNotLoadOrLackAnExportAreNamed)
+{
+    std::ofstream(Path("fake.flt")) << "not a module";
+    before = FolderNames(folder);
+    ExpectRefused({"apply", "--module", "fake.flt", "good.exr", "-o", "out.png"}, 1,
+                  "cannot load module fake.flt");
+    ExpectRefused({"apply", "--module", HostLibraryPath(), "good.exr", "-o", "out.png"}, 1,
+                  "lacks the export LibDescription");
+}
+
+TEST_F(BadInput, InputsAreNeverWrittenOver)
+{
+    std::ifstream in(Path("good.exr"), std::ios::binary);
+    const std::string bytes{std::istreambuf_iterator<char>(in), {}};
+    ExpectRefused({"apply", "good.exr", "-o", "good.exr"}, 1, "the output good.exr is the input good.exr");
+    ExpectRefused({"apply", "good.exr", "-o", "./sub/../good.exr"}, 1, "inputs are never written over");
+    ExpectRefused({"apply", "--format", "exr", "good.exr"}, 1, "inputs are never written over");
+    ExpectRefused({"apply", "good.exr", "--save-config", "good.exr"}, 1, "inputs are never written over");
+    std::ifstream after(Path("good.exr"), std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(after), {}), bytes);
+}
+
+TEST_F(BadInput, OutputThatCannotBeWrittenLeavesNoTemporaryFile)
+{
+    ExpectRefused({"apply", "good.exr", "-o", "no/such/folder/out.png"}, 1,
+                  "cannot write no/such/folder/out.png");
+}
+
+} // namespace

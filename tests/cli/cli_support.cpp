@@ -1,0 +1,193 @@
+#include "cli_support.h"
+
+#include <ImfChannelList.h>
+#include <ImfFrameBuffer.h>
+#include <ImfHeader.h>
+#include <ImfOutputFile.h>
+#include <ImfTiledOutputFile.h>
+#include <half.h>
+#include <png.h>
+#include <sys/wait.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string Quoted(const std::string& text)
+{
+    std::string quoted = "'";
+    for (char c : text)
+        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return quoted + "'";
+}
+
+std::string FileText(const fs::path& path)
+{
+    std::ifstream file(path);
+    std::stringstream text;
+    text << file.rdbuf();
+    return text.str();
+}
+
+} // namespace
+
+std::string ToolPath() { return DEEPGLASS_TOOL_PATH; }
+std::string ModulePath() { return DEEPGLASS_MODULE_PATH; }
+std::string HostLibraryPath() { return DEEPGLASS_HOST_LIBRARY_PATH; }
+
+ToolRun RunDeepglass(const fs::path& folder, const std::vector<std::string>& arguments)
+{
+    // The captured streams live beside the test folder, so they never show among its files.
+    const fs::path out = folder.string() + ".out";
+    const fs::path err = folder.string() + ".err";
+    std::string command = "cd " + Quoted(folder.string()) + " && " + Quoted(ToolPath());
+    for (const std::string& argument : arguments)
+        command += " " + Quoted(argument);
+    command += " >" + Quoted(out.string()) + " 2>" + Quoted(err.string()) + " </dev/null";
+    const int raw = std::system(command.c_str());
+    ToolRun run;
+    run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    run.out = FileText(out);
+    run.err = FileText(err);
+    fs::remove(out);
+    fs::remove(err);
+    return run;
+}
+
+void WriteTestExr(const fs::path& path, const TestFrame& frame)
+{
+    const Imath::Box2i data({frame.minX, frame.minY},
+                            {frame.minX + frame.width - 1, frame.minY + frame.height - 1});
+    Imath::Box2i display = data;
+    if (frame.displayWidth > 0)
+        display = Imath::Box2i(
+            {frame.displayMinX, frame.displayMinY},
+            {frame.displayMinX + frame.displayWidth - 1, frame.displayMinY + frame.displayHeight - 1});
+    Imf::Header header(display, data);
+    const std::size_t count = static_cast<std::size_t>(frame.width) * frame.height;
+    std::vector<std::vector<char>> storage;
+    Imf::FrameBuffer buffer;
+    for (const TestChannel& channel : frame.channels) {
+        header.channels().insert(channel.name, Imf::Channel(channel.type));
+        const std::size_t size = channel.type == Imf::HALF ? sizeof(half) : 4;
+        std::vector<char>& bytes = storage.emplace_back(count * size);
+        for (std::size_t i = 0; i < count; ++i) {
+            const double value = channel.values.at(i);
+            if (channel.type == Imf::HALF) {
+                const half h(static_cast<float>(value));
+                std::memcpy(&bytes[i * size], &h, size);
+            } else if (channel.type == Imf::FLOAT) {
+                const float f = static_cast<float>(value);
+                std::memcpy(&bytes[i * size], &f, size);
+            } else {
+                const std::uint32_t u = static_cast<std::uint32_t>(value);
+                std::memcpy(&bytes[i * size], &u, size);
+            }
+        }
+        buffer.insert(channel.name, Imf::Slice::Make(channel.type, bytes.data(), data, size,
+                                                     size * static_cast<std::size_t>(frame.width)));
+    }
+    if (frame.tiled) {
+        header.setTileDescription(Imf::TileDescription(2, 2));
+        Imf::TiledOutputFile file(path.c_str(), header);
+        file.setFrameBuffer(buffer);
+        file.writeTiles(0, file.numXTiles() - 1, 0, file.numYTiles() - 1);
+    } else {
+        Imf::OutputFile file(path.c_str(), header);
+        file.setFrameBuffer(buffer);
+        file.writePixels(frame.height);
+    }
+}
+
+TestFrame MakeTestFrame(int width, int height, std::vector<double> depth, std::vector<double> colour,
+                        std::vector<double> materials, std::vector<double> objects)
+{
+    TestFrame frame;
+    frame.width = width;
+    frame.height = height;
+    const std::size_t count = static_cast<std::size_t>(width) * height;
+    if (colour.empty())
+        for (std::size_t i = 0; i < count; ++i)
+            colour.insert(colour.end(), {0.25, 0.5, 0.75, 1.0});
+    const char* names = "RGBA";
+    for (int c = 0; c < 4; ++c) {
+        TestChannel channel{std::string(1, names[c]), Imf::HALF, {}};
+        for (std::size_t i = 0; i < count; ++i)
+            channel.values.push_back(colour.at(4 * i + c));
+        frame.channels.push_back(channel);
+    }
+    frame.channels.push_back({"Z", Imf::FLOAT, std::move(depth)});
+    if (!materials.empty()) frame.channels.push_back({"materialID", Imf::UINT, std::move(materials)});
+    if (!objects.empty()) frame.channels.push_back({"objectID", Imf::UINT, std::move(objects)});
+    return frame;
+}
+
+std::vector<std::uint16_t> Png::Channel(int component) const
+{
+    std::vector<std::uint16_t> values;
+    for (std::size_t i = static_cast<std::size_t>(component); i < samples.size(); i += 4)
+        values.push_back(samples[i]);
+    return values;
+}
+
+Png ReadPng(const fs::path& path)
+{
+    Png result;
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (file == nullptr) {
+        ADD_FAILURE() << "no PNG at " << path;
+        return result;
+    }
+    // The header as stored; the samples only when they are 16-bit RGBA.
+    png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png_create_info_struct(png);
+    if (setjmp(png_jmpbuf(png)) == 0) {
+        png_init_io(png, file);
+        png_read_info(png, info);
+        result.bitDepth = png_get_bit_depth(png, info);
+        result.colourType = png_get_color_type(png, info);
+        result.width = static_cast<int>(png_get_image_width(png, info));
+        result.height = static_cast<int>(png_get_image_height(png, info));
+        if (result.bitDepth == 16 && result.colourType == PNG_COLOR_TYPE_RGB_ALPHA) {
+            png_set_swap(png);
+            result.samples.resize(static_cast<std::size_t>(result.width) * result.height * 4);
+            for (int y = 0; y < result.height; ++y)
+                png_read_row(png,
+                             reinterpret_cast<png_bytep>(
+                                 &result.samples[static_cast<std::size_t>(y) * result.width * 4]),
+                             nullptr);
+        }
+    } else {
+        ADD_FAILURE() << "unreadable PNG " << path;
+    }
+    png_destroy_read_struct(&png, &info, nullptr);
+    std::fclose(file);
+    return result;
+}
+
+std::vector<std::string> FolderNames(const fs::path& folder)
+{
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(folder))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+void CliTest::SetUp()
+{
+    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+    folder = fs::temp_directory_path() / ("deepglass-cli-" + std::string(info->test_suite_name()) + "-" +
+                                          info->name() + "-" + std::to_string(getpid()));
+    fs::remove_all(folder);
+    fs::create_directories(folder);
+}
+
+void CliTest::TearDown() { fs::remove_all(folder); }

@@ -1,0 +1,70 @@
+// Running the built deepglass tool from tests: EXR inputs made with the OpenEXR API, the tool run
+// as a separate process, its PNG outputs read back with libpng.
+#pragma once
+
+#include <ImfPixelType.h>
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+struct ToolRun {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+// Runs deepglass with `arguments` in `folder`.
+ToolRun RunDeepglass(const std::filesystem::path& folder, const std::vector<std::string>& arguments);
+
+std::string ToolPath();
+std::string ModulePath();
+std::string HostLibraryPath(); // a shared object that loads but is no plug-in module
+
+struct TestChannel {
+    std::string name;
+    Imf::PixelType type;
+    std::vector<double> values; // row-major over the data window; UINT channels take them as whole numbers
+};
+
+struct TestFrame {
+    int minX = 0, minY = 0, width = 1, height = 1;                             // data window
+    int displayMinX = 0, displayMinY = 0, displayWidth = 0, displayHeight = 0; // 0: as the data window
+    std::vector<TestChannel> channels;
+    bool tiled = false;
+};
+
+void WriteTestExr(const std::filesystem::path& path, const TestFrame& frame);
+// A frame of width x height with colour (R, G, B, A half), depth Z (float) and, where given,
+// materialID and objectID (UINT).
+TestFrame MakeTestFrame(int width, int height, std::vector<double> depth, std::vector<double> colour = {},
+                        std::vector<double> materials = {}, std::vector<double> objects = {});
+
+struct Png {
+    int width = 0;
+    int height = 0;
+    int bitDepth = 0;
+    int colourType = -1;
+    std::vector<std::uint16_t> samples; // RGBA, row-major
+
+    std::vector<std::uint16_t> Channel(int component) const; // 0 R, 1 G, 2 B, 3 A
+};
+
+Png ReadPng(const std::filesystem::path& path);
+
+// The names in a folder, sorted.
+std::vector<std::string> FolderNames(const std::filesystem::path& folder);
+
+// A fresh folder for one test, removed afterwards.
+class CliTest : public ::testing::Test {
+  protected:
+    void SetUp() override;
+    void TearDown() override;
+    ToolRun Run(const std::vector<std::string>& arguments) { return RunDeepglass(folder, arguments); }
+    std::filesystem::path Path(const std::string& name) const { return folder / name; }
+
+    std::filesystem::path folder;
+};
