@@ -6,6 +6,9 @@ MemoryStorage::MemoryStorage(std::uint16_t width, std::uint16_t height)
     : BitmapStorage(BitmapInfo(width, height)), width(width), height(height),
       pixels(static_cast<std::size_t>(width) * height, BMM_Color_64{0, 0, 0, 0})
 {
+    // Room for one render pass's calls (a read and a write a row, a few queries), so that keeping
+    // the record does not reallocate inside a pass that is being timed.
+    calls.reserve(2 * static_cast<std::size_t>(height) + 8);
 }
 
 MemoryStorage::~MemoryStorage() = default;

@@ -1,5 +1,6 @@
 #include "depth_to_grey.h"
 
+#include <cmath>
 #include <limits>
 
 DepthRange ComputeDepthRange(const float* depth, std::size_t count)
@@ -7,7 +8,7 @@ DepthRange ComputeDepthRange(const float* depth, std::size_t count)
     float minDepth = DEPTH_LIMIT;
     float maxDepth = 0.0f;
     for (std::size_t i = 0; i < count; ++i) {
-        const float magnitude = depth[i] < 0.0f ? -depth[i] : depth[i];
+        const float magnitude = std::fabs(depth[i]);
         if (!(magnitude < DEPTH_LIMIT)) continue;  // too far, or not a number
         if (minDepth > magnitude) minDepth = magnitude;
         if (!(maxDepth >= magnitude)) maxDepth = magnitude;

@@ -2,6 +2,7 @@
 // They know nothing of the host: the working image hands them its arrays.
 #pragma once
 
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 
@@ -33,7 +34,7 @@ DepthRange ComputeDepthRange(const float* depth, std::size_t count);
 // (magnitude at or above DEPTH_LIMIT, or not a number) give 0, as does a zero range.
 inline std::uint16_t GreyLevel(float z, float minDepth, float depthRange)
 {
-    const float magnitude = z < 0.0f ? -z : z;
+    const float magnitude = std::fabs(z);
     if (!(magnitude < DEPTH_LIMIT)) return 0;
     const double product =
         (1.0 - (static_cast<double>(magnitude) - static_cast<double>(minDepth)) /

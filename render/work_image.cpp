@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <limits>
 
-#include "depth_to_grey.h"
+#include "mapping_kernels.h"
 
 namespace {
 
@@ -69,7 +69,11 @@ int WorkImage::LoadChannel(std::uint32_t bit)
     return found != nullptr ? 1 : 0;
 }
 
-bool WorkImage::WriteBack()
+bool WorkImage::WriteBack() { return WriteRows({GreyMapping::Kind::NONE, nullptr, {}, 0}); }
+
+bool WorkImage::WriteBackGrey(int selectionId) { return WriteRows(PlanMapping(selectionId)); }
+
+bool WorkImage::WriteRows(const GreyMapping& mapping)
 {
     if (pixels == nullptr) return false;
     const int frameWidth = FrameWidth(bitmap);
@@ -77,35 +81,59 @@ bool WorkImage::WriteBack()
     bool allStored = true;
     // Every row is written, changed or not: the host expects the whole frame back.
     for (int y = 0; y < frameHeight; ++y) {
-        if (bitmap->PutPixels(0, y, frameWidth, pixels + PixelCount(frameWidth, y)) == 0) {
-            allStored = false;
-        }
+        const std::size_t first = PixelCount(frameWidth, y);
+        MapSpan(mapping, first, static_cast<std::size_t>(frameWidth));
+        if (bitmap->PutPixels(0, y, frameWidth, pixels + first) == 0) allStored = false;
     }
     return allStored;
 }
 
 void WorkImage::MapDepthToGrey(int selectionId)
 {
-    const std::size_t count = PixelCount(width, height);
-    DepthRange range{};
-    ComputeDepthRange(depth, range.minDepth, range.maxDepth, range.depthRange);
+    MapSpan(PlanMapping(selectionId), 0, PixelCount(width, height));
+}
+
+WorkImage::GreyMapping WorkImage::PlanMapping(int selectionId) const
+{
+    using Kind = GreyMapping::Kind;
+    Kind kind = Kind::NONE;
     if (selectionId == SELECT_ALL) {
-        MapAllToGrey(pixels, depth, count, range);
+        kind = Kind::ALL;
     } else if ((channels & CHANNEL_MATERIAL_ID) != 0 && materialIds != nullptr) {
-        MapSelectedToGrey(pixels, depth, materialIds, count, range, selectionId);
+        if (selectionId >= 0 && selectionId <= std::numeric_limits<std::uint8_t>::max()) kind = Kind::MATERIAL;
     } else if ((channels & CHANNEL_MATERIAL_ID) == 0 && (channels & CHANNEL_OBJECT_ID) != 0 &&
                objectIds != nullptr) {
-        MapSelectedToGrey(pixels, depth, objectIds, count, range, selectionId);
+        if (selectionId >= 0 && selectionId <= std::numeric_limits<std::uint16_t>::max()) kind = Kind::OBJECT;
     } else if (selectionId == 0) {
-        // Without an ID array every pixel's ID reads as 0.
-        MapAllToGrey(pixels, depth, count, range);
+        kind = Kind::ALL;  // without an ID array every pixel's ID reads as 0
+    }
+    GreyMapping mapping{kind, &ChosenMappingKernels(), {}, selectionId};
+    // A mapping that selects nothing changes nothing, so it needs no range either.
+    if (kind != Kind::NONE) mapping.range = mapping.kernels->computeRange(depth, PixelCount(width, height));
+    return mapping;
+}
+
+void WorkImage::MapSpan(const GreyMapping& mapping, std::size_t first, std::size_t count)
+{
+    const MappingKernels* kernels = mapping.kernels;
+    switch (mapping.kind) {
+    case GreyMapping::Kind::NONE: break;
+    case GreyMapping::Kind::ALL: kernels->mapAll(pixels + first, depth + first, count, mapping.range); break;
+    case GreyMapping::Kind::MATERIAL:
+        kernels->mapMaterial(pixels + first, depth + first, materialIds + first, count, mapping.range,
+                             static_cast<std::uint8_t>(mapping.wanted));
+        break;
+    case GreyMapping::Kind::OBJECT:
+        kernels->mapObject(pixels + first, depth + first, objectIds + first, count, mapping.range,
+                           static_cast<std::uint16_t>(mapping.wanted));
+        break;
     }
 }
 
 void WorkImage::ComputeDepthRange(const float* depthValues, float& minDepth, float& maxDepth,
                                   float& depthRange) const
 {
-    const DepthRange range = ::ComputeDepthRange(depthValues, PixelCount(width, height));
+    const DepthRange range = ChosenMappingKernels().computeRange(depthValues, PixelCount(width, height));
     minDepth = range.minDepth;
     maxDepth = range.maxDepth;
     depthRange = range.depthRange;

@@ -3,9 +3,13 @@
 // row by row at the end. Only WriteBack changes the host's bitmap.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "bitmap.h"
+#include "depth_to_grey.h"
+
+struct MappingKernels;
 
 class WorkImage {
 public:
@@ -25,6 +29,9 @@ public:
 
     // Writes every row back into the host's bitmap; true when the host stored them all.
     bool WriteBack();
+    // MapDepthToGrey(selectionId) and then WriteBack(), with the same pixels and the same host
+    // calls, but each row is mapped just before it is written back, while it is still in cache.
+    bool WriteBackGrey(int selectionId);
 
     // The grey picture of the depth channel over the pixels whose ID equals selectionId, or over
     // every pixel for SELECT_ALL. Needs the depth channel.
@@ -48,7 +55,18 @@ public:
     const std::uint16_t* ObjectIds() const { return objectIds; }
 
 private:
+    // Which pixel loop the mapping runs for a selection, on which IDs, with the frame's range.
+    struct GreyMapping {
+        enum class Kind { NONE, ALL, MATERIAL, OBJECT } kind;
+        const MappingKernels* kernels;
+        DepthRange range;
+        int wanted;
+    };
+
     BMM_Color_64* ReadFrame();
+    bool WriteRows(const GreyMapping& mapping);
+    GreyMapping PlanMapping(int selectionId) const;
+    void MapSpan(const GreyMapping& mapping, std::size_t first, std::size_t count);
     bool Contains(int x, int y) const { return x >= 0 && x < width && y >= 0 && y < height; }
 
     Bitmap* bitmap;
