@@ -57,37 +57,43 @@ FrameFacts FactsOf(const ExrFrame& frame, const InfoOptions& options)
     return facts;
 }
 
+void PrintField(std::FILE* out, const std::string& label, const std::string& text)
+{
+    std::fprintf(out, "  %-14s %s\n", (label + ":").c_str(), text.c_str());
+}
+
 void PrintDetail(const std::string& path, const ExrFrame& frame, const InfoOptions& options, std::FILE* out)
 {
     const FrameFacts facts = FactsOf(frame, options);
     std::fprintf(out, "%s\n", path.c_str());
-    std::fprintf(out, "  size:        %d x %d, %s\n", frame.Width(), frame.Height(),
-                 frame.tiled ? "tiled" : "scanline");
-    std::fprintf(out, "  data window: %s\n", BoxText(frame.dataWindow).c_str());
-    std::fprintf(out, "  display:     %s (%lld x %lld)\n", BoxText(frame.displayWindow).c_str(),
-                 static_cast<long long>(frame.displayWindow.Width()),
-                 static_cast<long long>(frame.displayWindow.Height()));
-    std::fprintf(out, "  channels:    %s\n", ChannelListText(frame).c_str());
+    PrintField(out, "size",
+               std::to_string(frame.Width()) + " x " + std::to_string(frame.Height()) + ", " +
+                   (frame.tiled ? "tiled" : "scanline"));
+    PrintField(out, "data window", BoxText(frame.dataWindow));
+    PrintField(out, "display",
+               BoxText(frame.displayWindow) + " (" + std::to_string(frame.displayWindow.Width()) + " x " +
+                   std::to_string(frame.displayWindow.Height()) + ")");
+    PrintField(out, "channels", ChannelListText(frame));
     if (facts.hasDepth) {
-        std::fprintf(out, "  depth %s:  %s (magnitudes that take part)\n", options.names.depth.c_str(),
-                     RangeText(facts.stats).c_str());
-        std::fprintf(out, "  background:  %s (magnitude at or above 1e20%s)\n",
-                     ShareText(facts.stats.background, facts.stats.pixels).c_str(),
-                     options.background.kind == BackgroundRule::Kind::NONE
-                         ? ""
-                         : (", after --background " + options.background.Text()).c_str());
+        PrintField(out, "depth " + options.names.depth,
+                   RangeText(facts.stats) + " (magnitudes that take part)");
+        const std::string rule = options.background.kind == BackgroundRule::Kind::NONE
+                                     ? ""
+                                     : ", after --background " + options.background.Text();
+        PrintField(out, "background",
+                   ShareText(facts.stats.background, facts.stats.pixels) + " (magnitude at or above 1e20" +
+                       rule + ")");
     } else {
-        std::fprintf(out, "  depth:       none: no channel %s\n", options.names.depth.c_str());
+        PrintField(out, "depth", "none: no channel " + options.names.depth);
     }
-    std::fprintf(out, "  alpha 0:     %s\n", ShareText(facts.transparent, frame.PixelCount()).c_str());
+    PrintField(out, "alpha 0", ShareText(facts.transparent, frame.PixelCount()));
     for (const std::string* name : {&options.names.material, &options.names.object}) {
         const FrameChannel* channel = frame.Find(*name);
-        std::fprintf(out, "  %s: %s\n", name->c_str(),
-                     channel == nullptr ? "none"
-                                        : IdCountsText(IdCountsOf(*channel), IDS_SHOWN_IN_DETAIL).c_str());
+        PrintField(out, *name,
+                   channel == nullptr ? "none" : IdCountsText(IdCountsOf(*channel), IDS_SHOWN_IN_DETAIL));
     }
     const std::string hint = facts.hasDepth ? BackgroundHint(facts.stats) : "";
-    if (!hint.empty()) std::fprintf(out, "  hint:        %s\n", hint.c_str());
+    if (!hint.empty()) PrintField(out, "hint", hint);
 }
 
 void PrintLine(const std::string& path, const ExrFrame& frame, const InfoOptions& options, std::FILE* out)
@@ -96,7 +102,8 @@ void PrintLine(const std::string& path, const ExrFrame& frame, const InfoOptions
     std::string line = path + "  " + std::to_string(frame.Width()) + "x" + std::to_string(frame.Height());
     if (facts.hasDepth)
         line += "  depth " + RangeText(facts.stats) + "  background " +
-                ShareText(facts.stats.background, facts.stats.pixels);
+                ShareText(facts.stats.background, facts.stats.pixels) + "  alpha 0 " +
+                ShareText(facts.transparent, frame.PixelCount());
     else
         line += "  no depth channel " + options.names.depth;
     for (const std::string* name : {&options.names.material, &options.names.object}) {

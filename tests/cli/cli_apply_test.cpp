@@ -227,7 +227,7 @@ TEST_F(Apply, SampleAndDemoMakeTheBundledSceneAndItsPictures)
     ASSERT_EQ(run.status, 0) << run.err;
     run = Run({"info", "small.exr"});
     EXPECT_THAT(run.out, HasSubstr("64 x 36"));
-    EXPECT_THAT(run.out, HasSubstr("materialID: 0 ("));
+    EXPECT_THAT(run.out, HasSubstr("materialID:    0 ("));
 
     run = Run({"demo", "pictures"});
     ASSERT_EQ(run.status, 0) << run.err;

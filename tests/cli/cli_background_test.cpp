@@ -124,16 +124,16 @@ TEST_F(Background, InfoPrintsOneLineAFrameWithRangeBackgroundAndIds)
     WriteTestExr(Path("b.exr"), MakeTestFrame(4, 1, {-1e30, -2, -3, -4}, {}, {1, 2, 2, 1}, {7, 7, 9, 9}));
     ToolRun run = Run({"info", "frame.exr", "b.exr"});
     ASSERT_EQ(run.status, 0) << run.err;
-    EXPECT_EQ(run.out, "frame.exr  4x1  depth 0 to 16  background 0.0%  materialID none  objectID none\n"
-                       "b.exr  4x1  depth 2 to 4  background 25.0%  materialID 1,2  objectID 7,9\n");
+    EXPECT_EQ(run.out, "frame.exr  4x1  depth 0 to 16  background 0.0%  alpha 0 25.0%  materialID none  objectID none\n"
+                       "b.exr  4x1  depth 2 to 4  background 25.0%  alpha 0 0.0%  materialID 1,2  objectID 7,9\n");
     run = Run({"info", "--background", "alpha", "frame.exr", "b.exr"});
-    EXPECT_THAT(run.out, HasSubstr("frame.exr  4x1  depth 8 to 16  background 25.0%"));
+    EXPECT_THAT(run.out, HasSubstr("frame.exr  4x1  depth 8 to 16  background 25.0%  alpha 0 25.0%"));
 
     run = Run({"info", "b.exr"});
-    EXPECT_THAT(run.out, HasSubstr("channels:    A (HALF), B (HALF), G (HALF), R (HALF), Z (FLOAT), "
+    EXPECT_THAT(run.out, HasSubstr("channels:      A (HALF), B (HALF), G (HALF), R (HALF), Z (FLOAT), "
                                    "materialID (UINT), objectID (UINT)"));
-    EXPECT_THAT(run.out, HasSubstr("materialID: 1 (2 px), 2 (2 px)"));
-    EXPECT_THAT(run.out, HasSubstr("background:  25.0%"));
+    EXPECT_THAT(run.out, HasSubstr("materialID:    1 (2 px), 2 (2 px)"));
+    EXPECT_THAT(run.out, HasSubstr("background:    25.0%"));
 
     run = Run({"info", "frame.exr", "missing.exr"});
     EXPECT_EQ(run.status, 1);
