@@ -6,15 +6,18 @@
 #include <ImfOutputFile.h>
 #include <half.h>
 
+#include <algorithm>
+#include <iterator>
+#include <string_view>
 #include <vector>
 
 #include "tool_error.h"
 
 namespace {
 
-// Attributes that describe how a read file was laid out rather than what it shows; the written
-// file is always one scanline part.
-constexpr const char* LAYOUT_ATTRIBUTES[] = {"tiles", "type", "chunkCount", "name", "version"};
+// Attributes that describe how a read file was laid out rather than what it shows (the written
+// file is always one scanline part), and the channel list, which is the frame's own.
+constexpr std::string_view LAYOUT_ATTRIBUTES[] = {"tiles", "type", "chunkCount", "name", "version", "channels"};
 
 Imath::Box2i BoxOf(const PixelBox& box) { return {{box.minX, box.minY}, {box.maxX, box.maxY}}; }
 
@@ -29,9 +32,17 @@ Imf::PixelType FileTypeOf(SampleType type)
 
 Imf::Header HeaderFor(const ExrFrame& frame)
 {
-    Imf::Header header = frame.header != nullptr ? *frame.header : Imf::Header();
-    for (const char* name : LAYOUT_ATTRIBUTES)
-        if (header.find(name) != header.end()) header.erase(name);
+    // Attributes are copied over rather than erased from a copy: this OpenEXR's Header::erase
+    // does not free the attribute it removes.
+    Imf::Header header;
+    if (frame.header != nullptr) {
+        for (auto it = frame.header->begin(); it != frame.header->end(); ++it) {
+            const std::string_view name = it.name();
+            if (std::find(std::begin(LAYOUT_ATTRIBUTES), std::end(LAYOUT_ATTRIBUTES), name) ==
+                std::end(LAYOUT_ATTRIBUTES))
+                header.insert(it.name(), it.attribute());
+        }
+    }
     if (header.lineOrder() == Imf::RANDOM_Y) header.lineOrder() = Imf::INCREASING_Y;
     if (frame.header == nullptr) header.compression() = Imf::ZIP_COMPRESSION;
     header.dataWindow() = BoxOf(frame.dataWindow);
