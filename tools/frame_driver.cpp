@@ -273,7 +273,7 @@ int RunApply(const ApplyOptions& options, std::FILE* out, std::FILE* errors)
             const std::string message = dynamic_cast<const std::bad_alloc*>(&error) != nullptr
                                             ? std::string("not enough memory for this frame")
                                             : error.what();
-            const bool named = message.rfind(input + ":", 0) == 0;
+            const bool named = message.find(input) != std::string::npos;
             progress.Message("error: " + (named ? message : input + ": " + message));
             failed.push_back(input);
             progress.Done(input + ": failed");
