@@ -5,6 +5,7 @@
 
 namespace {
 constexpr long long WHOLE_SATURATION = 1LL << 40;  // far beyond the int range, far from overflow
+constexpr long long MOVE_SATURATION = 1LL << 33;   // twice the width of the int range
 }
 
 SpinnerLimits OrderedLimits(int first, int second)
@@ -21,11 +22,13 @@ int ClampToLimits(long long value, SpinnerLimits limits)
 
 int SteppedValue(int value, long long count, int step, SpinnerLimits limits)
 {
-    // Both factors are bounded well below 2^31, so the product and the sum fit in 64 bits.
-    if (count > WHOLE_SATURATION) count = WHOLE_SATURATION;
-    if (count < -WHOLE_SATURATION) count = -WHOLE_SATURATION;
-    const long long moved = static_cast<long long>(value) + count * static_cast<long long>(step);
-    return ClampToLimits(moved, limits);
+    // A move of more than twice the int range lands on a limit from any value; bounding it there
+    // keeps the product and the sum far inside 64 bits.
+    const long long stepSize = step < 0 ? -static_cast<long long>(step) : step;
+    const long long bound = stepSize == 0 ? 0 : MOVE_SATURATION / stepSize;
+    if (count > bound) count = bound;
+    if (count < -bound) count = -bound;
+    return ClampToLimits(static_cast<long long>(value) + count * static_cast<long long>(step), limits);
 }
 
 int RoundToWhole(float value)

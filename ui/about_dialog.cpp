@@ -7,8 +7,21 @@
 #include "resource_ids.h"
 
 namespace {
+
 constexpr WORD CURSOR_ARROW = 32512;
+
+// The logo's static control loads the bitmap from the template but does not delete it when it is
+// destroyed; taken out and deleted here, it no longer costs memory at every opening.
+void DeleteLogo(HWND dialog)
+{
+    for (HWND child = GetWindow(dialog, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT)) {
+        if ((GetWindowLongPtrA(child, GWL_STYLE) & SS_TYPEMASK) != SS_BITMAP) continue;
+        const auto logo = reinterpret_cast<HBITMAP>(SendMessageA(child, STM_SETIMAGE, IMAGE_BITMAP, 0));
+        if (logo != nullptr) DeleteObject(logo);
+    }
 }
+
+}  // namespace
 
 INT_PTR CALLBACK AboutDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM)
 {
@@ -22,6 +35,7 @@ INT_PTR CALLBACK AboutDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM)
         if (LOWORD(wParam) == IDOK) EndDialog(dialog, 1);
         if (LOWORD(wParam) == IDCANCEL) EndDialog(dialog, 0);
         return 1;
+    case WM_DESTROY: DeleteLogo(dialog); return 0;
     default: return 0;
     }
 }
