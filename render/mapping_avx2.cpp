@@ -116,11 +116,10 @@ DEEPGLASS_AVX2 DepthRange ComputeRangeAvx2(const float* depth, std::size_t count
     const __m256 limit = _mm256_set1_ps(DEPTH_LIMIT);
     __m256 minima[2] = {limit, limit};
     __m256 maxima[2] = {_mm256_setzero_ps(), _mm256_setzero_ps()};
-    // Backwards, as in the SSE2 variant: the grey pass then finds the top rows' depths in cache.
-    std::size_t end = count;
-    for (; end >= 16; end -= 16) {
+    std::size_t i = 0;
+    for (; i + 16 <= count; i += 16) {
         for (int half = 0; half < 2; ++half) {
-            const __m256 magnitude = _mm256_and_ps(_mm256_loadu_ps(depth + end - 16 + 8 * half), absMask);
+            const __m256 magnitude = _mm256_and_ps(_mm256_loadu_ps(depth + i + 8 * half), absMask);
             minima[half] = _mm256_min_ps(magnitude, minima[half]);
             maxima[half] = _mm256_max_ps(
                 maxima[half], _mm256_and_ps(_mm256_cmp_ps(magnitude, limit, _CMP_LT_OQ), magnitude));
@@ -132,7 +131,7 @@ DEEPGLASS_AVX2 DepthRange ComputeRangeAvx2(const float* depth, std::size_t count
     float lanesMax[8];
     _mm256_storeu_ps(lanesMin, minimum);
     _mm256_storeu_ps(lanesMax, maximum);
-    DepthRange lanes = KERNELS_SSE2.computeRange(depth, end);  // the first count % 16 depths
+    DepthRange lanes = KERNELS_SSE2.computeRange(depth + i, count - i);  // the last count % 16 depths
     for (int lane = 0; lane < 8; ++lane) {
         if (lanes.minDepth > lanesMin[lane]) lanes.minDepth = lanesMin[lane];
         if (lanes.maxDepth < lanesMax[lane]) lanes.maxDepth = lanesMax[lane];

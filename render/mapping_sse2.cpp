@@ -100,12 +100,10 @@ DepthRange ComputeRangeSse2(const float* depth, std::size_t count)
     const __m128 limit = _mm_set1_ps(DEPTH_LIMIT);
     __m128 minima[2] = {limit, limit};
     __m128 maxima[2] = {_mm_setzero_ps(), _mm_setzero_ps()};
-    // From the end of the frame backwards: the range does not depend on the order, and the grey
-    // pass that follows starts at the top, whose depths this leaves in the cache.
-    std::size_t end = count;
-    for (; end >= 8; end -= 8) {
+    std::size_t i = 0;
+    for (; i + 8 <= count; i += 8) {
         for (int half = 0; half < 2; ++half) {
-            const __m128 magnitude = _mm_and_ps(_mm_loadu_ps(depth + end - 8 + 4 * half), absMask);
+            const __m128 magnitude = _mm_and_ps(_mm_loadu_ps(depth + i + 4 * half), absMask);
             // min answers its second operand when the first is NaN; magnitudes at or above the
             // limit never go below the starting minimum, which is the limit.
             minima[half] = _mm_min_ps(magnitude, minima[half]);
@@ -116,7 +114,7 @@ DepthRange ComputeRangeSse2(const float* depth, std::size_t count)
     float lanesMax[4];
     _mm_storeu_ps(lanesMin, _mm_min_ps(minima[0], minima[1]));
     _mm_storeu_ps(lanesMax, _mm_max_ps(maxima[0], maxima[1]));
-    DepthRange lanes = ComputeDepthRange(depth, end);  // the first count % 8 depths
+    DepthRange lanes = ComputeDepthRange(depth + i, count - i);  // the last count % 8 depths
     for (int lane = 0; lane < 4; ++lane) {
         if (lanes.minDepth > lanesMin[lane]) lanes.minDepth = lanesMin[lane];
         if (lanes.maxDepth < lanesMax[lane]) lanes.maxDepth = lanesMax[lane];

@@ -78,11 +78,14 @@ bool WorkImage::WriteRows(const GreyMapping& mapping)
     if (pixels == nullptr) return false;
     const int frameWidth = FrameWidth(bitmap);
     const int frameHeight = FrameHeight(bitmap);
+    // The mapping works on the size read at construction; a frame that has since changed size
+    // (which the host does not do within a pass) is not mapped rather than mapped out of bounds.
+    const bool mapRows = frameWidth == width && frameHeight == height;
     bool allStored = true;
     // Every row is written, changed or not: the host expects the whole frame back.
     for (int y = 0; y < frameHeight; ++y) {
         const std::size_t first = PixelCount(frameWidth, y);
-        MapSpan(mapping, first, static_cast<std::size_t>(frameWidth));
+        if (mapRows) MapSpan(mapping, first, static_cast<std::size_t>(frameWidth));
         if (bitmap->PutPixels(0, y, frameWidth, pixels + first) == 0) allStored = false;
     }
     return allStored;
