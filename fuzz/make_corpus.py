@@ -1,5 +1,6 @@
 #!/usr/bin/env python3
-"""Writes the seed corpora of the fuzz targets into fuzz/corpus/<target>/ (run from anywhere).
+"""Writes the seed corpora of the configuration and render fuzz targets into fuzz/corpus/<target>/
+(run from anywhere); the EXR target's seeds come from the fuzz build's fuzz_exr_seeds program.
 
 Each seed is a small, valid example of its target's input layout, covering one situation the
 target distinguishes, so that fuzzing starts from every branch rather than finding it by chance.

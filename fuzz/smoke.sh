@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Runs each fuzz target for a short time over its committed seed corpus. New inputs go to a
 # scratch folder, so the committed corpus stays as it is; a crash, a broken rule, a leak or a hang
-# (an input taking more than 10 s) fails the run and leaves the input in the scratch folder.
+# (an input taking more than 30 s) fails the run and leaves the input in the scratch folder.
 #   fuzz/smoke.sh BUILD_DIR [SECONDS_PER_TARGET] [TARGET...]
 set -euo pipefail
 build=${1:?usage: fuzz/smoke.sh BUILD_DIR [SECONDS_PER_TARGET] [TARGET...]}
@@ -25,7 +25,7 @@ for target in "${targets[@]}"; do
     echo "== fuzz $target for ${seconds}s =="
     # -max_len: the render target's largest frame (64 x 64 pixels of 7 bytes) must fit.
     if UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 ASAN_OPTIONS=detect_leaks=1 \
-        "$build/bin/$target" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
+        "$build/bin/$target" -max_total_time="$seconds" -timeout=30 -rss_limit_mb=2048 \
         -max_len=32768 -print_final_stats=1 -artifact_prefix="$work/artifacts/" \
         "$work/new" "$here/corpus/$target" >"$work/log" 2>&1; then
         grep -E '^stat::number_of_executed_units|^Done' "$work/log" || true

@@ -1,11 +1,22 @@
 #!/usr/bin/env bash
 # Sets up, builds both toolchains (Linux native and the Windows cross build) and runs every test:
-# the native suite, then the Windows suite under Wine inside a virtual X display.
+# the native suite under the sanitizers, short fuzzing runs, the native suite, then the Windows
+# suite under Wine inside a virtual X display.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
 
 status=0
+# The instrumented runs come first, so that the script's last words are the Windows suite's summary.
+echo "== sanitizer build and tests (ASan + LeakSanitizer + UBSan) =="
+cmake --preset sanitize >/dev/null
+cmake --build --preset sanitize
+ctest --preset sanitize -j2 || status=1
+echo "== fuzz smoke runs (libFuzzer, about a minute a target) =="
+cmake --preset fuzz >/dev/null
+cmake --build --preset fuzz
+bash fuzz/smoke.sh build/fuzz 60 || status=1
+
 for preset in native windows; do
     cmake --preset "$preset" >/dev/null
     cmake --build --preset "$preset"
