@@ -102,7 +102,7 @@ void BM_RenderPass(benchmark::State& state, FrameSize size, Mode mode)
     config.mode = mode.value;
     config.materialId = SCENE_GROUND_MATERIAL;
     config.objectId = SCENE_GROUND_OBJECT;
-    unsigned char record[FILTER_CONFIG_SIZE];
+    unsigned char record[CONFIG_RECORD_SIZE];
     WriteConfig(config, record);
     filter->LoadConfigure(record);
     filter->SetSource(&bitmap);

@@ -1,6 +1,6 @@
 #include "deepglass_filter.h"
 
-std::uint32_t DeepglassFilter::EvaluateConfigure() { return FILTER_CONFIG_SIZE; }
+std::uint32_t DeepglassFilter::EvaluateConfigure() { return CONFIG_RECORD_SIZE; }
 
 int DeepglassFilter::SaveConfigure(void* buffer)
 {

@@ -5,13 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "identity.h"
-#include "resource_ids.h"
-
-// The mode values are the ids of the control dialog's radio buttons.
-constexpr std::int32_t MODE_WHOLE_IMAGE = IDC_WHOLE_IMAGE;
-constexpr std::int32_t MODE_MATERIAL_ID = IDC_MTL_CHANNEL;
-constexpr std::int32_t MODE_OBJECT_ID = IDC_OBJ_CHANNEL;
+#include "deepglass_interface.h"
 
 struct FilterConfig {
     std::uint32_t tag = versionWord;
@@ -20,12 +14,11 @@ struct FilterConfig {
     std::int32_t materialId = 1;
 };
 
-constexpr std::size_t FILTER_CONFIG_SIZE = 16;
-static_assert(sizeof(FilterConfig) == FILTER_CONFIG_SIZE);
-static_assert(offsetof(FilterConfig, tag) == 0);
-static_assert(offsetof(FilterConfig, mode) == 4);
-static_assert(offsetof(FilterConfig, objectId) == 8);
-static_assert(offsetof(FilterConfig, materialId) == 12);
+static_assert(sizeof(FilterConfig) == CONFIG_RECORD_SIZE);
+static_assert(offsetof(FilterConfig, tag) == CONFIG_TAG_OFFSET);
+static_assert(offsetof(FilterConfig, mode) == CONFIG_MODE_OFFSET);
+static_assert(offsetof(FilterConfig, objectId) == CONFIG_OBJECT_ID_OFFSET);
+static_assert(offsetof(FilterConfig, materialId) == CONFIG_MATERIAL_ID_OFFSET);
 
 // The stored bytes of a record, and back. ReadConfig does not look at the tag.
 void WriteConfig(const FilterConfig& config, unsigned char* bytes);

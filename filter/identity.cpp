@@ -1,5 +1,5 @@
 #include "identity.h"
 
-const char productName[IDENTITY_TEXT_SIZE] = "Deepglass";
-const char authorText[IDENTITY_TEXT_SIZE] = "Deepglass developers";
-const char rightsText[IDENTITY_TEXT_SIZE] = "Copyright (c) 2026 Deepglass developers";
+const char productName[IDENTITY_TEXT_SIZE] = DEEPGLASS_PRODUCT_NAME;
+const char authorText[IDENTITY_TEXT_SIZE] = DEEPGLASS_AUTHOR;
+const char rightsText[IDENTITY_TEXT_SIZE] = DEEPGLASS_RIGHTS;

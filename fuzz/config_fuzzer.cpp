@@ -14,7 +14,7 @@
 
 namespace {
 
-using Record = std::array<unsigned char, FILTER_CONFIG_SIZE>;
+using Record = std::array<unsigned char, CONFIG_RECORD_SIZE>;
 
 Record Saved(DeepglassFilter& filter)
 {
@@ -38,15 +38,15 @@ ReferenceFrame SmallScene()
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     DeepglassFilter filter;
-    FUZZ_REQUIRE(filter.EvaluateConfigure() == FILTER_CONFIG_SIZE);
+    FUZZ_REQUIRE(filter.EvaluateConfigure() == CONFIG_RECORD_SIZE);
     FUZZ_REQUIRE(filter.SaveConfigure(nullptr) == 0);
 
-    for (std::size_t offset = 0; offset < size; offset += FILTER_CONFIG_SIZE) {
-        const std::size_t length = std::min(FILTER_CONFIG_SIZE, size - offset);
+    for (std::size_t offset = 0; offset < size; offset += CONFIG_RECORD_SIZE) {
+        const std::size_t length = std::min(CONFIG_RECORD_SIZE, size - offset);
         Record bytes{};
         std::memcpy(bytes.data(), data + offset, length);
-        auto block = std::make_unique<unsigned char[]>(FILTER_CONFIG_SIZE);
-        std::memcpy(block.get(), bytes.data(), FILTER_CONFIG_SIZE);
+        auto block = std::make_unique<unsigned char[]>(CONFIG_RECORD_SIZE);
+        std::memcpy(block.get(), bytes.data(), CONFIG_RECORD_SIZE);
 
         const Record before = Saved(filter);
         const int accepted = filter.LoadConfigure(block.get());
@@ -58,14 +58,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             FUZZ_REQUIRE(accepted == 0);
             FUZZ_REQUIRE(after == before);
         }
-        FUZZ_REQUIRE(std::memcmp(block.get(), bytes.data(), FILTER_CONFIG_SIZE) == 0);
+        FUZZ_REQUIRE(std::memcmp(block.get(), bytes.data(), CONFIG_RECORD_SIZE) == 0);
 
         const std::int32_t mode = ReadConfig(after.data()).mode;
         const std::uint32_t expectedChannels = mode == MODE_MATERIAL_ID ? CHANNEL_DEPTH | CHANNEL_MATERIAL_ID
                                                : mode == MODE_OBJECT_ID ? CHANNEL_DEPTH | CHANNEL_OBJECT_ID
                                                                         : CHANNEL_DEPTH;
         FUZZ_REQUIRE(filter.ChannelsRequired() == expectedChannels);
-        FUZZ_REQUIRE(filter.EvaluateConfigure() == FILTER_CONFIG_SIZE);
+        FUZZ_REQUIRE(filter.EvaluateConfigure() == CONFIG_RECORD_SIZE);
     }
 
     const Record settings = Saved(filter);

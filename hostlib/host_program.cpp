@@ -6,13 +6,13 @@
 #include <memory>
 #include <string>
 
+#include "deepglass_interface.h"
 #include "image_filter.h"
 #include "memory_storage.h"
 #include "module_loader.h"
 
 namespace {
 
-constexpr std::uint32_t IMAGE_FILTER_FAMILY = 0xE00;
 constexpr int FRAME_WIDTH = 48;
 constexpr int FRAME_HEIGHT = 24;
 
@@ -28,7 +28,7 @@ std::unique_ptr<MemoryStorage> GeneratedFrame()
         for (int x = 0; x < FRAME_WIDTH; ++x) {
             const int i = y * FRAME_WIDTH + x;
             storage->Pixels()[i] = {40000, 30000, 20000, 65535};
-            depth[i] = y < 8 ? -1e30f : -(5.0f + 2.0f * static_cast<float>(FRAME_HEIGHT - y));
+            depth[i] = y < 8 ? HOST_BACKGROUND_DEPTH : -(5.0f + 2.0f * static_cast<float>(FRAME_HEIGHT - y));
             if (x >= 6 && x < 18 && y >= 10) {
                 depth[i] = -12.0f, materials[i] = 1, objects[i] = 10;
             } else if (x >= 28 && x < 42 && y >= 6) {
@@ -55,13 +55,11 @@ void PrintGreyFrame(MemoryStorage& storage)
 
 void RunFilter(ImageFilter& filter, std::int32_t mode, std::int32_t id)
 {
-    unsigned char record[16];
+    unsigned char record[CONFIG_RECORD_SIZE];
     filter.SaveConfigure(record);
-    for (int i = 0; i < 4; ++i) {
-        record[4 + i] = static_cast<unsigned char>(static_cast<std::uint32_t>(mode) >> (8 * i));
-        record[8 + i] = static_cast<unsigned char>(static_cast<std::uint32_t>(id) >> (8 * i));
-        record[12 + i] = static_cast<unsigned char>(static_cast<std::uint32_t>(id) >> (8 * i));
-    }
+    WriteRecordWord(record, CONFIG_MODE_OFFSET, static_cast<std::uint32_t>(mode));
+    WriteRecordWord(record, CONFIG_OBJECT_ID_OFFSET, static_cast<std::uint32_t>(id));
+    WriteRecordWord(record, CONFIG_MATERIAL_ID_OFFSET, static_cast<std::uint32_t>(id));
     const bool accepted = filter.LoadConfigure(record) == 1;
     std::printf("  mode %d, ID %d: record %s, channels %u\n", mode, id, accepted ? "accepted" : "refused",
                 filter.ChannelsRequired());
@@ -79,7 +77,7 @@ int RunClass(ClassDescriptor& descriptor)
     const ClassIdPair id = descriptor.ClassId();
     std::printf("class \"%s\", family 0x%X, id (0x%08X, 0x%08X), category \"%s\"\n", descriptor.ClassName(),
                 descriptor.SuperClassId(), id.a, id.b, descriptor.Category());
-    if (descriptor.SuperClassId() != IMAGE_FILTER_FAMILY) return 0;
+    if (descriptor.SuperClassId() != FILTER_FAMILY) return 0;
     auto* filter = static_cast<ImageFilter*>(descriptor.Create(0));
     if (filter == nullptr) {
         std::fprintf(stderr, "stand-in-host: the descriptor made no filter\n");
@@ -88,9 +86,9 @@ int RunClass(ClassDescriptor& descriptor)
     std::printf("  filter \"%s\" by %s, %s; version word 0x%08X, flags %u, record of %u bytes\n",
                 filter->ProductName(), filter->AuthorLine(), filter->RightsNotice(), filter->VersionWord(),
                 filter->CapabilityFlags(), filter->EvaluateConfigure());
-    RunFilter(*filter, 1010, -1);
-    RunFilter(*filter, 1011, 2);
-    RunFilter(*filter, 1012, 10);
+    RunFilter(*filter, MODE_WHOLE_IMAGE, -1);
+    RunFilter(*filter, MODE_MATERIAL_ID, 2);
+    RunFilter(*filter, MODE_OBJECT_ID, 10);
     delete filter;
     return 0;
 }

@@ -7,7 +7,7 @@ ClassDescriptor* DeepglassDescriptorRow() { return GetDeepglassDescriptor(); }
 }  // namespace
 
 const ClassRegistryRow classRegistry[] = {
-    {"Deepglass", DeepglassDescriptorRow},
+    {DEEPGLASS_PRODUCT_NAME, DeepglassDescriptorRow},
 };
 const int classCount = sizeof(classRegistry) / sizeof(classRegistry[0]);
-const char libraryDescription[256] = "Deepglass, Copyright (c) 2026 Deepglass developers";
+const char libraryDescription[256] = DEEPGLASS_PRODUCT_NAME ", " DEEPGLASS_RIGHTS;

@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "class_descriptor.h"
+#include "deepglass_interface.h"
 
 struct ClassRegistryRow {
     char className[256];
@@ -14,5 +15,3 @@ struct ClassRegistryRow {
 extern const ClassRegistryRow classRegistry[];
 extern const int classCount;
 extern const char libraryDescription[256];
-// The host refuses modules built for another version of its interface.
-constexpr std::uint32_t libraryVersion = 110;

@@ -5,11 +5,10 @@
 #include "deepglass_filter.h"
 #include "identity.h"
 
-const char filterCategory[] = "Image Filter";
-
 namespace {
+const char filterCategory[] = DEEPGLASS_CATEGORY;
 DeepglassDescriptor deepglassDescriptor;
-}
+}  // namespace
 
 int DeepglassDescriptor::FlagQuery() { return 1; }
 

@@ -2,11 +2,9 @@
 #pragma once
 
 #include "class_descriptor.h"
+#include "deepglass_interface.h"
 
-// The host files the class under this family and finds it by this id in saved scenes.
-constexpr std::uint32_t FILTER_FAMILY = 0xE00;
-constexpr ClassIdPair DEEPGLASS_CLASS_ID{0x5E7601D7, 0x19B756BE};
-extern const char filterCategory[];
+constexpr ClassIdPair DEEPGLASS_CLASS_ID{CLASS_ID_A, CLASS_ID_B};
 
 class DeepglassDescriptor : public ClassDescriptor {
 public:

@@ -7,12 +7,7 @@
 #include <cstdint>
 
 #include "bitmap.h"
-
-// Magnitudes at or above this take no part in the depth range and map to grey 0; it is also the
-// starting minimum of the range. Bits 0x60AD78EC.
-constexpr float DEPTH_LIMIT = 1e20f;
-// Depths at or above this are beyond the far cut-off and map to grey 0. Bits 0x7149F2CA.
-constexpr float FAR_CUTOFF = 1e30f;
+#include "deepglass_interface.h"
 // Multiplier of the grey formula: the level of the nearest depth.
 constexpr float GREY_SCALE = 65535.0f;
 

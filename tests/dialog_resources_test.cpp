@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "dialog_module.h"
-#include "dialog_texts.h"
+#include "deepglass_interface.h"
 #include "resource_ids.h"
 
 namespace {
@@ -215,11 +215,11 @@ TEST_F(DialogResourcesTest, AboutDialogTemplateIsAsLaidOut)
         {NO_ID, "STATIC", filter->RightsNotice(), 16, 74, 156, 8, 0x50020001},
         {IDOK, "BUTTON", "OK", 69, 109, 50, 14, 0x50010001},
         {NO_ID, "STATIC", "#102", 51, 15, 90, 15, 0x5000000E},
-        {NO_ID, "STATIC", TEXT_WEB_ADDRESS, 16, 85, 156, 8, 0x50020001},
+        {NO_ID, "STATIC", DEEPGLASS_WEB_ADDRESS, 16, 85, 156, 8, 0x50020001},
     };
     EXPECT_EQ(dialog.controls, expected);
     EXPECT_STRNE(filter->AuthorLine(), "");
-    EXPECT_STRNE(TEXT_WEB_ADDRESS, "");
+    EXPECT_STRNE(DEEPGLASS_WEB_ADDRESS, "");
 }
 
 TEST_F(DialogResourcesTest, LogoIsAn8BitBottomUpBitmapOf130By32)

@@ -8,10 +8,7 @@
 #include <vector>
 
 #include "bitmap.h"
-
-constexpr float HOST_BACKGROUND_DEPTH = -1e30f;
-// Depth magnitudes at or above this take no part in the filter's depth range.
-constexpr float DEPTH_LIMIT = 1e20f;
+#include "deepglass_interface.h"
 
 struct BackgroundRule {
     enum class Kind { NONE, ALPHA, DEPTH };

@@ -71,9 +71,9 @@ int WholeNumber(const std::string& option, const std::string& text)
 
 std::int32_t ModeOf(const std::string& text)
 {
-    if (text == "whole") return MODE_WHOLE;
-    if (text == "material") return MODE_MATERIAL;
-    if (text == "object") return MODE_OBJECT;
+    if (text == "whole") return MODE_WHOLE_IMAGE;
+    if (text == "material") return MODE_MATERIAL_ID;
+    if (text == "object") return MODE_OBJECT_ID;
     throw UsageError("unknown mode " + text + ": use --mode whole, material or object");
 }
 
@@ -99,11 +99,11 @@ void CheckApply(ApplyOptions& options)
         throw UsageError("apply needs at least one INPUT.exr (see deepglass apply --help)");
     if (!options.configPath.empty() && (options.mode || options.id))
         throw UsageError("--config takes the mode and IDs from the record; give it without --mode and --id");
-    const std::int32_t mode = options.mode.value_or(MODE_WHOLE);
+    const std::int32_t mode = options.mode.value_or(MODE_WHOLE_IMAGE);
     if (options.id) {
-        if (mode == MODE_WHOLE)
+        if (mode == MODE_WHOLE_IMAGE)
             throw UsageError("--id selects pixels in --mode material or object; the whole mode takes no ID");
-        const bool material = mode == MODE_MATERIAL;
+        const bool material = mode == MODE_MATERIAL_ID;
         const int low = material ? MATERIAL_ID_MIN : OBJECT_ID_MIN;
         const int high = material ? MATERIAL_ID_MAX : OBJECT_ID_MAX;
         if (*options.id < low || *options.id > high)

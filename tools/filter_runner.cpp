@@ -8,7 +8,6 @@
 
 namespace {
 
-constexpr std::uint32_t IMAGE_FILTER_FAMILY = 0xE00;
 constexpr const char* MODULE_FILE_NAME = "KELDA.FLT";
 
 } // namespace
@@ -21,7 +20,7 @@ FilterRunner::FilterRunner(const std::string& modulePath) : path(modulePath)
     if (module->LibNumberClasses() < 1) throw ToolError("module " + path + " offers no classes");
     ClassDescriptor* descriptor = module->LibClassDesc(0);
     if (descriptor == nullptr) throw ToolError("module " + path + " gives no class descriptor");
-    if (descriptor->SuperClassId() != IMAGE_FILTER_FAMILY)
+    if (descriptor->SuperClassId() != FILTER_FAMILY)
         throw ToolError("module " + path + " offers no image filter");
     filter.reset(static_cast<ImageFilter*>(descriptor->Create(0)));
     if (filter == nullptr) throw ToolError("module " + path + " could not create a filter");
@@ -46,7 +45,7 @@ std::size_t FilterRunner::RecordSize() { return filter->EvaluateConfigure(); }
 std::vector<unsigned char> FilterRunner::SaveRecord()
 {
     // Never less than the tool reads from a record, whatever size the filter claims.
-    std::vector<unsigned char> record(std::max(RecordSize(), RECORD_SIZE), 0);
+    std::vector<unsigned char> record(std::max(RecordSize(), CONFIG_RECORD_SIZE), 0);
     if (filter->SaveConfigure(record.data()) == 0)
         throw ToolError("the filter did not save its configuration");
     record.resize(RecordSize());
@@ -56,14 +55,14 @@ std::vector<unsigned char> FilterRunner::SaveRecord()
 bool FilterRunner::LoadRecord(const std::vector<unsigned char>& record)
 {
     std::vector<unsigned char> copy = record;
-    copy.resize(std::max(copy.size(), RECORD_SIZE), 0);
+    copy.resize(std::max(copy.size(), CONFIG_RECORD_SIZE), 0);
     return filter->LoadConfigure(copy.data()) != 0;
 }
 
 FilterSettings FilterRunner::Settings()
 {
     std::vector<unsigned char> record = SaveRecord();
-    record.resize(std::max(record.size(), RECORD_SIZE), 0);
+    record.resize(std::max(record.size(), CONFIG_RECORD_SIZE), 0);
     return SettingsOf(record);
 }
 

@@ -158,17 +158,17 @@ std::vector<std::string> ConfigureFilter(FilterRunner& runner, const ApplyOption
                             HexWord(SettingsOf(record).tag) + ", the filter's " +
                             HexWord(runner.Settings().tag) + ")");
         const FilterSettings settings = runner.Settings();
-        if (settings.mode != MODE_WHOLE && settings.mode != MODE_MATERIAL && settings.mode != MODE_OBJECT)
+        if (settings.mode != MODE_WHOLE_IMAGE && settings.mode != MODE_MATERIAL_ID && settings.mode != MODE_OBJECT_ID)
             warnings.push_back(options.configPath + ": the record's mode " + std::to_string(settings.mode) +
                                " is none the filter knows, so frames come back unchanged");
         return warnings;
     }
     std::vector<unsigned char> record = runner.SaveRecord();
-    const std::int32_t mode = options.mode.value_or(MODE_WHOLE);
-    PutRecordWord(record, RECORD_MODE_OFFSET, static_cast<std::uint32_t>(mode));
+    const std::int32_t mode = options.mode.value_or(MODE_WHOLE_IMAGE);
+    PutRecordWord(record, CONFIG_MODE_OFFSET, static_cast<std::uint32_t>(mode));
     if (options.id) {
         const std::size_t offset =
-            mode == MODE_MATERIAL ? RECORD_MATERIAL_ID_OFFSET : RECORD_OBJECT_ID_OFFSET;
+            mode == MODE_MATERIAL_ID ? CONFIG_MATERIAL_ID_OFFSET : CONFIG_OBJECT_ID_OFFSET;
         PutRecordWord(record, offset, static_cast<std::uint32_t>(*options.id));
     }
     if (!runner.LoadRecord(record)) throw ToolError("the filter refused its own configuration record");

@@ -45,9 +45,9 @@ int RunDemo(const DemoOptions& options)
         int id;
         const char* what;
     };
-    const Picture pictures[] = {{"whole.png", MODE_WHOLE, 0, "the whole frame"},
-                                {"material-2.png", MODE_MATERIAL, 2, "material-effects ID 2 (the spheres)"},
-                                {"object-3.png", MODE_OBJECT, 3, "object ID 3 (the box)"}};
+    const Picture pictures[] = {{"whole.png", MODE_WHOLE_IMAGE, 0, "the whole frame"},
+                                {"material-2.png", MODE_MATERIAL_ID, 2, "material-effects ID 2 (the spheres)"},
+                                {"object-3.png", MODE_OBJECT_ID, 3, "object ID 3 (the box)"}};
     int status = EXIT_STATUS_OK;
     for (const Picture& picture : pictures) {
         ApplyOptions apply;
@@ -55,7 +55,7 @@ int RunDemo(const DemoOptions& options)
         apply.output = (fs::path(options.folder) / picture.name).string();
         apply.format = OutputFormat::PNG;
         apply.mode = picture.mode;
-        if (picture.mode != MODE_WHOLE) apply.id = picture.id;
+        if (picture.mode != MODE_WHOLE_IMAGE) apply.id = picture.id;
         apply.modulePath = options.modulePath;
         apply.opaque = true;
         std::printf("%s: %s\n", picture.name, picture.what);

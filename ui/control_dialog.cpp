@@ -8,10 +8,6 @@
 
 namespace {
 
-constexpr int MATERIAL_ID_MINIMUM = 1;
-constexpr int MATERIAL_ID_MAXIMUM = 8;
-constexpr int OBJECT_ID_MINIMUM = 1;
-constexpr int OBJECT_ID_MAXIMUM = 65535;
 constexpr WORD CURSOR_ARROW = 32512;
 
 // The open dialog's filter and spinner interfaces; module-wide, so one control dialog at a time.
@@ -87,9 +83,9 @@ INT_PTR DeepglassFilter::HandleControlMessage(HWND dialog, UINT message, WPARAM 
 void DeepglassFilter::InitControlDialog(HWND dialog)
 {
     CheckRadioButton(dialog, IDC_WHOLE_IMAGE, IDC_OBJ_CHANNEL, config.mode);
-    materialIdSpinner = SetUpSpinner(dialog, IDC_MTL_ID_SPIN, IDC_MTL_ID_EDIT, MATERIAL_ID_MINIMUM,
-                                     MATERIAL_ID_MAXIMUM, config.materialId);
-    objectIdSpinner = SetUpSpinner(dialog, IDC_OBJ_ID_SPIN, IDC_OBJ_ID_EDIT, OBJECT_ID_MINIMUM, OBJECT_ID_MAXIMUM,
+    materialIdSpinner = SetUpSpinner(dialog, IDC_MTL_ID_SPIN, IDC_MTL_ID_EDIT, MATERIAL_ID_MIN,
+                                     MATERIAL_ID_MAX, config.materialId);
+    objectIdSpinner = SetUpSpinner(dialog, IDC_OBJ_ID_SPIN, IDC_OBJ_ID_EDIT, OBJECT_ID_MIN, OBJECT_ID_MAX,
                                    config.objectId);
     UpdateIdFields(dialog);
 }

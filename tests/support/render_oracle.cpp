@@ -80,7 +80,7 @@ RenderOutcome RenderWith(DeepglassFilter& filter, const RenderScenario& scenario
 RenderOutcome RunRender(const RenderScenario& scenario)
 {
     DeepglassFilter filter;
-    unsigned char record[FILTER_CONFIG_SIZE];
+    unsigned char record[CONFIG_RECORD_SIZE];
     WriteConfig(scenario.config, record);
     filter.LoadConfigure(record);
     return RenderWith(filter, scenario);
