@@ -9,8 +9,8 @@ namespace {
 constexpr float SCENE_BACKGROUND = -1e30f;
 
 struct Sphere {
-    float centreX, centreY, radius;  // in units of the frame's height
-    float distance;                  // of the centre from the camera
+    float centreX, centreY, radius; // in units of the frame's height
+    float distance;                 // of the centre from the camera
     std::uint8_t material;
     std::uint16_t object;
 };
@@ -21,7 +21,7 @@ const Sphere SCENE_SPHERES[] = {
     {1.45f, 0.60f, 0.15f, 25.0f, 2, 203},
 };
 
-}  // namespace
+} // namespace
 
 SceneFrame MakeSceneFrame(int width, int height)
 {
@@ -43,7 +43,7 @@ SceneFrame MakeSceneFrame(int width, int height)
             float z = SCENE_BACKGROUND;
             std::uint8_t material = 0;
             std::uint16_t object = 0;
-            if (py > horizon) {  // the ground recedes towards the horizon
+            if (py > horizon) { // the ground recedes towards the horizon
                 z = -2.0f * size / (py - horizon);
                 material = SCENE_GROUND_MATERIAL;
                 object = SCENE_GROUND_OBJECT;
@@ -54,7 +54,7 @@ SceneFrame MakeSceneFrame(int width, int height)
                 const float inside = sphere.radius * sphere.radius - dx * dx - dy * dy;
                 if (inside <= 0.0f) continue;
                 const float surface = -(sphere.distance - 30.0f * std::sqrt(inside));
-                if (material != 0 && surface < z) continue;  // behind what is already there
+                if (material != 0 && surface < z) continue; // behind what is already there
                 z = surface;
                 material = sphere.material;
                 object = sphere.object;

@@ -13,7 +13,7 @@ constexpr std::uint16_t SCENE_GROUND_OBJECT = 100;
 
 struct SceneFrame {
     std::unique_ptr<MemoryStorage> storage;
-    double groundShare;  // share of the pixels that belong to the ground plane
+    double groundShare; // share of the pixels that belong to the ground plane
 };
 
 // A width x height frame with colour, depth, material-effects and object channels.

@@ -18,7 +18,8 @@ constexpr int PROFILE_HEIGHT = 1080;
 enum class Mode { WHOLE, MATERIAL, OBJECT };
 
 // As the render pass maps: the range over the frame, then the grey pass a row at a time.
-__attribute__((noinline)) void MeasuredMapping(const MappingKernels& kernels, MemoryStorage& storage, Mode mode)
+__attribute__((noinline)) void MeasuredMapping(const MappingKernels& kernels, MemoryStorage& storage,
+                                               Mode mode)
 {
     const int width = storage.Width();
     const float* depth = storage.Depth();
@@ -40,7 +41,7 @@ __attribute__((noinline)) void MeasuredMapping(const MappingKernels& kernels, Me
     }
 }
 
-}  // namespace
+} // namespace
 
 int main(int argc, char** argv)
 {

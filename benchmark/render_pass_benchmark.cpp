@@ -44,8 +44,10 @@ void CopyFrameInAndOut(Bitmap& bitmap)
     const std::size_t count = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
     auto* pixels = static_cast<BMM_Color_64*>(std::calloc(count > 0 ? count : 1, sizeof(BMM_Color_64)));
     if (pixels == nullptr) std::abort();
-    for (int y = 0; y < height; ++y) storage->ReadPixels(0, y, width, pixels + static_cast<std::size_t>(y) * width);
-    for (int y = 0; y < height; ++y) bitmap.PutPixels(0, y, width, pixels + static_cast<std::size_t>(y) * width);
+    for (int y = 0; y < height; ++y)
+        storage->ReadPixels(0, y, width, pixels + static_cast<std::size_t>(y) * width);
+    for (int y = 0; y < height; ++y)
+        bitmap.PutPixels(0, y, width, pixels + static_cast<std::size_t>(y) * width);
     benchmark::DoNotOptimize(pixels);
     std::free(pixels);
 }
@@ -88,9 +90,8 @@ void BM_Floor(benchmark::State& state, FrameSize size)
         state.SetIterationTime(Timed([&] { CopyFrameInAndOut(bitmap); }).cpu);
         scene.storage->ClearCalls();
     }
-    state.counters["pixels_per_second"] =
-        benchmark::Counter(static_cast<double>(scene.storage->PixelCount()),
-                           benchmark::Counter::kIsIterationInvariantRate);
+    state.counters["pixels_per_second"] = benchmark::Counter(static_cast<double>(scene.storage->PixelCount()),
+                                                             benchmark::Counter::kIsIterationInvariantRate);
 }
 
 void BM_RenderPass(benchmark::State& state, FrameSize size, Mode mode)
@@ -122,7 +123,8 @@ void BM_RenderPass(benchmark::State& state, FrameSize size, Mode mode)
         passTime += pass;
         state.SetIterationTime(pass.cpu);
     }
-    const double pixels = static_cast<double>(scene.storage->PixelCount()) * static_cast<double>(state.iterations());
+    const double pixels =
+        static_cast<double>(scene.storage->PixelCount()) * static_cast<double>(state.iterations());
     state.counters["ratio"] = passTime.cpu / floorTime.cpu;
     state.counters["ratio_wall"] = passTime.wall / floorTime.wall;
     state.counters["pixels_per_second"] = pixels / passTime.cpu;
@@ -130,7 +132,10 @@ void BM_RenderPass(benchmark::State& state, FrameSize size, Mode mode)
     if (mode.value != MODE_WHOLE_IMAGE) state.counters["selected"] = scene.groundShare;
 }
 
-std::string SizeName(FrameSize size) { return std::to_string(size.width) + "x" + std::to_string(size.height); }
+std::string SizeName(FrameSize size)
+{
+    return std::to_string(size.width) + "x" + std::to_string(size.height);
+}
 
 const bool registered = [] {
     for (FrameSize size : BENCH_SIZES) {
@@ -138,8 +143,9 @@ const bool registered = [] {
             ->UseManualTime()
             ->Unit(benchmark::kMillisecond);
         for (Mode mode : BENCH_MODES) {
-            benchmark::RegisterBenchmark(("RenderPass/" + std::string(mode.name) + "/" + SizeName(size)).c_str(),
-                                         BM_RenderPass, size, mode)
+            benchmark::RegisterBenchmark(
+                ("RenderPass/" + std::string(mode.name) + "/" + SizeName(size)).c_str(), BM_RenderPass, size,
+                mode)
                 ->UseManualTime()
                 ->Unit(benchmark::kMillisecond);
         }
@@ -147,6 +153,6 @@ const bool registered = [] {
     return true;
 }();
 
-}  // namespace
+} // namespace
 
 BENCHMARK_MAIN();

@@ -10,7 +10,7 @@
 struct FilterConfig {
     std::uint32_t tag = versionWord;
     std::int32_t mode = MODE_WHOLE_IMAGE;
-    std::int32_t objectId = 1;  // object ID first, although the dialog lists material effects first
+    std::int32_t objectId = 1; // object ID first, although the dialog lists material effects first
     std::int32_t materialId = 1;
 };
 

@@ -33,7 +33,7 @@ ReferenceFrame SmallScene()
     return frame;
 }
 
-}  // namespace
+} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {

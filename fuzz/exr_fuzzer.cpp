@@ -21,9 +21,9 @@ constexpr std::size_t MAX_PIXELS = 1 << 16;
 // gigabytes costs seconds of shadow-memory work, so such inputs would only slow the search down.
 bool ClaimsMoreThanItHolds(const std::uint8_t* data, std::size_t size)
 {
-    std::size_t at = 8;  // magic number and version
+    std::size_t at = 8; // magic number and version
     while (at < size && data[at] != 0) {
-        for (int field = 0; field < 2; ++field) {  // name, then type name, each ending in a zero
+        for (int field = 0; field < 2; ++field) { // name, then type name, each ending in a zero
             while (at < size && data[at] != 0) ++at;
             ++at;
         }
@@ -48,12 +48,12 @@ void RenderLikeTheTool(const ExrFrame& frame)
         if (auto ids = HostMaterialIdsOf(frame, "materialID")) scenario.frame.materialIds = std::move(ids);
         if (auto ids = HostObjectIdsOf(frame, "objectID")) scenario.frame.objectIds = std::move(ids);
     } catch (const ToolError& error) {
-        FUZZ_REQUIRE(error.what()[0] != '\0');  // a frame the filter cannot take says why
+        FUZZ_REQUIRE(error.what()[0] != '\0'); // a frame the filter cannot take says why
         return;
     }
     FUZZ_REQUIRE(scenario.frame.pixels.size() == frame.PixelCount());
     FUZZ_REQUIRE(scenario.frame.depth.size() == frame.PixelCount());
-    scenario.config.mode = scenario.frame.objectIds ? MODE_OBJECT_ID
+    scenario.config.mode = scenario.frame.objectIds     ? MODE_OBJECT_ID
                            : scenario.frame.materialIds ? MODE_MATERIAL_ID
                                                         : MODE_WHOLE_IMAGE;
     const RenderOutcome actual = RunRender(scenario);
@@ -62,7 +62,7 @@ void RenderLikeTheTool(const ExrFrame& frame)
     FUZZ_REQUIRE(actual.pixels == expected.pixels);
 }
 
-}  // namespace
+} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {

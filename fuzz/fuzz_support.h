@@ -39,10 +39,10 @@ private:
     std::size_t offset = 0;
 };
 
-#define FUZZ_REQUIRE(condition)                                                             \
-    do {                                                                                    \
-        if (!(condition)) {                                                                 \
-            std::fprintf(stderr, "%s:%d: rule broken: %s\n", __FILE__, __LINE__, #condition); \
-            std::abort();                                                                   \
-        }                                                                                   \
+#define FUZZ_REQUIRE(condition)                                                                              \
+    do {                                                                                                     \
+        if (!(condition)) {                                                                                  \
+            std::fprintf(stderr, "%s:%d: rule broken: %s\n", __FILE__, __LINE__, #condition);                \
+            std::abort();                                                                                    \
+        }                                                                                                    \
     } while (false)

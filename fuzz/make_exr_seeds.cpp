@@ -46,7 +46,8 @@ void Write(const std::string& folder, const Seed& seed)
     };
     for (const char* name : {"A", "B", "G", "R"}) add(name, Imf::HALF, colour.data(), sizeof(half));
     add("Z", Imf::FLOAT, depth.data(), sizeof(float));
-    void* ids = seed.idType == Imf::UINT ? static_cast<void*>(uintIds.data()) : static_cast<void*>(floatIds.data());
+    void* ids =
+        seed.idType == Imf::UINT ? static_cast<void*>(uintIds.data()) : static_cast<void*>(floatIds.data());
     add("materialID", seed.idType, ids, 4);
     add("objectID", seed.idType, ids, 4);
     const std::string path = folder + "/" + seed.name + ".exr";
@@ -62,7 +63,7 @@ void Write(const std::string& folder, const Seed& seed)
     }
 }
 
-}  // namespace
+} // namespace
 
 int main(int argc, char** argv)
 {

@@ -24,14 +24,34 @@ constexpr int MAX_SIDE = 64;
 constexpr std::uint8_t NO_FAILURE = 255;
 
 // Depths where the mapping's comparisons and conversions turn.
-const float DEPTH_PALETTE[] = {
-    0.0f, -0.0f, -10.0f, -20.0f, -30.0f, 10.0f, -0.5f, -1.0f, -65535.0f, 1e20f, -1e20f,
-    std::nextafter(1e20f, 0.0f), -std::nextafter(1e20f, 0.0f), 1e30f, -1e30f,
-    std::numeric_limits<float>::infinity(), -std::numeric_limits<float>::infinity(),
-    std::numeric_limits<float>::quiet_NaN(), -std::numeric_limits<float>::quiet_NaN(),
-    std::numeric_limits<float>::denorm_min(), -std::numeric_limits<float>::denorm_min(),
-    std::numeric_limits<float>::max(), -std::numeric_limits<float>::max(),
-    std::numeric_limits<float>::min(), -1e-30f, -1e10f, -16777216.0f, -16777217.0f};
+const float DEPTH_PALETTE[] = {0.0f,
+                               -0.0f,
+                               -10.0f,
+                               -20.0f,
+                               -30.0f,
+                               10.0f,
+                               -0.5f,
+                               -1.0f,
+                               -65535.0f,
+                               1e20f,
+                               -1e20f,
+                               std::nextafter(1e20f, 0.0f),
+                               -std::nextafter(1e20f, 0.0f),
+                               1e30f,
+                               -1e30f,
+                               std::numeric_limits<float>::infinity(),
+                               -std::numeric_limits<float>::infinity(),
+                               std::numeric_limits<float>::quiet_NaN(),
+                               -std::numeric_limits<float>::quiet_NaN(),
+                               std::numeric_limits<float>::denorm_min(),
+                               -std::numeric_limits<float>::denorm_min(),
+                               std::numeric_limits<float>::max(),
+                               -std::numeric_limits<float>::max(),
+                               std::numeric_limits<float>::min(),
+                               -1e-30f,
+                               -1e10f,
+                               -16777216.0f,
+                               -16777217.0f};
 
 int FailureAt(std::uint8_t value) { return value == NO_FAILURE ? MemoryStorage::NEVER : value; }
 
@@ -79,7 +99,7 @@ RenderScenario ScenarioFrom(ByteReader& input)
     return scenario;
 }
 
-}  // namespace
+} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {

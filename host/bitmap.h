@@ -18,9 +18,9 @@ static_assert(sizeof(BMM_Color_64) == 8, "the host's pixel is 8 bytes");
 
 // Auxiliary channel bits, as the filter requests them from the host and as QueryChannel takes them.
 // The host's renderer and stored filter requests rely on these values.
-constexpr std::uint32_t CHANNEL_DEPTH = 1;        // one 32-bit float a pixel
-constexpr std::uint32_t CHANNEL_MATERIAL_ID = 2;  // one unsigned 8-bit value a pixel
-constexpr std::uint32_t CHANNEL_OBJECT_ID = 4;    // one unsigned 16-bit value a pixel
+constexpr std::uint32_t CHANNEL_DEPTH = 1;       // one 32-bit float a pixel
+constexpr std::uint32_t CHANNEL_MATERIAL_ID = 2; // one unsigned 8-bit value a pixel
+constexpr std::uint32_t CHANNEL_OBJECT_ID = 4;   // one unsigned 16-bit value a pixel
 
 class HOST_BMM_API BitmapInfo {
 public:

@@ -9,7 +9,7 @@
 #include "host_api.h"
 #include "platform_types.h"
 
-class Interface;  // the host application's own interface; opaque to filters
+class Interface; // the host application's own interface; opaque to filters
 
 // What the host tells a filter about the frame being processed; host-defined.
 struct ImageFilterInfo {

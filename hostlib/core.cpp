@@ -6,7 +6,7 @@
 namespace {
 int initCount = 0;
 HINSTANCE initInstance = nullptr;
-}  // namespace
+} // namespace
 
 void InitCustomControls(HINSTANCE instance)
 {

@@ -18,7 +18,7 @@ std::vector<ISpinnerControl*> liveSpinners;
 
 PlacementRect ToPlacement(const RECT& rect) { return {rect.left, rect.top, rect.right, rect.bottom}; }
 
-}  // namespace
+} // namespace
 
 void InitCustomControls(HINSTANCE instance)
 {

@@ -42,7 +42,7 @@ LRESULT CALLBACK CustEditProc(HWND edit, UINT message, WPARAM wParam, LPARAM lPa
         }
         break;
     case WM_CHAR:
-        if (wParam == '\r') return 0;  // already handled at the key press; the edit would beep
+        if (wParam == '\r') return 0; // already handled at the key press; the edit would beep
         break;
     case WM_KILLFOCUS: {
         const LRESULT result = CallWindowProcA(baseEditProc, edit, message, wParam, lParam);
@@ -54,7 +54,7 @@ LRESULT CALLBACK CustEditProc(HWND edit, UINT message, WPARAM wParam, LPARAM lPa
     return CallWindowProcA(baseEditProc, edit, message, wParam, lParam);
 }
 
-}  // namespace
+} // namespace
 
 bool RegisterCustEditClass(HINSTANCE instance)
 {

@@ -47,7 +47,9 @@ void PrintGreyFrame(MemoryStorage& storage)
         std::string line;
         for (int x = 0; x < FRAME_WIDTH; ++x) {
             const BMM_Color_64 pixel = storage.Pixels()[y * FRAME_WIDTH + x];
-            line += pixel.r == pixel.g && pixel.g == pixel.b && pixel.b == pixel.a ? shades[pixel.r * 9 / 65535] : '~';
+            line += pixel.r == pixel.g && pixel.g == pixel.b && pixel.b == pixel.a
+                        ? shades[pixel.r * 9 / 65535]
+                        : '~';
         }
         std::printf("    |%s|\n", line.c_str());
     }
@@ -68,7 +70,8 @@ void RunFilter(ImageFilter& filter, std::int32_t mode, std::int32_t id)
     filter.SetSource(&bitmap);
     const int result = filter.Render(0);
     filter.SetSource(nullptr);
-    std::printf("  Render answered %d after %zu host calls ('~' = colour kept)\n", result, storage->CallCount());
+    std::printf("  Render answered %d after %zu host calls ('~' = colour kept)\n", result,
+                storage->CallCount());
     PrintGreyFrame(*storage);
 }
 
@@ -93,14 +96,15 @@ int RunClass(ClassDescriptor& descriptor)
     return 0;
 }
 
-}  // namespace
+} // namespace
 
 int main(int argc, char** argv)
 {
     if (argc != 2 || std::strcmp(argv[1], "--help") == 0) {
-        std::fprintf(argc == 2 ? stdout : stderr,
-                     "usage: stand-in-host MODULE\n"
-                     "Loads a plug-in module as the host does and runs each of its filters on a generated frame.\n");
+        std::fprintf(
+            argc == 2 ? stdout : stderr,
+            "usage: stand-in-host MODULE\n"
+            "Loads a plug-in module as the host does and runs each of its filters on a generated frame.\n");
         return argc == 2 ? 0 : 2;
     }
     std::string error;

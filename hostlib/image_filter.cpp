@@ -16,10 +16,7 @@ void ImageFilter::SetFilterInfo(ImageFilterInfo* info) { filterInfo = info; }
 
 Interface* ImageFilter::HostInterface() { return nullptr; }
 
-int ImageFilter::Lerp(int a, int b, float t)
-{
-    return a + static_cast<int>(static_cast<float>(b - a) * t);
-}
+int ImageFilter::Lerp(int a, int b, float t) { return a + static_cast<int>(static_cast<float>(b - a) * t); }
 
 int ImageFilter::Lerp(int a, int b, int t)
 {
@@ -29,5 +26,5 @@ int ImageFilter::Lerp(int a, int b, int t)
 
 int ImageFilter::CreatePreview(HWND, Bitmap**, int, int, int, float, Bitmap**, std::uint32_t)
 {
-    return 0;  // no preview window in the stand-in host
+    return 0; // no preview window in the stand-in host
 }

@@ -13,10 +13,10 @@ enum class HostCallKind { ReadPixels, PutPixels, QueryChannel };
 
 struct HostCall {
     HostCallKind kind;
-    int x;             // ReadPixels, PutPixels
-    int y;             // ReadPixels, PutPixels
-    int count;         // ReadPixels, PutPixels
-    std::uint32_t channel;  // QueryChannel
+    int x;                 // ReadPixels, PutPixels
+    int y;                 // ReadPixels, PutPixels
+    int count;             // ReadPixels, PutPixels
+    std::uint32_t channel; // QueryChannel
     bool operator==(const HostCall&) const = default;
 };
 

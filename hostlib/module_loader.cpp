@@ -45,7 +45,7 @@ bool Resolve(void* handle, const char* name, Fn& fn, std::string& missing)
     return fn != nullptr;
 }
 
-}  // namespace
+} // namespace
 
 std::unique_ptr<LoadedModule> LoadedModule::Load(const std::string& path, std::string& error)
 {

@@ -24,16 +24,13 @@ struct SpinnerState {
     SpinnerLimits limits{std::numeric_limits<int>::min(), std::numeric_limits<int>::max()};
     int step = 1;
     HWND edit = nullptr;
-    int heldDirection = 0;  // +1 while the upper half is held, -1 the lower, 0 when not pressed
+    int heldDirection = 0; // +1 while the upper half is held, -1 the lower, 0 when not pressed
     bool dragging = false;
     int pressY = 0;
     int pressValue = 0;
 };
 
-SpinnerState* StateOf(HWND spinner)
-{
-    return reinterpret_cast<SpinnerState*>(GetWindowLongPtrA(spinner, 0));
-}
+SpinnerState* StateOf(HWND spinner) { return reinterpret_cast<SpinnerState*>(GetWindowLongPtrA(spinner, 0)); }
 
 void ShowValue(const SpinnerState& state)
 {
@@ -55,7 +52,8 @@ void TakeEditText(SpinnerState& state)
 {
     if (state.edit == nullptr || !IsWindow(state.edit)) return;
     std::string text(static_cast<std::size_t>(GetWindowTextLengthA(state.edit)) + 1, '\0');
-    text.resize(static_cast<std::size_t>(GetWindowTextA(state.edit, text.data(), static_cast<int>(text.size()))));
+    text.resize(
+        static_cast<std::size_t>(GetWindowTextA(state.edit, text.data(), static_cast<int>(text.size()))));
     const auto typed = ParseWholeNumber(text);
     SetValue(state, typed ? ClampToLimits(*typed, state.limits) : state.value);
 }
@@ -109,14 +107,15 @@ void Press(HWND spinner, SpinnerState& state, int y)
 
 void Drag(HWND spinner, SpinnerState& state, int y)
 {
-    const int distance = state.pressY - y;  // upwards is positive, as the values grow
+    const int distance = state.pressY - y; // upwards is positive, as the values grow
     if (!state.dragging) {
         if (distance < DRAG_THRESHOLD_PIXELS && distance > -DRAG_THRESHOLD_PIXELS) return;
         state.dragging = true;
         KillTimer(spinner, TIMER_REPEAT);
         InvalidateRect(spinner, nullptr, FALSE);
     }
-    SetValue(state, SteppedValue(state.pressValue, distance / DRAG_PIXELS_PER_STEP, state.step, state.limits));
+    SetValue(state,
+             SteppedValue(state.pressValue, distance / DRAG_PIXELS_PER_STEP, state.step, state.limits));
 }
 
 LRESULT CALLBACK SpinnerProc(HWND spinner, UINT message, WPARAM wParam, LPARAM lParam)
@@ -145,7 +144,8 @@ LRESULT CALLBACK SpinnerProc(HWND spinner, UINT message, WPARAM wParam, LPARAM l
     case WM_KEYDOWN:
         if (wParam == VK_UP || wParam == VK_DOWN) {
             TakeEditText(*state);
-            SetValue(*state, SteppedValue(state->value, wParam == VK_UP ? 1 : -1, state->step, state->limits));
+            SetValue(*state,
+                     SteppedValue(state->value, wParam == VK_UP ? 1 : -1, state->step, state->limits));
             return 0;
         }
         break;
@@ -227,7 +227,7 @@ private:
     HWND window;
 };
 
-}  // namespace
+} // namespace
 
 bool RegisterSpinnerClass(HINSTANCE instance)
 {

@@ -4,9 +4,9 @@
 #include <limits>
 
 namespace {
-constexpr long long WHOLE_SATURATION = 1LL << 40;  // far beyond the int range, far from overflow
-constexpr long long MOVE_SATURATION = 1LL << 33;   // twice the width of the int range
-}
+constexpr long long WHOLE_SATURATION = 1LL << 40; // far beyond the int range, far from overflow
+constexpr long long MOVE_SATURATION = 1LL << 33;  // twice the width of the int range
+} // namespace
 
 SpinnerLimits OrderedLimits(int first, int second)
 {
@@ -35,8 +35,10 @@ int RoundToWhole(float value)
 {
     if (std::isnan(value)) return 0;
     const double rounded = std::round(static_cast<double>(value));
-    if (rounded <= static_cast<double>(std::numeric_limits<int>::min())) return std::numeric_limits<int>::min();
-    if (rounded >= static_cast<double>(std::numeric_limits<int>::max())) return std::numeric_limits<int>::max();
+    if (rounded <= static_cast<double>(std::numeric_limits<int>::min()))
+        return std::numeric_limits<int>::min();
+    if (rounded >= static_cast<double>(std::numeric_limits<int>::max()))
+        return std::numeric_limits<int>::max();
     return static_cast<int>(rounded);
 }
 

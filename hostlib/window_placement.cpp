@@ -11,7 +11,7 @@ int CentredStart(long long size, long long first, long long last, long long low,
     return static_cast<int>(start);
 }
 
-}  // namespace
+} // namespace
 
 PlacementPoint CentredPosition(PlacementRect window, PlacementRect over, PlacementRect workArea)
 {

@@ -79,4 +79,4 @@ constexpr float HOST_BACKGROUND_DEPTH = -FAR_CUTOFF;
 // The auxiliary channel bits are the host's own: CHANNEL_DEPTH, CHANNEL_MATERIAL_ID and
 // CHANNEL_OBJECT_ID in the host's bitmap declarations.
 
-#endif  // RC_INVOKED
+#endif // RC_INVOKED

@@ -4,7 +4,7 @@
 
 namespace {
 ClassDescriptor* DeepglassDescriptorRow() { return GetDeepglassDescriptor(); }
-}  // namespace
+} // namespace
 
 const ClassRegistryRow classRegistry[] = {
     {DEEPGLASS_PRODUCT_NAME, DeepglassDescriptorRow},

@@ -8,7 +8,7 @@
 namespace {
 const char filterCategory[] = DEEPGLASS_CATEGORY;
 DeepglassDescriptor deepglassDescriptor;
-}  // namespace
+} // namespace
 
 int DeepglassDescriptor::FlagQuery() { return 1; }
 

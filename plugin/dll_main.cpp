@@ -3,7 +3,7 @@
 #include "module_entry.h"
 
 namespace __gnu_cxx {
-void __freeres();  // libstdc++'s own: releases its emergency exception pool
+void __freeres(); // libstdc++'s own: releases its emergency exception pool
 }
 
 extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved)

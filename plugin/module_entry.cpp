@@ -18,7 +18,7 @@ void InitCommonControlsOfPlatform()
 #endif
 }
 
-}  // namespace
+} // namespace
 
 BOOL ModuleEntry(HINSTANCE instance, DWORD reason, LPVOID)
 {

@@ -17,4 +17,4 @@ __attribute__((constructor)) void OnLoad() { ModuleEntry(OwnBaseAddress(), MODUL
 
 __attribute__((destructor)) void OnUnload() { ModuleEntry(nullptr, MODULE_PROCESS_DETACH, nullptr); }
 
-}  // namespace
+} // namespace

@@ -9,7 +9,7 @@ DepthRange ComputeDepthRange(const float* depth, std::size_t count)
     float maxDepth = 0.0f;
     for (std::size_t i = 0; i < count; ++i) {
         const float magnitude = std::fabs(depth[i]);
-        if (!(magnitude < DEPTH_LIMIT)) continue;  // too far, or not a number
+        if (!(magnitude < DEPTH_LIMIT)) continue; // too far, or not a number
         if (minDepth > magnitude) minDepth = magnitude;
         if (!(maxDepth >= magnitude)) maxDepth = magnitude;
     }
@@ -22,8 +22,8 @@ namespace {
 BMM_Color_64 Grey(std::uint16_t level) { return {level, level, level, level}; }
 
 template <typename Id>
-void MapSelected(BMM_Color_64* pixels, const float* depth, const Id* ids, std::size_t count,
-                 DepthRange range, int selectionId)
+void MapSelected(BMM_Color_64* pixels, const float* depth, const Id* ids, std::size_t count, DepthRange range,
+                 int selectionId)
 {
     if (selectionId < 0 || selectionId > std::numeric_limits<Id>::max()) return;
     const Id wanted = static_cast<Id>(selectionId);
@@ -32,7 +32,7 @@ void MapSelected(BMM_Color_64* pixels, const float* depth, const Id* ids, std::s
     }
 }
 
-}  // namespace
+} // namespace
 
 void MapAllToGrey(BMM_Color_64* pixels, const float* depth, std::size_t count, DepthRange range)
 {
@@ -41,14 +41,14 @@ void MapAllToGrey(BMM_Color_64* pixels, const float* depth, std::size_t count, D
     }
 }
 
-void MapSelectedToGrey(BMM_Color_64* pixels, const float* depth, const std::uint8_t* ids,
-                       std::size_t count, DepthRange range, int selectionId)
+void MapSelectedToGrey(BMM_Color_64* pixels, const float* depth, const std::uint8_t* ids, std::size_t count,
+                       DepthRange range, int selectionId)
 {
     MapSelected(pixels, depth, ids, count, range, selectionId);
 }
 
-void MapSelectedToGrey(BMM_Color_64* pixels, const float* depth, const std::uint16_t* ids,
-                       std::size_t count, DepthRange range, int selectionId)
+void MapSelectedToGrey(BMM_Color_64* pixels, const float* depth, const std::uint16_t* ids, std::size_t count,
+                       DepthRange range, int selectionId)
 {
     MapSelected(pixels, depth, ids, count, range, selectionId);
 }

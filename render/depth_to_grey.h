@@ -15,9 +15,9 @@ constexpr float GREY_SCALE = 65535.0f;
 constexpr int SELECT_ALL = -1;
 
 struct DepthRange {
-    float minDepth;    // smallest magnitude that takes part
-    float maxDepth;    // largest magnitude that takes part
-    float depthRange;  // maxDepth - minDepth, rounded to single precision
+    float minDepth;   // smallest magnitude that takes part
+    float maxDepth;   // largest magnitude that takes part
+    float depthRange; // maxDepth - minDepth, rounded to single precision
 };
 
 // Smallest and largest magnitude below DEPTH_LIMIT over count depths. A frame where none takes
@@ -31,11 +31,10 @@ inline std::uint16_t GreyLevel(float z, float minDepth, float depthRange)
 {
     const float magnitude = std::fabs(z);
     if (!(magnitude < DEPTH_LIMIT)) return 0;
-    const double product =
-        (1.0 - (static_cast<double>(magnitude) - static_cast<double>(minDepth)) /
-                   static_cast<double>(depthRange)) *
-        static_cast<double>(GREY_SCALE);
-    if (!(product > 0.0)) return 0;  // negative or not a number
+    const double product = (1.0 - (static_cast<double>(magnitude) - static_cast<double>(minDepth)) /
+                                      static_cast<double>(depthRange)) *
+                           static_cast<double>(GREY_SCALE);
+    if (!(product > 0.0)) return 0; // negative or not a number
     if (product >= 65535.0) return 65535;
     return static_cast<std::uint16_t>(static_cast<std::int64_t>(product));
 }
@@ -45,7 +44,7 @@ void MapAllToGrey(BMM_Color_64* pixels, const float* depth, std::size_t count, D
 
 // Writes the grey picture only into the pixels whose ID equals selectionId; the others keep their
 // colour. An ID the element type cannot hold selects nothing.
-void MapSelectedToGrey(BMM_Color_64* pixels, const float* depth, const std::uint8_t* ids,
-                       std::size_t count, DepthRange range, int selectionId);
-void MapSelectedToGrey(BMM_Color_64* pixels, const float* depth, const std::uint16_t* ids,
-                       std::size_t count, DepthRange range, int selectionId);
+void MapSelectedToGrey(BMM_Color_64* pixels, const float* depth, const std::uint8_t* ids, std::size_t count,
+                       DepthRange range, int selectionId);
+void MapSelectedToGrey(BMM_Color_64* pixels, const float* depth, const std::uint16_t* ids, std::size_t count,
+                       DepthRange range, int selectionId);

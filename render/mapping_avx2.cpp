@@ -23,8 +23,11 @@ struct GreyConstants {
 
 DEEPGLASS_AVX2 GreyConstants ConstantsFor(DepthRange range)
 {
-    return {_mm256_castsi256_ps(_mm256_set1_epi32(0x7FFFFFFF)), _mm256_set1_ps(DEPTH_LIMIT),
-            _mm256_set1_pd(1.0), _mm256_set1_pd(static_cast<double>(GREY_SCALE)), _mm256_setzero_pd(),
+    return {_mm256_castsi256_ps(_mm256_set1_epi32(0x7FFFFFFF)),
+            _mm256_set1_ps(DEPTH_LIMIT),
+            _mm256_set1_pd(1.0),
+            _mm256_set1_pd(static_cast<double>(GREY_SCALE)),
+            _mm256_setzero_pd(),
             _mm256_set1_pd(static_cast<double>(range.minDepth)),
             _mm256_set1_pd(static_cast<double>(range.depthRange))};
 }
@@ -49,15 +52,15 @@ DEEPGLASS_AVX2 __m128i GreyLevels4(__m128 magnitudes, const GreyConstants& k)
 DEEPGLASS_AVX2 GreyPixels GreyOf8(const float* depth, const GreyConstants& k)
 {
     const __m256 magnitude = _mm256_and_ps(_mm256_loadu_ps(depth), k.absMask);
-    const __m256 excluded = _mm256_cmp_ps(magnitude, k.limit, _CMP_NLT_UQ);  // also true for NaN
+    const __m256 excluded = _mm256_cmp_ps(magnitude, k.limit, _CMP_NLT_UQ); // also true for NaN
     if (_mm256_movemask_ps(excluded) == 0xFF) return {_mm256_setzero_si256(), _mm256_setzero_si256()};
-    const __m256 formulaInput = _mm256_or_ps(magnitude, excluded);  // all ones: a NaN
+    const __m256 formulaInput = _mm256_or_ps(magnitude, excluded); // all ones: a NaN
     // Depth pairs in the order 0 1 4 5 | 2 3 6 7, so that the in-lane unpacking below puts the
     // pixels in order without a further cross-lane step.
     const __m256 paired = _mm256_castpd_ps(_mm256_permute4x64_pd(_mm256_castps_pd(formulaInput), 0xD8));
     const __m256i levels = _mm256_set_m128i(GreyLevels4(_mm256_extractf128_ps(paired, 1), k),
                                             GreyLevels4(_mm256_castps256_ps128(paired), k));
-    const __m256i doubled = _mm256_or_si256(levels, _mm256_slli_epi32(levels, 16));  // g g in each lane
+    const __m256i doubled = _mm256_or_si256(levels, _mm256_slli_epi32(levels, 16)); // g g in each lane
     return {_mm256_unpacklo_epi32(doubled, doubled), _mm256_unpackhi_epi32(doubled, doubled)};
 }
 
@@ -131,7 +134,7 @@ DEEPGLASS_AVX2 DepthRange ComputeRangeAvx2(const float* depth, std::size_t count
     float lanesMax[8];
     _mm256_storeu_ps(lanesMin, minimum);
     _mm256_storeu_ps(lanesMax, maximum);
-    DepthRange lanes = KERNELS_SSE2.computeRange(depth + i, count - i);  // the last count % 16 depths
+    DepthRange lanes = KERNELS_SSE2.computeRange(depth + i, count - i); // the last count % 16 depths
     for (int lane = 0; lane < 8; ++lane) {
         if (lanes.minDepth > lanesMin[lane]) lanes.minDepth = lanesMin[lane];
         if (lanes.maxDepth < lanesMax[lane]) lanes.maxDepth = lanesMax[lane];
@@ -161,8 +164,8 @@ void MapSelectedTail(BMM_Color_64* pixels, const float* depth, const std::uint16
 }
 
 template <typename Id>
-DEEPGLASS_AVX2 void MapSelectedAvx2(BMM_Color_64* pixels, const float* depth, const Id* ids, std::size_t count,
-                                    DepthRange range, Id wanted)
+DEEPGLASS_AVX2 void MapSelectedAvx2(BMM_Color_64* pixels, const float* depth, const Id* ids,
+                                    std::size_t count, DepthRange range, Id wanted)
 {
     const GreyConstants k = ConstantsFor(range);
     std::size_t i = 0;
@@ -191,6 +194,7 @@ DEEPGLASS_AVX2 void MapObjectAvx2(BMM_Color_64* pixels, const float* depth, cons
     MapSelectedAvx2(pixels, depth, ids, count, range, wanted);
 }
 
-}  // namespace
+} // namespace
 
-extern const MappingKernels KERNELS_AVX2 = {"avx2", ComputeRangeAvx2, MapAllAvx2, MapMaterialAvx2, MapObjectAvx2};
+extern const MappingKernels KERNELS_AVX2 = {"avx2", ComputeRangeAvx2, MapAllAvx2, MapMaterialAvx2,
+                                            MapObjectAvx2};

@@ -16,10 +16,10 @@ struct MappingKernels {
     // The grey level of every pixel, as MapAllToGrey.
     void (*mapAll)(BMM_Color_64* pixels, const float* depth, std::size_t count, DepthRange range);
     // The grey level of the pixels whose ID equals wanted; the others keep their colour.
-    void (*mapMaterial)(BMM_Color_64* pixels, const float* depth, const std::uint8_t* ids,
-                        std::size_t count, DepthRange range, std::uint8_t wanted);
-    void (*mapObject)(BMM_Color_64* pixels, const float* depth, const std::uint16_t* ids,
-                      std::size_t count, DepthRange range, std::uint16_t wanted);
+    void (*mapMaterial)(BMM_Color_64* pixels, const float* depth, const std::uint8_t* ids, std::size_t count,
+                        DepthRange range, std::uint8_t wanted);
+    void (*mapObject)(BMM_Color_64* pixels, const float* depth, const std::uint16_t* ids, std::size_t count,
+                      DepthRange range, std::uint16_t wanted);
 };
 
 // One pixel at a time; any processor.

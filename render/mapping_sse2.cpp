@@ -49,12 +49,12 @@ __m128i GreyLevels2(__m128 magnitudes, const GreyConstants& k)
 GreyPixels GreyOf4(const float* depth, const GreyConstants& k)
 {
     const __m128 magnitude = _mm_and_ps(_mm_loadu_ps(depth), k.absMask);
-    const __m128 excluded = _mm_cmpnlt_ps(magnitude, k.limit);  // also true for NaN
+    const __m128 excluded = _mm_cmpnlt_ps(magnitude, k.limit); // also true for NaN
     if (_mm_movemask_ps(excluded) == 0xF) return {_mm_setzero_si128(), _mm_setzero_si128()};
-    const __m128 formulaInput = _mm_or_ps(magnitude, excluded);  // all ones: a NaN
+    const __m128 formulaInput = _mm_or_ps(magnitude, excluded); // all ones: a NaN
     const __m128i levels = _mm_unpacklo_epi64(GreyLevels2(formulaInput, k),
                                               GreyLevels2(_mm_movehl_ps(formulaInput, formulaInput), k));
-    const __m128i doubled = _mm_or_si128(levels, _mm_slli_epi32(levels, 16));  // g g in each lane
+    const __m128i doubled = _mm_or_si128(levels, _mm_slli_epi32(levels, 16)); // g g in each lane
     return {_mm_unpacklo_epi32(doubled, doubled), _mm_unpackhi_epi32(doubled, doubled)};
 }
 
@@ -114,7 +114,7 @@ DepthRange ComputeRangeSse2(const float* depth, std::size_t count)
     float lanesMax[4];
     _mm_storeu_ps(lanesMin, _mm_min_ps(minima[0], minima[1]));
     _mm_storeu_ps(lanesMax, _mm_max_ps(maxima[0], maxima[1]));
-    DepthRange lanes = ComputeDepthRange(depth + i, count - i);  // the last count % 8 depths
+    DepthRange lanes = ComputeDepthRange(depth + i, count - i); // the last count % 8 depths
     for (int lane = 0; lane < 4; ++lane) {
         if (lanes.minDepth > lanesMin[lane]) lanes.minDepth = lanesMin[lane];
         if (lanes.maxDepth < lanesMax[lane]) lanes.maxDepth = lanesMax[lane];
@@ -162,6 +162,7 @@ void MapObjectSse2(BMM_Color_64* pixels, const float* depth, const std::uint16_t
     MapSelectedSse2(pixels, depth, ids, count, range, wanted);
 }
 
-}  // namespace
+} // namespace
 
-extern const MappingKernels KERNELS_SSE2 = {"sse2", ComputeRangeSse2, MapAllSse2, MapMaterialSse2, MapObjectSse2};
+extern const MappingKernels KERNELS_SSE2 = {"sse2", ComputeRangeSse2, MapAllSse2, MapMaterialSse2,
+                                            MapObjectSse2};

@@ -16,12 +16,13 @@ int DeepglassFilter::Render(std::uint32_t)
     switch (config.mode) {
     case MODE_WHOLE_IMAGE: return image.WriteBackGrey(SELECT_ALL) ? 1 : 0;
     case MODE_MATERIAL_ID:
-        if (image.LoadChannel(CHANNEL_MATERIAL_ID) == 1) return image.WriteBackGrey(config.materialId) ? 1 : 0;
+        if (image.LoadChannel(CHANNEL_MATERIAL_ID) == 1)
+            return image.WriteBackGrey(config.materialId) ? 1 : 0;
         break;
     case MODE_OBJECT_ID:
         if (image.LoadChannel(CHANNEL_OBJECT_ID) == 1) return image.WriteBackGrey(config.objectId) ? 1 : 0;
         break;
-    default: break;  // an unknown mode from a stored record: the frame goes back unchanged
+    default: break; // an unknown mode from a stored record: the frame goes back unchanged
     }
     return image.WriteBack() ? 1 : 0;
 }

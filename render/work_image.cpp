@@ -25,10 +25,9 @@ std::size_t PixelCount(int width, int height)
     return static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
 }
 
-}  // namespace
+} // namespace
 
-WorkImage::WorkImage(Bitmap* bitmap)
-    : bitmap(bitmap), width(FrameWidth(bitmap)), height(FrameHeight(bitmap))
+WorkImage::WorkImage(Bitmap* bitmap) : bitmap(bitmap), width(FrameWidth(bitmap)), height(FrameHeight(bitmap))
 {
     pixels = ReadFrame();
 }
@@ -59,7 +58,7 @@ int WorkImage::LoadChannel(std::uint32_t bit)
     channels |= bit;
     if (bit != CHANNEL_DEPTH && bit != CHANNEL_MATERIAL_ID && bit != CHANNEL_OBJECT_ID) return 0;
     BitmapStorage* storage = bitmap->Storage();
-    std::uint32_t outValue = 0;  // the host's to fill; not used here
+    std::uint32_t outValue = 0; // the host's to fill; not used here
     void* found = storage != nullptr ? storage->QueryChannel(bit, &outValue) : nullptr;
     switch (bit) {
     case CHANNEL_DEPTH: depth = static_cast<const float*>(found); break;
@@ -103,12 +102,13 @@ WorkImage::GreyMapping WorkImage::PlanMapping(int selectionId) const
     if (selectionId == SELECT_ALL) {
         kind = Kind::ALL;
     } else if ((channels & CHANNEL_MATERIAL_ID) != 0 && materialIds != nullptr) {
-        if (selectionId >= 0 && selectionId <= std::numeric_limits<std::uint8_t>::max()) kind = Kind::MATERIAL;
+        if (selectionId >= 0 && selectionId <= std::numeric_limits<std::uint8_t>::max())
+            kind = Kind::MATERIAL;
     } else if ((channels & CHANNEL_MATERIAL_ID) == 0 && (channels & CHANNEL_OBJECT_ID) != 0 &&
                objectIds != nullptr) {
         if (selectionId >= 0 && selectionId <= std::numeric_limits<std::uint16_t>::max()) kind = Kind::OBJECT;
     } else if (selectionId == 0) {
-        kind = Kind::ALL;  // without an ID array every pixel's ID reads as 0
+        kind = Kind::ALL; // without an ID array every pixel's ID reads as 0
     }
     GreyMapping mapping{kind, &ChosenMappingKernels(), {}, selectionId};
     // A mapping that selects nothing changes nothing, so it needs no range either.
@@ -163,6 +163,7 @@ void WorkImage::PutPixel(float x, float y, BMM_Color_64 colour)
     if (!(x >= 0.0f && x < static_cast<float>(width) && y >= 0.0f && y < static_cast<float>(height))) {
         return;
     }
-    const std::size_t index = PixelCount(width, static_cast<int>(y)) + static_cast<std::size_t>(static_cast<int>(x));
+    const std::size_t index =
+        PixelCount(width, static_cast<int>(y)) + static_cast<std::size_t>(static_cast<int>(x));
     pixels[index] = colour;
 }

@@ -6,6 +6,9 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
 
+echo "== formatting (clang-format; scripts/format.sh applies it) =="
+bash scripts/format.sh --check
+
 status=0
 # The instrumented runs come first, so that the script's last words are the Windows suite's summary.
 echo "== sanitizer build and tests (ASan + LeakSanitizer + UBSan) =="

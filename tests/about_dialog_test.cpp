@@ -72,4 +72,4 @@ TEST_F(AboutDialogTest, EnterPressesOkWhileEscapeAndTheCloseBoxAnswerZero)
     }
 }
 
-}  // namespace
+} // namespace

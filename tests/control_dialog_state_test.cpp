@@ -16,7 +16,10 @@ namespace {
 
 class ControlDialogStateTest : public testing::Test {
 protected:
-    void SetUp() override { ASSERT_EQ(ModuleEntry(GetModuleHandleA(nullptr), MODULE_PROCESS_ATTACH, nullptr), 1); }
+    void SetUp() override
+    {
+        ASSERT_EQ(ModuleEntry(GetModuleHandleA(nullptr), MODULE_PROCESS_ATTACH, nullptr), 1);
+    }
     void TearDown() override { ModuleEntry(nullptr, MODULE_PROCESS_DETACH, nullptr); }
 };
 
@@ -29,7 +32,9 @@ TEST_F(ControlDialogStateTest, AClosedDialogLeavesNoFilterForLaterMessages)
 {
     DeepglassFilter filter;
     DialogDriver driver;
-    driver.Then([](HWND dialog) { Click(dialog, IDC_OBJ_CHANNEL); }).Then([](HWND dialog) { Click(dialog, IDOK); });
+    driver.Then([](HWND dialog) { Click(dialog, IDC_OBJ_CHANNEL); }).Then([](HWND dialog) {
+        Click(dialog, IDOK);
+    });
     ASSERT_EQ(filter.ShowControl(driver.Parent()), 1);
     ASSERT_EQ(SettingsOf(filter), (FilterSettings{IDC_OBJ_CHANNEL, 1, 1}));
 
@@ -67,15 +72,16 @@ TEST_F(ControlDialogStateTest, WithoutSpinnerInterfacesOkKeepsTheFiltersIds)
     DeepglassFilter filter;
     unsigned char record[16];
     filter.SaveConfigure(record);
-    record[8] = 33;   // objectId
-    record[12] = 6;   // materialId
+    record[8] = 33; // objectId
+    record[12] = 6; // materialId
     ASSERT_EQ(filter.LoadConfigure(record), 1);
 
     DialogDriver driver;
-    driver.Then([](HWND dialog) {
-        EXPECT_EQ(LiveSpinnerCount(), 0);
-        Click(dialog, IDC_MTL_CHANNEL);
-    })
+    driver
+        .Then([](HWND dialog) {
+            EXPECT_EQ(LiveSpinnerCount(), 0);
+            Click(dialog, IDC_MTL_CHANNEL);
+        })
         .Then([](HWND dialog) {
             EXPECT_TRUE(IsEnabled(dialog, IDC_MTL_ID_SPIN));
             Click(dialog, IDOK);
@@ -88,4 +94,4 @@ TEST_F(ControlDialogStateTest, WithoutSpinnerInterfacesOkKeepsTheFiltersIds)
     InitCustomControls(instance);
 }
 
-}  // namespace
+} // namespace

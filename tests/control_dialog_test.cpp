@@ -159,16 +159,16 @@ TEST_F(ControlDialogTest, TypedValuesStayWithinTheLimitsAndTextRestoresTheShownV
     typeAndEnter(IDC_MTL_ID_EDIT, "", "6");
     driver.Then([](HWND dialog) { Click(dialog, IDC_OBJ_CHANNEL); });
     typeAndEnter(IDC_OBJ_ID_EDIT, "70000", "65535");
-    driver.Then([](HWND dialog) { ClickSpinner(dialog, IDC_OBJ_ID_SPIN, true); })
-        .Then([](HWND dialog) { EXPECT_EQ(TextOf(dialog, IDC_OBJ_ID_EDIT), "65535"); });
+    driver.Then([](HWND dialog) { ClickSpinner(dialog, IDC_OBJ_ID_SPIN, true); }).Then([](HWND dialog) {
+        EXPECT_EQ(TextOf(dialog, IDC_OBJ_ID_EDIT), "65535");
+    });
     typeAndEnter(IDC_OBJ_ID_EDIT, "99999999999999", "65535");
     typeAndEnter(IDC_OBJ_ID_EDIT, "12abc", "65535");
     typeAndEnter(IDC_OBJ_ID_EDIT, "0", "1");
-    driver.Then([](HWND dialog) { ClickSpinner(dialog, IDC_OBJ_ID_SPIN, false); })
-        .Then([](HWND dialog) {
-            EXPECT_EQ(TextOf(dialog, IDC_OBJ_ID_EDIT), "1");
-            Click(dialog, IDOK);
-        });
+    driver.Then([](HWND dialog) { ClickSpinner(dialog, IDC_OBJ_ID_SPIN, false); }).Then([](HWND dialog) {
+        EXPECT_EQ(TextOf(dialog, IDC_OBJ_ID_EDIT), "1");
+        Click(dialog, IDOK);
+    });
     EXPECT_EQ(filter->ShowControl(driver.Parent()), 1);
     EXPECT_FALSE(driver.Abandoned());
     EXPECT_EQ(SettingsOf(*filter), (FilterSettings{IDC_OBJ_CHANNEL, 1, 6}));
@@ -232,4 +232,4 @@ TEST_F(ControlDialogTest, WithoutAParentTheDialogIsCentredOnTheWorkArea)
     EXPECT_FALSE(driver.Abandoned());
 }
 
-}  // namespace
+} // namespace

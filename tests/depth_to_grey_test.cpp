@@ -35,7 +35,7 @@ TEST(DepthRange, MagnitudesBelowTheLimitTakePart)
     const float depth[] = {-10.0f, -20.0f, -30.0f, -1e30f, 1e30f, NaN, 10.0f};
     const DepthRange range = ComputeDepthRange(depth, std::size(depth));
     EXPECT_EQ(range.minDepth, 10.0f);
-    EXPECT_EQ(range.maxDepth, 30.0f);  // NaN does not take over the maximum
+    EXPECT_EQ(range.maxDepth, 30.0f); // NaN does not take over the maximum
     EXPECT_EQ(range.depthRange, 20.0f);
 
     const float limit[] = {-1e20f, std::nextafter(1e20f, 0.0f)};
@@ -57,11 +57,11 @@ TEST(DepthRange, NoPixelTakingPartKeepsTheStartingValues)
 TEST(GreyLevel, SaturatesInsteadOfWrapping)
 {
     EXPECT_EQ(GreyLevel(-10.0f, 10.0f, 20.0f), 65535);
-    EXPECT_EQ(GreyLevel(-20.0f, 10.0f, 20.0f), 32767);  // from 32767.5, truncated
+    EXPECT_EQ(GreyLevel(-20.0f, 10.0f, 20.0f), 32767); // from 32767.5, truncated
     EXPECT_EQ(GreyLevel(-30.0f, 10.0f, 20.0f), 0);
-    EXPECT_EQ(GreyLevel(-5.0f, 10.0f, 20.0f), 65535);   // beyond the nearest: product 81918.75
-    EXPECT_EQ(GreyLevel(-40.0f, 10.0f, 20.0f), 0);      // beyond the farthest: product -32767.5
-    EXPECT_EQ(GreyLevel(+10.0f, 10.0f, 20.0f), 65535);  // positive depths map like their magnitude
+    EXPECT_EQ(GreyLevel(-5.0f, 10.0f, 20.0f), 65535);  // beyond the nearest: product 81918.75
+    EXPECT_EQ(GreyLevel(-40.0f, 10.0f, 20.0f), 0);     // beyond the farthest: product -32767.5
+    EXPECT_EQ(GreyLevel(+10.0f, 10.0f, 20.0f), 65535); // positive depths map like their magnitude
     EXPECT_EQ(GreyLevel(+20.0f, 10.0f, 20.0f), 32767);
 }
 
@@ -70,8 +70,8 @@ TEST(GreyLevel, DepthsOutsideTheRangeAndZeroRangesGiveBlack)
     for (float z : {1e30f, -1e30f, 1e20f, -1e20f, INF, -INF, NaN}) {
         EXPECT_EQ(GreyLevel(z, 10.0f, 20.0f), 0) << z;
     }
-    EXPECT_EQ(GreyLevel(-10.0f, 10.0f, 0.0f), 0);  // 0/0
-    EXPECT_EQ(GreyLevel(-12.0f, 10.0f, 0.0f), 0);  // -inf
+    EXPECT_EQ(GreyLevel(-10.0f, 10.0f, 0.0f), 0); // 0/0
+    EXPECT_EQ(GreyLevel(-12.0f, 10.0f, 0.0f), 0); // -inf
     EXPECT_EQ(GreyLevel(-0.0f, 0.0f, 1.0f), 65535);
 }
 
@@ -120,19 +120,19 @@ TEST(WorkImageAccess, PositionsOutsideTheImageReadZeroAndWriteNothing)
     auto storage = MakeStorage(frame);
     Bitmap bitmap(storage.get());
     WorkImage image(&bitmap);
-    EXPECT_EQ(image.GetDepth(0, 0), 0.0f);  // no depth channel yet
+    EXPECT_EQ(image.GetDepth(0, 0), 0.0f); // no depth channel yet
     image.LoadChannel(CHANNEL_DEPTH);
     EXPECT_EQ(image.GetDepth(2, 1), 6.0f);
     EXPECT_EQ(image.GetDepth(-1, 0), 0.0f);
     EXPECT_EQ(image.GetDepth(3, 0), 0.0f);
     EXPECT_EQ(image.GetDepth(0, 2), 0.0f);
 
-    EXPECT_EQ(image.GetId(1, 1), 0);  // no ID channel in the set
+    EXPECT_EQ(image.GetId(1, 1), 0); // no ID channel in the set
     image.LoadChannel(CHANNEL_OBJECT_ID);
     EXPECT_EQ(image.GetId(1, 1), 50);
     EXPECT_EQ(image.GetId(3, 1), 0);
     image.LoadChannel(CHANNEL_MATERIAL_ID);
-    EXPECT_EQ(image.GetId(1, 1), 5);  // material effects take precedence
+    EXPECT_EQ(image.GetId(1, 1), 5); // material effects take precedence
 
     const BMM_Color_64 red{65535, 0, 0, 65535};
     image.PutPixel(2.7f, 1.2f, red);
@@ -159,4 +159,4 @@ TEST(WorkImageAccess, MaterialBitWithoutMaterialArrayReadsZeroIds)
     EXPECT_EQ(image.Pixels()[0], Grey(65535));
 }
 
-}  // namespace
+} // namespace

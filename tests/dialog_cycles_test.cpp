@@ -1,8 +1,8 @@
 // Hundreds of openings and closings of both dialogs of the built module leave nothing behind:
 // no spinner interface, no window, no GDI or USER object, no memory.
 #include <gtest/gtest.h>
-#include <windows.h>
 #include <psapi.h>
+#include <windows.h>
 
 #include <cstdio>
 
@@ -34,7 +34,8 @@ Footprint Measure()
 {
     PROCESS_MEMORY_COUNTERS_EX memory{};
     memory.cb = sizeof memory;
-    GetProcessMemoryInfo(GetCurrentProcess(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&memory), sizeof memory);
+    GetProcessMemoryInfo(GetCurrentProcess(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&memory),
+                         sizeof memory);
     return {LiveSpinnerCount(),
             ThreadWindowCount(),
             static_cast<long long>(GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS)),
@@ -45,11 +46,12 @@ Footprint Measure()
 
 void ExpectNothingLeft(const Footprint& before, const Footprint& after)
 {
-    std::printf("spinners %d -> %d, windows %d -> %d, GDI %lld -> %lld, USER %lld -> %lld, heap %lld -> %lld, "
-                "committed %lld -> %lld\n",
-                before.spinners, after.spinners, before.windows, after.windows, before.gdiObjects, after.gdiObjects,
-                before.userObjects, after.userObjects, before.heapBytes, after.heapBytes, before.committedBytes,
-                after.committedBytes);
+    std::printf(
+        "spinners %d -> %d, windows %d -> %d, GDI %lld -> %lld, USER %lld -> %lld, heap %lld -> %lld, "
+        "committed %lld -> %lld\n",
+        before.spinners, after.spinners, before.windows, after.windows, before.gdiObjects, after.gdiObjects,
+        before.userObjects, after.userObjects, before.heapBytes, after.heapBytes, before.committedBytes,
+        after.committedBytes);
     EXPECT_EQ(after.spinners, 0);
     EXPECT_EQ(after.windows, before.windows);
     EXPECT_EQ(after.gdiObjects, before.gdiObjects);
@@ -82,8 +84,10 @@ void AboutCycle(ImageFilter& filter, int cycle)
 {
     DialogDriver driver;
     driver.Then([cycle](HWND dialog) {
-        if (cycle % 2 == 0) Click(dialog, IDOK);
-        else PressKey(VK_ESCAPE);
+        if (cycle % 2 == 0)
+            Click(dialog, IDOK);
+        else
+            PressKey(VK_ESCAPE);
     });
     EXPECT_EQ(filter.DisplayAbout(driver.Parent()), cycle % 2 == 0 ? 1 : 0);
     EXPECT_FALSE(driver.Abandoned());
@@ -109,4 +113,4 @@ TEST_F(DialogCyclesTest, AboutBoxOpenedAndClosedHundredsOfTimesLeavesNothingBehi
     ExpectNothingLeft(before, Measure());
 }
 
-}  // namespace
+} // namespace

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "dialog_module.h"
 #include "deepglass_interface.h"
+#include "dialog_module.h"
 #include "resource_ids.h"
 
 namespace {
@@ -18,7 +18,7 @@ constexpr WORD NO_ID = 0xFFFF;
 struct ControlEntry {
     WORD id;
     std::string className;
-    std::string text;  // "#n" for an integer resource reference
+    std::string text; // "#n" for an integer resource reference
     short x, y, width, height;
     DWORD style;
     bool operator==(const ControlEntry&) const = default;
@@ -35,8 +35,8 @@ struct DialogEntry {
 
 void PrintTo(const ControlEntry& c, std::ostream* out)
 {
-    *out << "{id " << c.id << ", " << c.className << ", \"" << c.text << "\", " << c.x << "," << c.y << " " << c.width
-         << "x" << c.height << ", style 0x" << std::hex << c.style << std::dec << "}";
+    *out << "{id " << c.id << ", " << c.className << ", \"" << c.text << "\", " << c.x << "," << c.y << " "
+         << c.width << "x" << c.height << ", style 0x" << std::hex << c.style << std::dec << "}";
 }
 
 // Reads the parts of a classic (not extended) dialog template in order.
@@ -149,7 +149,8 @@ protected:
             dialog.controls.push_back(control);
         }
         EXPECT_FALSE(reader.Overrun()) << "dialog " << id << " is cut short";
-        EXPECT_LE(bytes.size() - reader.Offset(), 3u) << "dialog " << id << " has bytes after its last control";
+        EXPECT_LE(bytes.size() - reader.Offset(), 3u)
+            << "dialog " << id << " has bytes after its last control";
         return dialog;
     }
 };
@@ -231,7 +232,7 @@ TEST_F(DialogResourcesTest, LogoIsAn8BitBottomUpBitmapOf130By32)
     std::memcpy(&header, bytes.data(), sizeof header);
     EXPECT_EQ(header.biSize, 40u);
     EXPECT_EQ(header.biWidth, 130);
-    EXPECT_EQ(header.biHeight, 32);  // positive: rows bottom-up
+    EXPECT_EQ(header.biHeight, 32); // positive: rows bottom-up
     EXPECT_EQ(header.biPlanes, 1);
     EXPECT_EQ(header.biBitCount, 8);
     EXPECT_EQ(header.biCompression, static_cast<DWORD>(BI_RGB));
@@ -253,4 +254,4 @@ TEST_F(DialogResourcesTest, LogoIsAn8BitBottomUpBitmapOf130By32)
     EXPECT_GT(std::count(used.begin(), used.end(), true), 100);
 }
 
-}  // namespace
+} // namespace

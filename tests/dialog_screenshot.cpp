@@ -22,17 +22,20 @@ namespace {
 
 void WaitForShot(HWND dialog)
 {
-    RedrawWindow(dialog, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW | RDW_FRAME);
+    RedrawWindow(dialog, nullptr, nullptr,
+                 RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW | RDW_FRAME);
     GdiFlush();
     // Wine hands a window's drawing to the X server when its thread next waits for messages; the
     // dialog's loop has not waited yet when it reports idle, so wait once here, without blocking.
     MsgWaitForMultipleObjectsEx(0, nullptr, 0, QS_ALLINPUT, 0);
     RECT rect;
     GetWindowRect(dialog, &rect);
-    std::printf("ready %ld %ld %ld %ld\n", rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top);
+    std::printf("ready %ld %ld %ld %ld\n", rect.left, rect.top, rect.right - rect.left,
+                rect.bottom - rect.top);
     std::fflush(stdout);
     char line[16];
-    if (std::fgets(line, sizeof line, stdin) == nullptr) std::fprintf(stderr, "no answer on standard input\n");
+    if (std::fgets(line, sizeof line, stdin) == nullptr)
+        std::fprintf(stderr, "no answer on standard input\n");
 }
 
 int Usage()
@@ -42,7 +45,7 @@ int Usage()
     return 2;
 }
 
-}  // namespace
+} // namespace
 
 int main(int argc, char** argv)
 {
@@ -51,9 +54,12 @@ int main(int argc, char** argv)
     std::int32_t mode = IDC_WHOLE_IMAGE;
     if (dialogName == "control") {
         const std::string modeName = argc > 2 ? argv[2] : "";
-        if (modeName == "material") mode = IDC_MTL_CHANNEL;
-        else if (modeName == "object") mode = IDC_OBJ_CHANNEL;
-        else if (modeName != "whole") return Usage();
+        if (modeName == "material")
+            mode = IDC_MTL_CHANNEL;
+        else if (modeName == "object")
+            mode = IDC_OBJ_CHANNEL;
+        else if (modeName != "whole")
+            return Usage();
     } else if (dialogName != "about") {
         return Usage();
     }
@@ -74,7 +80,8 @@ int main(int argc, char** argv)
     {
         DialogDriver driver;
         driver.Then(WaitForShot).Then([](HWND dialog) { Click(dialog, IDCANCEL); });
-        result = dialogName == "control" ? filter->ShowControl(driver.Parent()) : filter->DisplayAbout(driver.Parent());
+        result = dialogName == "control" ? filter->ShowControl(driver.Parent())
+                                         : filter->DisplayAbout(driver.Parent());
     }
     delete filter;
     return result == -1 ? 1 : 0;

@@ -19,13 +19,26 @@ namespace {
 
 float NastyDepth(std::mt19937& random)
 {
-    static const float nasty[] = {
-        0.0f, -0.0f, std::numeric_limits<float>::denorm_min(), -std::numeric_limits<float>::denorm_min(),
-        std::numeric_limits<float>::quiet_NaN(), -std::numeric_limits<float>::quiet_NaN(),
-        std::numeric_limits<float>::infinity(), -std::numeric_limits<float>::infinity(), 1e20f, -1e20f,
-        std::nextafter(1e20f, 0.0f), -std::nextafter(1e20f, 0.0f), 1e30f, -1e30f, -1e30f, -1e30f,
-        std::numeric_limits<float>::max(), std::numeric_limits<float>::min(),
-        std::numeric_limits<float>::signaling_NaN(), std::numeric_limits<float>::denorm_min() * 3.0f};
+    static const float nasty[] = {0.0f,
+                                  -0.0f,
+                                  std::numeric_limits<float>::denorm_min(),
+                                  -std::numeric_limits<float>::denorm_min(),
+                                  std::numeric_limits<float>::quiet_NaN(),
+                                  -std::numeric_limits<float>::quiet_NaN(),
+                                  std::numeric_limits<float>::infinity(),
+                                  -std::numeric_limits<float>::infinity(),
+                                  1e20f,
+                                  -1e20f,
+                                  std::nextafter(1e20f, 0.0f),
+                                  -std::nextafter(1e20f, 0.0f),
+                                  1e30f,
+                                  -1e30f,
+                                  -1e30f,
+                                  -1e30f,
+                                  std::numeric_limits<float>::max(),
+                                  std::numeric_limits<float>::min(),
+                                  std::numeric_limits<float>::signaling_NaN(),
+                                  std::numeric_limits<float>::denorm_min() * 3.0f};
     std::uniform_int_distribution<int> pick(0, 9);
     switch (pick(random)) {
     case 0: return nasty[std::uniform_int_distribution<std::size_t>(0, std::size(nasty) - 1)(random)];
@@ -62,7 +75,7 @@ std::vector<BMM_Color_64> MapThroughWorkImage(const ReferenceFrame& frame, int s
 TEST(Differential, MappingMatchesTheReferenceOnRandomFrames)
 {
     std::mt19937 random(20261208);
-    const int sizes[][2] = {{0, 0}, {1, 1}, {0, 5}, {5, 0}, {1, 17}, {3, 3}, {7, 5}, {15, 2},
+    const int sizes[][2] = {{0, 0},  {1, 1},  {0, 5},  {5, 0},  {1, 17}, {3, 3},  {7, 5},  {15, 2},
                             {16, 3}, {17, 4}, {31, 1}, {33, 9}, {64, 3}, {65, 2}, {127, 1}};
     for (int round = 0; round < 40; ++round) {
         for (const auto& size : sizes) {
@@ -73,7 +86,8 @@ TEST(Differential, MappingMatchesTheReferenceOnRandomFrames)
             EXPECT_EQ(MapThroughWorkImage(frame, -1, 0), ReferenceMap(frame, -1));
 
             std::vector<std::uint8_t> materials(count);
-            for (auto& id : materials) id = static_cast<std::uint8_t>(std::uniform_int_distribution<int>(0, 3)(random));
+            for (auto& id : materials)
+                id = static_cast<std::uint8_t>(std::uniform_int_distribution<int>(0, 3)(random));
             frame.materialIds = materials;
             for (int id : {-1, 0, 2, 256}) {
                 EXPECT_EQ(MapThroughWorkImage(frame, id, CHANNEL_MATERIAL_ID), ReferenceMap(frame, id)) << id;
@@ -81,7 +95,8 @@ TEST(Differential, MappingMatchesTheReferenceOnRandomFrames)
 
             frame.materialIds.reset();
             std::vector<std::uint16_t> objects(count);
-            for (auto& id : objects) id = static_cast<std::uint16_t>(std::uniform_int_distribution<int>(0, 2)(random) * 32767);
+            for (auto& id : objects)
+                id = static_cast<std::uint16_t>(std::uniform_int_distribution<int>(0, 2)(random) * 32767);
             frame.objectIds = objects;
             for (int id : {-1, 0, 32767, 65534, 65536}) {
                 EXPECT_EQ(MapThroughWorkImage(frame, id, CHANNEL_OBJECT_ID), ReferenceMap(frame, id)) << id;
@@ -93,9 +108,9 @@ TEST(Differential, MappingMatchesTheReferenceOnRandomFrames)
 const MappingKernels* const ALL_KERNELS[] = {&KERNELS_PLAIN, &KERNELS_SSE2, &KERNELS_AVX2};
 
 // Widths around every vector width, and a few large odd ones.
-const int KERNEL_SIZES[][2] = {{0, 0}, {1, 1}, {2, 3}, {3, 2}, {4, 1}, {5, 3}, {7, 2}, {8, 2},
-                               {9, 3}, {15, 1}, {16, 2}, {17, 3}, {23, 1}, {31, 2}, {32, 1},
-                               {33, 2}, {47, 1}, {63, 2}, {257, 3}};
+const int KERNEL_SIZES[][2] = {{0, 0},  {1, 1},  {2, 3},  {3, 2},  {4, 1},  {5, 3},  {7, 2},
+                               {8, 2},  {9, 3},  {15, 1}, {16, 2}, {17, 3}, {23, 1}, {31, 2},
+                               {32, 1}, {33, 2}, {47, 1}, {63, 2}, {257, 3}};
 
 // IDs that sit on sign and width boundaries of the element types, mostly the wanted one.
 template <typename Id>
@@ -114,7 +129,8 @@ std::vector<BMM_Color_64> MapRows(const ReferenceFrame& frame, const MappingKern
 {
     std::vector<BMM_Color_64> pixels = frame.pixels;
     const DepthRange range = kernels.computeRange(frame.depth.data(), frame.depth.size());
-    for (int y = 0; y < frame.height; ++y) map(pixels.data(), static_cast<std::size_t>(y) * frame.width, range);
+    for (int y = 0; y < frame.height; ++y)
+        map(pixels.data(), static_cast<std::size_t>(y) * frame.width, range);
     return pixels;
 }
 
@@ -140,8 +156,8 @@ TEST_P(KernelVariant, MatchesTheReferenceRowByRow)
             ReferenceFrame frame = RandomFrame(random, size[0], size[1]);
             const std::size_t count = frame.pixels.size();
             const std::size_t width = static_cast<std::size_t>(size[0]);
-            SCOPED_TRACE(testing::Message() << kernels->name << ", round " << round << ", " << size[0] << "x"
-                                            << size[1]);
+            SCOPED_TRACE(testing::Message()
+                         << kernels->name << ", round " << round << ", " << size[0] << "x" << size[1]);
 
             const DepthRange range = kernels->computeRange(frame.depth.data(), count);
             const DepthRange plain = ComputeDepthRange(frame.depth.data(), count);
@@ -161,8 +177,8 @@ TEST_P(KernelVariant, MatchesTheReferenceRowByRow)
             for (std::uint8_t wanted : {0, 128, 255}) {
                 EXPECT_EQ(MapRows(frame, *kernels,
                                   [&](BMM_Color_64* pixels, std::size_t first, DepthRange r) {
-                                      kernels->mapMaterial(pixels + first, depth + first, materials.data() + first,
-                                                           width, r, wanted);
+                                      kernels->mapMaterial(pixels + first, depth + first,
+                                                           materials.data() + first, width, r, wanted);
                                   }),
                           ReferenceMap(frame, wanted))
                     << "material " << int{wanted};
@@ -175,8 +191,8 @@ TEST_P(KernelVariant, MatchesTheReferenceRowByRow)
             for (std::uint16_t wanted : {0, 256, 32768, 65535}) {
                 EXPECT_EQ(MapRows(frame, *kernels,
                                   [&](BMM_Color_64* pixels, std::size_t first, DepthRange r) {
-                                      kernels->mapObject(pixels + first, depth + first, objects.data() + first,
-                                                         width, r, wanted);
+                                      kernels->mapObject(pixels + first, depth + first,
+                                                         objects.data() + first, width, r, wanted);
                                   }),
                           ReferenceMap(frame, wanted))
                     << "object " << wanted;
@@ -251,4 +267,4 @@ TEST(Differential, MappingInsideTheWriteBackMatchesMappingFirst)
     }
 }
 
-}  // namespace
+} // namespace

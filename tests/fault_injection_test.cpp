@@ -17,11 +17,11 @@ RenderScenario Scene(std::int32_t mode)
 {
     RenderScenario scenario;
     scenario.frame = MakeFrame(5, 4, {-10, -12, -14, -1e30f, -16, -18, -20, -1e30f, -22, -24,
-                                      -26, -30, 5, -11, -13, -15, -17, -19, -21, -23});
-    scenario.frame.materialIds = std::vector<std::uint8_t>{1, 2, 2, 0, 1, 2, 2, 0, 3, 3,
-                                                           2, 1, 2, 2, 2, 1, 0, 2, 2, 2};
-    scenario.frame.objectIds = std::vector<std::uint16_t>{7, 7, 300, 0, 7, 300, 300, 0, 7, 7,
-                                                          300, 7, 7, 7, 7, 300, 300, 300, 7, 7};
+                                      -26, -30, 5,   -11,    -13, -15, -17, -19,    -21, -23});
+    scenario.frame.materialIds =
+        std::vector<std::uint8_t>{1, 2, 2, 0, 1, 2, 2, 0, 3, 3, 2, 1, 2, 2, 2, 1, 0, 2, 2, 2};
+    scenario.frame.objectIds =
+        std::vector<std::uint16_t>{7, 7, 300, 0, 7, 300, 300, 0, 7, 7, 300, 7, 7, 7, 7, 300, 300, 300, 7, 7};
     scenario.config.mode = mode;
     scenario.config.materialId = 2;
     scenario.config.objectId = 300;
@@ -30,8 +30,8 @@ RenderScenario Scene(std::int32_t mode)
 
 std::size_t CountOf(const std::vector<HostCall>& calls, HostCallKind kind)
 {
-    return static_cast<std::size_t>(
-        std::count_if(calls.begin(), calls.end(), [kind](const HostCall& call) { return call.kind == kind; }));
+    return static_cast<std::size_t>(std::count_if(
+        calls.begin(), calls.end(), [kind](const HostCall& call) { return call.kind == kind; }));
 }
 
 std::vector<BMM_Color_64> Row(const std::vector<BMM_Color_64>& pixels, int width, int y)
@@ -114,8 +114,8 @@ TEST(FaultInjection, EveryOutcomeMatchesTheHostCallRules)
                     scenario.failQuery = query;
                     const RenderOutcome expected = ExpectedRender(scenario);
                     const RenderOutcome actual = RunRender(scenario);
-                    SCOPED_TRACE(testing::Message() << "mode " << mode << ", read " << read
-                                                    << ", put " << put << ", query " << query);
+                    SCOPED_TRACE(testing::Message() << "mode " << mode << ", read " << read << ", put " << put
+                                                    << ", query " << query);
                     EXPECT_EQ(actual.result, expected.result);
                     EXPECT_EQ(actual.pixels, expected.pixels);
                     EXPECT_EQ(actual.calls, expected.calls);
@@ -125,4 +125,4 @@ TEST(FaultInjection, EveryOutcomeMatchesTheHostCallRules)
     }
 }
 
-}  // namespace
+} // namespace

@@ -55,15 +55,17 @@ Footprint Measure()
 
 void Report(const char* what, const Footprint& before, const Footprint& after)
 {
-    std::printf("%s: heap %lld -> %lld, process heaps %lld -> %lld, handles %lld -> %lld, GDI+USER %lld -> %lld\n",
-                what, before.heapBytes, after.heapBytes, before.processHeapBytes, after.processHeapBytes,
-                before.handles, after.handles, before.guiObjects, after.guiObjects);
+    std::printf(
+        "%s: heap %lld -> %lld, process heaps %lld -> %lld, handles %lld -> %lld, GDI+USER %lld -> %lld\n",
+        what, before.heapBytes, after.heapBytes, before.processHeapBytes, after.processHeapBytes,
+        before.handles, after.handles, before.guiObjects, after.guiObjects);
 }
 
 std::array<unsigned char, 16> Record(std::int32_t mode, std::int32_t objectId, std::int32_t materialId)
 {
     std::array<unsigned char, 16> bytes{};
-    const std::uint32_t words[] = {CONFIG_TAG, static_cast<std::uint32_t>(mode), static_cast<std::uint32_t>(objectId),
+    const std::uint32_t words[] = {CONFIG_TAG, static_cast<std::uint32_t>(mode),
+                                   static_cast<std::uint32_t>(objectId),
                                    static_cast<std::uint32_t>(materialId)};
     for (int i = 0; i < 16; ++i) bytes[i] = static_cast<unsigned char>(words[i / 4] >> (8 * (i % 4)));
     return bytes;
@@ -76,14 +78,15 @@ int FilterLife(LoadedModule& module, Bitmap& bitmap, MemoryStorage& storage, int
     auto* filter = static_cast<ImageFilter*>(module.LibClassDesc(0)->Create(0));
     if (filter == nullptr) return 0;
     int good = 0;
-    good += filter->ProductName() != nullptr && filter->AuthorLine() != nullptr && filter->RightsNotice() != nullptr;
+    good += filter->ProductName() != nullptr && filter->AuthorLine() != nullptr &&
+            filter->RightsNotice() != nullptr;
     good += filter->VersionWord() == CONFIG_TAG;
     good += filter->EvaluateConfigure() == 16;
     std::array<unsigned char, 16> saved{};
     good += filter->SaveConfigure(saved.data()) == 1;
     const std::array<unsigned char, 16> wrongTag{};
     good += filter->LoadConfigure(const_cast<unsigned char*>(wrongTag.data())) == 0;
-    good += filter->Render(0) == 0;  // no source yet
+    good += filter->Render(0) == 0; // no source yet
     filter->SetSource(&bitmap);
     const std::int32_t modes[] = {1010, 1011, 1012};
     const std::uint32_t channels[] = {1, 3, 5};
@@ -100,7 +103,8 @@ int FilterLife(LoadedModule& module, Bitmap& bitmap, MemoryStorage& storage, int
 ReferenceFrame Scene()
 {
     ReferenceFrame frame = MakeFrame(16, 8, {});
-    for (std::size_t i = 0; i < frame.depth.size(); ++i) frame.depth[i] = i % 9 == 0 ? -1e30f : -1.0f - static_cast<float>(i);
+    for (std::size_t i = 0; i < frame.depth.size(); ++i)
+        frame.depth[i] = i % 9 == 0 ? -1e30f : -1.0f - static_cast<float>(i);
     frame.materialIds = std::vector<std::uint8_t>(frame.depth.size());
     frame.objectIds = std::vector<std::uint16_t>(frame.depth.size());
     for (std::size_t i = 0; i < frame.depth.size(); ++i) {
@@ -118,7 +122,7 @@ TEST(FilterCycles, TenThousandFilterLivesLeaveNothingBehind)
     auto storage = MakeStorage(Scene());
     Bitmap bitmap(storage.get());
 
-    for (int life = 0; life < 100; ++life) FilterLife(*module, bitmap, *storage, life);  // the heap settles
+    for (int life = 0; life < 100; ++life) FilterLife(*module, bitmap, *storage, life); // the heap settles
     const Footprint before = Measure();
     int good = 0;
     for (int life = 0; life < FILTER_LIVES; ++life) good += FilterLife(*module, bitmap, *storage, life);
@@ -160,4 +164,4 @@ TEST(FilterCycles, LoadingAndUnloadingTheModuleLeavesNothingBehind)
     EXPECT_EQ(after.guiObjects, before.guiObjects);
 }
 
-}  // namespace
+} // namespace

@@ -21,7 +21,8 @@ Record Saved(DeepglassFilter& filter)
 Record MakeRecord(std::uint32_t tag, std::int32_t mode, std::int32_t objectId, std::int32_t materialId)
 {
     Record bytes{};
-    const std::uint32_t words[] = {tag, static_cast<std::uint32_t>(mode), static_cast<std::uint32_t>(objectId),
+    const std::uint32_t words[] = {tag, static_cast<std::uint32_t>(mode),
+                                   static_cast<std::uint32_t>(objectId),
                                    static_cast<std::uint32_t>(materialId)};
     for (int w = 0; w < 4; ++w) {
         for (int b = 0; b < 4; ++b) bytes[4 * w + b] = static_cast<unsigned char>(words[w] >> (8 * b));
@@ -36,7 +37,7 @@ TEST(FilterIdentity, AnswersTheModuleConstants)
 {
     DeepglassFilter filter;
     EXPECT_STREQ(filter.ProductName(), "Deepglass");
-    EXPECT_EQ(filter.ProductName(), GetDeepglassDescriptor()->ClassName());  // one buffer
+    EXPECT_EQ(filter.ProductName(), GetDeepglassDescriptor()->ClassName()); // one buffer
     EXPECT_GT(std::strlen(filter.AuthorLine()), 0u);
     EXPECT_GT(std::strlen(filter.RightsNotice()), 0u);
     EXPECT_EQ(filter.VersionWord(), 0x5E7601D7u);
@@ -103,4 +104,4 @@ TEST(FilterDialogs, AnswerTheNoDialogResultWithoutAWindowSystem)
 }
 #endif
 
-}  // namespace
+} // namespace

@@ -45,7 +45,8 @@ TEST(SpinnerValue, ValuesStayWithinTheLimitsHoweverTheyArrive)
     // Long drags and wide steps at the ends of the int range neither overflow nor wrap.
     EXPECT_EQ(SteppedValue(INT_HIGH, 1, INT_HIGH, {INT_LOW, INT_HIGH}), INT_HIGH);
     EXPECT_EQ(SteppedValue(INT_LOW, -1, INT_HIGH, {INT_LOW, INT_HIGH}), INT_LOW);
-    EXPECT_EQ(SteppedValue(0, std::numeric_limits<long long>::max(), INT_HIGH, {INT_LOW, INT_HIGH}), INT_HIGH);
+    EXPECT_EQ(SteppedValue(0, std::numeric_limits<long long>::max(), INT_HIGH, {INT_LOW, INT_HIGH}),
+              INT_HIGH);
 
     const SpinnerLimits reversed = OrderedLimits(8, 1);
     EXPECT_EQ(reversed.minimum, 1);
@@ -88,4 +89,4 @@ TEST(WindowPlacement, CentresOverTheOtherWindowAndStaysOnTheWorkArea)
     EXPECT_EQ(large.y, 20);
 }
 
-}  // namespace
+} // namespace

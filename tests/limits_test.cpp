@@ -54,7 +54,7 @@ int RenderLargestFrame()
     DeepglassFilter filter;
     filter.SetSource(&bitmap);
     if (filter.Render(0) != 0) return 1;
-    if (storage.calls != 0) return 2;  // no row read, no channel queried, nothing written
+    if (storage.calls != 0) return 2; // no row read, no channel queried, nothing written
 
     // The same limit still leaves room for an ordinary frame.
     RenderScenario small;
@@ -87,9 +87,14 @@ RenderScenario UniformDepth(float z, std::int32_t mode)
 
 TEST(Limits, FramesWithNoUsableDepthComeOutClearBlack)
 {
-    const float depths[] = {std::numeric_limits<float>::quiet_NaN(), -std::numeric_limits<float>::quiet_NaN(),
-                            std::numeric_limits<float>::infinity(), -std::numeric_limits<float>::infinity(),
-                            -1e30f, 1e30f, -1e20f, 1e20f};
+    const float depths[] = {std::numeric_limits<float>::quiet_NaN(),
+                            -std::numeric_limits<float>::quiet_NaN(),
+                            std::numeric_limits<float>::infinity(),
+                            -std::numeric_limits<float>::infinity(),
+                            -1e30f,
+                            1e30f,
+                            -1e20f,
+                            1e20f};
     for (float z : depths) {
         SCOPED_TRACE(testing::Message() << "depth " << z);
         const RenderScenario whole = UniformDepth(z, MODE_WHOLE_IMAGE);
@@ -102,10 +107,11 @@ TEST(Limits, FramesWithNoUsableDepthComeOutClearBlack)
         const RenderOutcome partial = RunRender(selected);
         EXPECT_EQ(partial.result, 1);
         for (std::size_t i = 0; i < 35; ++i) {
-            const BMM_Color_64 expected = (*selected.frame.materialIds)[i] == 1 ? CLEAR_BLACK : selected.frame.pixels[i];
+            const BMM_Color_64 expected =
+                (*selected.frame.materialIds)[i] == 1 ? CLEAR_BLACK : selected.frame.pixels[i];
             EXPECT_EQ(partial.pixels[i], expected) << "pixel " << i;
         }
     }
 }
 
-}  // namespace
+} // namespace

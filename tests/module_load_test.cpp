@@ -60,7 +60,7 @@ TEST_F(LoadedModuleTest, FiltersRenderAndTravelThroughTheirRecords)
     EXPECT_EQ(first->ProductName(), module->LibClassDesc(0)->ClassName());
     unsigned char record[16];
     ASSERT_EQ(first->SaveConfigure(record), 1);
-    record[4] = 0xF4;  // mode 1012, object ID 4
+    record[4] = 0xF4; // mode 1012, object ID 4
     record[8] = 4;
     ASSERT_EQ(first->LoadConfigure(record), 1);
     EXPECT_EQ(first->ChannelsRequired(), CHANNEL_DEPTH | CHANNEL_OBJECT_ID);
@@ -88,7 +88,7 @@ TEST_F(LoadedModuleTest, ManyFilterLivesLeaveNoMemoryBehind)
         storage->ClearCalls();
         return result;
     };
-    for (int i = 0; i < 100; ++i) cycle();  // let the heap settle
+    for (int i = 0; i < 100; ++i) cycle(); // let the heap settle
     const std::size_t before = HeapBytesInUse();
     int rendered = 0;
     for (int i = 0; i < 10000; ++i) rendered += cycle();
@@ -96,4 +96,4 @@ TEST_F(LoadedModuleTest, ManyFilterLivesLeaveNoMemoryBehind)
     EXPECT_EQ(HeapBytesInUse(), before);
 }
 
-}  // namespace
+} // namespace

@@ -103,8 +103,8 @@ TEST(Descriptor, CreateGivesIndependentDefaultFilters)
     ASSERT_EQ(second->SaveConfigure(record), 1);
     EXPECT_EQ(std::memcmp(defaults, record, 16), 0);
 
-    record[4] = 0xF4;  // mode 1012
-    record[8] = 9;     // object ID 9
+    record[4] = 0xF4; // mode 1012
+    record[8] = 9;    // object ID 9
     ASSERT_EQ(second->LoadConfigure(record), 1);
     first.reset();
     unsigned char after[16];
@@ -112,4 +112,4 @@ TEST(Descriptor, CreateGivesIndependentDefaultFilters)
     EXPECT_EQ(std::memcmp(after, record, 16), 0);
 }
 
-}  // namespace
+} // namespace

@@ -15,7 +15,8 @@ struct Outcome {
     std::vector<BMM_Color_64> pixels;
 };
 
-void SetMode(DeepglassFilter& filter, std::int32_t mode, std::int32_t objectId = 1, std::int32_t materialId = 1)
+void SetMode(DeepglassFilter& filter, std::int32_t mode, std::int32_t objectId = 1,
+             std::int32_t materialId = 1)
 {
     std::array<unsigned char, 16> record{};
     ASSERT_EQ(filter.SaveConfigure(record.data()), 1);
@@ -54,7 +55,8 @@ std::vector<HostCall> Sequence(int width, int height, std::vector<std::uint32_t>
 // A 4 x 3 frame with surfaces, a far background and both ID channels.
 ReferenceFrame SceneFrame()
 {
-    ReferenceFrame frame = MakeFrame(4, 3, {-10, -12, -14, -1e30f, -16, -18, -20, -1e30f, -22, -24, -26, -30});
+    ReferenceFrame frame =
+        MakeFrame(4, 3, {-10, -12, -14, -1e30f, -16, -18, -20, -1e30f, -22, -24, -26, -30});
     frame.materialIds = std::vector<std::uint8_t>{1, 1, 2, 0, 2, 2, 1, 0, 3, 3, 3, 3};
     frame.objectIds = std::vector<std::uint16_t>{5, 5, 5, 0, 300, 300, 5, 0, 300, 7, 7, 7};
     return frame;
@@ -118,8 +120,9 @@ TEST(RenderPass, IdModesMapTheSelectedPixelsOverTheWholeFramesRange)
         std::uint32_t channel;
         int selection;
     };
-    for (const Case& c : {Case{1011, 1, 2, CHANNEL_MATERIAL_ID, 2}, Case{1011, 300, 3, CHANNEL_MATERIAL_ID, 3},
-                          Case{1012, 300, 1, CHANNEL_OBJECT_ID, 300}, Case{1012, 7, 2, CHANNEL_OBJECT_ID, 7}}) {
+    for (const Case& c :
+         {Case{1011, 1, 2, CHANNEL_MATERIAL_ID, 2}, Case{1011, 300, 3, CHANNEL_MATERIAL_ID, 3},
+          Case{1012, 300, 1, CHANNEL_OBJECT_ID, 300}, Case{1012, 7, 2, CHANNEL_OBJECT_ID, 7}}) {
         DeepglassFilter filter;
         SetMode(filter, c.mode, c.objectId, c.materialId);
         auto storage = MakeStorage(frame);
@@ -140,10 +143,10 @@ TEST(RenderPass, MissingIdChannelOrUnknownModeWritesTheFrameBackUnchanged)
         bool material, object;
         std::vector<std::uint32_t> queries;
     };
-    for (const Case& c : {Case{1011, false, true, {CHANNEL_DEPTH, CHANNEL_MATERIAL_ID}},
-                          Case{1012, true, false, {CHANNEL_DEPTH, CHANNEL_OBJECT_ID}},
-                          Case{0, true, true, {CHANNEL_DEPTH}}, Case{1013, true, true, {CHANNEL_DEPTH}},
-                          Case{-1, true, true, {CHANNEL_DEPTH}}}) {
+    for (const Case& c :
+         {Case{1011, false, true, {CHANNEL_DEPTH, CHANNEL_MATERIAL_ID}},
+          Case{1012, true, false, {CHANNEL_DEPTH, CHANNEL_OBJECT_ID}}, Case{0, true, true, {CHANNEL_DEPTH}},
+          Case{1013, true, true, {CHANNEL_DEPTH}}, Case{-1, true, true, {CHANNEL_DEPTH}}}) {
         DeepglassFilter filter;
         SetMode(filter, c.mode);
         auto storage = MakeStorage(Only(frame, c.material, c.object));
@@ -231,4 +234,4 @@ TEST(RenderPass, SettingsSurviveRendersAndEachFrameIsNormalisedAfresh)
     EXPECT_NE(outcome.pixels[4], ReferenceMap(Only(frame, false, true), 300)[4]);
 }
 
-}  // namespace
+} // namespace

@@ -76,7 +76,7 @@ TEST(VtableOrder, FilterAnswersWhenCalledByPosition)
     EXPECT_EQ(SlotFunction<std::uint32_t (*)(ImageFilter*)>(filter, 6)(filter), 6u);
     EXPECT_EQ(SlotFunction<std::uint32_t (*)(ImageFilter*)>(filter, 17)(filter), 16u);
     EXPECT_EQ(SlotFunction<std::uint32_t (*)(ImageFilter*)>(filter, 21)(filter), CHANNEL_DEPTH);
-    EXPECT_EQ(SlotFunction<int (*)(ImageFilter*, std::uint32_t)>(filter, 13)(filter, 0), 0);  // no source
+    EXPECT_EQ(SlotFunction<int (*)(ImageFilter*, std::uint32_t)>(filter, 13)(filter, 0), 0); // no source
     delete filter;
 
     // Slot 1 destroys the object and frees it, as the host's delete does.
@@ -113,4 +113,4 @@ TEST(VtableOrder, DescriptorOperationsStandInTheHostsOrder)
     EXPECT_EQ(SlotFunction<int (*)(ClassDescriptor*, std::uint32_t)>(descriptor, 8)(descriptor, 9), 1);
 }
 
-}  // namespace
+} // namespace

@@ -23,7 +23,7 @@ TEST(WorkImage, ReadsEveryRowOnceInAscendingOrderAndWritesThemAllBack)
         std::fill_n(storage->Pixels(), 15, BMM_Color_64{1, 2, 3, 4});
         EXPECT_TRUE(image.WriteBack());
         EXPECT_EQ(CallsOf(*storage), RowCalls(HostCallKind::PutPixels, 5, 3));
-        EXPECT_EQ(PixelsOf(*storage), frame.pixels);  // unchanged pixels are rewritten as read
+        EXPECT_EQ(PixelsOf(*storage), frame.pixels); // unchanged pixels are rewritten as read
     }
 }
 
@@ -46,7 +46,7 @@ TEST(WorkImage, BitmapWithoutStorageIsEmptyAndHasNoChannels)
     EXPECT_TRUE(image.IsComplete());
     EXPECT_EQ(image.LoadChannel(CHANNEL_DEPTH), 0);
     EXPECT_EQ(image.Depth(), nullptr);
-    EXPECT_TRUE(image.WriteBack());  // no rows to write
+    EXPECT_TRUE(image.WriteBack()); // no rows to write
 }
 
 TEST(WorkImage, LoadChannelRecordsEveryBitButQueriesOnlyKnownOnes)
@@ -66,7 +66,7 @@ TEST(WorkImage, LoadChannelRecordsEveryBitButQueriesOnlyKnownOnes)
     EXPECT_EQ(storage->CallCount(), 0u);
     EXPECT_EQ(image.Depth(), nullptr);
 
-    EXPECT_EQ(image.LoadChannel(CHANNEL_MATERIAL_ID), 0);  // the frame has none
+    EXPECT_EQ(image.LoadChannel(CHANNEL_MATERIAL_ID), 0); // the frame has none
     EXPECT_EQ(image.MaterialIds(), nullptr);
     EXPECT_EQ(image.Channels(), 11u);
     EXPECT_EQ(image.LoadChannel(CHANNEL_OBJECT_ID), 1);
@@ -100,4 +100,4 @@ TEST(WorkImage, FailedPutPixelsIsReportedAndTheRemainingRowsAreStillWritten)
     EXPECT_EQ(CallsOf(*storage), RowCalls(HostCallKind::PutPixels, 3, 4));
 }
 
-}  // namespace
+} // namespace

@@ -27,8 +27,7 @@ extern "C" void RemovePendingAndStop(int signalNumber)
 void WatchForStopSignals()
 {
     static const bool installed = [] {
-        for (int signalNumber : {SIGINT, SIGTERM, SIGHUP})
-            std::signal(signalNumber, RemovePendingAndStop);
+        for (int signalNumber : {SIGINT, SIGTERM, SIGHUP}) std::signal(signalNumber, RemovePendingAndStop);
         return true;
     }();
     (void)installed;

@@ -7,7 +7,7 @@
 #include <vector>
 
 class AtomicOutput {
-  public:
+public:
     explicit AtomicOutput(std::string finalPath);
     // Removes the temporary file unless Write succeeded.
     ~AtomicOutput();
@@ -18,7 +18,7 @@ class AtomicOutput {
     // when either fails, its message naming the final name.
     void Write(const std::function<void(const std::string& path)>& write);
 
-  private:
+private:
     std::string finalPath;
     std::string tempPath;
     bool committed = false;

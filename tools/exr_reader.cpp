@@ -34,7 +34,7 @@ struct ReadFailure : std::runtime_error {
 
 // An input stream over a buffer that someone else owns.
 class MemoryStream : public Imf::IStream {
-  public:
+public:
     MemoryStream(const char* data, std::size_t size, const std::string& name)
         : Imf::IStream(name.c_str()), data(data), size(size)
     {
@@ -51,7 +51,7 @@ class MemoryStream : public Imf::IStream {
     std::uint64_t tellg() override { return position; }
     void seekg(std::uint64_t pos) override { position = std::min<std::uint64_t>(pos, size); }
 
-  private:
+private:
     const char* data;
     std::uint64_t size;
     std::uint64_t position = 0;

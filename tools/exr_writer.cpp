@@ -17,7 +17,8 @@ namespace {
 
 // Attributes that describe how a read file was laid out rather than what it shows (the written
 // file is always one scanline part), and the channel list, which is the frame's own.
-constexpr std::string_view LAYOUT_ATTRIBUTES[] = {"tiles", "type", "chunkCount", "name", "version", "channels"};
+constexpr std::string_view LAYOUT_ATTRIBUTES[] = {"tiles", "type",    "chunkCount",
+                                                  "name",  "version", "channels"};
 
 Imath::Box2i BoxOf(const PixelBox& box) { return {{box.minX, box.minY}, {box.maxX, box.maxY}}; }
 
@@ -69,8 +70,7 @@ void WriteExr(const std::string& path, const ExrFrame& frame)
             std::size_t size = sizeof(std::uint32_t);
             if (channel.type == SampleType::HALF) {
                 std::vector<half>& converted = halves.emplace_back(channel.samples.size());
-                for (std::size_t i = 0; i < converted.size(); ++i)
-                    converted[i] = half(channel.FloatAt(i));
+                for (std::size_t i = 0; i < converted.size(); ++i) converted[i] = half(channel.FloatAt(i));
                 samples = converted.data();
                 type = Imf::HALF;
                 size = sizeof(half);

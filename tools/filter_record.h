@@ -10,7 +10,6 @@
 
 #include "deepglass_interface.h"
 
-
 struct FilterSettings {
     std::uint32_t tag = 0;
     std::int32_t mode = 0;

@@ -14,7 +14,7 @@
 #include "module_loader.h"
 
 class FilterRunner {
-  public:
+public:
     // A ToolError when the module does not load, lacks an export or offers no image filter.
     explicit FilterRunner(const std::string& modulePath);
     ~FilterRunner();
@@ -36,7 +36,7 @@ class FilterRunner {
     // The frame's colour is replaced by what the filter wrote back.
     bool Render(HostFrame& frame);
 
-  private:
+private:
     std::string path;
     std::unique_ptr<LoadedModule> module;
     // Destroyed before the module is unloaded: its code lives there.

@@ -158,7 +158,8 @@ std::vector<std::string> ConfigureFilter(FilterRunner& runner, const ApplyOption
                             HexWord(SettingsOf(record).tag) + ", the filter's " +
                             HexWord(runner.Settings().tag) + ")");
         const FilterSettings settings = runner.Settings();
-        if (settings.mode != MODE_WHOLE_IMAGE && settings.mode != MODE_MATERIAL_ID && settings.mode != MODE_OBJECT_ID)
+        if (settings.mode != MODE_WHOLE_IMAGE && settings.mode != MODE_MATERIAL_ID &&
+            settings.mode != MODE_OBJECT_ID)
             warnings.push_back(options.configPath + ": the record's mode " + std::to_string(settings.mode) +
                                " is none the filter knows, so frames come back unchanged");
         return warnings;

@@ -77,8 +77,7 @@ std::vector<float> HostDepthOf(const ExrFrame& frame, const std::string& name)
     if (channel->type == SampleType::UINT)
         throw ToolError("the depth channel " + name + " holds UINT samples; depth must be HALF or FLOAT");
     std::vector<float> depth(channel->samples.size());
-    for (std::size_t i = 0; i < depth.size(); ++i)
-        depth[i] = channel->FloatAt(i);
+    for (std::size_t i = 0; i < depth.size(); ++i) depth[i] = channel->FloatAt(i);
     return depth;
 }
 

@@ -47,8 +47,7 @@ FrameFacts FactsOf(const ExrFrame& frame, const InfoOptions& options)
 {
     FrameFacts facts;
     const std::vector<BMM_Color_64> colour = HostColourOf(frame);
-    for (const BMM_Color_64& pixel : colour)
-        facts.transparent += pixel.a == 0 ? 1 : 0;
+    for (const BMM_Color_64& pixel : colour) facts.transparent += pixel.a == 0 ? 1 : 0;
     if (frame.Find(options.names.depth) == nullptr) return facts;
     std::vector<float> depth = HostDepthOf(frame, options.names.depth);
     ApplyBackground(options.background, colour, depth);

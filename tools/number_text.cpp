@@ -4,7 +4,8 @@
 
 namespace {
 
-template <typename Number> std::string Shortest(Number value)
+template <typename Number>
+std::string Shortest(Number value)
 {
     char text[64];
     const auto result = std::to_chars(text, text + sizeof text, value);

@@ -7,7 +7,7 @@
 #include <string>
 
 class Progress {
-  public:
+public:
     // `terminal`: draw a bar on `out` (which is a terminal) instead of writing plain lines.
     Progress(std::size_t total, bool terminal, std::FILE* out, std::FILE* errors);
 
@@ -19,7 +19,7 @@ class Progress {
     // Removes the bar, leaving the line free for the summary.
     void End();
 
-  private:
+private:
     void Draw();
     void Clear();
 

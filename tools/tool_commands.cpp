@@ -45,9 +45,10 @@ int RunDemo(const DemoOptions& options)
         int id;
         const char* what;
     };
-    const Picture pictures[] = {{"whole.png", MODE_WHOLE_IMAGE, 0, "the whole frame"},
-                                {"material-2.png", MODE_MATERIAL_ID, 2, "material-effects ID 2 (the spheres)"},
-                                {"object-3.png", MODE_OBJECT_ID, 3, "object ID 3 (the box)"}};
+    const Picture pictures[] = {
+        {"whole.png", MODE_WHOLE_IMAGE, 0, "the whole frame"},
+        {"material-2.png", MODE_MATERIAL_ID, 2, "material-effects ID 2 (the spheres)"},
+        {"object-3.png", MODE_OBJECT_ID, 3, "object ID 3 (the box)"}};
     int status = EXIT_STATUS_OK;
     for (const Picture& picture : pictures) {
         ApplyOptions apply;

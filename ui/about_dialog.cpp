@@ -21,7 +21,7 @@ void DeleteLogo(HWND dialog)
     }
 }
 
-}  // namespace
+} // namespace
 
 INT_PTR CALLBACK AboutDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM)
 {

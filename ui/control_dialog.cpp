@@ -33,7 +33,7 @@ void ReleaseSpinner(ISpinnerControl*& spinner)
     spinner = nullptr;
 }
 
-}  // namespace
+} // namespace
 
 INT_PTR CALLBACK ControlDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
 {
@@ -47,8 +47,8 @@ INT_PTR CALLBACK ControlDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM
 
 int DeepglassFilter::ShowControl(HWND parent)
 {
-    return static_cast<int>(DialogBoxParamA(moduleInstance, MAKEINTRESOURCEA(IDD_CONTROL), parent, ControlDlgProc,
-                                            reinterpret_cast<LPARAM>(this)));
+    return static_cast<int>(DialogBoxParamA(moduleInstance, MAKEINTRESOURCEA(IDD_CONTROL), parent,
+                                            ControlDlgProc, reinterpret_cast<LPARAM>(this)));
 }
 
 INT_PTR DeepglassFilter::HandleControlMessage(HWND dialog, UINT message, WPARAM wParam, LPARAM)
@@ -85,8 +85,8 @@ void DeepglassFilter::InitControlDialog(HWND dialog)
     CheckRadioButton(dialog, IDC_WHOLE_IMAGE, IDC_OBJ_CHANNEL, config.mode);
     materialIdSpinner = SetUpSpinner(dialog, IDC_MTL_ID_SPIN, IDC_MTL_ID_EDIT, MATERIAL_ID_MIN,
                                      MATERIAL_ID_MAX, config.materialId);
-    objectIdSpinner = SetUpSpinner(dialog, IDC_OBJ_ID_SPIN, IDC_OBJ_ID_EDIT, OBJECT_ID_MIN, OBJECT_ID_MAX,
-                                   config.objectId);
+    objectIdSpinner =
+        SetUpSpinner(dialog, IDC_OBJ_ID_SPIN, IDC_OBJ_ID_EDIT, OBJECT_ID_MIN, OBJECT_ID_MAX, config.objectId);
     UpdateIdFields(dialog);
 }
 

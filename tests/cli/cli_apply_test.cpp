@@ -52,8 +52,7 @@ TEST_F(Apply, WholeMaterialAndObjectModesGiveTheModulesGreyLevels)
     EXPECT_EQ(png.width, 4);
     EXPECT_EQ(png.height, 2);
     const std::vector<std::uint16_t> whole = {65535, 32767, 0, 0, 65535, 32767, 0, 49151};
-    for (int component = 0; component < 4; ++component)
-        EXPECT_EQ(png.Channel(component), whole) << component;
+    for (int component = 0; component < 4; ++component) EXPECT_EQ(png.Channel(component), whole) << component;
 
     run = Run({"apply", "--mode", "material", "--id", "2", "frame.exr", "-o", "material.png"});
     ASSERT_EQ(run.status, 0) << run.err;
@@ -71,8 +70,7 @@ TEST_F(Apply, WholeMaterialAndObjectModesGiveTheModulesGreyLevels)
     png = ReadPng(Path("object.png"));
     EXPECT_EQ(Pixel(png, 2), Grey(0));
     EXPECT_EQ(Pixel(png, 4), Grey(65535));
-    for (int i : {0, 1, 3, 5, 6, 7})
-        EXPECT_EQ(Pixel(png, i), KEPT) << i;
+    for (int i : {0, 1, 3, 5, 6, 7}) EXPECT_EQ(Pixel(png, i), KEPT) << i;
 }
 
 TEST_F(Apply, SavedRecordReproducesTheSettingsAndLoadsBack)
@@ -146,8 +144,7 @@ TEST_F(Apply, ExrOutputHasTheFiltersRgbaAndKeepsTheOtherChannelsAndWindows)
     EXPECT_EQ(header.dataWindow(), Imath::Box2i({3, -1}, {6, 0}));
     EXPECT_EQ(header.displayWindow(), Imath::Box2i({0, 0}, {9, 3}));
     std::vector<std::string> names;
-    for (auto it = header.channels().begin(); it != header.channels().end(); ++it)
-        names.push_back(it.name());
+    for (auto it = header.channels().begin(); it != header.channels().end(); ++it) names.push_back(it.name());
     EXPECT_THAT(names, ElementsAre("A", "B", "G", "N.x", "R", "Z", "materialID", "objectID"));
     EXPECT_EQ(header.channels().findChannel("R")->type, Imf::HALF);
     EXPECT_EQ(header.channels().findChannel("Z")->type, Imf::FLOAT);

@@ -28,13 +28,12 @@ TestFrame RendererFrame(double shift = 0.0)
 std::vector<std::uint16_t> DataRow(const Png& png, int component)
 {
     std::vector<std::uint16_t> row;
-    for (int x = 2; x < 6; ++x)
-        row.push_back(png.samples[(1 * 6 + x) * 4 + component]);
+    for (int x = 2; x < 6; ++x) row.push_back(png.samples[(1 * 6 + x) * 4 + component]);
     return row;
 }
 
 class Background : public CliTest {
-  protected:
+protected:
     void SetUp() override
     {
         CliTest::SetUp();
@@ -97,8 +96,7 @@ TEST_F(Background, PngHoldsTheDisplayWindowAndOpaqueMakesEveryAlphaFull)
     ASSERT_EQ(run.status, 0) << run.err;
     png = ReadPng(Path("opaque.png"));
     EXPECT_THAT(DataRow(png, 0), ElementsAre(0, 65535, 32767, 0));
-    for (std::uint16_t alpha : png.Channel(3))
-        EXPECT_EQ(alpha, 65535);
+    for (std::uint16_t alpha : png.Channel(3)) EXPECT_EQ(alpha, 65535);
 }
 
 TEST_F(Background, SequenceOfSuchFramesIsFilteredFrameByFrame)
@@ -124,8 +122,10 @@ TEST_F(Background, InfoPrintsOneLineAFrameWithRangeBackgroundAndIds)
     WriteTestExr(Path("b.exr"), MakeTestFrame(4, 1, {-1e30, -2, -3, -4}, {}, {1, 2, 2, 1}, {7, 7, 9, 9}));
     ToolRun run = Run({"info", "frame.exr", "b.exr"});
     ASSERT_EQ(run.status, 0) << run.err;
-    EXPECT_EQ(run.out, "frame.exr  4x1  depth 0 to 16  background 0.0%  alpha 0 25.0%  materialID none  objectID none\n"
-                       "b.exr  4x1  depth 2 to 4  background 25.0%  alpha 0 0.0%  materialID 1,2  objectID 7,9\n");
+    EXPECT_EQ(
+        run.out,
+        "frame.exr  4x1  depth 0 to 16  background 0.0%  alpha 0 25.0%  materialID none  objectID none\n"
+        "b.exr  4x1  depth 2 to 4  background 25.0%  alpha 0 0.0%  materialID 1,2  objectID 7,9\n");
     run = Run({"info", "--background", "alpha", "frame.exr", "b.exr"});
     EXPECT_THAT(run.out, HasSubstr("frame.exr  4x1  depth 8 to 16  background 25.0%  alpha 0 25.0%"));
 

@@ -19,7 +19,7 @@ using ::testing::HasSubstr;
 namespace {
 
 class BadInput : public CliTest {
-  protected:
+protected:
     void SetUp() override
     {
         CliTest::SetUp();

@@ -23,8 +23,7 @@ namespace {
 std::string Quoted(const std::string& text)
 {
     std::string quoted = "'";
-    for (char c : text)
-        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    for (char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
     return quoted + "'";
 }
 
@@ -48,8 +47,7 @@ ToolRun RunDeepglass(const fs::path& folder, const std::vector<std::string>& arg
     const fs::path out = folder.string() + ".out";
     const fs::path err = folder.string() + ".err";
     std::string command = "cd " + Quoted(folder.string()) + " && " + Quoted(ToolPath());
-    for (const std::string& argument : arguments)
-        command += " " + Quoted(argument);
+    for (const std::string& argument : arguments) command += " " + Quoted(argument);
     command += " >" + Quoted(out.string()) + " 2>" + Quoted(err.string()) + " </dev/null";
     const int raw = std::system(command.c_str());
     ToolRun run;
@@ -114,13 +112,11 @@ TestFrame MakeTestFrame(int width, int height, std::vector<double> depth, std::v
     frame.height = height;
     const std::size_t count = static_cast<std::size_t>(width) * height;
     if (colour.empty())
-        for (std::size_t i = 0; i < count; ++i)
-            colour.insert(colour.end(), {0.25, 0.5, 0.75, 1.0});
+        for (std::size_t i = 0; i < count; ++i) colour.insert(colour.end(), {0.25, 0.5, 0.75, 1.0});
     const char* names = "RGBA";
     for (int c = 0; c < 4; ++c) {
         TestChannel channel{std::string(1, names[c]), Imf::HALF, {}};
-        for (std::size_t i = 0; i < count; ++i)
-            channel.values.push_back(colour.at(4 * i + c));
+        for (std::size_t i = 0; i < count; ++i) channel.values.push_back(colour.at(4 * i + c));
         frame.channels.push_back(channel);
     }
     frame.channels.push_back({"Z", Imf::FLOAT, std::move(depth)});

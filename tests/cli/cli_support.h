@@ -60,7 +60,7 @@ std::vector<std::string> FolderNames(const std::filesystem::path& folder);
 
 // A fresh folder for one test, removed afterwards.
 class CliTest : public ::testing::Test {
-  protected:
+protected:
     void SetUp() override;
     void TearDown() override;
     ToolRun Run(const std::vector<std::string>& arguments) { return RunDeepglass(folder, arguments); }

@@ -27,7 +27,8 @@ LRESULT CALLBACK OwnerProc(HWND window, UINT message, WPARAM wParam, LPARAM lPar
 BOOL CALLBACK FindDialog(HWND window, LPARAM found)
 {
     char name[16];
-    if (IsWindowVisible(window) && GetClassNameA(window, name, sizeof name) && std::strcmp(name, "#32770") == 0) {
+    if (IsWindowVisible(window) && GetClassNameA(window, name, sizeof name) &&
+        std::strcmp(name, "#32770") == 0) {
         *reinterpret_cast<HWND*>(found) = window;
         return FALSE;
     }
@@ -55,7 +56,7 @@ BOOL CALLBACK CountWindow(HWND window, LPARAM count)
     return TRUE;
 }
 
-}  // namespace
+} // namespace
 
 DialogDriver::DialogDriver(bool withOwner)
 {
@@ -70,9 +71,9 @@ DialogDriver::DialogDriver(bool withOwner)
     ownerClass.hInstance = GetModuleHandleA(nullptr);
     ownerClass.lpszClassName = OWNER_CLASS;
     ownerClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_APPWORKSPACE + 1);
-    RegisterClassExA(&ownerClass);  // fails harmlessly when an earlier driver registered it
-    owner = CreateWindowExA(0, OWNER_CLASS, "Host", WS_OVERLAPPEDWINDOW | WS_VISIBLE, OWNER_X, OWNER_Y, OWNER_WIDTH,
-                            OWNER_HEIGHT, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+    RegisterClassExA(&ownerClass); // fails harmlessly when an earlier driver registered it
+    owner = CreateWindowExA(0, OWNER_CLASS, "Host", WS_OVERLAPPEDWINDOW | WS_VISIBLE, OWNER_X, OWNER_Y,
+                            OWNER_WIDTH, OWNER_HEIGHT, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
     SetWindowLongPtrA(owner, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
 }
 

@@ -6,12 +6,12 @@ namespace {
 
 bool TakesPart(float z) { return std::fabs(z) < 1e20f; }
 
-}  // namespace
+} // namespace
 
 std::uint16_t ReferenceGrey(float z, float minDepth, float maxDepth)
 {
     if (!TakesPart(z)) return 0;
-    const float range = maxDepth - minDepth;  // single precision, as the range is stored
+    const float range = maxDepth - minDepth; // single precision, as the range is stored
     const double product = (1.0 - (double{std::fabs(z)} - double{minDepth}) / double{range}) * 65535.0;
     if (std::isnan(product) || product <= 0.0) return 0;
     if (product >= 65535.0) return 65535;

@@ -13,8 +13,8 @@ struct ReferenceFrame {
     int height = 0;
     std::vector<BMM_Color_64> pixels;
     std::vector<float> depth;
-    std::optional<std::vector<std::uint8_t>> materialIds;  // selects when present
-    std::optional<std::vector<std::uint16_t>> objectIds;   // selects when no material IDs
+    std::optional<std::vector<std::uint8_t>> materialIds; // selects when present
+    std::optional<std::vector<std::uint16_t>> objectIds;  // selects when no material IDs
 };
 
 // The frame's pixels after mapping with selectionId (-1: every pixel).

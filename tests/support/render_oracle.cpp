@@ -21,7 +21,7 @@ void Append(std::vector<HostCall>& calls, const std::vector<HostCall>& more)
     calls.insert(calls.end(), more.begin(), more.end());
 }
 
-}  // namespace
+} // namespace
 
 RenderOutcome ExpectedRender(const RenderScenario& scenario)
 {

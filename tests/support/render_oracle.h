@@ -11,7 +11,7 @@
 #include "reference_mapping.h"
 
 struct RenderScenario {
-    ReferenceFrame frame;  // colour, depth, and the ID channels the host has
+    ReferenceFrame frame; // colour, depth, and the ID channels the host has
     bool hasDepth = true;
     FilterConfig config;
     // The call of each kind, counted from 0 within the pass, that the host fails; NEVER for none.
