@@ -1,5 +1,5 @@
-# GoogleTest: Debian's package natively; built from its sources with the cross toolchain otherwise.
-if(CMAKE_CROSSCOMPILING)
+# GoogleTest: Debian's package natively; built from its sources with the cross toolchain for Windows.
+if(WIN32)
   set(DEEPGLASS_GTEST_SOURCE /usr/src/googletest CACHE PATH "GoogleTest sources")
   set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
   set(BUILD_GMOCK ON CACHE BOOL "" FORCE)
@@ -14,8 +14,8 @@ include(GoogleTest)
 function(deepglass_add_test name)
   cmake_parse_arguments(ARG "" "" "LIBS" ${ARGN})
   add_executable(${name} ${ARG_UNPARSED_ARGUMENTS})
-  target_link_libraries(${name} PRIVATE GTest::gtest_main GTest::gmock ${ARG_LIBS})
-  if(CMAKE_CROSSCOMPILING)
+  target_link_libraries(${name} PRIVATE deepglass_options GTest::gtest_main GTest::gmock ${ARG_LIBS})
+  if(WIN32)
     add_test(NAME ${name} COMMAND ${name})
     set_tests_properties(${name} PROPERTIES FIXTURES_REQUIRED wine_prefix)
   else()

@@ -6,7 +6,7 @@ option(DEEPGLASS_SANITIZE "Build with ASan, LeakSanitizer and UBSan" OFF)
 option(DEEPGLASS_FUZZ "Build the libFuzzer targets in fuzz/ (clang)" OFF)
 
 if(DEEPGLASS_SANITIZE OR DEEPGLASS_FUZZ)
-  if(CMAKE_CROSSCOMPILING)
+  if(WIN32)
     message(FATAL_ERROR "Sanitizer and fuzzing builds are native builds")
   endif()
   # float-cast-overflow is named because GCC leaves it out of "undefined": a float to integer

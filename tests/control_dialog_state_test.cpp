@@ -10,6 +10,7 @@
 #include "dialog_driver.h"
 #include "dialog_procedures.h"
 #include "module_entry.h"
+#include "records.h"
 #include "resource_ids.h"
 
 namespace {
@@ -70,11 +71,8 @@ TEST_F(ControlDialogStateTest, WithoutSpinnerInterfacesOkKeepsTheFiltersIds)
     const HINSTANCE instance = GetModuleHandleA(nullptr);
     RegisterForeignControls(instance);
     DeepglassFilter filter;
-    unsigned char record[16];
-    filter.SaveConfigure(record);
-    record[8] = 33; // objectId
-    record[12] = 6; // materialId
-    ASSERT_EQ(filter.LoadConfigure(record), 1);
+    const ConfigRecord record = MakeRecord(1010, 33, 6);
+    ASSERT_EQ(filter.LoadConfigure(record.data()), 1);
 
     DialogDriver driver;
     driver

@@ -14,12 +14,12 @@
 #include "image_filter.h"
 #include "module_file.h"
 #include "module_loader.h"
+#include "records.h"
 
 namespace {
 
 constexpr int FILTER_LIVES = 10000;
 constexpr int MODULE_LOADS = 300;
-constexpr std::uint32_t CONFIG_TAG = 0x5E7601D7;
 
 struct Footprint {
     long long heapBytes = 0;
@@ -61,16 +61,6 @@ void Report(const char* what, const Footprint& before, const Footprint& after)
         before.handles, after.handles, before.guiObjects, after.guiObjects);
 }
 
-std::array<unsigned char, 16> Record(std::int32_t mode, std::int32_t objectId, std::int32_t materialId)
-{
-    std::array<unsigned char, 16> bytes{};
-    const std::uint32_t words[] = {CONFIG_TAG, static_cast<std::uint32_t>(mode),
-                                   static_cast<std::uint32_t>(objectId),
-                                   static_cast<std::uint32_t>(materialId)};
-    for (int i = 0; i < 16; ++i) bytes[i] = static_cast<unsigned char>(words[i / 4] >> (8 * (i % 4)));
-    return bytes;
-}
-
 // One filter's life with every operation a host uses outside the dialogs; the answer is the
 // number of operations that answered as they should (12).
 int FilterLife(LoadedModule& module, Bitmap& bitmap, MemoryStorage& storage, int life)
@@ -80,7 +70,7 @@ int FilterLife(LoadedModule& module, Bitmap& bitmap, MemoryStorage& storage, int
     int good = 0;
     good += filter->ProductName() != nullptr && filter->AuthorLine() != nullptr &&
             filter->RightsNotice() != nullptr;
-    good += filter->VersionWord() == CONFIG_TAG;
+    good += filter->VersionWord() == FILTER_TAG;
     good += filter->EvaluateConfigure() == 16;
     std::array<unsigned char, 16> saved{};
     good += filter->SaveConfigure(saved.data()) == 1;
@@ -91,7 +81,7 @@ int FilterLife(LoadedModule& module, Bitmap& bitmap, MemoryStorage& storage, int
     const std::int32_t modes[] = {1010, 1011, 1012};
     const std::uint32_t channels[] = {1, 3, 5};
     for (int m = 0; m < 3; ++m) {
-        auto record = Record(modes[m], 1 + life % 7, 1 + life % 3);
+        auto record = MakeRecord(modes[m], 1 + life % 7, 1 + life % 3);
         good += filter->LoadConfigure(record.data()) == 1 && filter->ChannelsRequired() == channels[m];
         good += filter->Render(0) == 1;
     }

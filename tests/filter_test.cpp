@@ -6,27 +6,16 @@
 
 #include "deepglass_descriptor.h"
 #include "deepglass_filter.h"
+#include "records.h"
 
 namespace {
 
-using Record = std::array<unsigned char, 16>;
+using Record = ConfigRecord;
 
 Record Saved(DeepglassFilter& filter)
 {
     Record bytes{};
     EXPECT_EQ(filter.SaveConfigure(bytes.data()), 1);
-    return bytes;
-}
-
-Record MakeRecord(std::uint32_t tag, std::int32_t mode, std::int32_t objectId, std::int32_t materialId)
-{
-    Record bytes{};
-    const std::uint32_t words[] = {tag, static_cast<std::uint32_t>(mode),
-                                   static_cast<std::uint32_t>(objectId),
-                                   static_cast<std::uint32_t>(materialId)};
-    for (int w = 0; w < 4; ++w) {
-        for (int b = 0; b < 4; ++b) bytes[4 * w + b] = static_cast<unsigned char>(words[w] >> (8 * b));
-    }
     return bytes;
 }
 
@@ -58,7 +47,7 @@ TEST(FilterConfig, RecordsWithAnotherTagOrNoRecordAreRefused)
     DeepglassFilter filter;
     Record zero{};
     EXPECT_EQ(filter.LoadConfigure(zero.data()), 0);
-    Record otherBuild = MakeRecord(0x5E7601D8, 1012, 7, 3);
+    Record otherBuild = MakeRecord(1012, 7, 3, 0x5E7601D8);
     EXPECT_EQ(filter.LoadConfigure(otherBuild.data()), 0);
     EXPECT_EQ(filter.LoadConfigure(nullptr), 0);
     EXPECT_EQ(Saved(filter), DEFAULT_RECORD);
@@ -67,20 +56,19 @@ TEST(FilterConfig, RecordsWithAnotherTagOrNoRecordAreRefused)
 TEST(FilterConfig, RecordsWithTheTagRoundTripUnchecked)
 {
     DeepglassFilter filter;
-    Record objectMode = MakeRecord(0x5E7601D7, 1012, 7, 3);
+    Record objectMode = MakeRecord(1012, 7, 3);
     EXPECT_EQ(filter.LoadConfigure(objectMode.data()), 1);
     EXPECT_EQ(filter.ChannelsRequired(), CHANNEL_DEPTH | CHANNEL_OBJECT_ID);
     EXPECT_EQ(Saved(filter), objectMode);
     EXPECT_EQ(filter.Config().objectId, 7);
     EXPECT_EQ(filter.Config().materialId, 3);
 
-    Record materialMode = MakeRecord(0x5E7601D7, 1011, 1, 8);
+    Record materialMode = MakeRecord(1011, 1, 8);
     EXPECT_EQ(filter.LoadConfigure(materialMode.data()), 1);
     EXPECT_EQ(filter.ChannelsRequired(), CHANNEL_DEPTH | CHANNEL_MATERIAL_ID);
 
     // Only the control dialog bounds mode and IDs; a stored record is taken as it is.
-    for (const Record& odd : {MakeRecord(0x5E7601D7, 0, 1, 1), MakeRecord(0x5E7601D7, 1013, 0, 200),
-                              MakeRecord(0x5E7601D7, -1, -1, -1)}) {
+    for (const Record& odd : {MakeRecord(0, 1, 1), MakeRecord(1013, 0, 200), MakeRecord(-1, -1, -1)}) {
         Record copy = odd;
         EXPECT_EQ(filter.LoadConfigure(copy.data()), 1);
         EXPECT_EQ(filter.ChannelsRequired(), CHANNEL_DEPTH);

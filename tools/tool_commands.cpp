@@ -70,7 +70,7 @@ int RunDemo(const DemoOptions& options)
 
 int RunVersion(const std::string& modulePath)
 {
-    std::printf("deepglass %s\n", DEEPGLASS_VERSION);
+    std::printf("deepglass %s\n", DEEPGLASS_VERSION_NUMBER);
     const std::string path = modulePath.empty() ? DefaultModulePath() : modulePath;
     try {
         FilterRunner runner(path);

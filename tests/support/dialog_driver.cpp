@@ -2,10 +2,11 @@
 
 #include <cstring>
 
+#include "records.h"
+
 namespace {
 
 constexpr char OWNER_CLASS[] = "DeepglassTestOwner";
-constexpr std::uint32_t RECORD_TAG = 0x5E7601D7;
 // Where the owner stands: well inside the screen, so a centred dialog needs no moving back in.
 constexpr int OWNER_X = 240;
 constexpr int OWNER_Y = 160;
@@ -173,16 +174,14 @@ int ThreadWindowCount()
 
 FilterSettings SettingsOf(ImageFilter& filter)
 {
-    std::uint32_t record[4] = {};
-    filter.SaveConfigure(record);
-    return {static_cast<std::int32_t>(record[1]), static_cast<std::int32_t>(record[2]),
-            static_cast<std::int32_t>(record[3])};
+    ConfigRecord record{};
+    filter.SaveConfigure(record.data());
+    const RecordWords words = ReadRecord(record);
+    return {words.mode, words.objectId, words.materialId};
 }
 
 bool StoreSettings(ImageFilter& filter, FilterSettings settings)
 {
-    std::uint32_t record[4] = {RECORD_TAG, static_cast<std::uint32_t>(settings.mode),
-                               static_cast<std::uint32_t>(settings.objectId),
-                               static_cast<std::uint32_t>(settings.materialId)};
-    return filter.LoadConfigure(record) == 1;
+    ConfigRecord record = MakeRecord(settings.mode, settings.objectId, settings.materialId);
+    return filter.LoadConfigure(record.data()) == 1;
 }
