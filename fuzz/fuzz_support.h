@@ -31,7 +31,6 @@ public:
         std::memcpy(&value, &bits, sizeof value);
         return value;
     }
-    bool AtEnd() const { return offset >= size; }
 
 private:
     const std::uint8_t* data;

@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
     cmake ninja-build g++ clang clang-format libclang-rt-14-dev
     googletest libgtest-dev libgmock-dev libbenchmark-dev valgrind
-    g++-mingw-w64-x86-64 wine wine64 xvfb xauth llvm-14
+    g++-mingw-w64-x86-64 wine wine64 fonts-wine xvfb xauth llvm-14
     libopenexr-dev libpng-dev imagemagick
 )
 
