@@ -2,6 +2,7 @@
 // that holds together, never a crash, an overrun or a hang. A frame that reads is taken on to the
 // host's types and through the render pass, which must match the plain reference.
 #include <algorithm>
+#include <string>
 
 #include "exr_reader.h"
 #include "frames.h"
@@ -69,13 +70,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (ClaimsMoreThanItHolds(data, size)) return 0;
     ExrReadLimits limits;
     limits.maxPixels = MAX_PIXELS;
-    const ExrReadResult result = ReadExrMemory(data, size, "input", limits);
-    if (!result.frame) {
-        FUZZ_REQUIRE(result.error.rfind("input: ", 0) == 0 && result.error.size() > 7);
+    ExrReadResult result;
+    try {
+        result = ReadExrMemory(data, size, "input", limits);
+    } catch (const ToolError& error) {
+        const std::string message = error.what();
+        FUZZ_REQUIRE(message.rfind("input: ", 0) == 0 && message.size() > 7);
         return 0;
     }
-    FUZZ_REQUIRE(result.error.empty());
-    const ExrFrame& frame = *result.frame;
+    const ExrFrame& frame = result.frame;
     FUZZ_REQUIRE(frame.Width() >= 1 && frame.Width() <= FRAME_MAX_SIDE);
     FUZZ_REQUIRE(frame.Height() >= 1 && frame.Height() <= FRAME_MAX_SIDE);
     FUZZ_REQUIRE(frame.PixelCount() <= MAX_PIXELS);

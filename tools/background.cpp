@@ -34,18 +34,13 @@ BackgroundRule ParseBackground(const std::string& text)
     throw UsageError("--background " + text + ": use none, alpha or depth:V");
 }
 
-std::size_t ApplyBackground(const BackgroundRule& rule, const std::vector<BMM_Color_64>& colour,
-                            std::vector<float>& depth)
+void ApplyBackground(const BackgroundRule& rule, const std::vector<BMM_Color_64>& colour,
+                     std::vector<float>& depth)
 {
-    std::size_t count = 0;
     for (std::size_t i = 0; i < depth.size(); ++i) {
         const bool background = rule.kind == BackgroundRule::Kind::ALPHA   ? colour[i].a == 0
                                 : rule.kind == BackgroundRule::Kind::DEPTH ? depth[i] == rule.depth
                                                                            : false;
-        if (background) {
-            depth[i] = HOST_BACKGROUND_DEPTH;
-            ++count;
-        }
+        if (background) depth[i] = HOST_BACKGROUND_DEPTH;
     }
-    return count;
 }

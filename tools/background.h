@@ -3,7 +3,6 @@
 // other renderers mark them with alpha 0 or a depth of their own (0, 1e10, infinity).
 #pragma once
 
-#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -22,6 +21,6 @@ struct BackgroundRule {
 // Parses "none", "alpha" or "depth:V" (V a number, inf or -inf); a UsageError otherwise.
 BackgroundRule ParseBackground(const std::string& text);
 
-// Sets the depth of every pixel the rule names to the host's background depth; answers how many.
-std::size_t ApplyBackground(const BackgroundRule& rule, const std::vector<BMM_Color_64>& colour,
-                            std::vector<float>& depth);
+// Sets the depth of every pixel the rule names to the host's background depth.
+void ApplyBackground(const BackgroundRule& rule, const std::vector<BMM_Color_64>& colour,
+                     std::vector<float>& depth);

@@ -2,25 +2,18 @@
 // command line is found here and reported as a UsageError before any file is touched.
 #pragma once
 
-#include <cstdint>
-#include <optional>
 #include <string>
 #include <vector>
 
 #include "background.h"
+#include "filter_settings.h"
 #include "host_frame.h"
-
-enum class OutputFormat { PNG, EXR };
+#include "output_paths.h"
 
 struct ApplyOptions {
     std::vector<std::string> inputs;
-    std::string output; // empty: each picture beside its input
-    bool outputIsFolder = false;
-    std::optional<OutputFormat> format; // from --format, else from the output name, else PNG
-    std::optional<std::int32_t> mode;
-    std::optional<int> id;
-    std::string configPath;
-    std::string saveConfigPath;
+    OutputTarget output;
+    FilterChoice filter;
     ChannelNames names;
     std::string modulePath; // empty: the module beside the tool
     BackgroundRule background;
@@ -58,3 +51,6 @@ struct Command {
 
 // A UsageError for anything it cannot follow.
 Command ParseCommandLine(const std::vector<std::string>& arguments);
+
+// The help of the tool (topic "") or of one command; the tool's for a topic without its own.
+std::string HelpText(const std::string& topic);

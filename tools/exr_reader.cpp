@@ -12,13 +12,14 @@
 #include <ImfVersion.h>
 
 #include <algorithm>
-#include <bit>
 #include <cerrno>
 #include <cstring>
 #include <fstream>
 #include <new>
 #include <stdexcept>
 #include <sys/stat.h>
+
+#include "tool_error.h"
 
 namespace {
 
@@ -28,6 +29,7 @@ namespace {
 constexpr int EXR_OPEN_MAX_SIDE = 1 << 20;
 constexpr int EXR_OPEN_MAX_TILE_SIDE = 4096;
 
+// A fault of the file itself, named as it is; anything else that stops a read is damage.
 struct ReadFailure : std::runtime_error {
     using std::runtime_error::runtime_error;
 };
@@ -147,13 +149,12 @@ ExrReadResult ReadGuarded(Imf::IStream& stream, const std::string& name, const E
     try {
         result.frame = ReadStream(stream, limits, result.note);
     } catch (const ReadFailure& failure) {
-        result.error = name + ": " + failure.what();
+        throw ToolError(name + ": " + failure.what());
     } catch (const std::bad_alloc&) {
-        result.error = name + ": not enough memory to read the frame";
+        throw ToolError(name + ": not enough memory to read the frame");
     } catch (const std::exception& failure) {
-        result.error = name + ": damaged or truncated EXR file (" + std::string(failure.what()) + ")";
+        throw ToolError(name + ": damaged or truncated EXR file (" + std::string(failure.what()) + ")");
     }
-    if (!result.error.empty()) result.frame.reset();
     return result;
 }
 
@@ -162,10 +163,10 @@ ExrReadResult ReadGuarded(Imf::IStream& stream, const std::string& name, const E
 ExrReadResult ReadExrFile(const std::string& path, const ExrReadLimits& limits)
 {
     struct stat info {};
-    if (stat(path.c_str(), &info) != 0) return {{}, "cannot read " + path + ": " + std::strerror(errno), {}};
-    if (S_ISDIR(info.st_mode)) return {{}, "cannot read " + path + ": it is a folder", {}};
+    if (stat(path.c_str(), &info) != 0) throw ToolError("cannot read " + path + ": " + std::strerror(errno));
+    if (S_ISDIR(info.st_mode)) throw ToolError("cannot read " + path + ": it is a folder");
     std::ifstream file(path, std::ios::binary);
-    if (!file) return {{}, "cannot read " + path + ": " + std::strerror(errno), {}};
+    if (!file) throw ToolError("cannot read " + path + ": " + std::strerror(errno));
     Imf::StdIFStream stream(file, path.c_str());
     return ReadGuarded(stream, path, limits);
 }
@@ -175,26 +176,4 @@ ExrReadResult ReadExrMemory(const void* data, std::size_t size, const std::strin
 {
     MemoryStream stream(static_cast<const char*>(data), size, name);
     return ReadGuarded(stream, name, limits);
-}
-
-float FrameChannel::FloatAt(std::size_t index) const
-{
-    const std::uint32_t word = samples[index];
-    return type == SampleType::UINT ? static_cast<float>(word) : std::bit_cast<float>(word);
-}
-
-const FrameChannel* ExrFrame::Find(const std::string& name) const
-{
-    for (const FrameChannel& channel : channels)
-        if (channel.name == name) return &channel;
-    return nullptr;
-}
-
-const char* SampleTypeName(SampleType type)
-{
-    switch (type) {
-    case SampleType::UINT: return "UINT";
-    case SampleType::HALF: return "HALF";
-    default: return "FLOAT";
-    }
 }

@@ -1,9 +1,8 @@
-// Reading an EXR frame, scanline or tiled, from a file or from memory. Nothing here throws: every
-// failure comes back as a message that names the file and what is wrong with it.
+// Reading an EXR frame, scanline or tiled, from a file or from memory. Every failure is a ToolError
+// whose message names the file and what is wrong with it.
 #pragma once
 
 #include <cstddef>
-#include <optional>
 #include <string>
 
 #include "exr_frame.h"
@@ -12,9 +11,8 @@
 constexpr int FRAME_MAX_SIDE = 65535;
 
 struct ExrReadResult {
-    std::optional<ExrFrame> frame;
-    std::string error; // set when frame is empty
-    std::string note;  // something the reader skipped that the user may want to know
+    ExrFrame frame;
+    std::string note; // something the reader skipped that the user may want to know
 };
 
 struct ExrReadLimits {

@@ -59,16 +59,11 @@ bool FilterRunner::LoadRecord(const std::vector<unsigned char>& record)
     return filter->LoadConfigure(copy.data()) != 0;
 }
 
-FilterSettings FilterRunner::Settings()
-{
-    std::vector<unsigned char> record = SaveRecord();
-    record.resize(std::max(record.size(), CONFIG_RECORD_SIZE), 0);
-    return SettingsOf(record);
-}
+FilterSettings FilterRunner::Settings() { return SettingsOf(SaveRecord()); }
 
 std::uint32_t FilterRunner::ChannelsRequired() { return filter->ChannelsRequired(); }
 
-bool FilterRunner::Render(HostFrame& frame)
+void FilterRunner::Render(HostFrame& frame)
 {
     MemoryStorage storage(static_cast<std::uint16_t>(frame.width), static_cast<std::uint16_t>(frame.height));
     std::copy(frame.colour.begin(), frame.colour.end(), storage.Pixels());
@@ -81,9 +76,8 @@ bool FilterRunner::Render(HostFrame& frame)
     filter->SetSource(&bitmap);
     const int result = filter->Render(0);
     filter->SetSource(nullptr);
-    if (result == 0) return false;
+    if (result == 0) throw ToolError("the filter did not render the frame");
     std::copy_n(storage.Pixels(), frame.colour.size(), frame.colour.begin());
-    return true;
 }
 
 std::string DefaultModulePath()

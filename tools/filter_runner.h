@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "filter_record.h"
+#include "filter_settings.h"
 #include "host_frame.h"
 #include "image_filter.h"
 #include "module_loader.h"
@@ -32,9 +32,9 @@ public:
     FilterSettings Settings();
     std::uint32_t ChannelsRequired();
 
-    // Hands the frame to the filter and renders it; false when the filter answers failure.
-    // The frame's colour is replaced by what the filter wrote back.
-    bool Render(HostFrame& frame);
+    // Hands the frame to the filter and renders it, replacing the frame's colour by what the
+    // filter wrote back; a ToolError when the filter answers failure.
+    void Render(HostFrame& frame);
 
 private:
     std::string path;

@@ -91,6 +91,31 @@ std::optional<std::vector<std::uint16_t>> HostObjectIdsOf(const ExrFrame& frame,
     return HostIdsOf<std::uint16_t>(frame, name);
 }
 
+HostFrame HostFrameOf(const ExrFrame& frame, const ChannelNames& names, const BackgroundRule& background,
+                      std::uint32_t channels, std::vector<std::string>& warnings)
+{
+    HostFrame host;
+    host.width = frame.Width();
+    host.height = frame.Height();
+    host.colour = HostColourOf(frame);
+    host.depth = HostDepthOf(frame, names.depth);
+    ApplyBackground(background, host.colour, host.depth);
+    auto missing = [&](const char* what, const std::string& name) {
+        warnings.push_back("no " + std::string(what) + " channel " + name +
+                           ": the filter leaves the frame unchanged (the frame has " +
+                           ChannelListText(frame) + ")");
+    };
+    if (channels & CHANNEL_MATERIAL_ID) {
+        host.materialIds = HostMaterialIdsOf(frame, names.material);
+        if (!host.materialIds) missing("material-effects ID", names.material);
+    }
+    if (channels & CHANNEL_OBJECT_ID) {
+        host.objectIds = HostObjectIdsOf(frame, names.object);
+        if (!host.objectIds) missing("object ID", names.object);
+    }
+    return host;
+}
+
 std::string ChannelListText(const ExrFrame& frame)
 {
     if (frame.channels.empty()) return "no channels";

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "background.h"
 #include "bitmap.h"
 #include "exr_frame.h"
 
@@ -34,6 +35,12 @@ std::vector<float> HostDepthOf(const ExrFrame& frame, const std::string& name);
 // does not fit the host's channel is a ToolError naming the pixel.
 std::optional<std::vector<std::uint8_t>> HostMaterialIdsOf(const ExrFrame& frame, const std::string& name);
 std::optional<std::vector<std::uint16_t>> HostObjectIdsOf(const ExrFrame& frame, const std::string& name);
+
+// The frame as the host holds it, with only the ID channels `channels` (the filter's channel bits)
+// asks for and the background rule applied to its depth. A missing ID channel adds a warning: the
+// filter then leaves the frame unchanged.
+HostFrame HostFrameOf(const ExrFrame& frame, const ChannelNames& names, const BackgroundRule& background,
+                      std::uint32_t channels, std::vector<std::string>& warnings);
 
 // "A (HALF), B (HALF), ..." for messages.
 std::string ChannelListText(const ExrFrame& frame);

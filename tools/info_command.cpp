@@ -119,17 +119,19 @@ int RunInfo(const InfoOptions& options, std::FILE* out, std::FILE* errors)
 {
     int status = EXIT_STATUS_OK;
     for (const std::string& path : options.inputs) {
-        const ExrReadResult read = ReadExrFile(path);
-        if (!read.frame) {
-            std::fprintf(errors, "error: %s\n", read.error.c_str());
+        ExrReadResult read;
+        try {
+            read = ReadExrFile(path);
+        } catch (const ToolError& error) {
+            std::fprintf(errors, "error: %s\n", error.what()); // the reader names the file
             status = EXIT_STATUS_FAILED;
             continue;
         }
         try {
             if (options.inputs.size() == 1)
-                PrintDetail(path, *read.frame, options, out);
+                PrintDetail(path, read.frame, options, out);
             else
-                PrintLine(path, *read.frame, options, out);
+                PrintLine(path, read.frame, options, out);
         } catch (const ToolError& error) {
             std::fprintf(errors, "error: %s: %s\n", path.c_str(), error.what());
             status = EXIT_STATUS_FAILED;

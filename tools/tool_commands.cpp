@@ -3,12 +3,11 @@
 #include <cstdio>
 #include <filesystem>
 
+#include "apply_command.h"
 #include "atomic_output.h"
 #include "command_line.h"
 #include "exr_writer.h"
 #include "filter_runner.h"
-#include "frame_driver.h"
-#include "help_text.h"
 #include "info_command.h"
 #include "sample_scene.h"
 #include "tool_error.h"
@@ -53,10 +52,10 @@ int RunDemo(const DemoOptions& options)
     for (const Picture& picture : pictures) {
         ApplyOptions apply;
         apply.inputs = {sample};
-        apply.output = (fs::path(options.folder) / picture.name).string();
-        apply.format = OutputFormat::PNG;
-        apply.mode = picture.mode;
-        if (picture.mode != MODE_WHOLE_IMAGE) apply.id = picture.id;
+        apply.output.path = (fs::path(options.folder) / picture.name).string();
+        apply.output.format = OutputFormat::PNG;
+        apply.filter.mode = picture.mode;
+        if (picture.mode != MODE_WHOLE_IMAGE) apply.filter.id = picture.id;
         apply.modulePath = options.modulePath;
         apply.opaque = true;
         std::printf("%s: %s\n", picture.name, picture.what);

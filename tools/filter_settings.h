@@ -1,0 +1,41 @@
+// The filter's settings as the tool handles them: the user's choice of mode and ID, the filter's
+// stored configuration record (four little-endian 32-bit words: tag, mode, object ID,
+// material-effects ID) and record files. The tool never makes a record from nothing: it takes the
+// filter's own record and changes the words it needs, so the tag is the module's.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "deepglass_interface.h"
+
+class FilterRunner;
+
+struct FilterSettings {
+    std::uint32_t tag = 0;
+    std::int32_t mode = 0;
+};
+
+// Bytes missing from a short record read as 0.
+FilterSettings SettingsOf(std::vector<unsigned char> record);
+
+// What the command line chose for the filter: a saved record, or a mode and an ID.
+struct FilterChoice {
+    std::optional<std::int32_t> mode; // default MODE_WHOLE_IMAGE
+    std::optional<int> id;            // default: the filter's own
+    std::string configPath;           // take mode and IDs from this record file
+    std::string saveConfigPath;       // write the filter's record here
+};
+
+// The mode value of "whole", "material" or "object"; a UsageError otherwise.
+std::int32_t ParseMode(const std::string& text);
+// A UsageError when the choice contradicts itself or its ID lies outside its mode's range.
+void CheckFilterChoice(const FilterChoice& choice);
+
+// Loads the chosen settings into the filter; a ToolError when the record file cannot be read or
+// the filter refuses the record. Answers the warnings the settings call for.
+std::vector<std::string> ConfigureFilter(FilterRunner& runner, const FilterChoice& choice);
+// Writes the filter's record to `path` as a whole, never over one of `inputs`; a ToolError if not.
+void SaveFilterRecord(FilterRunner& runner, const std::string& path, const std::vector<std::string>& inputs);
