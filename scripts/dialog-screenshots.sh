@@ -27,6 +27,10 @@ if [ "${1:-}" = --inside-display ]; then
     # display, so that Wine's desktop process, which outlives these commands, has it too.
     "$build/wine-run.sh" wineboot --init
     "$build/wine-run.sh" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null
+    # The caption's close box is a glyph of the Marlett font. Debian's Wine never looks in its own
+    # font folder (where fonts-wine puts Marlett) for TrueType faces, but it does find the faces in
+    # the prefix's Fonts folder; without it the box shows the letter of a fallback font.
+    cp /usr/share/wine/fonts/marlett.ttf "$build/wineprefix/drive_c/windows/Fonts/"
     for mode in whole material object; do shoot "$build" "out/control-dialog-$mode.png" control "$mode"; done
     shoot "$build" out/about-dialog.png about
     exit 0
