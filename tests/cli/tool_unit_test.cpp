@@ -1,0 +1,244 @@
+// The tool's own logic in process: the command line, output names, the picture a PNG holds and the
+// background hint, each over a table of cases.
+#include <gmock/gmock.h>
+
+#include <cmath>
+#include <functional>
+
+#include "command_line.h"
+#include "frame_stats.h"
+#include "output_writer.h"
+#include "tool_error.h"
+
+using ::testing::ElementsAre;
+using ::testing::ElementsAreArray;
+using ::testing::HasSubstr;
+using ::testing::IsEmpty;
+
+namespace {
+
+struct ParseCase {
+    std::vector<std::string> arguments;
+    CommandKind kind;
+    std::function<void(const Command&)> expect;
+};
+
+TEST(CommandLine, AcceptedCommandsCarryTheirOptions)
+{
+    const ParseCase cases[] = {
+        {{}, CommandKind::HELP, [](const Command& c) { EXPECT_EQ(c.helpTopic, ""); }},
+        {{"help", "info"}, CommandKind::HELP, [](const Command& c) { EXPECT_EQ(c.helpTopic, "info"); }},
+        {{"apply", "a.exr", "--opaque", "--help", "--frobnicate"},
+         CommandKind::HELP,
+         [](const Command& c) { EXPECT_EQ(c.helpTopic, "apply"); }},
+        {{"apply", "--mode=object", "--id", "300", "a.exr", "-o", "grey.png", "--opaque"},
+         CommandKind::APPLY,
+         [](const Command& c) {
+             EXPECT_EQ(c.apply.filter.mode, MODE_OBJECT_ID);
+             EXPECT_EQ(c.apply.filter.id, 300);
+             EXPECT_EQ(c.apply.output.format, OutputFormat::PNG);
+             EXPECT_FALSE(c.apply.output.isFolder);
+             EXPECT_TRUE(c.apply.opaque);
+         }},
+        {{"apply", "a.exr", "-o", "GREY.EXR"},
+         CommandKind::APPLY,
+         [](const Command& c) { EXPECT_EQ(c.apply.output.format, OutputFormat::EXR); }},
+        {{"apply", "a.exr", "b.exr", "-o", "grey", "--format", "exr"},
+         CommandKind::APPLY,
+         [](const Command& c) {
+             EXPECT_TRUE(c.apply.output.isFolder);
+             EXPECT_EQ(c.apply.output.format, OutputFormat::EXR);
+         }},
+        {{"apply", "--background", "depth:-inf", "--depth", "P", "--", "-x.exr"},
+         CommandKind::APPLY,
+         [](const Command& c) {
+             EXPECT_THAT(c.apply.inputs, ElementsAre("-x.exr"));
+             EXPECT_EQ(c.apply.background.depth, -INFINITY);
+             EXPECT_EQ(c.apply.names.depth, "P");
+         }},
+        {{"apply", "--mode", "material", "--save-config", "m.cfg"},
+         CommandKind::APPLY,
+         [](const Command& c) { EXPECT_EQ(c.apply.filter.saveConfigPath, "m.cfg"); }},
+        {{"info", "--background", "alpha", "--object=O", "a.exr", "b.exr"},
+         CommandKind::INFO,
+         [](const Command& c) {
+             EXPECT_EQ(c.info.background.kind, BackgroundRule::Kind::ALPHA);
+             EXPECT_EQ(c.info.names.object, "O");
+             EXPECT_EQ(c.info.inputs.size(), 2u);
+         }},
+        {{"sample", "--width=64", "s.exr"},
+         CommandKind::SAMPLE,
+         [](const Command& c) {
+             EXPECT_EQ(c.sample.width, 64);
+             EXPECT_EQ(c.sample.height, 360);
+         }},
+        {{"demo"}, CommandKind::DEMO, [](const Command& c) { EXPECT_EQ(c.demo.folder, "out"); }},
+        {{"--version", "--module", "m.flt"},
+         CommandKind::VERSION,
+         [](const Command& c) { EXPECT_EQ(c.modulePath, "m.flt"); }},
+    };
+    for (const ParseCase& test : cases) {
+        SCOPED_TRACE(::testing::PrintToString(test.arguments));
+        const Command command = ParseCommandLine(test.arguments);
+        EXPECT_EQ(command.kind, test.kind);
+        test.expect(command);
+    }
+}
+
+TEST(CommandLine, MistakesAreUsageErrorsThatSayWhatIsWrong)
+{
+    const std::pair<std::vector<std::string>, const char*> cases[] = {
+        {{"apply", "--mode", "depth", "a.exr"}, "unknown mode depth: use --mode whole, material or object"},
+        {{"apply", "--mode", "material", "--id", "9", "a.exr"},
+         "--id 9 is out of range: material-effects IDs run from 1 to 8"},
+        {{"apply", "--mode", "material", "--id", "0", "a.exr"}, "--id 0 is out of range"},
+        {{"apply", "--mode", "object", "--id", "65536", "a.exr"},
+         "--id 65536 is out of range: object IDs run from 1 to 65535"},
+        {{"apply", "--id", "3", "a.exr"}, "the whole mode takes no ID"},
+        {{"apply", "--id", "x", "--mode", "object", "a.exr"}, "--id x: not a whole number"},
+        {{"apply", "--id", "99999999999", "a.exr"}, "--id 99999999999: not a whole number"},
+        {{"apply", "--frobnicate", "a.exr"},
+         "unknown option --frobnicate for apply (see deepglass apply --help)"},
+        {{"apply", "a.exr", "-o"}, "option -o needs a value"},
+        {{"apply", "--opaque=yes", "a.exr"}, "option --opaque takes no value"},
+        {{"apply", "a.exr", "-o", "out.tif"}, "must end in .png or .exr"},
+        {{"apply", "a.exr", "b.exr", "-o", "out.png"}, "looks like a file name"},
+        {{"apply", "a.exr", "--format", "png", "-o", "out.exr"}, "--format does not match the output name"},
+        {{"apply", "a.exr", "--format", "tif"}, "unknown format tif: use --format png or exr"},
+        {{"apply", "a.exr", "--opaque", "-o", "out.exr"}, "--opaque is for PNG output"},
+        {{"apply"}, "apply needs at least one INPUT.exr"},
+        {{"apply", "--config", "c.cfg", "--id", "2", "a.exr"}, "without --mode and --id"},
+        {{"apply", "--background", "depth:far", "a.exr"}, "far is not a depth"},
+        {{"apply", "--background", "depth:nan", "a.exr"}, "nan is not a depth"},
+        {{"apply", "--background", "black", "a.exr"}, "use none, alpha or depth:V"},
+        {{"info"}, "info needs at least one INPUT.exr"},
+        {{"sample", "s.png"}, "give a name ending in .exr"},
+        {{"sample", "--height", "0", "s.exr"}, "sides run from 1 to 65535 pixels"},
+        {{"demo", "a", "b"}, "demo takes at most one FOLDER"},
+        {{"--version", "x"}, "--version takes no operands"},
+        {{"help", "help"}, "no help on help; commands are apply, info, sample and demo"},
+        {{"paint"},
+         "unknown command paint; commands are apply, info, sample and demo (see deepglass --help)"},
+    };
+    for (const auto& [arguments, message] : cases) {
+        SCOPED_TRACE(::testing::PrintToString(arguments));
+        try {
+            ParseCommandLine(arguments);
+            ADD_FAILURE() << "accepted";
+        } catch (const UsageError& error) {
+            EXPECT_THAT(error.what(), HasSubstr(message));
+        }
+    }
+}
+
+TEST(OutputPaths, BesideTheInputIntoAFolderOrTheNamedFile)
+{
+    struct Case {
+        std::vector<std::string> inputs;
+        OutputTarget target;
+        std::vector<std::string> expected;
+    };
+    const Case cases[] = {
+        {{"shot/f.1.exr"}, {}, {"shot/f.1.png"}},
+        {{"shot/f.1.exr"}, {"", false, OutputFormat::EXR}, {"shot/f.1.exr"}},
+        {{"a/f.exr", "b/g.EXR"}, {"grey", true, {}}, {"grey/f.png", "grey/g.png"}},
+        {{"f.exr"}, {"grey/", true, OutputFormat::EXR}, {"grey/f.exr"}},
+        {{"f.exr"}, {"out.png", false, OutputFormat::PNG}, {"out.png"}},
+    };
+    for (const Case& test : cases)
+        EXPECT_THAT(OutputPaths(test.inputs, test.target), ElementsAreArray(test.expected))
+            << test.target.path;
+}
+
+ExrFrame WindowFrame(PixelBox data, PixelBox display)
+{
+    ExrFrame frame;
+    frame.dataWindow = data;
+    frame.displayWindow = display;
+    return frame;
+}
+
+TEST(DisplayWindowPicture, PlacesTheDataWindowAtItsOffsetAndCropsWhatLiesOutside)
+{
+    struct Case {
+        PixelBox data;
+        PixelBox display;
+        bool opaque;
+        std::vector<std::uint16_t> red;   // the picture, row-major
+        std::vector<std::uint16_t> alpha; // likewise
+        bool cropped;
+    };
+    const Case cases[] = {
+        // 2 x 1 data at (1, 1) inside a 3 x 2 display window.
+        {{1, 1, 2, 1}, {0, 0, 2, 1}, false, {0, 0, 0, 0, 1, 2}, {0, 0, 0, 0, 7, 7}, false},
+        {{1, 1, 2, 1},
+         {0, 0, 2, 1},
+         true,
+         {0, 0, 0, 0, 1, 2},
+         {65535, 65535, 65535, 65535, 65535, 65535},
+         false},
+        // 3 x 1 data at (-1, 0) over a 2 x 1 display window: its first pixel is left out.
+        {{-1, 0, 1, 0}, {0, 0, 1, 0}, false, {2, 3}, {7, 7}, true},
+        // No overlap at all.
+        {{5, 5, 5, 5}, {0, 0, 1, 0}, false, {0, 0}, {0, 0}, true},
+    };
+    for (const Case& test : cases) {
+        const ExrFrame frame = WindowFrame(test.data, test.display);
+        // The data window's pixels have red 1, 2, ... in row-major order and alpha 7.
+        std::vector<BMM_Color_64> colour(frame.PixelCount());
+        for (std::size_t i = 0; i < colour.size(); ++i)
+            colour[i] = {static_cast<std::uint16_t>(i + 1), 0, 0, 7};
+        const DisplayPicture picture = DisplayWindowPicture(frame, colour, test.opaque);
+        EXPECT_EQ(picture.width, test.display.Width());
+        EXPECT_EQ(picture.height, test.display.Height());
+        std::vector<std::uint16_t> red, alpha;
+        for (const BMM_Color_64& pixel : picture.pixels) {
+            red.push_back(pixel.r);
+            alpha.push_back(pixel.a);
+        }
+        EXPECT_EQ(red, test.red);
+        EXPECT_EQ(alpha, test.alpha);
+        EXPECT_EQ(picture.cropped, test.cropped);
+    }
+    const ExrFrame huge = WindowFrame({0, 0, 0, 0}, {0, 0, 65535, 0});
+    EXPECT_THROW(DisplayWindowPicture(huge, {BMM_Color_64{}}, false), ToolError);
+}
+
+TEST(BackgroundHint, NamesTheOptionWhenMuchOfTheFrameIsTransparentAtOneEnd)
+{
+    struct Case {
+        std::vector<float> depth;
+        std::vector<std::uint16_t> alpha;
+        const char* hint; // a part of it, or "" for none
+    };
+    const Case cases[] = {
+        {{0, 0, 8, 16},
+         {0, 0, 65535, 65535},
+         "50.0% of the frame lies at the nearest depth (0) with alpha 0"},
+        {{-0.0f, 8, 16}, {0, 65535, 65535}, "Try --background alpha (or --background depth:0)"},
+        {{1e10f, -8, -16}, {0, 65535, 65535}, "at the farthest depth (1e+10) with alpha 0"},
+        {{-1e30f, 8, 16}, {0, 65535, 65535}, ""}, // the host's own background
+        {{0, 8, 16}, {65535, 65535, 65535}, ""},  // opaque: a real surface
+        {{5, 5, 5}, {0, 0, 0}, ""},               // a single depth: no range to spoil
+        // One pixel in eleven is below the share that hints.
+        {{0, 8, 8, 8, 8, 8, 8, 8, 8, 8, 16}, {0, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1}, ""},
+    };
+    for (const Case& test : cases) {
+        std::vector<BMM_Color_64> colour;
+        for (std::uint16_t a : test.alpha) colour.push_back({0, 0, 0, a});
+        const std::string hint = BackgroundHint(DepthStatsOf(test.depth, colour));
+        if (*test.hint == '\0')
+            EXPECT_THAT(hint, IsEmpty());
+        else
+            EXPECT_THAT(hint, HasSubstr(test.hint));
+    }
+}
+
+TEST(FilterSettings, ShortRecordReadsItsMissingBytesAsZero)
+{
+    const FilterSettings settings = SettingsOf({0xD7, 0x01, 0x76, 0x5E, 0xF4, 0x03});
+    EXPECT_EQ(settings.tag, 0x5E7601D7u);
+    EXPECT_EQ(settings.mode, 0x3F4);
+}
+
+} // namespace
