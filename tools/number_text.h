@@ -4,4 +4,3 @@
 #include <string>
 
 std::string NumberText(float value);
-std::string NumberText(double value);

@@ -15,6 +15,7 @@
 using ::testing::ElementsAre;
 using ::testing::ElementsAreArray;
 using ::testing::HasSubstr;
+using ::testing::StartsWith;
 
 namespace {
 
@@ -160,6 +161,9 @@ TEST_F(BadInput, ModulesThatDoNotLoadOrLackAnExportAreNamed)
                   "cannot load module fake.flt");
     ExpectRefused({"apply", "--module", HostLibraryPath(), "good.exr", "-o", "out.png"}, 1,
                   "lacks the export LibDescription");
+    const ToolRun version = Run({"--version", "--module", "fake.flt"});
+    EXPECT_EQ(version.status, 1);
+    EXPECT_THAT(version.out, StartsWith("deepglass 1.0\nmodule: cannot load module fake.flt"));
 }
 
 TEST_F(BadInput, InputsAreNeverWrittenOver)
