@@ -21,7 +21,7 @@ trap 'rm -rf "$out"' EXIT
 
 printf '%-9s %-7s %14s %12s\n' mode variant instructions per-pixel
 for mode in whole material object; do
-    for variant in chosen sse2 plain; do
+    for variant in avx2 sse2 plain; do
         file="$out/$mode.$variant"
         valgrind --tool=callgrind --callgrind-out-file="$file" --toggle-collect='*MeasuredMapping*' \
             "$profile" "$mode" "$variant" > "$out/stdout" 2> "$out/stderr" || {

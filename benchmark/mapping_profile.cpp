@@ -17,28 +17,29 @@ constexpr int PROFILE_HEIGHT = 1080;
 
 enum class Mode { WHOLE, MATERIAL, OBJECT };
 
+// The plain loops in a table of their own, for comparison; the module never picks them.
+const MappingKernels KERNELS_PLAIN = {"plain", ComputeDepthRange, MapAllToGrey, MapSelectedToGrey,
+                                      MapSelectedToGrey};
+
 // As the render pass maps: the range over the frame, then the grey pass a row at a time.
 __attribute__((noinline)) void MeasuredMapping(const MappingKernels& kernels, MemoryStorage& storage,
                                                Mode mode)
 {
-    const int width = storage.Width();
-    const float* depth = storage.Depth();
-    BMM_Color_64* pixels = storage.Pixels();
-    const DepthRange range = kernels.computeRange(depth, storage.PixelCount());
-    for (int y = 0; y < storage.Height(); ++y) {
-        const std::size_t first = static_cast<std::size_t>(y) * width;
-        switch (mode) {
-        case Mode::WHOLE: kernels.mapAll(pixels + first, depth + first, width, range); break;
-        case Mode::MATERIAL:
-            kernels.mapMaterial(pixels + first, depth + first, storage.MaterialIds() + first, width, range,
-                                SCENE_GROUND_MATERIAL);
-            break;
-        case Mode::OBJECT:
-            kernels.mapObject(pixels + first, depth + first, storage.ObjectIds() + first, width, range,
-                              SCENE_GROUND_OBJECT);
-            break;
-        }
+    DepthChannels channels{storage.Depth(), nullptr, nullptr, CHANNEL_DEPTH, storage.PixelCount()};
+    int selection = SELECT_ALL;
+    if (mode == Mode::MATERIAL) {
+        channels.materialIds = storage.MaterialIds();
+        channels.loaded |= CHANNEL_MATERIAL_ID;
+        selection = SCENE_GROUND_MATERIAL;
+    } else if (mode == Mode::OBJECT) {
+        channels.objectIds = storage.ObjectIds();
+        channels.loaded |= CHANNEL_OBJECT_ID;
+        selection = SCENE_GROUND_OBJECT;
     }
+    const GreyMapping mapping(channels, selection, kernels);
+    const std::size_t width = static_cast<std::size_t>(storage.Width());
+    for (int y = 0; y < storage.Height(); ++y)
+        mapping.Map(storage.Pixels(), static_cast<std::size_t>(y) * width, width);
 }
 
 } // namespace

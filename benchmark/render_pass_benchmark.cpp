@@ -5,6 +5,9 @@
 //
 // Times are this thread's processor time (page faults included), which other programs on a
 // shared machine disturb far less than the clock; ratio_wall gives the ratio on the clock.
+//
+// Kernels/VARIANT/... run the same pass on the working image with one instruction-set variant of
+// the pixel loops each, so that the variants can be compared in one run.
 #include <benchmark/benchmark.h>
 
 #include <time.h>
@@ -17,6 +20,8 @@
 #include "bench_frames.h"
 #include "deepglass_filter.h"
 #include "filter_config.h"
+#include "mapping_kernels.h"
+#include "work_image.h"
 
 namespace {
 
@@ -94,8 +99,29 @@ void BM_Floor(benchmark::State& state, FrameSize size)
                                                              benchmark::Counter::kIsIterationInvariantRate);
 }
 
-void BM_RenderPass(benchmark::State& state, FrameSize size, Mode mode)
+// The filter's pass with the given pixel loops in place of the chosen ones: the same host calls.
+bool RenderWith(Bitmap& bitmap, const MappingKernels& kernels, Mode mode)
 {
+    WorkImage image(&bitmap);
+    if (!image.IsComplete() || image.LoadChannel(CHANNEL_DEPTH) != 1) return false;
+    int selection = SELECT_ALL;
+    if (mode.value == MODE_MATERIAL_ID) {
+        if (image.LoadChannel(CHANNEL_MATERIAL_ID) != 1) return false;
+        selection = SCENE_GROUND_MATERIAL;
+    } else if (mode.value == MODE_OBJECT_ID) {
+        if (image.LoadChannel(CHANNEL_OBJECT_ID) != 1) return false;
+        selection = SCENE_GROUND_OBJECT;
+    }
+    return image.WriteBack(GreyMapping(image.LoadedChannels(), selection, kernels));
+}
+
+// kernels: null for the filter's own pass.
+void BM_RenderPass(benchmark::State& state, FrameSize size, Mode mode, const MappingKernels* kernels)
+{
+    if (kernels != nullptr && !ProcessorRuns(*kernels)) {
+        state.SkipWithError("this processor cannot run the variant");
+        return;
+    }
     SceneFrame scene = MakeSceneFrame(size.width, size.height);
     Bitmap bitmap(scene.storage.get());
     auto filter = std::make_unique<DeepglassFilter>();
@@ -116,7 +142,9 @@ void BM_RenderPass(benchmark::State& state, FrameSize size, Mode mode)
         floorFirst = !floorFirst;
         if (floorFirst) floorTime += Timed([&] { CopyFrameInAndOut(bitmap); });
         const RunTime pass = Timed([&] {
-            if (filter->Render(0) != 1) state.SkipWithError("the render pass failed");
+            const bool done =
+                kernels != nullptr ? RenderWith(bitmap, *kernels, mode) : filter->Render(0) == 1;
+            if (!done) state.SkipWithError("the render pass failed");
         });
         if (!floorFirst) floorTime += Timed([&] { CopyFrameInAndOut(bitmap); });
         scene.storage->ClearCalls();
@@ -143,11 +171,16 @@ const bool registered = [] {
             ->UseManualTime()
             ->Unit(benchmark::kMillisecond);
         for (Mode mode : BENCH_MODES) {
-            benchmark::RegisterBenchmark(
-                ("RenderPass/" + std::string(mode.name) + "/" + SizeName(size)).c_str(), BM_RenderPass, size,
-                mode)
+            const std::string name = std::string(mode.name) + "/" + SizeName(size);
+            benchmark::RegisterBenchmark(("RenderPass/" + name).c_str(), BM_RenderPass, size, mode, nullptr)
                 ->UseManualTime()
                 ->Unit(benchmark::kMillisecond);
+            for (const MappingKernels* kernels : {&KERNELS_SSE2, &KERNELS_AVX2}) {
+                benchmark::RegisterBenchmark(("Kernels/" + std::string(kernels->name) + "/" + name).c_str(),
+                                             BM_RenderPass, size, mode, kernels)
+                    ->UseManualTime()
+                    ->Unit(benchmark::kMillisecond);
+            }
         }
     }
     return true;

@@ -1,5 +1,6 @@
-// The depth-to-grey mapping as plain functions over row-major arrays (index y * width + x).
-// They know nothing of the host: the working image hands them its arrays.
+// The depth-to-grey mapping as plain functions over row-major arrays (index y * width + x), and the
+// mapping of one frame planned once and run a span of pixels at a time. None of it knows the host:
+// the working image hands it its arrays.
 #pragma once
 
 #include <cmath>
@@ -8,6 +9,9 @@
 
 #include "bitmap.h"
 #include "deepglass_interface.h"
+
+struct MappingKernels;
+
 // Multiplier of the grey formula: the level of the nearest depth.
 constexpr float GREY_SCALE = 65535.0f;
 
@@ -42,9 +46,44 @@ inline std::uint16_t GreyLevel(float z, float minDepth, float depthRange)
 // Writes the grey picture of `depth` into every pixel (grey in all four components).
 void MapAllToGrey(BMM_Color_64* pixels, const float* depth, std::size_t count, DepthRange range);
 
-// Writes the grey picture only into the pixels whose ID equals selectionId; the others keep their
-// colour. An ID the element type cannot hold selects nothing.
+// Writes the grey picture only into the pixels whose ID equals wanted; the others keep their colour.
 void MapSelectedToGrey(BMM_Color_64* pixels, const float* depth, const std::uint8_t* ids, std::size_t count,
-                       DepthRange range, int selectionId);
+                       DepthRange range, std::uint8_t wanted);
 void MapSelectedToGrey(BMM_Color_64* pixels, const float* depth, const std::uint16_t* ids, std::size_t count,
-                       DepthRange range, int selectionId);
+                       DepthRange range, std::uint16_t wanted);
+
+// The channels of a frame that the mapping reads: count row-major elements each, borrowed.
+struct DepthChannels {
+    const float* depth = nullptr;
+    const std::uint8_t* materialIds = nullptr;
+    const std::uint16_t* objectIds = nullptr;
+    // Channel bits asked for. Once CHANNEL_MATERIAL_ID is among them the material array alone gives
+    // the IDs, the object array is not consulted; an ID channel asked for but absent reads as 0.
+    std::uint32_t loaded = 0;
+    std::size_t count = 0;
+};
+
+// The grey picture of one frame's depth over the pixels whose ID equals a selection ID, or over
+// every pixel for SELECT_ALL. Built once for the frame (its range spans the whole frame, whatever
+// is selected); then Map draws it over any span of the frame's pixels, so that a caller can map each
+// row just before it copies the row out.
+class GreyMapping {
+public:
+    // Needs channels.depth. Uses the widest pixel loops this processor runs unless told otherwise.
+    GreyMapping(const DepthChannels& channels, int selectionId);
+    GreyMapping(const DepthChannels& channels, int selectionId, const MappingKernels& kernels);
+
+    // Maps pixels[first, first + count) of the frame; the others are not touched.
+    void Map(BMM_Color_64* pixels, std::size_t first, std::size_t count) const;
+    // The whole frame at once.
+    void MapAll(BMM_Color_64* pixels) const { Map(pixels, 0, channels.count); }
+
+private:
+    enum class Kind { NONE, ALL, MATERIAL, OBJECT };
+
+    DepthChannels channels;
+    const MappingKernels* kernels;
+    Kind kind = Kind::NONE;
+    DepthRange range{};
+    int wanted;
+};

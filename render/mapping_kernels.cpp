@@ -1,24 +1,5 @@
 #include "mapping_kernels.h"
 
-namespace {
-
-void MapMaterialPlain(BMM_Color_64* pixels, const float* depth, const std::uint8_t* ids, std::size_t count,
-                      DepthRange range, std::uint8_t wanted)
-{
-    MapSelectedToGrey(pixels, depth, ids, count, range, wanted);
-}
-
-void MapObjectPlain(BMM_Color_64* pixels, const float* depth, const std::uint16_t* ids, std::size_t count,
-                    DepthRange range, std::uint16_t wanted)
-{
-    MapSelectedToGrey(pixels, depth, ids, count, range, wanted);
-}
-
-} // namespace
-
-extern const MappingKernels KERNELS_PLAIN = {"plain", ComputeDepthRange, MapAllToGrey, MapMaterialPlain,
-                                             MapObjectPlain};
-
 bool ProcessorRuns(const MappingKernels& kernels)
 {
     if (&kernels != &KERNELS_AVX2) return true; // SSE2 is part of x86-64

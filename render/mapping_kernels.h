@@ -1,6 +1,6 @@
 // The mapping's pixel loops in each instruction-set variant this build carries, and the variant
 // picked for the processor the module runs on. Every variant gives the same bits as the plain
-// loops of depth_to_grey.h; the wider ones only do it for several pixels at a time.
+// loops of depth_to_grey.h; it only does it for several pixels at a time.
 #pragma once
 
 #include <cstddef>
@@ -15,15 +15,13 @@ struct MappingKernels {
     DepthRange (*computeRange)(const float* depth, std::size_t count);
     // The grey level of every pixel, as MapAllToGrey.
     void (*mapAll)(BMM_Color_64* pixels, const float* depth, std::size_t count, DepthRange range);
-    // The grey level of the pixels whose ID equals wanted; the others keep their colour.
+    // The grey level of the pixels whose ID equals wanted, as MapSelectedToGrey.
     void (*mapMaterial)(BMM_Color_64* pixels, const float* depth, const std::uint8_t* ids, std::size_t count,
                         DepthRange range, std::uint8_t wanted);
     void (*mapObject)(BMM_Color_64* pixels, const float* depth, const std::uint16_t* ids, std::size_t count,
                       DepthRange range, std::uint16_t wanted);
 };
 
-// One pixel at a time; any processor.
-extern const MappingKernels KERNELS_PLAIN;
 // Four pixels at a time; every x86-64 processor.
 extern const MappingKernels KERNELS_SSE2;
 // Eight pixels at a time; processors (and systems) with AVX2.
@@ -32,5 +30,5 @@ extern const MappingKernels KERNELS_AVX2;
 // Whether this processor can run the variant.
 bool ProcessorRuns(const MappingKernels& kernels);
 
-// The widest variant this processor runs, chosen at the first call.
+// The widest variant this processor runs, chosen while the module loads.
 const MappingKernels& ChosenMappingKernels();

@@ -12,15 +12,16 @@ int DeepglassFilter::Render(std::uint32_t)
     // exactly as it was rendered.
     if (!image.IsComplete()) return 0;
     if (image.LoadChannel(CHANNEL_DEPTH) != 1) return 0;
-    // The mapping runs inside the write-back, a row at a time (see WriteBackGrey).
+    // The mapping runs inside the write-back, a row at a time (see WorkImage::WriteBack).
     switch (config.mode) {
-    case MODE_WHOLE_IMAGE: return image.WriteBackGrey(SELECT_ALL) ? 1 : 0;
+    case MODE_WHOLE_IMAGE: return image.WriteBack(GreyMapping(image.LoadedChannels(), SELECT_ALL)) ? 1 : 0;
     case MODE_MATERIAL_ID:
         if (image.LoadChannel(CHANNEL_MATERIAL_ID) == 1)
-            return image.WriteBackGrey(config.materialId) ? 1 : 0;
+            return image.WriteBack(GreyMapping(image.LoadedChannels(), config.materialId)) ? 1 : 0;
         break;
     case MODE_OBJECT_ID:
-        if (image.LoadChannel(CHANNEL_OBJECT_ID) == 1) return image.WriteBackGrey(config.objectId) ? 1 : 0;
+        if (image.LoadChannel(CHANNEL_OBJECT_ID) == 1)
+            return image.WriteBack(GreyMapping(image.LoadedChannels(), config.objectId)) ? 1 : 0;
         break;
     default: break; // an unknown mode from a stored record: the frame goes back unchanged
     }

@@ -4,8 +4,6 @@
 #include <cstdlib>
 #include <limits>
 
-#include "mapping_kernels.h"
-
 namespace {
 
 int FrameWidth(const Bitmap* bitmap)
@@ -68,102 +66,29 @@ int WorkImage::LoadChannel(std::uint32_t bit)
     return found != nullptr ? 1 : 0;
 }
 
-bool WorkImage::WriteBack() { return WriteRows({GreyMapping::Kind::NONE, nullptr, {}, 0}); }
+bool WorkImage::WriteBack() { return WriteRows(nullptr); }
 
-bool WorkImage::WriteBackGrey(int selectionId) { return WriteRows(PlanMapping(selectionId)); }
+bool WorkImage::WriteBack(const GreyMapping& mapping) { return WriteRows(&mapping); }
 
-bool WorkImage::WriteRows(const GreyMapping& mapping)
+bool WorkImage::WriteRows(const GreyMapping* mapping)
 {
     if (pixels == nullptr) return false;
     const int frameWidth = FrameWidth(bitmap);
     const int frameHeight = FrameHeight(bitmap);
     // The mapping works on the size read at construction; a frame that has since changed size
     // (which the host does not do within a pass) is not mapped rather than mapped out of bounds.
-    const bool mapRows = frameWidth == width && frameHeight == height;
+    const bool mapRows = mapping != nullptr && frameWidth == width && frameHeight == height;
     bool allStored = true;
     // Every row is written, changed or not: the host expects the whole frame back.
     for (int y = 0; y < frameHeight; ++y) {
         const std::size_t first = PixelCount(frameWidth, y);
-        if (mapRows) MapSpan(mapping, first, static_cast<std::size_t>(frameWidth));
+        if (mapRows) mapping->Map(pixels, first, static_cast<std::size_t>(frameWidth));
         if (bitmap->PutPixels(0, y, frameWidth, pixels + first) == 0) allStored = false;
     }
     return allStored;
 }
 
-void WorkImage::MapDepthToGrey(int selectionId)
+DepthChannels WorkImage::LoadedChannels() const
 {
-    MapSpan(PlanMapping(selectionId), 0, PixelCount(width, height));
-}
-
-WorkImage::GreyMapping WorkImage::PlanMapping(int selectionId) const
-{
-    using Kind = GreyMapping::Kind;
-    Kind kind = Kind::NONE;
-    if (selectionId == SELECT_ALL) {
-        kind = Kind::ALL;
-    } else if ((channels & CHANNEL_MATERIAL_ID) != 0 && materialIds != nullptr) {
-        if (selectionId >= 0 && selectionId <= std::numeric_limits<std::uint8_t>::max())
-            kind = Kind::MATERIAL;
-    } else if ((channels & CHANNEL_MATERIAL_ID) == 0 && (channels & CHANNEL_OBJECT_ID) != 0 &&
-               objectIds != nullptr) {
-        if (selectionId >= 0 && selectionId <= std::numeric_limits<std::uint16_t>::max()) kind = Kind::OBJECT;
-    } else if (selectionId == 0) {
-        kind = Kind::ALL; // without an ID array every pixel's ID reads as 0
-    }
-    GreyMapping mapping{kind, &ChosenMappingKernels(), {}, selectionId};
-    // A mapping that selects nothing changes nothing, so it needs no range either.
-    if (kind != Kind::NONE) mapping.range = mapping.kernels->computeRange(depth, PixelCount(width, height));
-    return mapping;
-}
-
-void WorkImage::MapSpan(const GreyMapping& mapping, std::size_t first, std::size_t count)
-{
-    const MappingKernels* kernels = mapping.kernels;
-    switch (mapping.kind) {
-    case GreyMapping::Kind::NONE: break;
-    case GreyMapping::Kind::ALL: kernels->mapAll(pixels + first, depth + first, count, mapping.range); break;
-    case GreyMapping::Kind::MATERIAL:
-        kernels->mapMaterial(pixels + first, depth + first, materialIds + first, count, mapping.range,
-                             static_cast<std::uint8_t>(mapping.wanted));
-        break;
-    case GreyMapping::Kind::OBJECT:
-        kernels->mapObject(pixels + first, depth + first, objectIds + first, count, mapping.range,
-                           static_cast<std::uint16_t>(mapping.wanted));
-        break;
-    }
-}
-
-void WorkImage::ComputeDepthRange(const float* depthValues, float& minDepth, float& maxDepth,
-                                  float& depthRange) const
-{
-    const DepthRange range = ChosenMappingKernels().computeRange(depthValues, PixelCount(width, height));
-    minDepth = range.minDepth;
-    maxDepth = range.maxDepth;
-    depthRange = range.depthRange;
-}
-
-float WorkImage::GetDepth(int x, int y) const
-{
-    if (!Contains(x, y) || depth == nullptr) return 0.0f;
-    return depth[PixelCount(width, y) + static_cast<std::size_t>(x)];
-}
-
-int WorkImage::GetId(int x, int y) const
-{
-    if (!Contains(x, y)) return 0;
-    const std::size_t index = PixelCount(width, y) + static_cast<std::size_t>(x);
-    if ((channels & CHANNEL_MATERIAL_ID) != 0) return materialIds != nullptr ? materialIds[index] : 0;
-    if ((channels & CHANNEL_OBJECT_ID) != 0) return objectIds != nullptr ? objectIds[index] : 0;
-    return 0;
-}
-
-void WorkImage::PutPixel(float x, float y, BMM_Color_64 colour)
-{
-    // Written as "inside" tests so that a coordinate that is not a number writes nothing.
-    if (!(x >= 0.0f && x < static_cast<float>(width) && y >= 0.0f && y < static_cast<float>(height))) {
-        return;
-    }
-    const std::size_t index =
-        PixelCount(width, static_cast<int>(y)) + static_cast<std::size_t>(static_cast<int>(x));
-    pixels[index] = colour;
+    return {depth, materialIds, objectIds, channels, PixelCount(width, height)};
 }

@@ -9,8 +9,6 @@
 #include "bitmap.h"
 #include "depth_to_grey.h"
 
-struct MappingKernels;
-
 class WorkImage {
 public:
     // Reads the frame's size and copies every row of its colour in.
@@ -27,24 +25,13 @@ public:
     // 1 when the host has it, else 0. Every value is recorded in the channel set.
     int LoadChannel(std::uint32_t bit);
 
-    // Writes every row back into the host's bitmap; true when the host stored them all.
+    // Writes every row back into the host's bitmap; true when the host stored them all. With a
+    // mapping, each row is mapped just before it is written back, while it is still in cache.
     bool WriteBack();
-    // MapDepthToGrey(selectionId) and then WriteBack(), with the same pixels and the same host
-    // calls, but each row is mapped just before it is written back, while it is still in cache.
-    bool WriteBackGrey(int selectionId);
+    bool WriteBack(const GreyMapping& mapping);
 
-    // The grey picture of the depth channel over the pixels whose ID equals selectionId, or over
-    // every pixel for SELECT_ALL. Needs the depth channel.
-    void MapDepthToGrey(int selectionId);
-
-    void ComputeDepthRange(const float* depthValues, float& minDepth, float& maxDepth,
-                           float& depthRange) const;
-    // The depth at (x, y); 0 outside the image or without a depth channel.
-    float GetDepth(int x, int y) const;
-    // The ID at (x, y) from the loaded ID channel (material effects first); 0 outside the image.
-    int GetId(int x, int y) const;
-    // Stores colour at the truncated coordinates; nothing outside the image.
-    void PutPixel(float x, float y, BMM_Color_64 colour);
+    // The loaded channels, as the mapping reads them.
+    DepthChannels LoadedChannels() const;
 
     int Width() const { return width; }
     int Height() const { return height; }
@@ -55,19 +42,8 @@ public:
     const std::uint16_t* ObjectIds() const { return objectIds; }
 
 private:
-    // Which pixel loop the mapping runs for a selection, on which IDs, with the frame's range.
-    struct GreyMapping {
-        enum class Kind { NONE, ALL, MATERIAL, OBJECT } kind;
-        const MappingKernels* kernels;
-        DepthRange range;
-        int wanted;
-    };
-
     BMM_Color_64* ReadFrame();
-    bool WriteRows(const GreyMapping& mapping);
-    GreyMapping PlanMapping(int selectionId) const;
-    void MapSpan(const GreyMapping& mapping, std::size_t first, std::size_t count);
-    bool Contains(int x, int y) const { return x >= 0 && x < width && y >= 0 && y < height; }
+    bool WriteRows(const GreyMapping* mapping);
 
     Bitmap* bitmap;
     BMM_Color_64* pixels = nullptr;

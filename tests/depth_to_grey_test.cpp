@@ -6,7 +6,6 @@
 
 #include "depth_to_grey.h"
 #include "frames.h"
-#include "work_image.h"
 
 namespace {
 
@@ -15,19 +14,16 @@ constexpr float NaN = std::numeric_limits<float>::quiet_NaN();
 
 BMM_Color_64 Grey(std::uint16_t g) { return {g, g, g, g}; }
 
-// Maps a frame through a working image built on the stand-in host and returns the pixels.
-std::vector<BMM_Color_64> MapThroughWorkImage(const ReferenceFrame& frame, int selectionId,
-                                              std::uint32_t idChannel = 0)
+// The frame's pixels after its mapping for selectionId, with the ID channel `idChannel` (0: none)
+// loaded next to depth; ID arrays the frame lacks are absent.
+std::vector<BMM_Color_64> Mapped(const ReferenceFrame& frame, int selectionId, std::uint32_t idChannel = 0)
 {
-    auto storage = MakeStorage(frame);
-    Bitmap bitmap(storage.get());
-    WorkImage image(&bitmap);
-    EXPECT_EQ(image.LoadChannel(CHANNEL_DEPTH), 1);
-    if (idChannel != 0) {
-        EXPECT_EQ(image.LoadChannel(idChannel), 1);
-    }
-    image.MapDepthToGrey(selectionId);
-    return {image.Pixels(), image.Pixels() + frame.pixels.size()};
+    const DepthChannels channels{frame.depth.data(), frame.materialIds ? frame.materialIds->data() : nullptr,
+                                 frame.objectIds ? frame.objectIds->data() : nullptr,
+                                 CHANNEL_DEPTH | idChannel, frame.depth.size()};
+    std::vector<BMM_Color_64> pixels = frame.pixels;
+    GreyMapping(channels, selectionId).MapAll(pixels.data());
+    return pixels;
 }
 
 TEST(DepthRange, MagnitudesBelowTheLimitTakePart)
@@ -75,88 +71,60 @@ TEST(GreyLevel, DepthsOutsideTheRangeAndZeroRangesGiveBlack)
     EXPECT_EQ(GreyLevel(-0.0f, 0.0f, 1.0f), 65535);
 }
 
-TEST(MapDepthToGrey, WholeFrameTakesEveryPixel)
+TEST(GreyMapping, WholeFrameTakesEveryPixel)
 {
     const ReferenceFrame frame = MakeFrame(3, 2, {-10.0f, -20.0f, -30.0f, -1e30f, 1e30f, 10.0f});
-    EXPECT_EQ(MapThroughWorkImage(frame, SELECT_ALL),
+    EXPECT_EQ(Mapped(frame, SELECT_ALL),
               (std::vector<BMM_Color_64>{Grey(65535), Grey(32767), Grey(0), Grey(0), Grey(0), Grey(65535)}));
 }
 
-TEST(MapDepthToGrey, FramesWithoutARangeComeOutBlack)
+TEST(GreyMapping, FramesWithoutARangeComeOutBlack)
 {
     const ReferenceFrame background = MakeFrame(2, 2, {-1e30f, -1e30f, -1e30f, -1e30f});
-    EXPECT_EQ(MapThroughWorkImage(background, SELECT_ALL), std::vector<BMM_Color_64>(4, Grey(0)));
+    EXPECT_EQ(Mapped(background, SELECT_ALL), std::vector<BMM_Color_64>(4, Grey(0)));
     const ReferenceFrame flat = MakeFrame(3, 1, {-7.0f, 7.0f, -1e30f});
-    EXPECT_EQ(MapThroughWorkImage(flat, SELECT_ALL), std::vector<BMM_Color_64>(3, Grey(0)));
+    EXPECT_EQ(Mapped(flat, SELECT_ALL), std::vector<BMM_Color_64>(3, Grey(0)));
 }
 
-TEST(MapDepthToGrey, MaterialSelectionChangesOnlyMatchingPixels)
+TEST(GreyMapping, MaterialSelectionChangesOnlyMatchingPixels)
 {
     ReferenceFrame frame = MakeFrame(4, 1, {-10.0f, -20.0f, -30.0f, -15.0f});
     frame.materialIds = std::vector<std::uint8_t>{5, 1, 5, 0};
-    const auto mapped = MapThroughWorkImage(frame, 5, CHANNEL_MATERIAL_ID);
+    const auto mapped = Mapped(frame, 5, CHANNEL_MATERIAL_ID);
     // The scale spans the whole frame, unselected pixels included.
     EXPECT_EQ(mapped, (std::vector<BMM_Color_64>{Grey(65535), frame.pixels[1], Grey(0), frame.pixels[3]}));
-    EXPECT_EQ(MapThroughWorkImage(frame, 256, CHANNEL_MATERIAL_ID), frame.pixels);
-    EXPECT_EQ(MapThroughWorkImage(frame, 0, CHANNEL_MATERIAL_ID)[3], Grey(49151));
+    EXPECT_EQ(Mapped(frame, 256, CHANNEL_MATERIAL_ID), frame.pixels);
+    EXPECT_EQ(Mapped(frame, 0, CHANNEL_MATERIAL_ID)[3], Grey(49151));
 }
 
-TEST(MapDepthToGrey, ObjectSelectionUsesSixteenBitIds)
+TEST(GreyMapping, ObjectSelectionUsesSixteenBitIds)
 {
     ReferenceFrame frame = MakeFrame(3, 1, {-10.0f, -20.0f, -30.0f});
     frame.objectIds = std::vector<std::uint16_t>{300, 65535, 300};
-    EXPECT_EQ(MapThroughWorkImage(frame, 300, CHANNEL_OBJECT_ID),
+    EXPECT_EQ(Mapped(frame, 300, CHANNEL_OBJECT_ID),
               (std::vector<BMM_Color_64>{Grey(65535), frame.pixels[1], Grey(0)}));
-    EXPECT_EQ(MapThroughWorkImage(frame, 65535, CHANNEL_OBJECT_ID)[1], Grey(32767));
-    EXPECT_EQ(MapThroughWorkImage(frame, 65536, CHANNEL_OBJECT_ID), frame.pixels);
-    EXPECT_EQ(MapThroughWorkImage(frame, -1, CHANNEL_OBJECT_ID)[1], Grey(32767));
+    EXPECT_EQ(Mapped(frame, 65535, CHANNEL_OBJECT_ID)[1], Grey(32767));
+    EXPECT_EQ(Mapped(frame, 65536, CHANNEL_OBJECT_ID), frame.pixels);
+    EXPECT_EQ(Mapped(frame, -1, CHANNEL_OBJECT_ID)[1], Grey(32767));
 }
 
-TEST(WorkImageAccess, PositionsOutsideTheImageReadZeroAndWriteNothing)
+TEST(GreyMapping, MaterialIdsOnceAskedForTakePrecedence)
 {
-    ReferenceFrame frame = MakeFrame(3, 2, {1, 2, 3, 4, 5, 6});
-    frame.materialIds = std::vector<std::uint8_t>{1, 2, 3, 4, 5, 6};
-    frame.objectIds = std::vector<std::uint16_t>{10, 20, 30, 40, 50, 60};
-    auto storage = MakeStorage(frame);
-    Bitmap bitmap(storage.get());
-    WorkImage image(&bitmap);
-    EXPECT_EQ(image.GetDepth(0, 0), 0.0f); // no depth channel yet
-    image.LoadChannel(CHANNEL_DEPTH);
-    EXPECT_EQ(image.GetDepth(2, 1), 6.0f);
-    EXPECT_EQ(image.GetDepth(-1, 0), 0.0f);
-    EXPECT_EQ(image.GetDepth(3, 0), 0.0f);
-    EXPECT_EQ(image.GetDepth(0, 2), 0.0f);
-
-    EXPECT_EQ(image.GetId(1, 1), 0); // no ID channel in the set
-    image.LoadChannel(CHANNEL_OBJECT_ID);
-    EXPECT_EQ(image.GetId(1, 1), 50);
-    EXPECT_EQ(image.GetId(3, 1), 0);
-    image.LoadChannel(CHANNEL_MATERIAL_ID);
-    EXPECT_EQ(image.GetId(1, 1), 5); // material effects take precedence
-
-    const BMM_Color_64 red{65535, 0, 0, 65535};
-    image.PutPixel(2.7f, 1.2f, red);
-    EXPECT_EQ(image.Pixels()[5], red);
-    for (float x : {-0.5f, 3.0f, NaN}) image.PutPixel(x, 0.0f, red);
-    image.PutPixel(0.0f, NaN, red);
-    for (int i = 0; i < 5; ++i) EXPECT_EQ(image.Pixels()[i], frame.pixels[i]) << i;
-}
-
-TEST(WorkImageAccess, MaterialBitWithoutMaterialArrayReadsZeroIds)
-{
-    ReferenceFrame frame = MakeFrame(2, 1, {-1.0f, -2.0f});
-    frame.objectIds = std::vector<std::uint16_t>{7, 7};
-    auto storage = MakeStorage(frame);
-    Bitmap bitmap(storage.get());
-    WorkImage image(&bitmap);
-    image.LoadChannel(CHANNEL_DEPTH);
-    EXPECT_EQ(image.LoadChannel(CHANNEL_OBJECT_ID), 1);
-    EXPECT_EQ(image.LoadChannel(CHANNEL_MATERIAL_ID), 0);
-    EXPECT_EQ(image.GetId(0, 0), 0);
-    image.MapDepthToGrey(7);
-    EXPECT_EQ(image.Pixels()[0], frame.pixels[0]);
-    image.MapDepthToGrey(0);
-    EXPECT_EQ(image.Pixels()[0], Grey(65535));
+    ReferenceFrame frame = MakeFrame(3, 1, {-10.0f, -20.0f, -30.0f});
+    frame.objectIds = std::vector<std::uint16_t>{7, 0, 7};
+    // Object IDs alone select.
+    EXPECT_EQ(Mapped(frame, 7, CHANNEL_OBJECT_ID),
+              (std::vector<BMM_Color_64>{Grey(65535), frame.pixels[1], Grey(0)}));
+    // Material effects asked for but absent: every ID reads 0, whatever the object IDs hold.
+    const std::uint32_t both = CHANNEL_OBJECT_ID | CHANNEL_MATERIAL_ID;
+    EXPECT_EQ(Mapped(frame, 7, both), frame.pixels);
+    EXPECT_EQ(Mapped(frame, 0, both), (std::vector<BMM_Color_64>{Grey(65535), Grey(32767), Grey(0)}));
+    frame.materialIds = std::vector<std::uint8_t>{1, 7, 1};
+    EXPECT_EQ(Mapped(frame, 7, both),
+              (std::vector<BMM_Color_64>{frame.pixels[0], Grey(32767), frame.pixels[2]}));
+    // No ID channel asked for: every ID reads 0.
+    EXPECT_EQ(Mapped(frame, 1), frame.pixels);
+    EXPECT_EQ(Mapped(frame, 0), Mapped(frame, SELECT_ALL));
 }
 
 } // namespace

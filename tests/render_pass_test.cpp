@@ -176,40 +176,6 @@ TEST(RenderPass, StoredIdsReachTheMappingUnchanged)
     }
 }
 
-TEST(RenderPass, RowNotDeliveredLeavesTheFrameAsRendered)
-{
-    const ReferenceFrame frame = SceneFrame();
-    for (int failing = 0; failing < 3; ++failing) {
-        DeepglassFilter filter;
-        auto storage = MakeStorage(frame);
-        storage->FailReadPixelsCall(failing);
-        const Outcome outcome = RenderFrame(filter, *storage);
-        EXPECT_EQ(outcome.result, 0);
-        EXPECT_EQ(outcome.calls, Sequence(4, 3, {}, false));
-        EXPECT_EQ(outcome.pixels, frame.pixels);
-    }
-}
-
-TEST(RenderPass, FailedPutPixelsStillWritesTheOtherRowsButAnswersZero)
-{
-    const ReferenceFrame frame = SceneFrame();
-    const auto mapped = ReferenceMap(Only(frame, false, false), -1);
-    for (int failing = 0; failing < 3; ++failing) {
-        DeepglassFilter filter;
-        auto storage = MakeStorage(frame);
-        storage->FailPutPixelsCall(failing);
-        const Outcome outcome = RenderFrame(filter, *storage);
-        EXPECT_EQ(outcome.result, 0);
-        EXPECT_EQ(outcome.calls, Sequence(4, 3, {CHANNEL_DEPTH}, true));
-        for (int y = 0; y < 3; ++y) {
-            for (int x = 0; x < 4; ++x) {
-                const std::size_t i = static_cast<std::size_t>(y) * 4 + x;
-                EXPECT_EQ(outcome.pixels[i], y == failing ? frame.pixels[i] : mapped[i]);
-            }
-        }
-    }
-}
-
 TEST(RenderPass, SettingsSurviveRendersAndEachFrameIsNormalisedAfresh)
 {
     DeepglassFilter filter;

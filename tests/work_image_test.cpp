@@ -1,5 +1,8 @@
-// The working image's traffic with the host: which calls, with which arguments, in which order.
+// The working image's traffic with the host: which calls, with which arguments, in which order, and
+// what it hands the mapping.
 #include <gtest/gtest.h>
+
+#include <utility>
 
 #include "frames.h"
 #include "work_image.h"
@@ -98,6 +101,29 @@ TEST(WorkImage, FailedPutPixelsIsReportedAndTheRemainingRowsAreStillWritten)
     storage->ClearCalls();
     EXPECT_FALSE(image.WriteBack());
     EXPECT_EQ(CallsOf(*storage), RowCalls(HostCallKind::PutPixels, 3, 4));
+}
+
+// The write-back hands the mapping the channels as loaded: an ID channel asked for but absent
+// still counts, so that its IDs (and no other channel's) read as 0.
+TEST(WorkImage, WriteBackMapsEachRowWithTheChannelsAsLoaded)
+{
+    const ReferenceFrame plain = MakeFrame(3, 2, {-1.0f, -2.0f, -3.0f, -4.0f, -5.0f, -6.0f});
+    ReferenceFrame frame = plain;
+    frame.objectIds = std::vector<std::uint16_t>(6, 7);
+    const std::pair<int, std::vector<BMM_Color_64>> cases[] = {{7, plain.pixels},
+                                                               {0, ReferenceMap(plain, SELECT_ALL)}};
+    for (const auto& [selection, expected] : cases) {
+        auto storage = MakeStorage(frame);
+        Bitmap bitmap(storage.get());
+        WorkImage image(&bitmap);
+        EXPECT_EQ(image.LoadChannel(CHANNEL_DEPTH), 1);
+        EXPECT_EQ(image.LoadChannel(CHANNEL_OBJECT_ID), 1);
+        EXPECT_EQ(image.LoadChannel(CHANNEL_MATERIAL_ID), 0);
+        storage->ClearCalls();
+        EXPECT_TRUE(image.WriteBack(GreyMapping(image.LoadedChannels(), selection)));
+        EXPECT_EQ(CallsOf(*storage), RowCalls(HostCallKind::PutPixels, 3, 2));
+        EXPECT_EQ(PixelsOf(*storage), expected) << selection;
+    }
 }
 
 } // namespace
