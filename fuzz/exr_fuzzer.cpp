@@ -4,12 +4,12 @@
 #include <algorithm>
 #include <string>
 
-#include "exr_reader.h"
+#include "cli/tool_error.h"
+#include "files/exr_reader.h"
 #include "frames.h"
 #include "fuzz_support.h"
-#include "host_frame.h"
+#include "host/host_frame.h"
 #include "render_oracle.h"
-#include "tool_error.h"
 
 namespace {
 

@@ -2,6 +2,6 @@
 #include <string>
 #include <vector>
 
-#include "tool_commands.h"
+#include "commands/tool_commands.h"
 
 int main(int argc, char** argv) { return RunTool(std::vector<std::string>(argv + 1, argv + argc)); }

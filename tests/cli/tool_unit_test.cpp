@@ -5,10 +5,10 @@
 #include <cmath>
 #include <functional>
 
-#include "command_line.h"
-#include "frame_stats.h"
-#include "output_writer.h"
-#include "tool_error.h"
+#include "cli/command_line.h"
+#include "cli/tool_error.h"
+#include "files/output_writer.h"
+#include "host/frame_stats.h"
 
 using ::testing::ElementsAre;
 using ::testing::ElementsAreArray;

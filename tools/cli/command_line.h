@@ -1,0 +1,56 @@
+// The command line: which command, with which options. Everything the user can get wrong on the
+// command line is found here and reported as a UsageError before any file is touched.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "files/output_paths.h"
+#include "host/background.h"
+#include "host/filter_settings.h"
+#include "host/host_frame.h"
+
+struct ApplyOptions {
+    std::vector<std::string> inputs;
+    OutputTarget output;
+    FilterChoice filter;
+    ChannelNames names;
+    std::string modulePath; // empty: the module beside the tool
+    BackgroundRule background;
+    bool opaque = false;
+};
+
+struct InfoOptions {
+    std::vector<std::string> inputs;
+    ChannelNames names;
+    BackgroundRule background;
+};
+
+struct SampleOptions {
+    std::string output;
+    int width = 640;
+    int height = 360;
+};
+
+struct DemoOptions {
+    std::string folder = "out";
+    std::string modulePath;
+};
+
+enum class CommandKind { HELP, VERSION, APPLY, INFO, SAMPLE, DEMO };
+
+struct Command {
+    CommandKind kind = CommandKind::HELP;
+    std::string helpTopic;  // for HELP: "" or a command's name
+    std::string modulePath; // for VERSION
+    ApplyOptions apply;
+    InfoOptions info;
+    SampleOptions sample;
+    DemoOptions demo;
+};
+
+// A UsageError for anything it cannot follow.
+Command ParseCommandLine(const std::vector<std::string>& arguments);
+
+// The help of the tool (topic "") or of one command; the tool's for a topic without its own.
+std::string HelpText(const std::string& topic);

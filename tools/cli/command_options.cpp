@@ -1,0 +1,152 @@
+#include "cli/command_options.h"
+
+#include "cli/tool_error.h"
+
+std::vector<Option> ApplyTable(Command& command)
+{
+    ApplyOptions& o = command.apply;
+    return {{{"-o", "--output"},
+             "PATH",
+             "the output file for one input (.png or .exr); for several inputs\n"
+             "a folder (created if missing), holding NAME.png or NAME.exr for each\n"
+             "NAME.exr. Default: each output beside its input.",
+             [&o](const std::string& v) { o.output.path = v; },
+             "Output"},
+            {{"--format"},
+             "png|exr",
+             "the output format where PATH does not say it (default png)",
+             [&o](const std::string& v) { o.output.format = ParseFormat(v); }},
+            {{"--opaque"},
+             nullptr,
+             "write PNG alpha as 65535, so that any viewer shows the grey picture\n"
+             "(otherwise the filter's alpha, equal to the grey, is kept)",
+             [&o](const std::string&) { o.opaque = true; },
+             nullptr,
+             "\nA PNG holds the frame's display window: 16-bit RGBA, the data window placed at its offset\n"
+             "in it, pixels outside the data window transparent black (opaque black with --opaque). Every\n"
+             "frame of a sequence is written the same way; data outside the display window is left out.\n"
+             "An EXR output keeps both windows as they were: R, G, B, A as half floats from the filter\n"
+             "and every other channel of the input unchanged."},
+            {{"--mode"},
+             "whole|material|object",
+             "rewrite the whole frame (default), or only the pixels of one\n"
+             "material-effects ID or of one object ID; other pixels keep their colour",
+             [&o](const std::string& v) { o.filter.mode = ParseMode(v); },
+             "Filter settings"},
+            {{"--id"},
+             "N",
+             "the material-effects ID (1..8) or object ID (1..65535); default 1",
+             [&o](const std::string& v) { o.filter.id = ParseWholeNumber("--id", v); }},
+            {{"--config"},
+             "FILE",
+             "take the settings from a saved 16-byte configuration record",
+             [&o](const std::string& v) { o.filter.configPath = v; }},
+            {{"--save-config"},
+             "FILE",
+             "write the filter's configuration record (with no INPUT, only that)",
+             [&o](const std::string& v) { o.filter.saveConfigPath = v; }},
+            {{"--depth"},
+             "NAME",
+             "depth channel, HALF or FLOAT (default Z)",
+             [&o](const std::string& v) { o.names.depth = v; },
+             "Channels of the input"},
+            {{"--material"},
+             "NAME",
+             "material-effects ID channel (default materialID)",
+             [&o](const std::string& v) { o.names.material = v; }},
+            {{"--object"},
+             "NAME",
+             "object ID channel (default objectID)",
+             [&o](const std::string& v) { o.names.object = v; },
+             nullptr,
+             "ID channels may be UINT, or HALF or FLOAT holding whole numbers; a material-effects ID must\n"
+             "fit in 8 bits and an object ID in 16 bits."},
+            {{"--background"},
+             "none|alpha|depth:V",
+             "which pixels are handed to the filter as empty background (the\n"
+             "host's depth -1e30): none, everything as stored (default); alpha,\n"
+             "the pixels with alpha 0; depth:V, the pixels whose depth is exactly V\n"
+             "(for example depth:0, depth:1e10, depth:inf)",
+             [&o](const std::string& v) { o.background = ParseBackground(v); },
+             "Frames from other renderers",
+             "A hint is shown once when a frame's background looks as if it needed this option."},
+            {{"--module"},
+             "PATH",
+             "the plug-in module to load (default: KELDA.FLT beside deepglass)",
+             [&o](const std::string& v) { o.modulePath = v; },
+             "Module"}};
+}
+
+void FinishApply(Command& command, std::vector<std::string>& operands)
+{
+    ApplyOptions& options = command.apply;
+    options.inputs = std::move(operands);
+    if (options.inputs.empty() && options.filter.saveConfigPath.empty())
+        throw UsageError("apply needs at least one INPUT.exr (see deepglass apply --help)");
+    CheckFilterChoice(options.filter);
+    ResolveOutputTarget(options.output, options.inputs.size());
+    if (options.opaque && options.output.format == OutputFormat::EXR)
+        throw UsageError("--opaque is for PNG output; an EXR output keeps the filter's alpha");
+}
+
+std::vector<Option> InfoTable(Command& command)
+{
+    InfoOptions& o = command.info;
+    return {{{"--background"},
+             "none|alpha|depth:V",
+             "count the pixels as apply would hand them to the filter",
+             [&o](const std::string& v) { o.background = ParseBackground(v); },
+             ""},
+            {{"--depth"}, "NAME", nullptr, [&o](const std::string& v) { o.names.depth = v; }},
+            {{"--material"}, "NAME", nullptr, [&o](const std::string& v) { o.names.material = v; }},
+            {{"--object"},
+             "NAME",
+             "channel names (defaults Z, materialID, objectID)",
+             [&o](const std::string& v) { o.names.object = v; }}};
+}
+
+void FinishInfo(Command& command, std::vector<std::string>& operands)
+{
+    command.info.inputs = std::move(operands);
+    if (command.info.inputs.empty())
+        throw UsageError("info needs at least one INPUT.exr (see deepglass info --help)");
+}
+
+void FinishSample(Command& command, std::vector<std::string>& operands)
+{
+    if (operands.size() != 1) throw UsageError("sample needs one OUTPUT.exr (see deepglass sample --help)");
+    if (!HasExtension(operands[0], ".exr"))
+        throw UsageError("sample writes an EXR file: give a name ending in .exr");
+    for (int side : {command.sample.width, command.sample.height})
+        if (side < 1 || side > 65535) throw UsageError("the sample frame's sides run from 1 to 65535 pixels");
+    command.sample.output = operands[0];
+}
+
+std::vector<Option> SampleTable(Command& command)
+{
+    SampleOptions& o = command.sample;
+    return {
+        {{"--width"}, "W", "", [&o](const std::string& v) { o.width = ParseWholeNumber("--width", v); }},
+        {{"--height"}, "H", "", [&o](const std::string& v) { o.height = ParseWholeNumber("--height", v); }}};
+}
+
+std::vector<Option> DemoTable(Command& command)
+{
+    return {{{"--module"}, "PATH", "", [&command](const std::string& v) { command.demo.modulePath = v; }}};
+}
+
+void FinishDemo(Command& command, std::vector<std::string>& operands)
+{
+    if (operands.size() > 1) throw UsageError("demo takes at most one FOLDER");
+    if (!operands.empty()) command.demo.folder = operands[0];
+}
+
+std::vector<Option> VersionTable(Command& command)
+{
+    return {{{"--module"}, "PATH", "", [&command](const std::string& v) { command.modulePath = v; }}};
+}
+
+void FinishVersion(Command&, std::vector<std::string>& operands)
+{
+    if (!operands.empty()) throw UsageError("--version takes no operands");
+}

@@ -1,0 +1,85 @@
+#include "cli/command_table.h"
+
+#include "cli/command_options.h"
+
+const char* const TOOL_HELP_TITLE = "deepglass - grey depth pictures from rendered EXR frames\n\nUsage:\n";
+const char* const TOOL_HELP_NOTES =
+    "\nThe filter maps each frame's depth to grey: the nearest depth white, the farthest black, linear\n"
+    "in between, with the grey level in red, green, blue and alpha alike. Pixels the renderer left\n"
+    "empty (depth -1e30) come out black with alpha 0.\n\n"
+    "Exit status: 0 when everything succeeded, 1 when a frame or the command failed, 2 when the\n"
+    "command line is wrong.\n";
+
+const std::vector<CommandSpec>& CommandTable()
+{
+    static const std::vector<CommandSpec> table = {
+        {.name = "apply",
+         .kind = CommandKind::APPLY,
+         .synopsis = "apply [options] INPUT.exr...",
+         .summary = "filter frames through the Deepglass module",
+         .operands = "INPUT.exr...",
+         .description =
+             "Runs each frame through the plug-in module, exactly as the host application does, and writes\n"
+             "the filtered picture. Each frame is filtered on its own: its grey scale runs from its own "
+             "nearest\n"
+             "to its own farthest depth, so the same depth can get different greys in different frames.\n",
+         .epilogue =
+             "\nSeveral inputs show a progress bar on a terminal (plain lines otherwise) and a summary; a "
+             "frame\n"
+             "that fails does not stop the others, and the exit status is 1 if any failed. Outputs are\n"
+             "written under a temporary name and renamed when complete; an input is never written over.\n\n"
+             "Example:\n  deepglass apply --mode object --id 3 --background alpha -o grey/ "
+             "shot/frame.*.exr\n",
+         .layout = {26, true},
+         .options = ApplyTable,
+         .finish = FinishApply},
+        {.name = "info",
+         .kind = CommandKind::INFO,
+         .synopsis = "info [options] INPUT.exr...",
+         .summary = "size, channels, depth range and IDs of frames",
+         .operands = "INPUT.exr...",
+         .description =
+             "For one frame: its size and windows, its channels with their types, the depth range the "
+             "filter\n"
+             "would use (the smallest and largest depth magnitude below 1e20), the share of background, and\n"
+             "the material-effects and object IDs present with their pixel counts.\n"
+             "For several frames: one line a frame with the same depth range, background share and IDs, so\n"
+             "that the per-frame grey scale of a sequence (and the flicker it can cause) shows beforehand.\n",
+         .options = InfoTable,
+         .finish = FinishInfo},
+        {.name = "sample",
+         .kind = CommandKind::SAMPLE,
+         .synopsis = "sample OUTPUT.exr",
+         .summary = "write the bundled sample frame",
+         .operands = "OUTPUT.exr",
+         .description =
+             "Writes the bundled sample frame, a small scene the tool renders itself: a few objects over a\n"
+             "floor, in three materials, with colour (R, G, B, A as half), depth (Z, float; the empty\n"
+             "background at -1e30 as the host writes it), material-effects IDs (materialID) and object IDs\n"
+             "(objectID), both UINT. 640 x 360 pixels unless told otherwise.\n",
+         .options = SampleTable,
+         .finish = FinishSample},
+        {.name = "demo",
+         .kind = CommandKind::DEMO,
+         .synopsis = "demo [FOLDER]",
+         .summary = "sample frame and its three filtered pictures\n(default folder: out)",
+         .operands = "[FOLDER]",
+         .description =
+             "Writes the sample frame into FOLDER (default out) and filters it through the module three\n"
+             "times: the whole frame, only material-effects ID 2, and only object ID 3. The pictures are "
+             "PNG\n"
+             "with opaque alpha, so that any viewer shows them.\n",
+         .options = DemoTable,
+         .finish = FinishDemo},
+        {.name = "help",
+         .kind = CommandKind::HELP,
+         .synopsis = "help COMMAND, deepglass COMMAND --help",
+         .summary = "help on one command"},
+        {.name = "--version",
+         .kind = CommandKind::VERSION,
+         .synopsis = "--version [--module PATH]",
+         .summary = "versions of the tool and of the module",
+         .options = VersionTable,
+         .finish = FinishVersion}};
+    return table;
+}

@@ -1,0 +1,33 @@
+// The tool's commands as one table: their names, the tool's list of commands, and for each its
+// option table, its help and the checks of what was parsed.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "cli/command_line.h"
+#include "cli/option_table.h"
+
+struct CommandSpec {
+    const char* name;
+    CommandKind kind;
+    const char* synopsis; // after "deepglass" in the tool's list of commands
+    const char* summary;  // what that list says of it (lines split at '\n')
+    // After the options in the command's usage line; null for a command without help of its own.
+    const char* operands = nullptr;
+    const char* description = ""; // between the usage line and the options
+    const char* epilogue = "";    // after the options
+    HelpLayout layout{};
+    // The option table, bound to the command being parsed.
+    std::function<std::vector<Option>(Command&)> options = [](Command&) { return std::vector<Option>{}; };
+    // Checks what was parsed and takes the operands; a UsageError for what it cannot follow.
+    std::function<void(Command&, std::vector<std::string>& operands)> finish = [](Command&, auto&) {};
+};
+
+// In the order the tool's help lists them.
+const std::vector<CommandSpec>& CommandTable();
+
+// The tool's help around its list of commands.
+extern const char* const TOOL_HELP_TITLE;
+extern const char* const TOOL_HELP_NOTES;

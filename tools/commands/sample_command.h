@@ -1,0 +1,8 @@
+// The sample scene as a command: written to one EXR file (sample), or written and filtered three
+// times into a folder of pictures (demo).
+#pragma once
+
+#include "cli/command_line.h"
+
+int RunSample(const SampleOptions& options);
+int RunDemo(const DemoOptions& options);

@@ -1,0 +1,25 @@
+#include "files/exr_frame.h"
+
+#include <bit>
+
+float FrameChannel::FloatAt(std::size_t index) const
+{
+    const std::uint32_t word = samples[index];
+    return type == SampleType::UINT ? static_cast<float>(word) : std::bit_cast<float>(word);
+}
+
+const FrameChannel* ExrFrame::Find(const std::string& name) const
+{
+    for (const FrameChannel& channel : channels)
+        if (channel.name == name) return &channel;
+    return nullptr;
+}
+
+const char* SampleTypeName(SampleType type)
+{
+    switch (type) {
+    case SampleType::UINT: return "UINT";
+    case SampleType::HALF: return "HALF";
+    default: return "FLOAT";
+    }
+}

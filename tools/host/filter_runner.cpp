@@ -1,0 +1,89 @@
+#include "host/filter_runner.h"
+
+#include <algorithm>
+#include <filesystem>
+
+#include "cli/tool_error.h"
+#include "memory_storage.h"
+
+namespace {
+
+constexpr const char* MODULE_FILE_NAME = "KELDA.FLT";
+
+} // namespace
+
+FilterRunner::FilterRunner(const std::string& modulePath) : path(modulePath)
+{
+    std::string error;
+    module = LoadedModule::Load(path, error);
+    if (module == nullptr) throw ToolError(error);
+    if (module->LibNumberClasses() < 1) throw ToolError("module " + path + " offers no classes");
+    ClassDescriptor* descriptor = module->LibClassDesc(0);
+    if (descriptor == nullptr) throw ToolError("module " + path + " gives no class descriptor");
+    if (descriptor->SuperClassId() != FILTER_FAMILY)
+        throw ToolError("module " + path + " offers no image filter");
+    filter.reset(static_cast<ImageFilter*>(descriptor->Create(0)));
+    if (filter == nullptr) throw ToolError("module " + path + " could not create a filter");
+}
+
+FilterRunner::~FilterRunner()
+{
+    filter.reset();
+    module.reset();
+}
+
+std::string FilterRunner::Description() const
+{
+    const char* text = module->LibDescription();
+    return text != nullptr ? text : "";
+}
+
+std::uint32_t FilterRunner::LibraryVersion() const { return module->LibVersion(); }
+
+std::size_t FilterRunner::RecordSize() { return filter->EvaluateConfigure(); }
+
+std::vector<unsigned char> FilterRunner::SaveRecord()
+{
+    // Never less than the tool reads from a record, whatever size the filter claims.
+    std::vector<unsigned char> record(std::max(RecordSize(), CONFIG_RECORD_SIZE), 0);
+    if (filter->SaveConfigure(record.data()) == 0)
+        throw ToolError("the filter did not save its configuration");
+    record.resize(RecordSize());
+    return record;
+}
+
+bool FilterRunner::LoadRecord(const std::vector<unsigned char>& record)
+{
+    std::vector<unsigned char> copy = record;
+    copy.resize(std::max(copy.size(), CONFIG_RECORD_SIZE), 0);
+    return filter->LoadConfigure(copy.data()) != 0;
+}
+
+FilterSettings FilterRunner::Settings() { return SettingsOf(SaveRecord()); }
+
+std::uint32_t FilterRunner::ChannelsRequired() { return filter->ChannelsRequired(); }
+
+void FilterRunner::Render(HostFrame& frame)
+{
+    MemoryStorage storage(static_cast<std::uint16_t>(frame.width), static_cast<std::uint16_t>(frame.height));
+    std::copy(frame.colour.begin(), frame.colour.end(), storage.Pixels());
+    std::copy(frame.depth.begin(), frame.depth.end(), storage.AddDepth());
+    if (frame.materialIds)
+        std::copy(frame.materialIds->begin(), frame.materialIds->end(), storage.AddMaterialIds());
+    if (frame.objectIds) std::copy(frame.objectIds->begin(), frame.objectIds->end(), storage.AddObjectIds());
+
+    Bitmap bitmap(&storage);
+    filter->SetSource(&bitmap);
+    const int result = filter->Render(0);
+    filter->SetSource(nullptr);
+    if (result == 0) throw ToolError("the filter did not render the frame");
+    std::copy_n(storage.Pixels(), frame.colour.size(), frame.colour.begin());
+}
+
+std::string DefaultModulePath()
+{
+    std::error_code error;
+    const std::filesystem::path executable = std::filesystem::read_symlink("/proc/self/exe", error);
+    if (error) return MODULE_FILE_NAME;
+    return (executable.parent_path() / MODULE_FILE_NAME).string();
+}

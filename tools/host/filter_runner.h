@@ -1,0 +1,47 @@
+// The plug-in module as the tool drives it, exactly as the host does: loaded from its file,
+// reached only through its four exports, one filter made by the class descriptor and destroyed
+// through its virtual destructor.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "host/filter_settings.h"
+#include "host/host_frame.h"
+#include "image_filter.h"
+#include "module_loader.h"
+
+class FilterRunner {
+public:
+    // A ToolError when the module does not load, lacks an export or offers no image filter.
+    explicit FilterRunner(const std::string& modulePath);
+    ~FilterRunner();
+    FilterRunner(const FilterRunner&) = delete;
+    FilterRunner& operator=(const FilterRunner&) = delete;
+
+    // "Deepglass, ..." (the module's description) and its library version.
+    std::string Description() const;
+    std::uint32_t LibraryVersion() const;
+
+    std::vector<unsigned char> SaveRecord();
+    // False when the filter refuses the record (its tag is not the filter's).
+    bool LoadRecord(const std::vector<unsigned char>& record);
+    std::size_t RecordSize();
+    FilterSettings Settings();
+    std::uint32_t ChannelsRequired();
+
+    // Hands the frame to the filter and renders it, replacing the frame's colour by what the
+    // filter wrote back; a ToolError when the filter answers failure.
+    void Render(HostFrame& frame);
+
+private:
+    std::string path;
+    std::unique_ptr<LoadedModule> module;
+    // Destroyed before the module is unloaded: its code lives there.
+    std::unique_ptr<ImageFilter> filter;
+};
+
+// The module file beside the running executable.
+std::string DefaultModulePath();

@@ -1,0 +1,110 @@
+#include "host/frame_stats.h"
+
+#include <cmath>
+#include <cstdio>
+
+#include "cli/number_text.h"
+
+namespace {
+
+// A share of the frame at one end of the depth range, all transparent, that is taken as empty
+// background stored with a depth rather than a real surface.
+constexpr double HINT_SHARE = 0.10;
+
+std::string EndHint(const char* end, float depth, std::size_t count, std::size_t pixels, const char* effect)
+{
+    const std::string value = NumberText(depth == 0.0f ? 0.0f : depth); // no "-0"
+    return ShareText(count, pixels) + " of the frame lies at the " + end + " depth (" + value +
+           ") with alpha 0: this looks like empty background, which the filter maps to " + effect +
+           ". Try --background alpha (or --background depth:" + value + ").";
+}
+
+} // namespace
+
+DepthStats DepthStatsOf(const std::vector<float>& depth, const std::vector<BMM_Color_64>& colour)
+{
+    DepthStats stats;
+    stats.pixels = depth.size();
+    for (float z : depth) {
+        const float a = std::fabs(z);
+        if (std::isnan(a)) {
+            ++stats.notANumber;
+        } else if (a >= DEPTH_LIMIT) {
+            ++stats.background;
+        } else {
+            if (stats.takingPart == 0 || a < stats.minMagnitude) {
+                stats.minMagnitude = a;
+                stats.nearestDepth = z;
+            }
+            if (stats.takingPart == 0 || a > stats.maxMagnitude) {
+                stats.maxMagnitude = a;
+                stats.farthestDepth = z;
+            }
+            ++stats.takingPart;
+        }
+    }
+    if (stats.takingPart == 0) return stats;
+    for (std::size_t i = 0; i < depth.size(); ++i) {
+        if (colour[i].a != 0) continue;
+        const float a = std::fabs(depth[i]);
+        if (a == stats.minMagnitude) ++stats.nearestTransparent;
+        if (a == stats.maxMagnitude) ++stats.farthestTransparent;
+    }
+    return stats;
+}
+
+std::string BackgroundHint(const DepthStats& stats)
+{
+    if (stats.takingPart == 0 || stats.minMagnitude == stats.maxMagnitude) return {};
+    const double least = HINT_SHARE * static_cast<double>(stats.pixels);
+    if (static_cast<double>(stats.nearestTransparent) >= least)
+        return EndHint("nearest", stats.nearestDepth, stats.nearestTransparent, stats.pixels,
+                       "opaque white, leaving the rest of the frame in darker greys");
+    if (static_cast<double>(stats.farthestTransparent) >= least)
+        return EndHint("farthest", stats.farthestDepth, stats.farthestTransparent, stats.pixels,
+                       "black, leaving the rest of the frame in lighter greys");
+    return {};
+}
+
+IdCounts IdCountsOf(const FrameChannel& channel)
+{
+    IdCounts ids;
+    for (std::size_t i = 0; i < channel.samples.size(); ++i) {
+        if (channel.type == SampleType::UINT) {
+            ++ids.counts[channel.samples[i]];
+            continue;
+        }
+        const double value = channel.FloatAt(i);
+        if (value >= 0.0 && value <= 4294967295.0 && std::trunc(value) == value)
+            ++ids.counts[static_cast<std::uint32_t>(value)];
+        else
+            ++ids.notWhole;
+    }
+    return ids;
+}
+
+std::string IdCountsText(const IdCounts& ids, std::size_t shown)
+{
+    std::string text;
+    std::size_t listed = 0;
+    for (const auto& [id, count] : ids.counts) {
+        if (listed == shown) {
+            text += ", and " + std::to_string(ids.counts.size() - shown) + " more";
+            break;
+        }
+        if (!text.empty()) text += ", ";
+        text += std::to_string(id) + " (" + std::to_string(count) + " px)";
+        ++listed;
+    }
+    if (ids.notWhole > 0)
+        text += (text.empty() ? "" : ", ") + std::to_string(ids.notWhole) + " px not a whole number";
+    return text.empty() ? "none" : text;
+}
+
+std::string ShareText(std::size_t part, std::size_t whole)
+{
+    char text[32];
+    std::snprintf(text, sizeof text, "%.1f%%",
+                  whole == 0 ? 0.0 : 100.0 * static_cast<double>(part) / static_cast<double>(whole));
+    return text;
+}

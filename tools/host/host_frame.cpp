@@ -1,0 +1,128 @@
+#include "host/host_frame.h"
+
+#include <cmath>
+#include <limits>
+
+#include "cli/number_text.h"
+#include "cli/tool_error.h"
+
+namespace {
+
+constexpr std::uint16_t COLOUR_FULL = 65535;
+
+std::uint16_t ColourLevel(float value)
+{
+    if (!(value > 0.0f)) return 0; // NaN as well
+    if (value >= 1.0f) return COLOUR_FULL;
+    return static_cast<std::uint16_t>(std::lround(static_cast<double>(value) * COLOUR_FULL));
+}
+
+std::string PixelName(const ExrFrame& frame, std::size_t index)
+{
+    const std::size_t width = static_cast<std::size_t>(frame.Width());
+    return "pixel (" + std::to_string(frame.dataWindow.minX + static_cast<std::int64_t>(index % width)) +
+           ", " + std::to_string(frame.dataWindow.minY + static_cast<std::int64_t>(index / width)) + ")";
+}
+
+template <typename Id>
+std::optional<std::vector<Id>> HostIdsOf(const ExrFrame& frame, const std::string& name)
+{
+    const FrameChannel* channel = frame.Find(name);
+    if (channel == nullptr) return std::nullopt;
+    constexpr std::uint32_t limit = std::numeric_limits<Id>::max();
+    const char* width = sizeof(Id) == 1 ? "8-bit" : "16-bit";
+    std::vector<Id> ids(channel->samples.size());
+    for (std::size_t i = 0; i < ids.size(); ++i) {
+        std::uint32_t id = channel->samples[i];
+        if (channel->type != SampleType::UINT) {
+            const float value = channel->FloatAt(i);
+            if (!(value >= 0.0f && value <= static_cast<float>(limit) && std::trunc(value) == value))
+                throw ToolError("channel " + name + " holds " + NumberText(value) + " at " +
+                                PixelName(frame, i) + "; IDs must be whole numbers from 0 to " +
+                                std::to_string(limit));
+            id = static_cast<std::uint32_t>(value);
+        }
+        if (id > limit)
+            throw ToolError("channel " + name + " holds " + std::to_string(id) + " at " +
+                            PixelName(frame, i) + ", which does not fit the host's " + width +
+                            " channel (0 to " + std::to_string(limit) + ")");
+        ids[i] = static_cast<Id>(id);
+    }
+    return ids;
+}
+
+} // namespace
+
+std::vector<BMM_Color_64> HostColourOf(const ExrFrame& frame)
+{
+    const FrameChannel* red = frame.Find("R");
+    const FrameChannel* green = frame.Find("G");
+    const FrameChannel* blue = frame.Find("B");
+    const FrameChannel* alpha = frame.Find("A");
+    auto level = [](const FrameChannel* channel, std::size_t i, std::uint16_t missing) {
+        return channel != nullptr ? ColourLevel(channel->FloatAt(i)) : missing;
+    };
+    std::vector<BMM_Color_64> colour(frame.PixelCount());
+    for (std::size_t i = 0; i < colour.size(); ++i)
+        colour[i] = {level(red, i, 0), level(green, i, 0), level(blue, i, 0), level(alpha, i, COLOUR_FULL)};
+    return colour;
+}
+
+std::vector<float> HostDepthOf(const ExrFrame& frame, const std::string& name)
+{
+    const FrameChannel* channel = frame.Find(name);
+    if (channel == nullptr)
+        throw ToolError("no depth channel " + name + " (the frame has " + ChannelListText(frame) +
+                        "; name another with --depth)");
+    if (channel->type == SampleType::UINT)
+        throw ToolError("the depth channel " + name + " holds UINT samples; depth must be HALF or FLOAT");
+    std::vector<float> depth(channel->samples.size());
+    for (std::size_t i = 0; i < depth.size(); ++i) depth[i] = channel->FloatAt(i);
+    return depth;
+}
+
+std::optional<std::vector<std::uint8_t>> HostMaterialIdsOf(const ExrFrame& frame, const std::string& name)
+{
+    return HostIdsOf<std::uint8_t>(frame, name);
+}
+
+std::optional<std::vector<std::uint16_t>> HostObjectIdsOf(const ExrFrame& frame, const std::string& name)
+{
+    return HostIdsOf<std::uint16_t>(frame, name);
+}
+
+HostFrame HostFrameOf(const ExrFrame& frame, const ChannelNames& names, const BackgroundRule& background,
+                      std::uint32_t channels, std::vector<std::string>& warnings)
+{
+    HostFrame host;
+    host.width = frame.Width();
+    host.height = frame.Height();
+    host.colour = HostColourOf(frame);
+    host.depth = HostDepthOf(frame, names.depth);
+    ApplyBackground(background, host.colour, host.depth);
+    auto missing = [&](const char* what, const std::string& name) {
+        warnings.push_back("no " + std::string(what) + " channel " + name +
+                           ": the filter leaves the frame unchanged (the frame has " +
+                           ChannelListText(frame) + ")");
+    };
+    if (channels & CHANNEL_MATERIAL_ID) {
+        host.materialIds = HostMaterialIdsOf(frame, names.material);
+        if (!host.materialIds) missing("material-effects ID", names.material);
+    }
+    if (channels & CHANNEL_OBJECT_ID) {
+        host.objectIds = HostObjectIdsOf(frame, names.object);
+        if (!host.objectIds) missing("object ID", names.object);
+    }
+    return host;
+}
+
+std::string ChannelListText(const ExrFrame& frame)
+{
+    if (frame.channels.empty()) return "no channels";
+    std::string text;
+    for (const FrameChannel& channel : frame.channels) {
+        if (!text.empty()) text += ", ";
+        text += channel.name + " (" + SampleTypeName(channel.type) + ")";
+    }
+    return text;
+}

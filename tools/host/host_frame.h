@@ -1,0 +1,46 @@
+// A frame in the host's own types, as the filter gets it: 16-bit colour, float depth and the ID
+// channels at their host widths (8-bit material effects, 16-bit object). Made from an EXR frame.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "bitmap.h"
+#include "files/exr_frame.h"
+#include "host/background.h"
+
+struct ChannelNames {
+    std::string depth = "Z";
+    std::string material = "materialID";
+    std::string object = "objectID";
+};
+
+struct HostFrame {
+    int width = 0;
+    int height = 0;
+    std::vector<BMM_Color_64> colour;
+    std::vector<float> depth;
+    std::optional<std::vector<std::uint8_t>> materialIds;
+    std::optional<std::vector<std::uint16_t>> objectIds;
+};
+
+// R, G and B clamped to 0..1 (missing ones read as 0, NaN as 0) and A likewise (missing: opaque),
+// each scaled to 0..65535 and rounded.
+std::vector<BMM_Color_64> HostColourOf(const ExrFrame& frame);
+// The depth channel as floats; a ToolError naming the channels the frame has when there is none.
+std::vector<float> HostDepthOf(const ExrFrame& frame, const std::string& name);
+// The ID channels, or nothing when the frame lacks them. A sample that is not a whole number or
+// does not fit the host's channel is a ToolError naming the pixel.
+std::optional<std::vector<std::uint8_t>> HostMaterialIdsOf(const ExrFrame& frame, const std::string& name);
+std::optional<std::vector<std::uint16_t>> HostObjectIdsOf(const ExrFrame& frame, const std::string& name);
+
+// The frame as the host holds it, with only the ID channels `channels` (the filter's channel bits)
+// asks for and the background rule applied to its depth. A missing ID channel adds a warning: the
+// filter then leaves the frame unchanged.
+HostFrame HostFrameOf(const ExrFrame& frame, const ChannelNames& names, const BackgroundRule& background,
+                      std::uint32_t channels, std::vector<std::string>& warnings);
+
+// "A (HALF), B (HALF), ..." for messages.
+std::string ChannelListText(const ExrFrame& frame);
