@@ -20,7 +20,8 @@ struct RecordWords {
 inline ConfigRecord MakeRecord(std::int32_t mode, std::int32_t objectId, std::int32_t materialId,
                                std::uint32_t tag = FILTER_TAG)
 {
-    const std::uint32_t words[] = {tag, static_cast<std::uint32_t>(mode), static_cast<std::uint32_t>(objectId),
+    const std::uint32_t words[] = {tag, static_cast<std::uint32_t>(mode),
+                                   static_cast<std::uint32_t>(objectId),
                                    static_cast<std::uint32_t>(materialId)};
     ConfigRecord bytes{};
     for (int i = 0; i < 16; ++i) bytes[i] = static_cast<unsigned char>(words[i / 4] >> (8 * (i % 4)));
