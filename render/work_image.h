@@ -33,14 +33,6 @@ public:
     // The loaded channels, as the mapping reads them.
     DepthChannels LoadedChannels() const;
 
-    int Width() const { return width; }
-    int Height() const { return height; }
-    std::uint32_t Channels() const { return channels; }
-    const BMM_Color_64* Pixels() const { return pixels; }
-    const float* Depth() const { return depth; }
-    const std::uint8_t* MaterialIds() const { return materialIds; }
-    const std::uint16_t* ObjectIds() const { return objectIds; }
-
 private:
     BMM_Color_64* ReadFrame();
     bool WriteRows(const GreyMapping* mapping);

