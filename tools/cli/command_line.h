@@ -15,15 +15,23 @@ struct ApplyOptions {
     OutputTarget output;
     FilterChoice filter;
     ChannelNames names;
+    std::string view; // "": the file's default view; "all": every view
     std::string modulePath; // empty: the module beside the tool
     BackgroundRule background;
     bool opaque = false;
+    std::vector<int> frames; // from --frames; empty: every input as named
+    int jobs = 0;            // 0: chosen from the cores and the memory
+    bool skipExisting = false;
+    std::string reportPath;
 };
 
 struct InfoOptions {
     std::vector<std::string> inputs;
     ChannelNames names;
+    std::string view; // "": the file's default view; "all": every view
     BackgroundRule background;
+    std::vector<int> frames;
+    std::string plotPath; // a chart of the depth ranges, when given
 };
 
 struct SampleOptions {

@@ -1,6 +1,8 @@
 #include "cli/command_options.h"
 
 #include "cli/tool_error.h"
+#include "shot/frame_pattern.h"
+#include "shot/shot_plan.h"
 
 std::vector<Option> ApplyTable(Command& command)
 {
@@ -45,20 +47,32 @@ std::vector<Option> ApplyTable(Command& command)
              "FILE",
              "write the filter's configuration record (with no INPUT, only that)",
              [&o](const std::string& v) { o.filter.saveConfigPath = v; }},
+            {{"--view"},
+             "NAME|all",
+             "the view of a stereo or multi-view file to filter (default: the\n"
+             "file's default view); all: every view, each into OUTPUT.VIEW.png",
+             [&o](const std::string& v) { o.view = v; },
+             "Channels of the input"},
+            {{"--layer"},
+             "NAME",
+             "the render layer whose channels to take where the file has several\n"
+             "(NAME.Combined.R, NAME.Depth.Z, ...); \"\" for the plain channels",
+             [&o](const std::string& v) { o.names.layer = v; }},
             {{"--depth"},
              "NAME",
-             "depth channel, HALF or FLOAT (default Z)",
-             [&o](const std::string& v) { o.names.depth = v; },
-             "Channels of the input"},
+             "depth channel, HALF or FLOAT (default: found, see below)",
+             [&o](const std::string& v) { o.names.depth = v; }},
             {{"--material"},
              "NAME",
-             "material-effects ID channel (default materialID)",
+             "material-effects ID channel (default: found)",
              [&o](const std::string& v) { o.names.material = v; }},
             {{"--object"},
              "NAME",
-             "object ID channel (default objectID)",
+             "object ID channel (default: found)",
              [&o](const std::string& v) { o.names.object = v; },
              nullptr,
+             "Channels are found by their names: colour R, G, B, A, depth Z or depth.Z, IDs materialID and\n"
+             "objectID; or in a render layer L: L.Combined.R, G, B, A, L.Depth.Z, L.IndexMA.X, L.IndexOB.X.\n"
              "ID channels may be UINT, or HALF or FLOAT holding whole numbers; a material-effects ID must\n"
              "fit in 8 bits and an object ID in 16 bits."},
             {{"--background"},
@@ -70,6 +84,32 @@ std::vector<Option> ApplyTable(Command& command)
              [&o](const std::string& v) { o.background = ParseBackground(v); },
              "Frames from other renderers",
              "A hint is shown once when a frame's background looks as if it needed this option."},
+            {{"--frames"},
+             "LIST",
+             "the frames to filter: 1-100, 1-100x2 (every second), 1,5,9-12. An\n"
+             "INPUT may then be a pattern, shot.%04d.exr or shot.####.exr, and so\n"
+             "may -o (grey.%04d.png); plain INPUTs are kept when the last number in\n"
+             "their name is in LIST. A frame missing from the disk is reported by\n"
+             "its number and the others go on.",
+             [&o](const std::string& v) { o.frames = ParseFrameRange(v); },
+             "Shots"},
+            {{"-j", "--jobs"},
+             "N",
+             "filter N frames at once, one filter each. Default: one a core, fewer\n"
+             "when that many frames (sized from the first frame's header) would not\n"
+             "fit in half of the memory. Pictures are the same whatever N.",
+             [&o](const std::string& v) { o.jobs = ParseWholeNumber("--jobs", v); }},
+            {{"--skip-existing"},
+             nullptr,
+             "leave a frame alone whose output exists (outputs appear only when\n"
+             "complete, so an existing one is whole): an interrupted run resumes",
+             [&o](const std::string&) { o.skipExisting = true; }},
+            {{"--report"},
+             "FILE.json",
+             "write one entry a frame under \"frames\": frame, input, output,\n"
+             "status (written, skipped, failed, missing), message, depth_range\n"
+             "(nearest and farthest magnitude) and seconds",
+             [&o](const std::string& v) { o.reportPath = v; }},
             {{"--module"},
              "PATH",
              "the plug-in module to load (default: KELDA.FLT beside deepglass)",
@@ -84,7 +124,14 @@ void FinishApply(Command& command, std::vector<std::string>& operands)
     if (options.inputs.empty() && options.filter.saveConfigPath.empty())
         throw UsageError("apply needs at least one INPUT.exr (see deepglass apply --help)");
     CheckFilterChoice(options.filter);
-    ResolveOutputTarget(options.output, options.inputs.size());
+    CheckShotInputs(options.inputs, options.frames);
+    if (options.jobs < 0) throw UsageError("--jobs takes a number of frames from 1 (0: chosen by the tool)");
+    if (!options.reportPath.empty() && !HasExtension(options.reportPath, ".json"))
+        throw UsageError("the report " + options.reportPath + " must end in .json");
+    if (HasFramePattern(options.output.path))
+        ResolvePatternOutput(options.output);
+    else
+        ResolveOutputTarget(options.output, ShotFrameCount(options.inputs, options.frames));
     if (options.opaque && options.output.format == OutputFormat::EXR)
         throw UsageError("--opaque is for PNG output; an EXR output keeps the filter's alpha");
 }
@@ -97,11 +144,26 @@ std::vector<Option> InfoTable(Command& command)
              "count the pixels as apply would hand them to the filter",
              [&o](const std::string& v) { o.background = ParseBackground(v); },
              ""},
+            {{"--frames"},
+             "LIST",
+             "the frames of a pattern INPUT (shot.%04d.exr), as apply takes them",
+             [&o](const std::string& v) { o.frames = ParseFrameRange(v); }},
+            {{"--plot"},
+             "FILE.png",
+             "also draw a chart: for several frames each frame's nearest and\n"
+             "farthest depth (its grey scale) over the frame number; for one frame\n"
+             "a histogram of its depths with the range marked",
+             [&o](const std::string& v) { o.plotPath = v; }},
+            {{"--view"},
+             "NAME|all",
+             "the view to describe (default: the file's default view); all: each",
+             [&o](const std::string& v) { o.view = v; }},
+            {{"--layer"}, "NAME", nullptr, [&o](const std::string& v) { o.names.layer = v; }},
             {{"--depth"}, "NAME", nullptr, [&o](const std::string& v) { o.names.depth = v; }},
             {{"--material"}, "NAME", nullptr, [&o](const std::string& v) { o.names.material = v; }},
             {{"--object"},
              "NAME",
-             "channel names (defaults Z, materialID, objectID)",
+             "the channels to take, as apply takes them (default: found)",
              [&o](const std::string& v) { o.names.object = v; }}};
 }
 
@@ -110,6 +172,9 @@ void FinishInfo(Command& command, std::vector<std::string>& operands)
     command.info.inputs = std::move(operands);
     if (command.info.inputs.empty())
         throw UsageError("info needs at least one INPUT.exr (see deepglass info --help)");
+    CheckShotInputs(command.info.inputs, command.info.frames);
+    if (!command.info.plotPath.empty() && !HasExtension(command.info.plotPath, ".png"))
+        throw UsageError("the chart " + command.info.plotPath + " is a PNG: give a name ending in .png");
 }
 
 void FinishSample(Command& command, std::vector<std::string>& operands)

@@ -5,37 +5,116 @@
 #include <chrono>
 #include <filesystem>
 #include <memory>
-#include <set>
+#include <mutex>
 
 #include "cli/tool_error.h"
+#include "commands/filter_input.h"
 #include "commands/progress.h"
 #include "files/atomic_output.h"
 #include "files/exr_reader.h"
 #include "files/output_writer.h"
 #include "host/filter_runner.h"
 #include "host/frame_stats.h"
+#include "shot/frame_pattern.h"
+#include "shot/job_count.h"
+#include "shot/shot_plan.h"
+#include "shot/shot_report.h"
+#include "shot/worker_pool.h"
 
 namespace {
+
+using Clock = std::chrono::steady_clock;
 
 struct FrameOutcome {
     std::vector<std::string> warnings;
     std::string hint;
+    std::string channels; // which channels were taken
+    std::string outputs;  // the files written, one a view
 };
 
-FrameOutcome FilterFrame(FilterRunner& runner, const ApplyOptions& options, const std::string& input,
-                         const std::string& outputPath)
+void FilterFrame(FilterRunner& runner, const ApplyOptions& options, const std::vector<std::string>& inputs,
+                 FrameRecord& record, FrameOutcome& outcome)
 {
-    FrameOutcome outcome;
-    RefuseInputOverwrite(outputPath, options.inputs);
-    const ExrReadResult read = ReadExrFile(input);
-    if (!read.note.empty()) outcome.warnings.push_back(read.note);
-    HostFrame host = HostFrameOf(read.frame, options.names, options.background, runner.ChannelsRequired(),
-                                 outcome.warnings);
-    outcome.hint = BackgroundHint(DepthStatsOf(host.depth, host.colour));
-    runner.Render(host);
-    WriteFilteredFrame(outputPath, options.output.format.value_or(OutputFormat::PNG), read.frame, host.colour,
-                       options.opaque, outcome.warnings);
-    return outcome;
+    FilteredInput filtered = FilterInput(runner, options, record.input, record.output, inputs);
+    outcome.warnings = std::move(filtered.warnings);
+    outcome.hint = std::move(filtered.hint);
+    outcome.channels = std::move(filtered.channels);
+    for (const std::string& output : filtered.outputs)
+        outcome.outputs += (outcome.outputs.empty() ? "" : ", ") + output;
+    if (filtered.stats && filtered.stats->takingPart > 0) {
+        record.nearest = filtered.stats->minMagnitude;
+        record.farthest = filtered.stats->maxMagnitude;
+    }
+}
+
+// One frame of the shot from start to end; failures end up in the record, never thrown.
+FrameRecord RunFrame(FilterRunner& runner, const ApplyOptions& options,
+                     const std::vector<std::string>& inputs, const ShotFrame& shot, FrameOutcome& outcome)
+{
+    const auto started = Clock::now();
+    FrameRecord record;
+    record.input = shot.input;
+    record.output = shot.output;
+    record.number = shot.number;
+    std::error_code error;
+    if (!shot.problem.empty()) {
+        record.status = shot.missing ? FrameStatus::MISSING : FrameStatus::FAILED;
+        record.message = shot.problem;
+    } else if (options.skipExisting && std::filesystem::is_regular_file(shot.output, error)) {
+        // Outputs appear only once complete (renamed into place), so one that exists is whole.
+        record.status = FrameStatus::SKIPPED;
+        record.message = "its output exists";
+    } else {
+        try {
+            FilterFrame(runner, options, inputs, record, outcome);
+            record.status = FrameStatus::WRITTEN;
+        } catch (const std::exception& failure) {
+            record.status = FrameStatus::FAILED;
+            record.message = dynamic_cast<const std::bad_alloc*>(&failure) != nullptr
+                                 ? std::string("not enough memory for this frame")
+                                 : failure.what();
+            record.nearest = record.farthest = std::nullopt;
+        }
+    }
+    if (record.status == FrameStatus::WRITTEN)
+        for (const std::string& warning : outcome.warnings)
+            record.message += (record.message.empty() ? "" : "; ") + warning;
+    record.seconds = std::chrono::duration<double>(Clock::now() - started).count();
+    return record;
+}
+
+// What the user sees of a finished frame: its warnings, the first hint of the run, the channels
+// taken when they differ from those shown before, its error.
+void ShowFrame(Progress& progress, const FrameRecord& record, const FrameOutcome& outcome, bool& hintShown,
+               std::string& channelsShown)
+{
+    const std::string& input = record.input;
+    switch (record.status) {
+    case FrameStatus::WRITTEN:
+        if (outcome.channels != channelsShown) {
+            progress.Message("note: " + input + ": channels " + outcome.channels);
+            channelsShown = outcome.channels;
+        }
+        for (const std::string& warning : outcome.warnings)
+            progress.Message("warning: " + input + ": " + warning);
+        if (!outcome.hint.empty() && !hintShown) {
+            progress.Message("hint: " + input + ": " + outcome.hint);
+            hintShown = true;
+        }
+        progress.Done(input + " -> " + outcome.outputs);
+        break;
+    case FrameStatus::SKIPPED: progress.Done(input + ": skipped, " + record.output + " exists"); break;
+    case FrameStatus::MISSING:
+        progress.Message("error: frame " + std::to_string(record.number.value_or(0)) + " " + record.message);
+        progress.Done(input + ": missing");
+        break;
+    case FrameStatus::FAILED: {
+        const bool named = record.message.find(input) != std::string::npos;
+        progress.Message("error: " + (named ? record.message : input + ": " + record.message));
+        progress.Done(input + ": failed");
+        break;
+    }
+    }
 }
 
 // Loads the module and configures its filter, saving its record when asked.
@@ -52,67 +131,87 @@ std::unique_ptr<FilterRunner> PreparedFilter(const ApplyOptions& options, std::F
     return runner;
 }
 
-std::string Seconds(std::chrono::steady_clock::duration elapsed)
+void MakeOutputFolder(const OutputTarget& target)
 {
-    char text[32];
-    std::snprintf(text, sizeof text, "%.2f s", std::chrono::duration<double>(elapsed).count());
-    return text;
+    const std::filesystem::path folder = target.isFolder ? std::filesystem::path(target.path)
+                                                         : std::filesystem::path(target.path).parent_path();
+    if (folder.empty() || (!target.isFolder && !HasFramePattern(target.path))) return;
+    std::error_code error;
+    std::filesystem::create_directories(folder, error);
+    if (error) throw ToolError("cannot make the folder " + folder.string() + ": " + error.message());
+}
+
+// -j as given, or one a core within the memory budget; never more than the frames to filter.
+int JobCount(const ApplyOptions& options, const std::vector<ShotFrame>& plan)
+{
+    std::size_t pending = 0;
+    const ShotFrame* first = nullptr;
+    for (const ShotFrame& shot : plan)
+        if (shot.problem.empty()) {
+            ++pending;
+            if (first == nullptr) first = &shot;
+        }
+    if (options.jobs > 0)
+        return static_cast<int>(std::min<std::size_t>(options.jobs, std::max<std::size_t>(pending, 1)));
+    std::uint64_t frameBytes = 0;
+    try {
+        if (first != nullptr)
+            frameBytes = FrameMemoryEstimate(first->input, options.output.format.value_or(OutputFormat::PNG));
+    } catch (const ToolError&) {
+        // The frame's own read reports what is wrong with it; the cores alone decide.
+    }
+    return DefaultJobCount(pending, frameBytes);
 }
 
 } // namespace
 
 int RunApply(const ApplyOptions& options, std::FILE* out, std::FILE* errors)
 {
-    const auto started = std::chrono::steady_clock::now();
-    std::unique_ptr<FilterRunner> runner;
+    const auto started = Clock::now();
+    std::vector<std::unique_ptr<FilterRunner>> runners;
+    std::vector<ShotFrame> plan;
     try {
-        runner = PreparedFilter(options, out, errors);
+        runners.push_back(PreparedFilter(options, out, errors));
         if (options.inputs.empty()) return EXIT_STATUS_OK;
-        if (options.output.isFolder) {
-            std::error_code error;
-            std::filesystem::create_directories(options.output.path, error);
-            if (error)
-                throw ToolError("cannot make the folder " + options.output.path + ": " + error.message());
-        }
+        plan = PlanShot(options.inputs, options.frames, options.output);
+        MakeOutputFolder(options.output);
+        for (int worker = JobCount(options, plan); worker > 1; --worker)
+            runners.push_back(runners.front()->Twin());
     } catch (const ToolError& error) {
         std::fprintf(errors, "error: %s\n", error.what());
         return EXIT_STATUS_FAILED;
     }
 
-    const std::vector<std::string> outputs = OutputPaths(options.inputs, options.output);
-    Progress progress(options.inputs.size(), isatty(fileno(out)) != 0, out, errors);
-    std::set<std::string> written;
-    std::size_t failed = 0;
+    const std::vector<std::string> inputs = ExistingInputs(plan);
+    Progress progress(plan.size(), isatty(fileno(out)) != 0, out, errors);
+    std::vector<FrameRecord> records(plan.size());
+    std::mutex shown;
     bool hintShown = false;
-    for (std::size_t i = 0; i < options.inputs.size(); ++i) {
-        const std::string& input = options.inputs[i];
-        progress.Begin(i, input);
+    std::string channelsShown;
+    ForEachInParallel(plan.size(), static_cast<int>(runners.size()), [&](std::size_t index, int worker) {
+        {
+            const std::lock_guard<std::mutex> lock(shown);
+            progress.Begin(index, plan[index].input);
+        }
+        FrameOutcome outcome;
+        FrameRecord record = RunFrame(*runners[worker], options, inputs, plan[index], outcome);
+        const std::lock_guard<std::mutex> lock(shown);
+        ShowFrame(progress, record, outcome, hintShown, channelsShown);
+        records[index] = std::move(record);
+    });
+    progress.End();
+    const double seconds = std::chrono::duration<double>(Clock::now() - started).count();
+    std::fprintf(out, "%s\n", SummaryLine(records, seconds).c_str());
+    bool failed = false;
+    for (const FrameRecord& record : records)
+        failed |= record.status == FrameStatus::FAILED || record.status == FrameStatus::MISSING;
+    if (!options.reportPath.empty()) {
         try {
-            if (written.count(outputs[i]) != 0)
-                throw ToolError("its output " + outputs[i] +
-                                " was already written from another input of this run");
-            const FrameOutcome outcome = FilterFrame(*runner, options, input, outputs[i]);
-            written.insert(outputs[i]);
-            for (const std::string& warning : outcome.warnings)
-                progress.Message("warning: " + input + ": " + warning);
-            if (!outcome.hint.empty() && !hintShown) {
-                progress.Message("hint: " + input + ": " + outcome.hint);
-                hintShown = true;
-            }
-            progress.Done(input + " -> " + outputs[i]);
-        } catch (const std::exception& error) {
-            const std::string message = dynamic_cast<const std::bad_alloc*>(&error) != nullptr
-                                            ? std::string("not enough memory for this frame")
-                                            : error.what();
-            const bool named = message.find(input) != std::string::npos;
-            progress.Message("error: " + (named ? message : input + ": " + message));
-            ++failed;
-            progress.Done(input + ": failed");
+            WriteShotReport(options.reportPath, records, seconds);
+        } catch (const ToolError& error) {
+            std::fprintf(errors, "error: %s\n", error.what());
+            failed = true;
         }
     }
-    progress.End();
-    const std::size_t total = options.inputs.size();
-    std::fprintf(out, "%zu frame%s: %zu written, %zu failed, %s\n", total, total == 1 ? "" : "s",
-                 total - failed, failed, Seconds(std::chrono::steady_clock::now() - started).c_str());
-    return failed == 0 ? EXIT_STATUS_OK : EXIT_STATUS_FAILED;
+    return failed ? EXIT_STATUS_FAILED : EXIT_STATUS_OK;
 }

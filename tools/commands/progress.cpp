@@ -11,9 +11,8 @@ Progress::Progress(std::size_t total, bool terminal, std::FILE* out, std::FILE* 
 {
 }
 
-void Progress::Begin(std::size_t index, const std::string& name)
+void Progress::Begin(std::size_t, const std::string& name)
 {
-    current = index;
     currentName = name;
     if (terminal) Draw();
 }
@@ -24,7 +23,7 @@ void Progress::Done(const std::string& line)
     if (terminal) {
         Draw();
     } else {
-        std::fprintf(out, "[%zu/%zu] %s\n", current + 1, total, line.c_str());
+        std::fprintf(out, "[%zu/%zu] %s\n", done, total, line.c_str());
         std::fflush(out);
     }
 }

@@ -11,9 +11,11 @@ public:
     // `terminal`: draw a bar on `out` (which is a terminal) instead of writing plain lines.
     Progress(std::size_t total, bool terminal, std::FILE* out, std::FILE* errors);
 
-    // Frame `index` (from 0) is being worked on.
+    // Frame `index` (from 0) is being worked on. Frames may be worked on at once: callers make
+    // the calls one at a time, and the bar shows the frame begun last.
     void Begin(std::size_t index, const std::string& name);
-    // It is done; `line` says what became of it (shown as a plain line only).
+    // A frame is done; `line` says what became of it (shown as a plain line, numbered in the
+    // order frames finish).
     void Done(const std::string& line);
     void Message(const std::string& line);
     // Removes the bar, leaving the line free for the summary.
@@ -28,7 +30,6 @@ private:
     std::FILE* out;
     std::FILE* errors;
     std::size_t done = 0;
-    std::size_t current = 0;
     std::string currentName;
     bool drawn = false;
 };

@@ -22,6 +22,7 @@ private:
     std::string finalPath;
     std::string tempPath;
     bool committed = false;
+    int pendingSlot = -1; // where the signal handler finds the temporary name
 };
 
 // A ToolError when `output` names one of `inputs` (also through another spelling or a link).

@@ -17,6 +17,17 @@ FilterRunner::FilterRunner(const std::string& modulePath) : path(modulePath)
     std::string error;
     module = LoadedModule::Load(path, error);
     if (module == nullptr) throw ToolError(error);
+    CreateFilter();
+}
+
+FilterRunner::FilterRunner(std::string modulePath, std::shared_ptr<LoadedModule> module)
+    : path(std::move(modulePath)), module(std::move(module))
+{
+    CreateFilter();
+}
+
+void FilterRunner::CreateFilter()
+{
     if (module->LibNumberClasses() < 1) throw ToolError("module " + path + " offers no classes");
     ClassDescriptor* descriptor = module->LibClassDesc(0);
     if (descriptor == nullptr) throw ToolError("module " + path + " gives no class descriptor");
@@ -30,6 +41,14 @@ FilterRunner::~FilterRunner()
 {
     filter.reset();
     module.reset();
+}
+
+std::unique_ptr<FilterRunner> FilterRunner::Twin()
+{
+    std::unique_ptr<FilterRunner> twin(new FilterRunner(path, module));
+    if (!twin->LoadRecord(SaveRecord()))
+        throw ToolError("a second filter refused the first one's configuration");
+    return twin;
 }
 
 std::string FilterRunner::Description() const

@@ -18,6 +18,9 @@ public:
     // A ToolError when the module does not load, lacks an export or offers no image filter.
     explicit FilterRunner(const std::string& modulePath);
     ~FilterRunner();
+    // Another filter from the same loaded module, with this one's configuration: one for each
+    // worker of a parallel run (the module keeps no state between filters).
+    std::unique_ptr<FilterRunner> Twin();
     FilterRunner(const FilterRunner&) = delete;
     FilterRunner& operator=(const FilterRunner&) = delete;
 
@@ -37,8 +40,11 @@ public:
     void Render(HostFrame& frame);
 
 private:
+    FilterRunner(std::string modulePath, std::shared_ptr<LoadedModule> module);
+    void CreateFilter();
+
     std::string path;
-    std::unique_ptr<LoadedModule> module;
+    std::shared_ptr<LoadedModule> module;
     // Destroyed before the module is unloaded: its code lives there.
     std::unique_ptr<ImageFilter> filter;
 };

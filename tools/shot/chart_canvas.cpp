@@ -1,0 +1,182 @@
+#include "shot/chart_canvas.h"
+
+#include <cairo.h>
+
+#include <cmath>
+#include <cstdio>
+#include <numbers>
+
+#include "cli/tool_error.h"
+#include "files/atomic_output.h"
+
+namespace {
+
+constexpr double MARGIN_LEFT = 100;
+constexpr double MARGIN_RIGHT = 30;
+constexpr double MARGIN_TOP = 60;
+constexpr double MARGIN_BOTTOM = 70;
+constexpr double TICK_LENGTH = 6;
+constexpr int TICKS_WANTED = 6;
+
+double NiceStep(double span)
+{
+    const double raw = span / TICKS_WANTED;
+    const double power = std::pow(10.0, std::floor(std::log10(raw)));
+    for (double factor : {1.0, 2.0, 5.0})
+        if (raw <= factor * power) return factor * power;
+    return 10.0 * power;
+}
+
+void Text(cairo_t* context, const std::string& text, double x, double y, double alignX, double alignY)
+{
+    cairo_text_extents_t extents;
+    cairo_text_extents(context, text.c_str(), &extents);
+    cairo_move_to(context, x - extents.width * alignX - extents.x_bearing,
+                  y - extents.height * alignY - extents.y_bearing);
+    cairo_show_text(context, text.c_str());
+}
+
+} // namespace
+
+AxisRange NiceRange(double low, double high)
+{
+    if (!(high > low)) {
+        const double pad = std::abs(low) > 0 ? std::abs(low) * 0.1 : 1.0;
+        low -= pad;
+        high += pad;
+    }
+    const double step = NiceStep(high - low);
+    return {std::floor(low / step) * step, std::ceil(high / step) * step};
+}
+
+std::string TickText(double value)
+{
+    char text[32];
+    std::snprintf(text, sizeof text, "%.6g", std::abs(value) < 1e-12 ? 0.0 : value);
+    return text;
+}
+
+ChartCanvas::ChartCanvas(int width, int height)
+    : surface(cairo_image_surface_create(CAIRO_FORMAT_RGB24, width, height)), context(cairo_create(surface)),
+      width(width), height(height)
+{
+    cairo_set_source_rgb(context, 1, 1, 1);
+    cairo_paint(context);
+    cairo_select_font_face(context, "sans-serif", CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_NORMAL);
+}
+
+ChartCanvas::~ChartCanvas()
+{
+    cairo_destroy(context);
+    cairo_surface_destroy(surface);
+}
+
+double ChartCanvas::X(double value) const
+{
+    const double plot = width - MARGIN_LEFT - MARGIN_RIGHT;
+    return MARGIN_LEFT + (value - xRange.low) / (xRange.high - xRange.low) * plot;
+}
+
+double ChartCanvas::Y(double value) const
+{
+    const double plot = height - MARGIN_TOP - MARGIN_BOTTOM;
+    return height - MARGIN_BOTTOM - (value - yRange.low) / (yRange.high - yRange.low) * plot;
+}
+
+void ChartCanvas::Frame(const std::string& title, const std::string& xLabel, const std::string& yLabel,
+                        AxisRange x, AxisRange y)
+{
+    xRange = x;
+    yRange = y;
+    cairo_set_source_rgb(context, 0.1, 0.1, 0.1);
+    cairo_set_font_size(context, 20);
+    Text(context, title, width / 2.0, 30, 0.5, 0.5);
+    cairo_set_font_size(context, 15);
+    Text(context, xLabel, MARGIN_LEFT + (width - MARGIN_LEFT - MARGIN_RIGHT) / 2, height - 18, 0.5, 0.5);
+    cairo_save(context);
+    cairo_translate(context, 22, MARGIN_TOP + (height - MARGIN_TOP - MARGIN_BOTTOM) / 2);
+    cairo_rotate(context, -std::numbers::pi / 2);
+    Text(context, yLabel, 0, 0, 0.5, 0.5);
+    cairo_restore(context);
+    cairo_set_line_width(context, 1.5);
+    cairo_rectangle(context, MARGIN_LEFT, MARGIN_TOP, width - MARGIN_LEFT - MARGIN_RIGHT,
+                    height - MARGIN_TOP - MARGIN_BOTTOM);
+    cairo_stroke(context);
+    cairo_set_font_size(context, 13);
+    Ticks(x, true);
+    Ticks(y, false);
+}
+
+void ChartCanvas::Ticks(AxisRange range, bool horizontal)
+{
+    const double step = NiceStep(range.high - range.low);
+    for (double value = std::ceil(range.low / step - 1e-9) * step; value <= range.high + step * 1e-9;
+         value += step) {
+        cairo_set_source_rgb(context, 0.88, 0.88, 0.88);
+        cairo_set_line_width(context, 1);
+        if (horizontal) {
+            cairo_move_to(context, X(value), MARGIN_TOP);
+            cairo_line_to(context, X(value), height - MARGIN_BOTTOM);
+        } else {
+            cairo_move_to(context, MARGIN_LEFT, Y(value));
+            cairo_line_to(context, width - MARGIN_RIGHT, Y(value));
+        }
+        cairo_stroke(context);
+        cairo_set_source_rgb(context, 0.1, 0.1, 0.1);
+        if (horizontal) {
+            cairo_move_to(context, X(value), height - MARGIN_BOTTOM);
+            cairo_rel_line_to(context, 0, TICK_LENGTH);
+            cairo_stroke(context);
+            Text(context, TickText(value), X(value), height - MARGIN_BOTTOM + TICK_LENGTH + 4, 0.5, 0.0);
+        } else {
+            cairo_move_to(context, MARGIN_LEFT, Y(value));
+            cairo_rel_line_to(context, -TICK_LENGTH, 0);
+            cairo_stroke(context);
+            Text(context, TickText(value), MARGIN_LEFT - TICK_LENGTH - 4, Y(value), 1.0, 0.5);
+        }
+    }
+}
+
+void ChartCanvas::Legend(const std::vector<LegendEntry>& entries)
+{
+    cairo_set_font_size(context, 13);
+    double widest = 0;
+    for (const LegendEntry& entry : entries) {
+        cairo_text_extents_t extents;
+        cairo_text_extents(context, entry.text.c_str(), &extents);
+        widest = std::max(widest, extents.x_advance);
+    }
+    const double left = width - MARGIN_RIGHT - widest - 50;
+    const double top = MARGIN_TOP + 10;
+    cairo_set_source_rgba(context, 1, 1, 1, 0.9);
+    cairo_rectangle(context, left - 10, top - 6, widest + 50, 22.0 * entries.size() + 8);
+    cairo_fill_preserve(context);
+    cairo_set_source_rgb(context, 0.6, 0.6, 0.6);
+    cairo_set_line_width(context, 1);
+    cairo_stroke(context);
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        const double y = top + 22.0 * i + 8;
+        cairo_set_source_rgb(context, entries[i].red, entries[i].green, entries[i].blue);
+        if (entries[i].filled) {
+            cairo_rectangle(context, left, y - 6, 24, 12);
+            cairo_fill(context);
+        } else {
+            cairo_set_line_width(context, 2.5);
+            cairo_move_to(context, left, y);
+            cairo_line_to(context, left + 24, y);
+            cairo_stroke(context);
+        }
+        cairo_set_source_rgb(context, 0.1, 0.1, 0.1);
+        Text(context, entries[i].text, left + 32, y, 0.0, 0.5);
+    }
+}
+
+void ChartCanvas::Save(const std::string& path)
+{
+    cairo_surface_flush(surface);
+    AtomicOutput(path).Write([&](const std::string& temp) {
+        const cairo_status_t status = cairo_surface_write_to_png(surface, temp.c_str());
+        if (status != CAIRO_STATUS_SUCCESS)
+            throw ToolError("cannot write " + temp + ": " + cairo_status_to_string(status));
+    });
+}

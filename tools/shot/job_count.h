@@ -1,0 +1,17 @@
+// How many frames to work on at once when the command line does not say: one a core, fewer when
+// that many frames in flight would not fit in half of the machine's memory.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "files/output_paths.h"
+
+// The memory a frame of this size takes while it is filtered (read, handed to the filter, written),
+// from its header: an upper bound, in bytes.
+std::uint64_t FrameMemoryEstimate(const std::string& input, OutputFormat format);
+
+// Workers for `frames` frames of `frameBytes` each on this machine: at least 1, at most the number
+// of cores and the number of frames.
+int DefaultJobCount(std::size_t frames, std::uint64_t frameBytes);

@@ -1,0 +1,83 @@
+#include "shot/shot_report.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <nlohmann/json.hpp>
+#include <string>
+
+#include "cli/number_text.h"
+#include "cli/tool_error.h"
+#include "deepglass_interface.h"
+#include "files/atomic_output.h"
+
+namespace {
+
+std::size_t CountOf(const std::vector<FrameRecord>& records, FrameStatus status)
+{
+    std::size_t count = 0;
+    for (const FrameRecord& record : records) count += record.status == status ? 1 : 0;
+    return count;
+}
+
+// A float as the double that prints as its shortest text, so that 2.4373584 is not written as
+// 2.4373583793640137.
+double Shortest(float value) { return std::stod(NumberText(value)); }
+
+nlohmann::ordered_json EntryOf(const FrameRecord& record)
+{
+    nlohmann::ordered_json entry = {{"frame", nullptr},          {"input", record.input},
+                                    {"output", record.output},   {"status", StatusName(record.status)},
+                                    {"message", record.message}, {"depth_range", nullptr},
+                                    {"seconds", record.seconds}};
+    if (record.number) entry["frame"] = *record.number;
+    if (record.nearest && record.farthest)
+        entry["depth_range"] = {{"nearest", Shortest(*record.nearest)},
+                                {"farthest", Shortest(*record.farthest)}};
+    return entry;
+}
+
+} // namespace
+
+const char* StatusName(FrameStatus status)
+{
+    switch (status) {
+    case FrameStatus::WRITTEN: return "written";
+    case FrameStatus::SKIPPED: return "skipped";
+    case FrameStatus::MISSING: return "missing";
+    default: return "failed";
+    }
+}
+
+std::string SummaryLine(const std::vector<FrameRecord>& records, double seconds)
+{
+    const std::size_t total = records.size();
+    std::string line = std::to_string(total) + (total == 1 ? " frame: " : " frames: ") +
+                       std::to_string(CountOf(records, FrameStatus::WRITTEN)) + " written";
+    for (FrameStatus status : {FrameStatus::SKIPPED, FrameStatus::MISSING})
+        if (const std::size_t count = CountOf(records, status); count > 0)
+            line += ", " + std::to_string(count) + " " + StatusName(status);
+    line += ", " + std::to_string(CountOf(records, FrameStatus::FAILED)) + " failed";
+    char time[32];
+    std::snprintf(time, sizeof time, ", %.2f s", seconds);
+    return line + time;
+}
+
+void WriteShotReport(const std::string& path, const std::vector<FrameRecord>& records, double seconds)
+{
+    nlohmann::ordered_json report = {{"tool", "deepglass " DEEPGLASS_VERSION_NUMBER}, {"seconds", seconds}};
+    nlohmann::ordered_json counts = nlohmann::ordered_json::object();
+    for (FrameStatus status :
+         {FrameStatus::WRITTEN, FrameStatus::SKIPPED, FrameStatus::FAILED, FrameStatus::MISSING})
+        counts[StatusName(status)] = CountOf(records, status);
+    report["counts"] = counts;
+    report["frames"] = nlohmann::ordered_json::array();
+    for (const FrameRecord& record : records) report["frames"].push_back(EntryOf(record));
+    AtomicOutput(path).Write([&](const std::string& temp) {
+        std::ofstream file(temp, std::ios::binary);
+        file << report.dump(2) << '\n';
+        file.flush();
+        if (!file) throw ToolError("cannot write " + temp + ": " + std::strerror(errno));
+    });
+}
