@@ -1,8 +1,9 @@
 // Hundreds of openings and closings of both dialogs of the built module leave nothing behind:
 // no spinner interface, no window, no GDI or USER object, no memory.
 #include <gtest/gtest.h>
-#include <psapi.h>
 #include <windows.h>
+
+#include <psapi.h> // after windows.h, whose types it uses
 
 #include <cstdio>
 
