@@ -13,8 +13,9 @@ namespace {
 
 constexpr double MARGIN_LEFT = 100;
 constexpr double MARGIN_RIGHT = 30;
-constexpr double MARGIN_TOP = 60;
-constexpr double MARGIN_BOTTOM = 70;
+constexpr double MARGIN_TOP = 75;
+constexpr double AXIS_SPACE = 70; // below the plot: tick labels and the x axis label
+constexpr double LEGEND_ROW = 24;
 constexpr double TICK_LENGTH = 6;
 constexpr int TICKS_WANTED = 6;
 
@@ -56,9 +57,12 @@ std::string TickText(double value)
     return text;
 }
 
-ChartCanvas::ChartCanvas(int width, int height)
-    : surface(cairo_image_surface_create(CAIRO_FORMAT_RGB24, width, height)), context(cairo_create(surface)),
-      width(width), height(height)
+ChartCanvas::ChartCanvas(int width, int plotHeight, std::size_t legendEntries)
+    : legendRows((legendEntries + 1) / 2), marginBottom(AXIS_SPACE + LEGEND_ROW * legendRows + 10),
+      surface(cairo_image_surface_create(CAIRO_FORMAT_RGB24, width,
+                                         static_cast<int>(MARGIN_TOP + plotHeight + marginBottom))),
+      context(cairo_create(surface)), width(width),
+      height(static_cast<int>(MARGIN_TOP + plotHeight + marginBottom))
 {
     cairo_set_source_rgb(context, 1, 1, 1);
     cairo_paint(context);
@@ -79,28 +83,33 @@ double ChartCanvas::X(double value) const
 
 double ChartCanvas::Y(double value) const
 {
-    const double plot = height - MARGIN_TOP - MARGIN_BOTTOM;
-    return height - MARGIN_BOTTOM - (value - yRange.low) / (yRange.high - yRange.low) * plot;
+    const double plot = height - MARGIN_TOP - marginBottom;
+    return height - marginBottom - (value - yRange.low) / (yRange.high - yRange.low) * plot;
 }
 
-void ChartCanvas::Frame(const std::string& title, const std::string& xLabel, const std::string& yLabel,
-                        AxisRange x, AxisRange y)
+void ChartCanvas::Frame(const std::string& title, const std::string& subtitle, const std::string& xLabel,
+                        const std::string& yLabel, AxisRange x, AxisRange y)
 {
     xRange = x;
     yRange = y;
     cairo_set_source_rgb(context, 0.1, 0.1, 0.1);
     cairo_set_font_size(context, 20);
-    Text(context, title, width / 2.0, 30, 0.5, 0.5);
+    Text(context, title, width / 2.0, 24, 0.5, 0.5);
+    cairo_set_font_size(context, 14);
+    cairo_set_source_rgb(context, 0.35, 0.35, 0.35);
+    Text(context, subtitle, width / 2.0, 50, 0.5, 0.5);
+    cairo_set_source_rgb(context, 0.1, 0.1, 0.1);
     cairo_set_font_size(context, 15);
-    Text(context, xLabel, MARGIN_LEFT + (width - MARGIN_LEFT - MARGIN_RIGHT) / 2, height - 18, 0.5, 0.5);
+    Text(context, xLabel, MARGIN_LEFT + (width - MARGIN_LEFT - MARGIN_RIGHT) / 2,
+         height - marginBottom + AXIS_SPACE - 14, 0.5, 0.5);
     cairo_save(context);
-    cairo_translate(context, 22, MARGIN_TOP + (height - MARGIN_TOP - MARGIN_BOTTOM) / 2);
+    cairo_translate(context, 22, MARGIN_TOP + (height - MARGIN_TOP - marginBottom) / 2);
     cairo_rotate(context, -std::numbers::pi / 2);
     Text(context, yLabel, 0, 0, 0.5, 0.5);
     cairo_restore(context);
     cairo_set_line_width(context, 1.5);
     cairo_rectangle(context, MARGIN_LEFT, MARGIN_TOP, width - MARGIN_LEFT - MARGIN_RIGHT,
-                    height - MARGIN_TOP - MARGIN_BOTTOM);
+                    height - MARGIN_TOP - marginBottom);
     cairo_stroke(context);
     cairo_set_font_size(context, 13);
     Ticks(x, true);
@@ -116,7 +125,7 @@ void ChartCanvas::Ticks(AxisRange range, bool horizontal)
         cairo_set_line_width(context, 1);
         if (horizontal) {
             cairo_move_to(context, X(value), MARGIN_TOP);
-            cairo_line_to(context, X(value), height - MARGIN_BOTTOM);
+            cairo_line_to(context, X(value), height - marginBottom);
         } else {
             cairo_move_to(context, MARGIN_LEFT, Y(value));
             cairo_line_to(context, width - MARGIN_RIGHT, Y(value));
@@ -124,10 +133,10 @@ void ChartCanvas::Ticks(AxisRange range, bool horizontal)
         cairo_stroke(context);
         cairo_set_source_rgb(context, 0.1, 0.1, 0.1);
         if (horizontal) {
-            cairo_move_to(context, X(value), height - MARGIN_BOTTOM);
+            cairo_move_to(context, X(value), height - marginBottom);
             cairo_rel_line_to(context, 0, TICK_LENGTH);
             cairo_stroke(context);
-            Text(context, TickText(value), X(value), height - MARGIN_BOTTOM + TICK_LENGTH + 4, 0.5, 0.0);
+            Text(context, TickText(value), X(value), height - marginBottom + TICK_LENGTH + 4, 0.5, 0.0);
         } else {
             cairo_move_to(context, MARGIN_LEFT, Y(value));
             cairo_rel_line_to(context, -TICK_LENGTH, 0);
@@ -137,25 +146,23 @@ void ChartCanvas::Ticks(AxisRange range, bool horizontal)
     }
 }
 
+void ChartCanvas::ClipToPlot(bool clip)
+{
+    cairo_reset_clip(context);
+    if (!clip) return;
+    cairo_rectangle(context, MARGIN_LEFT, MARGIN_TOP, width - MARGIN_LEFT - MARGIN_RIGHT,
+                    height - MARGIN_TOP - marginBottom);
+    cairo_clip(context);
+}
+
 void ChartCanvas::Legend(const std::vector<LegendEntry>& entries)
 {
-    cairo_set_font_size(context, 13);
-    double widest = 0;
-    for (const LegendEntry& entry : entries) {
-        cairo_text_extents_t extents;
-        cairo_text_extents(context, entry.text.c_str(), &extents);
-        widest = std::max(widest, extents.x_advance);
-    }
-    const double left = width - MARGIN_RIGHT - widest - 50;
-    const double top = MARGIN_TOP + 10;
-    cairo_set_source_rgba(context, 1, 1, 1, 0.9);
-    cairo_rectangle(context, left - 10, top - 6, widest + 50, 22.0 * entries.size() + 8);
-    cairo_fill_preserve(context);
-    cairo_set_source_rgb(context, 0.6, 0.6, 0.6);
-    cairo_set_line_width(context, 1);
-    cairo_stroke(context);
-    for (std::size_t i = 0; i < entries.size(); ++i) {
-        const double y = top + 22.0 * i + 8;
+    cairo_reset_clip(context);
+    cairo_set_font_size(context, 14);
+    const double column = (width - MARGIN_LEFT - MARGIN_RIGHT) / 2.0;
+    for (std::size_t i = 0; i < entries.size() && i < 2 * legendRows; ++i) {
+        const double left = MARGIN_LEFT + column * static_cast<double>(i % 2);
+        const double y = height - marginBottom + AXIS_SPACE + LEGEND_ROW * static_cast<double>(i / 2) + 8;
         cairo_set_source_rgb(context, entries[i].red, entries[i].green, entries[i].blue);
         if (entries[i].filled) {
             cairo_rectangle(context, left, y - 6, 24, 12);

@@ -20,17 +20,21 @@ struct LegendEntry {
 
 class ChartCanvas {
 public:
-    ChartCanvas(int width, int height);
+    // A plot area `plotHeight` high, with room below it for `legendEntries` in two columns.
+    ChartCanvas(int width, int plotHeight, std::size_t legendEntries);
     ~ChartCanvas();
     ChartCanvas(const ChartCanvas&) = delete;
     ChartCanvas& operator=(const ChartCanvas&) = delete;
 
-    // Draws the title, both axes with ticks at round values and their labels.
-    void Frame(const std::string& title, const std::string& xLabel, const std::string& yLabel, AxisRange x,
-               AxisRange y);
+    // Draws the title and the line under it, both axes with ticks at round values and their labels.
+    void Frame(const std::string& title, const std::string& subtitle, const std::string& xLabel,
+               const std::string& yLabel, AxisRange x, AxisRange y);
+    // Whether what is drawn next is cut to the plot area.
+    void ClipToPlot(bool clip);
     // Chart values to picture coordinates.
     double X(double value) const;
     double Y(double value) const;
+    // The entries under the plot, two a row.
     void Legend(const std::vector<LegendEntry>& entries);
     cairo_t* Context() { return context; }
 
@@ -40,6 +44,8 @@ public:
 private:
     void Ticks(AxisRange range, bool horizontal);
 
+    std::size_t legendRows;
+    double marginBottom;
     cairo_surface_t* surface;
     cairo_t* context;
     int width;

@@ -1,6 +1,7 @@
 #include "shot/depth_chart.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <numbers>
 
 #include "cli/number_text.h"
@@ -9,7 +10,7 @@
 namespace {
 
 constexpr int CHART_WIDTH = 1000;
-constexpr int CHART_HEIGHT = 560;
+constexpr int PLOT_HEIGHT = 420;
 constexpr int HISTOGRAM_BINS = 100;
 
 struct Colour {
@@ -53,17 +54,29 @@ void RangeLine(ChartCanvas& canvas, const std::vector<ChartFrame>& frames, bool 
         }
 }
 
-std::string Spread(const std::vector<ChartFrame>& frames, bool nearest)
+// The lowest and highest value of one end of the frames' ranges, if any frame has one.
+std::optional<std::pair<float, float>> Spread(const std::vector<ChartFrame>& frames, bool nearest)
 {
-    float low = 0, high = 0;
-    bool any = false;
+    std::optional<std::pair<float, float>> spread;
     for (const ChartFrame& frame : frames)
-        if (const std::optional<float>& value = nearest ? frame.nearest : frame.farthest) {
-            low = any ? std::min(low, *value) : *value;
-            high = any ? std::max(high, *value) : *value;
-            any = true;
-        }
-    return any ? NumberText(low) + " to " + NumberText(high) : "none";
+        if (const std::optional<float>& value = nearest ? frame.nearest : frame.farthest)
+            spread = spread ? std::pair{std::min(spread->first, *value), std::max(spread->second, *value)}
+                            : std::pair{*value, *value};
+    return spread;
+}
+
+std::string SpreadText(const std::optional<std::pair<float, float>>& spread)
+{
+    return spread ? NumberText(spread->first) + " to " + NumberText(spread->second) : "none";
+}
+
+// How far an end moves over the shot, as a share of its largest value: what makes a sequence flicker.
+std::string MovementText(const std::optional<std::pair<float, float>>& spread)
+{
+    if (!spread || spread->second <= 0) return "-";
+    char text[32];
+    std::snprintf(text, sizeof text, "%.1f%%", 100.0 * (spread->second - spread->first) / spread->second);
+    return text;
 }
 
 } // namespace
@@ -81,9 +94,16 @@ void DrawRangeChart(const std::string& path, const std::string& title, const std
         high = any ? std::max<double>(high, *frame.farthest) : *frame.farthest;
         any = true;
     }
-    ChartCanvas canvas(CHART_WIDTH, CHART_HEIGHT);
-    canvas.Frame(title, xLabel, "depth (magnitude)", NiceRange(first, last), NiceRange(low, high));
+    const auto nearSpread = Spread(frames, true);
+    const auto farSpread = Spread(frames, false);
+    ChartCanvas canvas(CHART_WIDTH, PLOT_HEIGHT, 3);
+    canvas.Frame(title,
+                 std::to_string(frames.size()) + " frames: the nearest depth moves by " +
+                     MovementText(nearSpread) + ", the farthest by " + MovementText(farSpread) +
+                     "; either moving shifts every grey",
+                 xLabel, "depth (magnitude)", NiceRange(first, last), NiceRange(low, high));
     cairo_t* context = canvas.Context();
+    canvas.ClipToPlot(true);
     SetColour(context, BAND_COLOUR);
     for (const ChartFrame& frame : frames)
         if (frame.nearest && frame.farthest) {
@@ -95,10 +115,10 @@ void DrawRangeChart(const std::string& path, const std::string& title, const std
     cairo_fill(context);
     RangeLine(canvas, frames, false, FARTHEST_COLOUR);
     RangeLine(canvas, frames, true, NEAREST_COLOUR);
-    canvas.Legend({{"farthest depth, grey 0 (black): " + Spread(frames, false), FARTHEST_COLOUR.red,
-                    FARTHEST_COLOUR.green, FARTHEST_COLOUR.blue},
-                   {"nearest depth, grey 65535 (white): " + Spread(frames, true), NEAREST_COLOUR.red,
+    canvas.Legend({{"nearest depth, white: " + SpreadText(nearSpread), NEAREST_COLOUR.red,
                     NEAREST_COLOUR.green, NEAREST_COLOUR.blue},
+                   {"farthest depth, black: " + SpreadText(farSpread), FARTHEST_COLOUR.red,
+                    FARTHEST_COLOUR.green, FARTHEST_COLOUR.blue},
                    {"the frame's grey scale", BAND_COLOUR.red, BAND_COLOUR.green, BAND_COLOUR.blue, true}});
     canvas.Save(path);
 }
@@ -120,9 +140,12 @@ void DrawDepthHistogram(const std::string& path, const std::string& title,
         ++bins[std::min<std::size_t>(bin, HISTOGRAM_BINS - 1)];
     }
     const std::size_t tallest = *std::max_element(bins.begin(), bins.end());
-    ChartCanvas canvas(CHART_WIDTH, CHART_HEIGHT);
+    ChartCanvas canvas(CHART_WIDTH, PLOT_HEIGHT, 3);
     const AxisRange x = NiceRange(nearest, nearest + span);
-    canvas.Frame(title, "depth (magnitude)", "pixels", x, NiceRange(0, std::max<double>(tallest, 1) * 1.15));
+    canvas.Frame(title,
+                 std::to_string(magnitudes.size()) + " pixels in the depth range, " +
+                     std::to_string(background) + " background pixels left out of it",
+                 "depth (magnitude)", "pixels", x, NiceRange(0, std::max<double>(tallest, 1) * 1.15));
     cairo_t* context = canvas.Context();
     SetColour(context, BAR_COLOUR);
     for (int bin = 0; bin < HISTOGRAM_BINS && !magnitudes.empty(); ++bin) {
@@ -146,12 +169,11 @@ void DrawDepthHistogram(const std::string& path, const std::string& title,
     }
     cairo_set_dash(context, nullptr, 0, 0);
     const bool empty = magnitudes.empty();
-    canvas.Legend({{std::to_string(magnitudes.size()) + " pixels in the range", BAR_COLOUR.red,
+    canvas.Legend({{"pixels a depth bin (" + std::to_string(HISTOGRAM_BINS) + " bins)", BAR_COLOUR.red,
                     BAR_COLOUR.green, BAR_COLOUR.blue, true},
                    {"nearest " + (empty ? std::string("none") : NumberText(nearest)) + ": white",
                     NEAREST_COLOUR.red, NEAREST_COLOUR.green, NEAREST_COLOUR.blue},
                    {"farthest " + (empty ? std::string("none") : NumberText(farthest)) + ": black",
-                    FARTHEST_COLOUR.red, FARTHEST_COLOUR.green, FARTHEST_COLOUR.blue},
-                   {std::to_string(background) + " background pixels left out", 0.6, 0.6, 0.6, true}});
+                    FARTHEST_COLOUR.red, FARTHEST_COLOUR.green, FARTHEST_COLOUR.blue}});
     canvas.Save(path);
 }
