@@ -85,8 +85,8 @@ FrameRecord RunFrame(FilterRunner& runner, const ApplyOptions& options,
 
 // What the user sees of a finished frame: its warnings, the first hint of the run, the channels
 // taken when they differ from those shown before, its error.
-void ShowFrame(Progress& progress, const FrameRecord& record, const FrameOutcome& outcome, bool& hintShown,
-               std::string& channelsShown)
+void ShowFrame(Progress& progress, std::size_t index, const FrameRecord& record, const FrameOutcome& outcome,
+               bool& hintShown, std::string& channelsShown)
 {
     const std::string& input = record.input;
     switch (record.status) {
@@ -101,17 +101,17 @@ void ShowFrame(Progress& progress, const FrameRecord& record, const FrameOutcome
             progress.Message("hint: " + input + ": " + outcome.hint);
             hintShown = true;
         }
-        progress.Done(input + " -> " + outcome.outputs);
+        progress.Done(index, input + " -> " + outcome.outputs);
         break;
-    case FrameStatus::SKIPPED: progress.Done(input + ": skipped, " + record.output + " exists"); break;
+    case FrameStatus::SKIPPED: progress.Done(index, input + ": skipped, " + record.output + " exists"); break;
     case FrameStatus::MISSING:
         progress.Message("error: frame " + std::to_string(record.number.value_or(0)) + " " + record.message);
-        progress.Done(input + ": missing");
+        progress.Done(index, input + ": missing");
         break;
     case FrameStatus::FAILED: {
         const bool named = record.message.find(input) != std::string::npos;
         progress.Message("error: " + (named ? record.message : input + ": " + record.message));
-        progress.Done(input + ": failed");
+        progress.Done(index, input + ": failed");
         break;
     }
     }
@@ -196,7 +196,7 @@ int RunApply(const ApplyOptions& options, std::FILE* out, std::FILE* errors)
         FrameOutcome outcome;
         FrameRecord record = RunFrame(*runners[worker], options, inputs, plan[index], outcome);
         const std::lock_guard<std::mutex> lock(shown);
-        ShowFrame(progress, record, outcome, hintShown, channelsShown);
+        ShowFrame(progress, index, record, outcome, hintShown, channelsShown);
         records[index] = std::move(record);
     });
     progress.End();

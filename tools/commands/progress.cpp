@@ -17,13 +17,13 @@ void Progress::Begin(std::size_t, const std::string& name)
     if (terminal) Draw();
 }
 
-void Progress::Done(const std::string& line)
+void Progress::Done(std::size_t index, const std::string& line)
 {
     ++done;
     if (terminal) {
         Draw();
     } else {
-        std::fprintf(out, "[%zu/%zu] %s\n", done, total, line.c_str());
+        std::fprintf(out, "[%zu/%zu] %s\n", index + 1, total, line.c_str());
         std::fflush(out);
     }
 }

@@ -14,9 +14,9 @@ public:
     // Frame `index` (from 0) is being worked on. Frames may be worked on at once: callers make
     // the calls one at a time, and the bar shows the frame begun last.
     void Begin(std::size_t index, const std::string& name);
-    // A frame is done; `line` says what became of it (shown as a plain line, numbered in the
-    // order frames finish).
-    void Done(const std::string& line);
+    // Frame `index` is done; `line` says what became of it (shown as a plain line, numbered by the
+    // frame's place in the run, whatever order frames finish in).
+    void Done(std::size_t index, const std::string& line);
     void Message(const std::string& line);
     // Removes the bar, leaving the line free for the summary.
     void End();
