@@ -1,0 +1,141 @@
+// `deepglass apply` end to end against its I/O floor, and frames in parallel against one worker.
+// Each command runs as a process of its own; its wall time and peak resident memory come from
+// wait4. Runs alternate between the compared commands, and the best of each is kept, so that the
+// load of a shared machine weighs on both alike.
+//
+//   shot_benchmark DEEPGLASS IO_FLOOR FOLDER [RUNS]
+//
+// Makes in FOLDER the bundled sample frame at 3840 x 2160 and a sequence of 8 frames at
+// 1920 x 1080, then reports: the per-frame time and peak memory of the tool and of the floor at
+// 3840 x 2160 with their ratios; the time of -j 1 and -j 2 on the 8 frames with their ratio, and
+// whether both wrote the same pictures.
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+extern char** environ;
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct Measure {
+    double seconds = 1e30;
+    double megabytes = 0;
+};
+
+// Runs the command, its output sent to /dev/null; exits the benchmark if it fails.
+Measure RunOnce(const std::vector<std::string>& command)
+{
+    std::vector<char*> argv;
+    for (const std::string& argument : command) argv.push_back(const_cast<char*>(argument.c_str()));
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    const auto started = std::chrono::steady_clock::now();
+    pid_t child = 0;
+    if (posix_spawn(&child, argv[0], &actions, nullptr, argv.data(), environ) != 0) {
+        std::fprintf(stderr, "cannot run %s\n", argv[0]);
+        std::exit(1);
+    }
+    int status = 0;
+    rusage usage{};
+    wait4(child, &status, 0, &usage);
+    posix_spawn_file_actions_destroy(&actions);
+    Measure measure;
+    measure.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    measure.megabytes = static_cast<double>(usage.ru_maxrss) / 1024.0;
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+        std::fprintf(stderr, "failed: %s\n", command[0].c_str());
+        std::exit(1);
+    }
+    return measure;
+}
+
+// The best time and the largest peak memory of `runs` alternating runs of each command.
+std::vector<Measure> Compare(const std::vector<std::vector<std::string>>& commands, int runs)
+{
+    std::vector<Measure> best(commands.size());
+    for (int run = 0; run < runs; ++run)
+        for (std::size_t i = 0; i < commands.size(); ++i) {
+            const Measure measure = RunOnce(commands[i]);
+            best[i].seconds = std::min(best[i].seconds, measure.seconds);
+            best[i].megabytes = std::max(best[i].megabytes, measure.megabytes);
+        }
+    return best;
+}
+
+std::string Bytes(const fs::path& path)
+{
+    std::ifstream file(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(file), {}};
+}
+
+bool SameFolders(const fs::path& a, const fs::path& b)
+{
+    std::size_t count = 0;
+    for (const auto& entry : fs::directory_iterator(a)) {
+        ++count;
+        if (Bytes(entry.path()) != Bytes(b / entry.path().filename())) return false;
+    }
+    return count > 0 && count == static_cast<std::size_t>(std::distance(fs::directory_iterator(b), {}));
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc < 4) {
+        std::fprintf(stderr, "usage: shot_benchmark DEEPGLASS IO_FLOOR FOLDER [RUNS]\n");
+        return 2;
+    }
+    const std::string tool = argv[1];
+    const std::string floor = argv[2];
+    const fs::path folder = argv[3];
+    const int runs = argc > 4 ? std::max(1, std::atoi(argv[4])) : 5;
+    fs::create_directories(folder);
+    const std::string big = (folder / "big.exr").string();
+    RunOnce({tool, "sample", "--width", "3840", "--height", "2160", big});
+    RunOnce({tool, "sample", "--width", "1920", "--height", "1080", (folder / "hd.exr").string()});
+    for (int frame = 1; frame <= 8; ++frame) {
+        char name[32];
+        std::snprintf(name, sizeof name, "hd.%04d.exr", frame);
+        fs::copy_file(folder / "hd.exr", folder / name, fs::copy_options::overwrite_existing);
+    }
+
+    const std::vector<Measure> frame =
+        Compare({{tool, "apply", "-j", "1", big, "-o", (folder / "tool.png").string()},
+                 {floor, big, (folder / "floor.png").string()}},
+                runs);
+    std::printf("3840 x 2160, PNG out, whole mode (best of %d)\n", runs);
+    std::printf("  %-22s %8.3f s %8.1f MB\n", "deepglass apply", frame[0].seconds, frame[0].megabytes);
+    std::printf("  %-22s %8.3f s %8.1f MB\n", "I/O floor", frame[1].seconds, frame[1].megabytes);
+    std::printf("  %-22s %8.2fx   %8.2fx\n", "ratio", frame[0].seconds / frame[1].seconds,
+                frame[0].megabytes / frame[1].megabytes);
+
+    const std::string pattern = (folder / "hd.%04d.exr").string();
+    fs::create_directories(folder / "j1");
+    fs::create_directories(folder / "j2");
+    const std::vector<Measure> jobs =
+        Compare({{tool, "apply", "-j", "1", "--frames", "1-8", pattern, "-o", (folder / "j1/").string()},
+                 {tool, "apply", "-j", "2", "--frames", "1-8", pattern, "-o", (folder / "j2/").string()}},
+                runs);
+    std::printf("8 frames of 1920 x 1080 (best of %d)\n", runs);
+    std::printf("  %-22s %8.3f s %8.1f MB\n", "-j 1", jobs[0].seconds, jobs[0].megabytes);
+    std::printf("  %-22s %8.3f s %8.1f MB\n", "-j 2", jobs[1].seconds, jobs[1].megabytes);
+    std::printf("  %-22s %8.2f\n", "-j 2 / -j 1", jobs[1].seconds / jobs[0].seconds);
+    std::printf("  %-22s %s\n", "same pictures", SameFolders(folder / "j1", folder / "j2") ? "yes" : "NO");
+    return 0;
+}
