@@ -4,6 +4,7 @@
 #include <cstring>
 #include <memory>
 
+#include "allocation_failure.h"
 #include "class_registry.h"
 #include "core_record.h"
 #include "deepglass_descriptor.h"
@@ -92,6 +93,21 @@ TEST(Descriptor, CreateGivesIndependentDefaultFilters)
     ConfigRecord after{};
     ASSERT_EQ(second->SaveConfigure(after.data()), 1);
     EXPECT_EQ(after, record);
+}
+
+TEST(Descriptor, CreateAnswersNullWhenMemoryRunsOut)
+{
+    ClassDescriptor* descriptor = GetDeepglassDescriptor();
+    void* refused = nullptr;
+    {
+        AllocationsFail failing;
+        refused = descriptor->Create(0); // no exception may reach the host
+        EXPECT_EQ(failing.Refused(), 1u);
+    }
+    EXPECT_EQ(refused, nullptr);
+    // With memory back, filters are made again.
+    std::unique_ptr<ImageFilter> made(static_cast<ImageFilter*>(descriptor->Create(0)));
+    EXPECT_NE(made, nullptr);
 }
 
 } // namespace
