@@ -150,9 +150,7 @@ std::vector<Option> InfoTable(Command& command)
              [&o](const std::string& v) { o.frames = ParseFrameRange(v); }},
             {{"--plot"},
              "FILE.png",
-             "also draw a chart: for several frames each frame's nearest and\n"
-             "farthest depth (its grey scale) over the frame number; for one frame\n"
-             "a histogram of its depths with the range marked",
+             "a chart of each frame's depth range (of one frame: its depths)",
              [&o](const std::string& v) { o.plotPath = v; }},
             {{"--view"},
              "NAME|all",
