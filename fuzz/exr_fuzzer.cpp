@@ -9,6 +9,7 @@
 #include "frames.h"
 #include "fuzz_support.h"
 #include "host/host_frame.h"
+#include "host/view_frame.h"
 #include "render_oracle.h"
 
 namespace {
@@ -38,16 +39,21 @@ bool ClaimsMoreThanItHolds(const std::uint8_t* data, std::size_t size)
     return false;
 }
 
-void RenderLikeTheTool(const ExrFrame& frame)
+// One view of the file as the tool makes it into the host's frame, through the render pass.
+void RenderLikeTheTool(const ExrFile& file, const std::string& view)
 {
     RenderScenario scenario;
+    ExrFrame frame;
     try {
+        const ViewFrame made = FrameOfView(file, view, {});
+        frame = made.frame;
         scenario.frame.width = frame.Width();
         scenario.frame.height = frame.Height();
-        scenario.frame.pixels = HostColourOf(frame);
-        scenario.frame.depth = HostDepthOf(frame, "Z");
-        if (auto ids = HostMaterialIdsOf(frame, "materialID")) scenario.frame.materialIds = std::move(ids);
-        if (auto ids = HostObjectIdsOf(frame, "objectID")) scenario.frame.objectIds = std::move(ids);
+        scenario.frame.pixels = HostColourOf(frame, made.choice.PresentColour());
+        scenario.frame.depth = HostDepthOf(frame, made.choice.depth);
+        if (auto ids = HostMaterialIdsOf(frame, made.choice.material))
+            scenario.frame.materialIds = std::move(ids);
+        if (auto ids = HostObjectIdsOf(frame, made.choice.object)) scenario.frame.objectIds = std::move(ids);
     } catch (const ToolError& error) {
         FUZZ_REQUIRE(error.what()[0] != '\0'); // a frame the filter cannot take says why
         return;
@@ -78,14 +84,23 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         FUZZ_REQUIRE(message.rfind("input: ", 0) == 0 && message.size() > 7);
         return 0;
     }
-    const ExrFrame& frame = result.frame;
-    FUZZ_REQUIRE(frame.Width() >= 1 && frame.Width() <= FRAME_MAX_SIDE);
-    FUZZ_REQUIRE(frame.Height() >= 1 && frame.Height() <= FRAME_MAX_SIDE);
-    FUZZ_REQUIRE(frame.PixelCount() <= MAX_PIXELS);
-    for (std::size_t i = 0; i < frame.channels.size(); ++i) {
-        FUZZ_REQUIRE(frame.channels[i].samples.size() == frame.PixelCount());
-        if (i > 0) FUZZ_REQUIRE(frame.channels[i - 1].name < frame.channels[i].name);
+    const ExrFile& file = result.file;
+    FUZZ_REQUIRE(!file.parts.empty());
+    std::size_t pixels = 0;
+    for (const ExrPart& part : file.parts) {
+        const ExrFrame& frame = part.frame;
+        FUZZ_REQUIRE(frame.Width() >= 1 && frame.Width() <= FRAME_MAX_SIDE);
+        FUZZ_REQUIRE(frame.Height() >= 1 && frame.Height() <= FRAME_MAX_SIDE);
+        pixels += frame.PixelCount();
+        for (std::size_t i = 0; i < frame.channels.size(); ++i) {
+            const FrameChannel& channel = frame.channels[i];
+            FUZZ_REQUIRE(channel.samples.size() ==
+                         static_cast<std::size_t>(frame.Width() / channel.xSampling) *
+                             static_cast<std::size_t>(frame.Height() / channel.ySampling));
+            if (i > 0) FUZZ_REQUIRE(frame.channels[i - 1].name < channel.name);
+        }
     }
-    RenderLikeTheTool(frame);
+    FUZZ_REQUIRE(pixels <= MAX_PIXELS);
+    for (const std::string& view : SelectViews(file, "all")) RenderLikeTheTool(file, view);
     return 0;
 }

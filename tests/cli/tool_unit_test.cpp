@@ -8,6 +8,7 @@
 #include "cli/command_line.h"
 #include "cli/tool_error.h"
 #include "files/output_writer.h"
+#include "host/channel_discovery.h"
 #include "host/frame_stats.h"
 
 using ::testing::ElementsAre;
@@ -231,6 +232,38 @@ TEST(BackgroundHint, NamesTheOptionWhenMuchOfTheFrameIsTransparentAtOneEnd)
             EXPECT_THAT(hint, IsEmpty());
         else
             EXPECT_THAT(hint, HasSubstr(test.hint));
+    }
+}
+
+// The cases the end-to-end layouts do not reach: two depth names in the plain layer, a depth
+// named outright, the names looked for where a channel is missing.
+TEST(ChannelDiscovery, DepthDecidesTheLayerAndTheOtherRolesFollowIt)
+{
+    struct Case {
+        std::vector<std::string> names;
+        ChannelNames asked;
+        const char* taken; // ChannelChoice::Text(), or a part of the error
+    };
+    const Case cases[] = {
+        {{"R", "G", "B", "Z", "objectID"},
+         {},
+         "colour R, G, B; depth Z; material-effects ID none (no materialID); object ID objectID"},
+        {{"Z", "depth.Z"}, {}, "several depth channels: Z, depth.Z"},
+        {{"R", "Z", "L.Combined.R", "L.Depth.Z", "L.IndexOB.X"},
+         {"L.Depth.Z", "", "", std::nullopt},
+         "colour L.Combined.R; depth L.Depth.Z; material-effects ID none (no L.IndexMA.X); object ID "
+         "L.IndexOB.X"},
+        {{"R", "Z", "L.Depth.Z"}, {"", "", "", ""}, "colour R; depth Z;"},
+        {{"P", "mat"}, {"", "mat", "", std::nullopt}, "depth none (no Z); material-effects ID mat;"},
+    };
+    for (const Case& test : cases) {
+        std::vector<ViewChannel> channels;
+        for (const std::string& name : test.names) channels.push_back({name, "", 0, name, SampleType::FLOAT});
+        try {
+            EXPECT_THAT(ChooseChannels(channels, test.asked).Text(), HasSubstr(test.taken));
+        } catch (const ToolError& error) {
+            EXPECT_THAT(error.what(), HasSubstr(test.taken));
+        }
     }
 }
 

@@ -27,8 +27,9 @@ std::vector<Option> ApplyTable(Command& command)
              "\nA PNG holds the frame's display window: 16-bit RGBA, the data window placed at its offset\n"
              "in it, pixels outside the data window transparent black (opaque black with --opaque). Every\n"
              "frame of a sequence is written the same way; data outside the display window is left out.\n"
-             "An EXR output keeps both windows as they were: R, G, B, A as half floats from the filter\n"
-             "and every other channel of the input unchanged."},
+             "An EXR output is the input file with only the filtered view's colour changed, and only where\n"
+             "the filter rewrote a pixel: every part, view, channel and attribute is kept, every other\n"
+             "sample bit for bit in its stored type."},
             {{"--mode"},
              "whole|material|object",
              "rewrite the whole frame (default), or only the pixels of one\n"

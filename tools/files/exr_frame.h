@@ -24,11 +24,15 @@ struct PixelBox {
 enum class SampleType { UINT, HALF, FLOAT };
 
 // A channel's samples over the data window, row-major. UINT channels hold their values as they
-// are; HALF and FLOAT channels hold the bits of a float (HALF converts to float exactly).
+// are; HALF and FLOAT channels hold the bits of a float (HALF converts to float and back exactly).
+// A subsampled channel holds one sample per xSampling x ySampling pixels. A channel the reader
+// was told to leave unread has no samples.
 struct FrameChannel {
     std::string name;
     SampleType type = SampleType::FLOAT;
     std::vector<std::uint32_t> samples;
+    int xSampling = 1;
+    int ySampling = 1;
 
     float FloatAt(std::size_t index) const;
 };

@@ -1,10 +1,15 @@
-// Writing an EXR frame: every channel at its own sample type, both windows and, for a frame read
-// from a file, the other attributes of its header. Always a scanline file.
+// Writing EXR files: every part at its own layout (scanline, or tiled at its tile size), every
+// channel at its own sample type and sampling, both windows and the other attributes of the
+// header each part was read with.
 #pragma once
 
 #include <string>
+#include <vector>
 
-#include "files/exr_frame.h"
+#include "files/exr_file.h"
 
-// A ToolError when the file cannot be written.
+// Writes every part of `file`, in order, adding what the written file does differently from the
+// input to `notes`; a ToolError when the file cannot be written or a channel has no samples.
+void WriteExrFile(const std::string& path, const ExrFile& file, std::vector<std::string>& notes);
+// One frame as a single-part file.
 void WriteExr(const std::string& path, const ExrFrame& frame);

@@ -58,3 +58,9 @@ std::vector<std::string> OutputPaths(const std::vector<std::string>& inputs, con
     }
     return paths;
 }
+
+std::string ViewOutputPath(const std::string& path, const std::string& view)
+{
+    const fs::path named(path);
+    return (named.parent_path() / (named.stem().string() + "." + view + named.extension().string())).string();
+}

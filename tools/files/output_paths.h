@@ -25,3 +25,7 @@ void ResolveOutputTarget(OutputTarget& target, std::size_t inputCount);
 
 // The output file of each input, in order.
 std::vector<std::string> OutputPaths(const std::vector<std::string>& inputs, const OutputTarget& target);
+
+// `path` with a view's name before its extension, so that each view of a frame gets its own
+// output: grey/shot.0001.png and view left give grey/shot.0001.left.png.
+std::string ViewOutputPath(const std::string& path, const std::string& view);

@@ -1,7 +1,6 @@
 #include "files/output_writer.h"
 
 #include <algorithm>
-#include <bit>
 
 #include "cli/tool_error.h"
 #include "files/atomic_output.h"
@@ -12,26 +11,6 @@ namespace {
 
 constexpr int PNG_MAX_SIDE = 65535;
 constexpr std::uint16_t LEVEL_FULL = 65535;
-
-// The frame with its colour channels replaced by the filter's, as half floats.
-ExrFrame WithColour(const ExrFrame& frame, const std::vector<BMM_Color_64>& colour)
-{
-    ExrFrame written = frame;
-    std::erase_if(written.channels, [](const FrameChannel& channel) {
-        return channel.name == "R" || channel.name == "G" || channel.name == "B" || channel.name == "A";
-    });
-    for (int component = 0; component < 4; ++component) {
-        FrameChannel channel{std::string(1, "RGBA"[component]), SampleType::HALF, {}};
-        channel.samples.resize(colour.size());
-        for (std::size_t i = 0; i < colour.size(); ++i) {
-            const std::uint16_t levels[] = {colour[i].r, colour[i].g, colour[i].b, colour[i].a};
-            channel.samples[i] =
-                std::bit_cast<std::uint32_t>(static_cast<float>(levels[component]) / 65535.0f);
-        }
-        written.channels.push_back(std::move(channel));
-    }
-    return written;
-}
 
 } // namespace
 
@@ -65,19 +44,21 @@ DisplayPicture DisplayWindowPicture(const ExrFrame& frame, const std::vector<BMM
     return picture;
 }
 
-void WriteFilteredFrame(const std::string& path, OutputFormat format, const ExrFrame& frame,
-                        const std::vector<BMM_Color_64>& colour, bool opaque,
-                        std::vector<std::string>& warnings)
+void WriteFilteredPng(const std::string& path, const ExrFrame& frame, const std::vector<BMM_Color_64>& colour,
+                      bool opaque, std::vector<std::string>& warnings)
 {
     AtomicOutput(path).Write([&](const std::string& temp) {
-        if (format == OutputFormat::EXR) {
-            WriteExr(temp, WithColour(frame, colour));
-            return;
-        }
         const DisplayPicture picture = DisplayWindowPicture(frame, colour, opaque);
         if (picture.cropped)
             warnings.push_back("part of the data window lies outside the display window and is not in " +
                                path);
         WritePng(temp, picture.width, picture.height, picture.pixels);
     });
+}
+
+void WriteFilteredExr(const std::string& path, const ExrFile& file, const FilteredView& filtered,
+                      std::vector<std::string>& warnings)
+{
+    const ExrFile written = WithFilteredColour(file, filtered, warnings);
+    AtomicOutput(path).Write([&](const std::string& temp) { WriteExrFile(temp, written, warnings); });
 }

@@ -7,6 +7,7 @@
 
 #include "bitmap.h"
 #include "files/exr_frame.h"
+#include "files/filtered_exr.h"
 #include "files/output_paths.h"
 
 // The picture a PNG holds: the display window, the data window's pixels at their offset, the rest
@@ -22,9 +23,11 @@ struct DisplayPicture {
 DisplayPicture DisplayWindowPicture(const ExrFrame& frame, const std::vector<BMM_Color_64>& colour,
                                     bool opaque);
 
-// Writes the filtered colour of `frame` to `path` as a whole, adding the warnings the picture calls
-// for; a ToolError when it cannot be written. An EXR gets the colour as half-float R, G, B and A
-// and every other channel of the frame unchanged.
-void WriteFilteredFrame(const std::string& path, OutputFormat format, const ExrFrame& frame,
-                        const std::vector<BMM_Color_64>& colour, bool opaque,
-                        std::vector<std::string>& warnings);
+// Writes the picture of `frame`'s filtered colour to `path` as a whole, adding the warnings the
+// picture calls for; a ToolError when it cannot be written.
+void WriteFilteredPng(const std::string& path, const ExrFrame& frame, const std::vector<BMM_Color_64>& colour,
+                      bool opaque, std::vector<std::string>& warnings);
+// Writes `file` as read, with the filtered view's colour where the filter rewrote pixels (see
+// WithFilteredColour), to `path` as a whole.
+void WriteFilteredExr(const std::string& path, const ExrFile& file, const FilteredView& filtered,
+                      std::vector<std::string>& warnings);

@@ -53,12 +53,12 @@ std::optional<std::vector<Id>> HostIdsOf(const ExrFrame& frame, const std::strin
 
 } // namespace
 
-std::vector<BMM_Color_64> HostColourOf(const ExrFrame& frame)
+std::vector<BMM_Color_64> HostColourOf(const ExrFrame& frame, const std::array<std::string, 4>& names)
 {
-    const FrameChannel* red = frame.Find("R");
-    const FrameChannel* green = frame.Find("G");
-    const FrameChannel* blue = frame.Find("B");
-    const FrameChannel* alpha = frame.Find("A");
+    const FrameChannel* red = frame.Find(names[0]);
+    const FrameChannel* green = frame.Find(names[1]);
+    const FrameChannel* blue = frame.Find(names[2]);
+    const FrameChannel* alpha = frame.Find(names[3]);
     auto level = [](const FrameChannel* channel, std::size_t i, std::uint16_t missing) {
         return channel != nullptr ? ColourLevel(channel->FloatAt(i)) : missing;
     };
@@ -91,28 +91,17 @@ std::optional<std::vector<std::uint16_t>> HostObjectIdsOf(const ExrFrame& frame,
     return HostIdsOf<std::uint16_t>(frame, name);
 }
 
-HostFrame HostFrameOf(const ExrFrame& frame, const ChannelNames& names, const BackgroundRule& background,
-                      std::uint32_t channels, std::vector<std::string>& warnings)
+HostFrame HostFrameOf(const ExrFrame& frame, const ChannelChoice& choice, const BackgroundRule& background,
+                      std::uint32_t channels)
 {
     HostFrame host;
     host.width = frame.Width();
     host.height = frame.Height();
-    host.colour = HostColourOf(frame);
-    host.depth = HostDepthOf(frame, names.depth);
+    host.colour = HostColourOf(frame, choice.PresentColour());
+    host.depth = HostDepthOf(frame, choice.depth);
     ApplyBackground(background, host.colour, host.depth);
-    auto missing = [&](const char* what, const std::string& name) {
-        warnings.push_back("no " + std::string(what) + " channel " + name +
-                           ": the filter leaves the frame unchanged (the frame has " +
-                           ChannelListText(frame) + ")");
-    };
-    if (channels & CHANNEL_MATERIAL_ID) {
-        host.materialIds = HostMaterialIdsOf(frame, names.material);
-        if (!host.materialIds) missing("material-effects ID", names.material);
-    }
-    if (channels & CHANNEL_OBJECT_ID) {
-        host.objectIds = HostObjectIdsOf(frame, names.object);
-        if (!host.objectIds) missing("object ID", names.object);
-    }
+    if (channels & CHANNEL_MATERIAL_ID) host.materialIds = HostMaterialIdsOf(frame, choice.material);
+    if (channels & CHANNEL_OBJECT_ID) host.objectIds = HostObjectIdsOf(frame, choice.object);
     return host;
 }
 

@@ -2,6 +2,7 @@
 // channels at their host widths (8-bit material effects, 16-bit object). Made from an EXR frame.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -10,12 +11,7 @@
 #include "bitmap.h"
 #include "files/exr_frame.h"
 #include "host/background.h"
-
-struct ChannelNames {
-    std::string depth = "Z";
-    std::string material = "materialID";
-    std::string object = "objectID";
-};
+#include "host/channel_discovery.h"
 
 struct HostFrame {
     int width = 0;
@@ -26,9 +22,10 @@ struct HostFrame {
     std::optional<std::vector<std::uint16_t>> objectIds;
 };
 
-// R, G and B clamped to 0..1 (missing ones read as 0, NaN as 0) and A likewise (missing: opaque),
-// each scaled to 0..65535 and rounded.
-std::vector<BMM_Color_64> HostColourOf(const ExrFrame& frame);
+// The channels `names` (R, G, B, A; an empty name is missing) clamped to 0..1 (missing ones read as
+// 0, NaN as 0; a missing A reads as opaque), each scaled to 0..65535 and rounded.
+std::vector<BMM_Color_64> HostColourOf(const ExrFrame& frame,
+                                       const std::array<std::string, 4>& names = {"R", "G", "B", "A"});
 // The depth channel as floats; a ToolError naming the channels the frame has when there is none.
 std::vector<float> HostDepthOf(const ExrFrame& frame, const std::string& name);
 // The ID channels, or nothing when the frame lacks them. A sample that is not a whole number or
@@ -36,11 +33,11 @@ std::vector<float> HostDepthOf(const ExrFrame& frame, const std::string& name);
 std::optional<std::vector<std::uint8_t>> HostMaterialIdsOf(const ExrFrame& frame, const std::string& name);
 std::optional<std::vector<std::uint16_t>> HostObjectIdsOf(const ExrFrame& frame, const std::string& name);
 
-// The frame as the host holds it, with only the ID channels `channels` (the filter's channel bits)
-// asks for and the background rule applied to its depth. A missing ID channel adds a warning: the
-// filter then leaves the frame unchanged.
-HostFrame HostFrameOf(const ExrFrame& frame, const ChannelNames& names, const BackgroundRule& background,
-                      std::uint32_t channels, std::vector<std::string>& warnings);
+// The frame as the host holds it, made of the chosen channels, with only the ID channels
+// `channels` (the filter's channel bits) asks for and the background rule applied to its depth.
+// A missing ID channel is left out: the filter then leaves the frame unchanged.
+HostFrame HostFrameOf(const ExrFrame& frame, const ChannelChoice& choice, const BackgroundRule& background,
+                      std::uint32_t channels);
 
 // "A (HALF), B (HALF), ..." for messages.
 std::string ChannelListText(const ExrFrame& frame);

@@ -1,0 +1,135 @@
+#include "commands/frame_facts.h"
+
+#include "cli/number_text.h"
+#include "host/host_frame.h"
+
+namespace {
+
+constexpr std::size_t IDS_SHOWN_IN_DETAIL = 16;
+constexpr std::size_t IDS_SHOWN_IN_LINE = 8;
+
+std::string BoxText(const PixelBox& box)
+{
+    return "(" + std::to_string(box.minX) + ", " + std::to_string(box.minY) + ") - (" +
+           std::to_string(box.maxX) + ", " + std::to_string(box.maxY) + ")";
+}
+
+std::string RangeText(const DepthStats& stats)
+{
+    std::string text = stats.takingPart == 0
+                           ? "no magnitude below 1e20"
+                           : NumberText(stats.minMagnitude) + " to " + NumberText(stats.maxMagnitude);
+    if (stats.notANumber > 0) text += ", " + std::to_string(stats.notANumber) + " px NaN";
+    return text;
+}
+
+std::string IdList(const IdCounts& ids, std::size_t shown)
+{
+    std::string text;
+    std::size_t listed = 0;
+    for (const auto& entry : ids.counts) {
+        if (listed++ == shown) return text + ",...(" + std::to_string(ids.counts.size()) + ")";
+        text += (text.empty() ? "" : ",") + std::to_string(entry.first);
+    }
+    if (ids.notWhole > 0) text += text.empty() ? "not whole" : ",not whole";
+    return text.empty() ? "none" : text;
+}
+
+void PrintField(std::FILE* out, const std::string& label, const std::string& text)
+{
+    std::fprintf(out, "  %-14s %s\n", (label + ":").c_str(), text.c_str());
+}
+
+} // namespace
+
+FrameFacts FactsOf(const ViewFrame& made, const InfoOptions& options)
+{
+    FrameFacts facts;
+    const std::vector<BMM_Color_64> colour = HostColourOf(made.frame, made.choice.PresentColour());
+    for (const BMM_Color_64& pixel : colour) facts.transparent += pixel.a == 0 ? 1 : 0;
+    if (!made.choice.hasDepth) return facts;
+    std::vector<float> depth = HostDepthOf(made.frame, made.choice.depth);
+    ApplyBackground(options.background, colour, depth);
+    facts.hasDepth = true;
+    facts.stats = DepthStatsOf(depth, colour);
+    facts.depth = std::move(depth);
+    return facts;
+}
+
+void PrintLayout(const ExrFile& file, std::FILE* out)
+{
+    const std::vector<std::string> views = file.Views();
+    if (!views.empty()) {
+        std::string text;
+        for (const std::string& view : views)
+            text += (text.empty() ? "" : ", ") + view + (view == file.DefaultView() ? " (default)" : "");
+        PrintField(out, "views", text);
+    }
+    if (file.parts.size() < 2) return;
+    PrintField(out, "parts", std::to_string(file.parts.size()));
+    for (std::size_t index = 0; index < file.parts.size(); ++index) {
+        const ExrPart& part = file.parts[index];
+        std::vector<ViewChannel> channels;
+        for (const ViewChannel& channel : file.channels)
+            if (channel.part == static_cast<int>(index))
+                channels.push_back({channel.storedName, "", 0, "", channel.type});
+        std::fprintf(out, "    %zu %s%s, %s: %s\n", index, part.name.c_str(),
+                     part.view.empty() ? "" : (" (view " + part.view + ")").c_str(),
+                     part.frame.tiled ? "tiled" : "scanline", ViewChannelListText(channels).c_str());
+    }
+}
+
+void PrintDetail(const std::string& path, const ViewFrame& made, const FrameFacts& facts,
+                 const InfoOptions& options, std::FILE* out)
+{
+    const ExrFrame& frame = made.frame;
+    if (!path.empty()) std::fprintf(out, "%s\n", path.c_str());
+    if (!made.view.empty()) PrintField(out, "view", made.view);
+    PrintField(out, "size",
+               std::to_string(frame.Width()) + " x " + std::to_string(frame.Height()) + ", " +
+                   (frame.tiled ? "tiled" : "scanline"));
+    PrintField(out, "data window", BoxText(frame.dataWindow));
+    PrintField(out, "display",
+               BoxText(frame.displayWindow) + " (" + std::to_string(frame.displayWindow.Width()) + " x " +
+                   std::to_string(frame.displayWindow.Height()) + ")");
+    PrintField(out, "channels", ViewChannelListText(made.channels));
+    PrintField(out, "taken", made.choice.Text());
+    const ChannelChoice& choice = made.choice;
+    if (facts.hasDepth) {
+        PrintField(out, "depth " + choice.depth, RangeText(facts.stats) + " (magnitudes that take part)");
+        const std::string rule = options.background.kind == BackgroundRule::Kind::NONE
+                                     ? ""
+                                     : ", after --background " + options.background.Text();
+        PrintField(out, "background",
+                   ShareText(facts.stats.background, facts.stats.pixels) + " (magnitude at or above 1e20" +
+                       rule + ")");
+    } else {
+        PrintField(out, "depth", "none: no channel " + choice.depth);
+    }
+    PrintField(out, "alpha 0", ShareText(facts.transparent, frame.PixelCount()));
+    for (const std::string* name : {&choice.material, &choice.object}) {
+        const FrameChannel* channel = frame.Find(*name);
+        PrintField(out, *name,
+                   channel == nullptr ? "none" : IdCountsText(IdCountsOf(*channel), IDS_SHOWN_IN_DETAIL));
+    }
+    const std::string hint = facts.hasDepth ? BackgroundHint(facts.stats) : "";
+    if (!hint.empty()) PrintField(out, "hint", hint);
+}
+
+void PrintLine(const std::string& label, const ViewFrame& made, const FrameFacts& facts, std::FILE* out)
+{
+    const ExrFrame& frame = made.frame;
+    std::string line = label + "  " + std::to_string(frame.Width()) + "x" + std::to_string(frame.Height());
+    if (facts.hasDepth)
+        line += "  depth " + RangeText(facts.stats) + "  background " +
+                ShareText(facts.stats.background, facts.stats.pixels) + "  alpha 0 " +
+                ShareText(facts.transparent, frame.PixelCount());
+    else
+        line += "  no depth channel " + made.choice.depth;
+    for (const std::string* name : {&made.choice.material, &made.choice.object}) {
+        const FrameChannel* channel = frame.Find(*name);
+        line += "  " + *name + " " +
+                (channel == nullptr ? "none" : IdList(IdCountsOf(*channel), IDS_SHOWN_IN_LINE));
+    }
+    std::fprintf(out, "%s\n", line.c_str());
+}

@@ -1,0 +1,29 @@
+// What `info` tells about one view of a file: its size and windows, channels, the channels the
+// filter would take, the depth range it would use, the background share and the IDs present.
+#pragma once
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "cli/command_line.h"
+#include "files/exr_file.h"
+#include "host/frame_stats.h"
+#include "host/view_frame.h"
+
+struct FrameFacts {
+    bool hasDepth = false;
+    DepthStats stats;
+    std::size_t transparent = 0;
+    std::vector<float> depth; // as handed to the filter, for a chart
+};
+
+FrameFacts FactsOf(const ViewFrame& made, const InfoOptions& options);
+
+// The file's views and parts with their channels, when it has more than one of either.
+void PrintLayout(const ExrFile& file, std::FILE* out);
+// Everything about one view, a field a line.
+void PrintDetail(const std::string& path, const ViewFrame& made, const FrameFacts& facts,
+                 const InfoOptions& options, std::FILE* out);
+// One line: size, depth range, background and alpha shares, IDs.
+void PrintLine(const std::string& label, const ViewFrame& made, const FrameFacts& facts, std::FILE* out);

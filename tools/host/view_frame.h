@@ -1,0 +1,26 @@
+// One view of a file as the filter would get it: the view's channels, the ones chosen for colour,
+// depth and IDs, and the frame they make (over the data window of the depth channel's part).
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "files/exr_file.h"
+#include "host/channel_discovery.h"
+
+struct ViewFrame {
+    std::string view;
+    std::vector<ViewChannel> channels;
+    ChannelChoice choice;
+    ExrFrame frame; // without a depth channel, over the first part's data window
+};
+
+// A ToolError where the channels cannot be chosen (see ChooseChannels) or a chosen one cannot be
+// handed over.
+ViewFrame FrameOfView(const ExrFile& file, const std::string& view, const ChannelNames& names);
+
+// A ToolError naming the view's channels when it has no depth channel.
+void RequireDepth(const ViewFrame& made);
+
+// The part that holds channel `name` of the view (0 when none does).
+int PartOf(const ViewFrame& made, const std::string& name);
