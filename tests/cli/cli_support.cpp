@@ -41,12 +41,20 @@ std::string ToolPath() { return DEEPGLASS_TOOL_PATH; }
 std::string ModulePath() { return DEEPGLASS_MODULE_PATH; }
 std::string HostLibraryPath() { return DEEPGLASS_HOST_LIBRARY_PATH; }
 
-ToolRun RunDeepglass(const fs::path& folder, const std::vector<std::string>& arguments)
+ToolRun RunDeepglass(const fs::path& folder, const std::vector<std::string>& arguments,
+                     const RunLimits& limits)
 {
     // The captured streams live beside the test folder, so they never show among its files.
     const fs::path out = folder.string() + ".out";
     const fs::path err = folder.string() + ".err";
-    std::string command = "cd " + Quoted(folder.string()) + " && " + Quoted(ToolPath());
+    std::string command = "cd " + Quoted(folder.string()) + " && ";
+    // The shell counts a file-size limit in 512-byte blocks.
+    if (limits.fileSizeBytes != 0)
+        command += "ulimit -f " + std::to_string(limits.fileSizeBytes / 512) + " && ";
+    // Root writes into any folder unless its override of permission bits is taken from the
+    // capabilities the tool can have.
+    if (limits.permissionsBindRoot && geteuid() == 0) command += "setpriv --bounding-set -dac_override -- ";
+    command += Quoted(ToolPath());
     for (const std::string& argument : arguments) command += " " + Quoted(argument);
     command += " >" + Quoted(out.string()) + " 2>" + Quoted(err.string()) + " </dev/null";
     const int raw = std::system(command.c_str());

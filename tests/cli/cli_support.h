@@ -17,8 +17,15 @@ struct ToolRun {
     std::string err;
 };
 
+// What the tool's process may do, for tests of faults in its output.
+struct RunLimits {
+    std::uintmax_t fileSizeBytes = 0; // largest file it may write, in whole 512-byte blocks; 0: no limit
+    bool permissionsBindRoot = false; // run as root, it obeys permission bits as any user does
+};
+
 // Runs deepglass with `arguments` in `folder`.
-ToolRun RunDeepglass(const std::filesystem::path& folder, const std::vector<std::string>& arguments);
+ToolRun RunDeepglass(const std::filesystem::path& folder, const std::vector<std::string>& arguments,
+                     const RunLimits& limits = {});
 
 std::string ToolPath();
 std::string ModulePath();
@@ -63,7 +70,10 @@ class CliTest : public ::testing::Test {
 protected:
     void SetUp() override;
     void TearDown() override;
-    ToolRun Run(const std::vector<std::string>& arguments) { return RunDeepglass(folder, arguments); }
+    ToolRun Run(const std::vector<std::string>& arguments, const RunLimits& limits = {})
+    {
+        return RunDeepglass(folder, arguments, limits);
+    }
     std::filesystem::path Path(const std::string& name) const { return folder / name; }
 
     std::filesystem::path folder;

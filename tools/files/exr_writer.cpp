@@ -7,11 +7,15 @@
 #include <ImfMultiPartOutputFile.h>
 #include <ImfOutputPart.h>
 #include <ImfPartType.h>
+#include <ImfStdIO.h>
 #include <ImfTileDescription.h>
 #include <ImfTiledOutputPart.h>
 #include <half.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <fstream>
 #include <iterator>
 #include <string_view>
 #include <vector>
@@ -115,6 +119,32 @@ private:
     std::vector<std::vector<half>> halves;
 };
 
+// Writes every part of `file` to `stream`; the file is complete once the output is destroyed.
+void WriteParts(std::ofstream& stream, const std::string& path, const ExrFile& file,
+                const std::vector<Imf::Header>& headers)
+{
+    Imf::StdOFStream exrStream(stream, path.c_str());
+    Imf::MultiPartOutputFile output(exrStream, headers.data(), static_cast<int>(headers.size()));
+    for (std::size_t index = 0; index < file.parts.size(); ++index) {
+        const ExrFrame& frame = file.parts[index].frame;
+        for (const FrameChannel& channel : frame.channels)
+            if (channel.samples.size() != static_cast<std::size_t>(frame.Width() / channel.xSampling) *
+                                              static_cast<std::size_t>(frame.Height() / channel.ySampling))
+                throw ToolError("cannot write " + path + ": channel " + channel.name + " was not read");
+        const PartBuffer samples(frame, headers[index].dataWindow());
+        const int part = static_cast<int>(index);
+        if (headers[index].hasTileDescription()) {
+            Imf::TiledOutputPart tiled(output, part);
+            tiled.setFrameBuffer(samples.buffer);
+            tiled.writeTiles(0, tiled.numXTiles() - 1, 0, tiled.numYTiles() - 1);
+        } else {
+            Imf::OutputPart scanline(output, part);
+            scanline.setFrameBuffer(samples.buffer);
+            scanline.writePixels(frame.Height());
+        }
+    }
+}
+
 } // namespace
 
 void WriteExrFile(const std::string& path, const ExrFile& file, std::vector<std::string>& notes)
@@ -125,26 +155,22 @@ void WriteExrFile(const std::string& path, const ExrFile& file, std::vector<std:
             headers.push_back(HeaderFor(part.frame, part.name, file.parts.size() > 1, notes));
         std::sort(notes.begin(), notes.end());
         notes.erase(std::unique(notes.begin(), notes.end()), notes.end());
-        Imf::MultiPartOutputFile output(path.c_str(), headers.data(), static_cast<int>(headers.size()));
-        for (std::size_t index = 0; index < file.parts.size(); ++index) {
-            const ExrFrame& frame = file.parts[index].frame;
-            for (const FrameChannel& channel : frame.channels)
-                if (channel.samples.size() !=
-                    static_cast<std::size_t>(frame.Width() / channel.xSampling) *
-                        static_cast<std::size_t>(frame.Height() / channel.ySampling))
-                    throw ToolError("cannot write " + path + ": channel " + channel.name + " was not read");
-            const PartBuffer samples(frame, headers[index].dataWindow());
-            const int part = static_cast<int>(index);
-            if (headers[index].hasTileDescription()) {
-                Imf::TiledOutputPart tiled(output, part);
-                tiled.setFrameBuffer(samples.buffer);
-                tiled.writeTiles(0, tiled.numXTiles() - 1, 0, tiled.numYTiles() - 1);
-            } else {
-                Imf::OutputPart scanline(output, part);
-                scanline.setFrameBuffer(samples.buffer);
-                scanline.writePixels(frame.Height());
-            }
+        // The file's stream is ours, so that its state can be checked once OpenEXR is done: the
+        // output writes its chunk tables, and the stream its last buffered bytes, only as they
+        // close, where OpenEXR drops any failure, and a full disk would leave a cut-short file
+        // that looked written.
+        std::ofstream stream(path, std::ios::binary);
+        if (!stream) throw ToolError("cannot write " + path + ": " + std::strerror(errno));
+        errno = 0;
+        WriteParts(stream, path, file, headers);
+        int reason = stream.fail() ? errno : 0; // the failed write's, where the output's close failed
+        if (!stream.fail()) {
+            stream.close();
+            reason = stream.fail() ? errno : 0;
         }
+        if (stream.fail())
+            throw ToolError("cannot write " + path + ": " +
+                            (reason != 0 ? std::strerror(reason) : "the file could not be written whole"));
     } catch (const ToolError&) {
         throw;
     } catch (const std::exception& error) {

@@ -7,37 +7,56 @@
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
-#include <memory>
 
 #include "cli/tool_error.h"
 
 namespace {
 
-struct FileCloser {
-    void operator()(std::FILE* file) const { std::fclose(file); }
-};
-
-// libpng leaves through longjmp on an error; the message is kept for the exception thrown after.
-struct PngErrorText {
+// Where libpng writes, and why it stopped: its own message, or the system's error when the file
+// could not take the bytes (a full disk, a file-size limit), which says more than libpng's
+// "Write Error". libpng leaves through longjmp on an error; the text is kept for the exception
+// thrown after.
+struct PngSink {
+    std::FILE* file = nullptr;
+    int writeError = 0;
     char text[256] = "";
 };
 
 void KeepPngError(png_structp png, png_const_charp message)
 {
-    auto* error = static_cast<PngErrorText*>(png_get_error_ptr(png));
-    std::snprintf(error->text, sizeof error->text, "%s", message);
+    auto* sink = static_cast<PngSink*>(png_get_error_ptr(png));
+    std::snprintf(sink->text, sizeof sink->text, "%s",
+                  sink->writeError != 0 ? std::strerror(sink->writeError) : message);
     png_longjmp(png, 1);
 }
 
 void IgnorePngWarning(png_structp, png_const_charp) {}
 
+void WriteToFile(png_structp png, png_bytep data, std::size_t length)
+{
+    auto* sink = static_cast<PngSink*>(png_get_io_ptr(png));
+    if (std::fwrite(data, 1, length, sink->file) != length) {
+        sink->writeError = errno != 0 ? errno : EIO;
+        png_error(png, "write failed");
+    }
+}
+
+void FlushFile(png_structp png)
+{
+    auto* sink = static_cast<PngSink*>(png_get_io_ptr(png));
+    if (std::fflush(sink->file) != 0) {
+        sink->writeError = errno != 0 ? errno : EIO;
+        png_error(png, "write failed");
+    }
+}
+
 // Everything between setjmp and a possible longjmp lives in libpng or in this function's
 // arguments, so no destructor of ours is skipped.
-bool WriteRows(png_structp png, png_infop info, std::FILE* file, int width, int height,
+bool WriteRows(png_structp png, png_infop info, PngSink* sink, int width, int height,
                const BMM_Color_64* pixels)
 {
     if (setjmp(png_jmpbuf(png))) return false;
-    png_init_io(png, file);
+    png_set_write_fn(png, sink, WriteToFile, FlushFile);
     png_set_IHDR(png, info, static_cast<png_uint_32>(width), static_cast<png_uint_32>(height), 16,
                  PNG_COLOR_TYPE_RGB_ALPHA, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
                  PNG_FILTER_TYPE_DEFAULT);
@@ -54,18 +73,26 @@ bool WriteRows(png_structp png, png_infop info, std::FILE* file, int width, int 
 
 void WritePng(const std::string& path, int width, int height, const std::vector<BMM_Color_64>& pixels)
 {
-    std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "wb"));
-    if (file == nullptr) throw ToolError("cannot write " + path + ": " + std::strerror(errno));
-    PngErrorText error;
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, &error, KeepPngError, IgnorePngWarning);
+    PngSink sink;
+    sink.file = std::fopen(path.c_str(), "wb");
+    if (sink.file == nullptr) throw ToolError("cannot write " + path + ": " + std::strerror(errno));
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, &sink, KeepPngError, IgnorePngWarning);
     png_infop info = png != nullptr ? png_create_info_struct(png) : nullptr;
-    if (info == nullptr) {
-        png_destroy_write_struct(&png, nullptr);
-        throw ToolError("cannot write " + path + ": out of memory");
+    bool written = false;
+    if (info != nullptr) {
+        written = WriteRows(png, info, &sink, width, height, pixels.data());
+    } else {
+        std::snprintf(sink.text, sizeof sink.text, "out of memory");
     }
-    const bool written = WriteRows(png, info, file.get(), width, height, pixels.data());
     png_destroy_write_struct(&png, &info);
-    if (!written) throw ToolError("cannot write " + path + ": " + error.text);
-    if (std::fflush(file.get()) != 0 || std::ferror(file.get()))
-        throw ToolError("cannot write " + path + ": " + std::strerror(errno));
+    // The last buffered bytes reach the file only now, and a full disk may refuse them.
+    if (written && (std::fflush(sink.file) != 0 || std::ferror(sink.file) != 0)) {
+        written = false;
+        std::snprintf(sink.text, sizeof sink.text, "%s", std::strerror(errno != 0 ? errno : EIO));
+    }
+    if (std::fclose(sink.file) != 0 && written) {
+        written = false;
+        std::snprintf(sink.text, sizeof sink.text, "%s", std::strerror(errno));
+    }
+    if (!written) throw ToolError("cannot write " + path + ": " + sink.text);
 }
