@@ -15,7 +15,7 @@ struct ApplyOptions {
     OutputTarget output;
     FilterChoice filter;
     ChannelNames names;
-    std::string view; // "": the file's default view; "all": every view
+    std::string view;       // "": the file's default view; "all": every view
     std::string modulePath; // empty: the module beside the tool
     BackgroundRule background;
     bool opaque = false;
