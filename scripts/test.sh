@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Sets up, builds both toolchains (Linux native and the Windows cross build) and runs every test:
-# the native suite under the sanitizers, short fuzzing runs, the native suite, then the Windows
-# suite under Wine inside a virtual X display.
+# the native suite under the sanitizers, the parallel frames under ThreadSanitizer, short fuzzing
+# runs, the native suite, then the Windows suite under Wine inside a virtual X display.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
@@ -15,6 +15,14 @@ echo "== sanitizer build and tests (ASan + LeakSanitizer + UBSan) =="
 cmake --preset sanitize >/dev/null
 cmake --build --preset sanitize
 ctest --preset sanitize -j2 || status=1
+echo "== ThreadSanitizer: frames in parallel (the tool, the module its workers share, the worker pool) =="
+cmake --preset tsan >/dev/null
+cmake --build --preset tsan
+rm -f build/tsan-report.*
+if ! ctest --preset tsan; then
+    status=1
+    cat build/tsan-report.* 2>/dev/null || true
+fi
 echo "== fuzz smoke runs (libFuzzer, about a minute a target) =="
 cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz
