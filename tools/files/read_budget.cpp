@@ -1,0 +1,198 @@
+#include "files/read_budget.h"
+
+#include <openexr.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+
+#include "cli/tool_error.h"
+
+namespace {
+
+// The reader holds every sample in 32 bits, whatever its stored type.
+constexpr std::uint64_t SAMPLE_BYTES = 4;
+// Each chunk's offset in the part's chunk table.
+constexpr std::uint64_t TABLE_ENTRY_BYTES = 8;
+
+struct Input {
+    const ByteSource* source;
+    std::uint64_t size;
+    std::string firstError;
+};
+
+std::int64_t ReadBytes(exr_const_context_t, void* user, void* buffer, std::uint64_t count,
+                       std::uint64_t offset, exr_stream_error_func_ptr_t)
+{
+    const auto* input = static_cast<Input*>(user);
+    if (offset >= input->size) return 0;
+    const std::uint64_t wanted = std::min(count, input->size - offset);
+    return static_cast<std::int64_t>((*input->source)(offset, buffer, static_cast<std::size_t>(wanted)));
+}
+
+std::int64_t InputSize(exr_const_context_t, void* user)
+{
+    return static_cast<std::int64_t>(static_cast<Input*>(user)->size);
+}
+
+void KeepFirstError(exr_const_context_t context, exr_result_t code, const char* message)
+{
+    void* user = nullptr;
+    if (exr_get_user_data(context, &user) != EXR_ERR_SUCCESS || user == nullptr) return;
+    auto* input = static_cast<Input*>(user);
+    if (input->firstError.empty())
+        input->firstError = message != nullptr ? message : exr_get_default_error_message(code);
+}
+
+// Closes the context however the check ends.
+struct Context {
+    exr_context_t handle = nullptr;
+    ~Context() { exr_finish(&handle); }
+};
+
+// The samples of one part, as the reader will hold them.
+std::uint64_t SampleBytes(const exr_attr_box2i_t& window, const exr_attr_chlist_t& channels)
+{
+    const std::uint64_t width = static_cast<std::uint64_t>(std::int64_t{window.max.x} - window.min.x + 1);
+    const std::uint64_t height = static_cast<std::uint64_t>(std::int64_t{window.max.y} - window.min.y + 1);
+    std::uint64_t bytes = 0;
+    for (int i = 0; i < channels.num_channels; ++i) {
+        const exr_attr_chlist_entry_t& channel = channels.entries[i];
+        const std::uint64_t xs = static_cast<std::uint64_t>(std::max(channel.x_sampling, 1));
+        const std::uint64_t ys = static_cast<std::uint64_t>(std::max(channel.y_sampling, 1));
+        bytes += (width / xs) * (height / ys) * SAMPLE_BYTES;
+    }
+    return bytes;
+}
+
+// Whether every chunk of the part's full-resolution level lies within the input, as its chunk
+// table and each chunk's own leader say.
+bool ChunksWithinInput(exr_context_t context, int part, const exr_attr_box2i_t& window, exr_storage_t storage)
+{
+    exr_chunk_info_t chunk{};
+    if (storage == EXR_STORAGE_SCANLINE) {
+        std::int32_t lines = 0;
+        if (exr_get_scanlines_per_chunk(context, part, &lines) != EXR_ERR_SUCCESS || lines < 1) return false;
+        for (std::int64_t y = window.min.y; y <= window.max.y; y += lines)
+            if (exr_read_scanline_chunk_info(context, part, static_cast<int>(y), &chunk) != EXR_ERR_SUCCESS)
+                return false;
+        return true;
+    }
+    std::int32_t tileWidth = 0, tileHeight = 0;
+    if (exr_get_tile_sizes(context, part, 0, 0, &tileWidth, &tileHeight) != EXR_ERR_SUCCESS ||
+        tileWidth < 1 || tileHeight < 1)
+        return false;
+    const std::int64_t across = (std::int64_t{window.max.x} - window.min.x + tileWidth) / tileWidth;
+    const std::int64_t down = (std::int64_t{window.max.y} - window.min.y + tileHeight) / tileHeight;
+    for (std::int64_t ty = 0; ty < down; ++ty)
+        for (std::int64_t tx = 0; tx < across; ++tx)
+            if (exr_read_tile_chunk_info(context, part, static_cast<int>(tx), static_cast<int>(ty), 0, 0,
+                                         &chunk) != EXR_ERR_SUCCESS)
+                return false;
+    return true;
+}
+
+std::string Claimed(std::uint64_t bytes) { return "its headers claim " + MemoryText(bytes) + " of samples"; }
+
+} // namespace
+
+std::string ClaimsProblem(const ByteSource& source, std::uint64_t size, std::uint64_t budget)
+{
+    Input input{&source, size, {}};
+    exr_context_initializer_t init = EXR_DEFAULT_CONTEXT_INITIALIZER;
+    init.user_data = &input;
+    init.read_fn = ReadBytes;
+    init.size_fn = InputSize;
+    init.error_handler_fn = KeepFirstError;
+    // A missing chunk is reported rather than searched for through the rest of the file.
+    init.flags = EXR_CONTEXT_FLAG_DISABLE_CHUNK_RECONSTRUCTION;
+    Context context;
+    if (exr_start_read(&context.handle, "input", &init) != EXR_ERR_SUCCESS)
+        return "damaged EXR header (" + input.firstError + ")";
+
+    int parts = 0;
+    exr_get_count(context.handle, &parts);
+    std::uint64_t claimed = 0;
+    std::uint64_t chunks = 0;
+    for (int part = 0; part < parts; ++part) {
+        exr_storage_t storage = EXR_STORAGE_LAST_TYPE;
+        exr_attr_box2i_t window{};
+        const exr_attr_chlist_t* channels = nullptr;
+        std::int32_t count = 0;
+        if (exr_get_storage(context.handle, part, &storage) != EXR_ERR_SUCCESS ||
+            exr_get_data_window(context.handle, part, &window) != EXR_ERR_SUCCESS ||
+            exr_get_channels(context.handle, part, &channels) != EXR_ERR_SUCCESS ||
+            exr_get_chunk_count(context.handle, part, &count) != EXR_ERR_SUCCESS || count < 0)
+            return "damaged EXR header (" + input.firstError + ")";
+        if (storage != EXR_STORAGE_SCANLINE && storage != EXR_STORAGE_TILED)
+            continue; // deep: refused by name later
+        claimed += SampleBytes(window, *channels);
+        chunks += static_cast<std::uint64_t>(count);
+    }
+    // Every chunk has an entry in its part's table, so the tables alone must fit in the file.
+    if (chunks * TABLE_ENTRY_BYTES > size)
+        return Claimed(claimed) + " in " + std::to_string(chunks) +
+               " chunks, whose tables alone would not fit in its " + MemoryText(size);
+    if (budget != 0 && claimed > budget)
+        return Claimed(claimed) + ", more than the " + MemoryText(budget) +
+               " one frame may take (--max-memory sets the budget)";
+    for (int part = 0; part < parts; ++part) {
+        exr_storage_t storage = EXR_STORAGE_LAST_TYPE;
+        exr_attr_box2i_t window{};
+        exr_get_storage(context.handle, part, &storage);
+        exr_get_data_window(context.handle, part, &window);
+        if (storage != EXR_STORAGE_SCANLINE && storage != EXR_STORAGE_TILED) continue;
+        if (!ChunksWithinInput(context.handle, part, window, storage))
+            return "incomplete EXR file: " + Claimed(claimed) +
+                   " but not every chunk of them lies within its " + MemoryText(size);
+    }
+    return {};
+}
+
+std::uint64_t DefaultReadBudget(int workers)
+{
+    const long pages = sysconf(_SC_PHYS_PAGES);
+    const long pageSize = sysconf(_SC_PAGE_SIZE);
+    if (pages <= 0 || pageSize <= 0) return 0;
+    const std::uint64_t half = static_cast<std::uint64_t>(pages) * static_cast<std::uint64_t>(pageSize) / 2;
+    return half / static_cast<std::uint64_t>(std::max(workers, 1));
+}
+
+std::uint64_t ParseMemorySize(const std::string& text)
+{
+    std::size_t digits = 0;
+    while (digits < text.size() && text[digits] >= '0' && text[digits] <= '9') ++digits;
+    const std::string unit = text.substr(digits);
+    int shift = -1;
+    if (unit.empty())
+        shift = 0;
+    else if (unit == "K" || unit == "k")
+        shift = 10;
+    else if (unit == "M" || unit == "m")
+        shift = 20;
+    else if (unit == "G" || unit == "g")
+        shift = 30;
+    else if (unit == "T" || unit == "t")
+        shift = 40;
+    if (digits == 0 || digits > 12 || shift < 0)
+        throw UsageError("--max-memory " + text + ": give a size such as 800M or 4G");
+    const std::uint64_t value = std::stoull(text.substr(0, digits));
+    if (value == 0 || value > (std::uint64_t{1} << (63 - shift)))
+        throw UsageError("--max-memory " + text + ": give a size such as 800M or 4G");
+    return value << shift;
+}
+
+std::string MemoryText(std::uint64_t bytes)
+{
+    const char* units[] = {"bytes", "KB", "MB", "GB", "TB", "PB", "EB"};
+    double value = static_cast<double>(bytes);
+    int unit = 0;
+    while (value >= 1024 && unit < 6) value /= 1024, ++unit;
+    char text[32];
+    if (unit == 0)
+        std::snprintf(text, sizeof text, "%llu bytes", static_cast<unsigned long long>(bytes));
+    else
+        std::snprintf(text, sizeof text, value < 10 ? "%.1f %s" : "%.0f %s", value, units[unit]);
+    return text;
+}
