@@ -2,10 +2,25 @@
 
 #include <algorithm>
 
-MemoryStorage::MemoryStorage(std::uint16_t width, std::uint16_t height)
-    : BitmapStorage(BitmapInfo(width, height)), width(width), height(height),
-      pixels(static_cast<std::size_t>(width) * height, BMM_Color_64{0, 0, 0, 0})
+namespace {
+
+// An array of `length` elements, taken from `held` when it already has one, filled with zeros
+// when `start` asks for it.
+template <typename T>
+T* ChannelArray(std::unique_ptr<T[]>& held, std::size_t length, MemoryStorage::Start start)
 {
+    if (held == nullptr) held.reset(new T[length]); // uninitialised: filled below or by the caller
+    if (start == MemoryStorage::Start::ZEROED) std::fill_n(held.get(), length, T{});
+    return held.get();
+}
+
+} // namespace
+
+MemoryStorage::MemoryStorage(std::uint16_t width, std::uint16_t height, Start start)
+    : BitmapStorage(BitmapInfo(width, height)), width(width), height(height)
+{
+    // Never empty, so that a frame with no pixels still has an address for its colour.
+    ChannelArray(pixels, std::max<std::size_t>(PixelCount(), 1), start);
     // Room for one render pass's calls (a read and a write a row, a few queries), so that keeping
     // the record does not reallocate inside a pass that is being timed.
     calls.reserve(2 * static_cast<std::size_t>(height) + 8);
@@ -22,7 +37,7 @@ bool MemoryStorage::RowSpanValid(int x, int y, int count) const
 // rows are still read and written (with a count of 0).
 BMM_Color_64* MemoryStorage::RowSpan(int x, int y)
 {
-    return pixels.data() + static_cast<std::size_t>(y) * width + x;
+    return pixels.get() + static_cast<std::size_t>(y) * width + x;
 }
 
 int MemoryStorage::ReadPixels(int x, int y, int count, BMM_Color_64* out)
@@ -49,9 +64,9 @@ void* MemoryStorage::QueryChannel(std::uint32_t channel, std::uint32_t* outValue
     if (outValue != nullptr) *outValue = 0;
     if (queryCalls++ == failQueryAt) return nullptr;
     switch (channel) {
-    case CHANNEL_DEPTH: return hasDepth ? depth.data() : nullptr;
-    case CHANNEL_MATERIAL_ID: return hasMaterialIds ? materialIds.data() : nullptr;
-    case CHANNEL_OBJECT_ID: return hasObjectIds ? objectIds.data() : nullptr;
+    case CHANNEL_DEPTH: return Depth();
+    case CHANNEL_MATERIAL_ID: return MaterialIds();
+    case CHANNEL_OBJECT_ID: return ObjectIds();
     default: return nullptr;
     }
 }
@@ -59,34 +74,31 @@ void* MemoryStorage::QueryChannel(std::uint32_t channel, std::uint32_t* outValue
 // A channel of an empty frame still has an address: a null answer would mean the channel is missing.
 std::size_t MemoryStorage::ChannelLength() const { return PixelCount() > 0 ? PixelCount() : 1; }
 
-BMM_Color_64* MemoryStorage::Pixels() { return pixels.data(); }
+BMM_Color_64* MemoryStorage::Pixels() { return pixels.get(); }
 
-float* MemoryStorage::AddDepth()
+float* MemoryStorage::AddDepth(Start start)
 {
-    depth.assign(ChannelLength(), 0.0f);
     hasDepth = true;
-    return depth.data();
+    return ChannelArray(depth, ChannelLength(), start);
 }
 
-std::uint8_t* MemoryStorage::AddMaterialIds()
+std::uint8_t* MemoryStorage::AddMaterialIds(Start start)
 {
-    materialIds.assign(ChannelLength(), 0);
     hasMaterialIds = true;
-    return materialIds.data();
+    return ChannelArray(materialIds, ChannelLength(), start);
 }
 
-std::uint16_t* MemoryStorage::AddObjectIds()
+std::uint16_t* MemoryStorage::AddObjectIds(Start start)
 {
-    objectIds.assign(ChannelLength(), 0);
     hasObjectIds = true;
-    return objectIds.data();
+    return ChannelArray(objectIds, ChannelLength(), start);
 }
 
-float* MemoryStorage::Depth() { return hasDepth ? depth.data() : nullptr; }
+float* MemoryStorage::Depth() { return hasDepth ? depth.get() : nullptr; }
 
-std::uint8_t* MemoryStorage::MaterialIds() { return hasMaterialIds ? materialIds.data() : nullptr; }
+std::uint8_t* MemoryStorage::MaterialIds() { return hasMaterialIds ? materialIds.get() : nullptr; }
 
-std::uint16_t* MemoryStorage::ObjectIds() { return hasObjectIds ? objectIds.data() : nullptr; }
+std::uint16_t* MemoryStorage::ObjectIds() { return hasObjectIds ? objectIds.get() : nullptr; }
 
 void MemoryStorage::FailReadPixelsCall(int n) { failReadAt = n; }
 
@@ -99,3 +111,9 @@ std::size_t MemoryStorage::CallCount() const { return calls.size(); }
 const HostCall& MemoryStorage::Call(std::size_t index) const { return calls.at(index); }
 
 void MemoryStorage::ClearCalls() { calls.clear(); }
+
+void MemoryStorage::Reuse()
+{
+    hasDepth = hasMaterialIds = hasObjectIds = false;
+    calls.clear();
+}

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "bitmap.h"
@@ -25,8 +26,11 @@ struct HostCall {
 class HOST_BMM_API MemoryStorage : public BitmapStorage {
 public:
     static constexpr int NEVER = -1;
+    // How a new array starts: zero-filled, or as it is, for a caller that writes every element
+    // before the frame is used (a fresh page then is touched once, not twice).
+    enum class Start { ZEROED, UNWRITTEN };
 
-    MemoryStorage(std::uint16_t width, std::uint16_t height);
+    MemoryStorage(std::uint16_t width, std::uint16_t height, Start start = Start::ZEROED);
     ~MemoryStorage() override;
 
     int ReadPixels(int x, int y, int count, BMM_Color_64* out) override;
@@ -39,10 +43,11 @@ public:
 
     // Colour, row-major (index y * width + x); always present.
     BMM_Color_64* Pixels();
-    // Adds a channel, zero-filled, and returns its array; the frame lacks it until then.
-    float* AddDepth();
-    std::uint8_t* AddMaterialIds();
-    std::uint16_t* AddObjectIds();
+    // Adds a channel and returns its array; the frame lacks it until then. An array dropped by
+    // Reuse is taken again.
+    float* AddDepth(Start start = Start::ZEROED);
+    std::uint8_t* AddMaterialIds(Start start = Start::ZEROED);
+    std::uint16_t* AddObjectIds(Start start = Start::ZEROED);
     // The channel arrays, or null while the frame lacks them.
     float* Depth();
     std::uint8_t* MaterialIds();
@@ -59,6 +64,9 @@ public:
     std::size_t CallCount() const;
     const HostCall& Call(std::size_t index) const;
     void ClearCalls();
+    // Readies the storage for another frame of its size: the channels are dropped (their arrays
+    // kept for the next Add) and the record of calls cleared. Colour keeps what it holds.
+    void Reuse();
 
 private:
     bool RowSpanValid(int x, int y, int count) const;
@@ -67,10 +75,10 @@ private:
 
     int width;
     int height;
-    std::vector<BMM_Color_64> pixels;
-    std::vector<float> depth;
-    std::vector<std::uint8_t> materialIds;
-    std::vector<std::uint16_t> objectIds;
+    std::unique_ptr<BMM_Color_64[]> pixels;
+    std::unique_ptr<float[]> depth;
+    std::unique_ptr<std::uint8_t[]> materialIds;
+    std::unique_ptr<std::uint16_t[]> objectIds;
     bool hasDepth = false;
     bool hasMaterialIds = false;
     bool hasObjectIds = false;

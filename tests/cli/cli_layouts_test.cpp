@@ -8,7 +8,9 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <fstream>
 #include <limits>
+#include <nlohmann/json.hpp>
 #include <set>
 
 #include "exr_layouts.h"
@@ -172,9 +174,24 @@ TEST_F(Layouts, EveryLayoutGivesThePictureOfThePlainFrameOfItsView)
 
 TEST_F(Layouts, AllViewsGoToAnOutputEachAndInfoNamesViewsPartsAndChannelsTaken)
 {
-    ToolRun run = Run({"apply", "--view", "all", "multipart.exr", "-o", "grey/"});
+    ToolRun run = Run({"apply", "--view", "all", "multipart.exr", "-o", "grey/", "--report", "run.json"});
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_THAT(run.out, HasSubstr("multipart.exr -> grey/multipart.right.png, grey/multipart.left.png"));
+    // The report and --skip-existing go by the outputs of the views, never by the unwritten base name.
+    for (const bool firstRun : {true, false}) {
+        std::ifstream report(Path("run.json"));
+        const nlohmann::json entry = nlohmann::json::parse(report)["frames"][0];
+        EXPECT_EQ(entry["status"], firstRun ? "written" : "skipped");
+        EXPECT_EQ(entry["output"], "grey/multipart.right.png");
+        EXPECT_THAT(entry["outputs"], ElementsAre("grey/multipart.right.png", "grey/multipart.left.png"));
+        if (!firstRun) break;
+        run = Run({"apply", "--view", "all", "multipart.exr", "-o", "grey/", "--skip-existing", "--report",
+                   "run.json"});
+        EXPECT_THAT(run.out, HasSubstr("skipped, grey/multipart.right.png, grey/multipart.left.png exist"));
+    }
+    std::filesystem::remove(Path("grey/multipart.left.png"));
+    run = Run({"apply", "--view", "all", "multipart.exr", "-o", "grey/", "--skip-existing"});
+    EXPECT_THAT(run.out, HasSubstr("1 written, 0 failed"));
     EXPECT_THAT(run.err, HasSubstr("note: multipart.exr: channels right: colour R, G, B, A; depth Z;"));
     EXPECT_EQ(ReadPng(Path("grey/multipart.left.png")).samples, Picture({"plain-left.exr"}, "left.png"));
     EXPECT_EQ(ReadPng(Path("grey/multipart.right.png")).samples, Picture({"plain-right.exr"}, "right.png"));

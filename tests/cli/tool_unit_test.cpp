@@ -41,6 +41,15 @@ TEST(CommandLine, AcceptedCommandsCarryTheirOptions)
              EXPECT_FALSE(c.apply.output.isFolder);
              EXPECT_TRUE(c.apply.opaque);
          }},
+        {{"apply", "-j2", "a.exr", "-ogrey.png"},
+         CommandKind::APPLY,
+         [](const Command& c) {
+             EXPECT_EQ(c.apply.jobs, 2);
+             EXPECT_EQ(c.apply.output.path, "grey.png");
+         }},
+        {{"apply", "--jobs=3", "a.exr"},
+         CommandKind::APPLY,
+         [](const Command& c) { EXPECT_EQ(c.apply.jobs, 3); }},
         {{"apply", "a.exr", "-o", "GREY.EXR"},
          CommandKind::APPLY,
          [](const Command& c) { EXPECT_EQ(c.apply.output.format, OutputFormat::EXR); }},
@@ -101,6 +110,7 @@ TEST(CommandLine, MistakesAreUsageErrorsThatSayWhatIsWrong)
         {{"apply", "--frobnicate", "a.exr"},
          "unknown option --frobnicate for apply (see deepglass apply --help)"},
         {{"apply", "a.exr", "-o"}, "option -o needs a value"},
+        {{"apply", "-q2", "a.exr"}, "unknown option -q2 for apply"},
         {{"apply", "--opaque=yes", "a.exr"}, "option --opaque takes no value"},
         {{"apply", "a.exr", "-o", "out.tif"}, "must end in .png or .exr"},
         {{"apply", "a.exr", "b.exr", "-o", "out.png"}, "looks like a file name"},
@@ -159,7 +169,7 @@ ExrFrame WindowFrame(PixelBox data, PixelBox display)
     return frame;
 }
 
-TEST(DisplayWindowPicture, PlacesTheDataWindowAtItsOffsetAndCropsWhatLiesOutside)
+TEST(DisplayRows, PlaceTheDataWindowAtItsOffsetAndCropWhatLiesOutside)
 {
     struct Case {
         PixelBox data;
@@ -182,6 +192,8 @@ TEST(DisplayWindowPicture, PlacesTheDataWindowAtItsOffsetAndCropsWhatLiesOutside
         {{-1, 0, 1, 0}, {0, 0, 1, 0}, false, {2, 3}, {7, 7}, true},
         // No overlap at all.
         {{5, 5, 5, 5}, {0, 0, 1, 0}, false, {0, 0}, {0, 0}, true},
+        // Rows of the data window's width, handed over as they are, around a row outside it.
+        {{0, 0, 1, 1}, {0, -1, 1, 1}, false, {0, 0, 1, 2, 3, 4}, {0, 0, 7, 7, 7, 7}, false},
     };
     for (const Case& test : cases) {
         const ExrFrame frame = WindowFrame(test.data, test.display);
@@ -189,20 +201,24 @@ TEST(DisplayWindowPicture, PlacesTheDataWindowAtItsOffsetAndCropsWhatLiesOutside
         std::vector<BMM_Color_64> colour(frame.PixelCount());
         for (std::size_t i = 0; i < colour.size(); ++i)
             colour[i] = {static_cast<std::uint16_t>(i + 1), 0, 0, 7};
-        const DisplayPicture picture = DisplayWindowPicture(frame, colour, test.opaque);
-        EXPECT_EQ(picture.width, test.display.Width());
-        EXPECT_EQ(picture.height, test.display.Height());
+        DisplayRows rows(frame, colour.data(), test.opaque);
+        EXPECT_EQ(rows.Width(), test.display.Width());
+        EXPECT_EQ(rows.Height(), test.display.Height());
         std::vector<std::uint16_t> red, alpha;
-        for (const BMM_Color_64& pixel : picture.pixels) {
-            red.push_back(pixel.r);
-            alpha.push_back(pixel.a);
+        for (int y = 0; y < rows.Height(); ++y) {
+            const BMM_Color_64* row = rows.Row(y);
+            for (int x = 0; x < rows.Width(); ++x) {
+                red.push_back(row[x].r);
+                alpha.push_back(row[x].a);
+            }
         }
         EXPECT_EQ(red, test.red);
         EXPECT_EQ(alpha, test.alpha);
-        EXPECT_EQ(picture.cropped, test.cropped);
+        EXPECT_EQ(rows.Cropped(), test.cropped);
     }
     const ExrFrame huge = WindowFrame({0, 0, 0, 0}, {0, 0, 65535, 0});
-    EXPECT_THROW(DisplayWindowPicture(huge, {BMM_Color_64{}}, false), ToolError);
+    const BMM_Color_64 pixel{};
+    EXPECT_THROW(DisplayRows(huge, &pixel, false), ToolError);
 }
 
 TEST(BackgroundHint, NamesTheOptionWhenMuchOfTheFrameIsTransparentAtOneEnd)

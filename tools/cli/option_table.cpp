@@ -15,6 +15,14 @@ std::string Spelling(const Option& option)
     return option.value != nullptr ? text + " " + option.value : text;
 }
 
+const Option* Find(const std::vector<Option>& options, const std::string& name)
+{
+    for (const Option& option : options)
+        for (const std::string& spelling : option.names)
+            if (spelling == name) return &option;
+    return nullptr;
+}
+
 } // namespace
 
 bool ParseOptions(const std::string& command, const std::vector<std::string>& arguments,
@@ -34,10 +42,15 @@ bool ParseOptions(const std::string& command, const std::vector<std::string>& ar
         if (argument == "--help" || argument == "-h") return false;
         const std::size_t equals = argument.find('=');
         const std::string name = argument.rfind("--", 0) == 0 ? argument.substr(0, equals) : argument;
-        const Option* found = nullptr;
-        for (const Option& option : options)
-            for (const std::string& spelling : option.names)
-                if (spelling == name) found = &option;
+        const Option* found = Find(options, name);
+        // A short option's value may follow it without a space: -j2, -ogrey.png.
+        if (found == nullptr && argument[1] != '-') {
+            const Option* attached = Find(options, argument.substr(0, 2));
+            if (attached != nullptr && attached->value != nullptr) {
+                attached->take(argument.substr(2));
+                continue;
+            }
+        }
         if (found == nullptr)
             throw UsageError("unknown option " + name + " for " + command + " (see deepglass " + command +
                              " --help)");

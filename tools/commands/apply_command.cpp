@@ -11,7 +11,7 @@
 #include "commands/filter_input.h"
 #include "commands/progress.h"
 #include "files/atomic_output.h"
-#include "files/exr_reader.h"
+#include "files/exr_layout.h"
 #include "files/output_writer.h"
 #include "host/filter_runner.h"
 #include "host/frame_stats.h"
@@ -29,53 +29,76 @@ struct FrameOutcome {
     std::vector<std::string> warnings;
     std::string hint;
     std::string channels; // which channels were taken
-    std::string outputs;  // the files written, one a view
 };
 
-void FilterFrame(FilterRunner& runner, const ApplyOptions& options, const std::vector<std::string>& inputs,
-                 FrameRecord& record, FrameOutcome& outcome)
+std::string Listed(const std::vector<std::string>& names)
 {
-    FilteredInput filtered = FilterInput(runner, options, record.input, record.output, inputs);
+    std::string text;
+    for (const std::string& name : names) text += (text.empty() ? "" : ", ") + name;
+    return text;
+}
+
+void FilterFrame(FilterRunner& runner, const ApplyOptions& options, const std::vector<std::string>& inputs,
+                 FrameBuffers& buffers, FrameRecord& record, FrameOutcome& outcome)
+{
+    FilteredInput filtered = FilterInput(runner, options, record.input, record.output, inputs, buffers);
     outcome.warnings = std::move(filtered.warnings);
     outcome.hint = std::move(filtered.hint);
     outcome.channels = std::move(filtered.channels);
-    for (const std::string& output : filtered.outputs)
-        outcome.outputs += (outcome.outputs.empty() ? "" : ", ") + output;
+    record.outputs = std::move(filtered.outputs);
     if (filtered.stats && filtered.stats->takingPart > 0) {
         record.nearest = filtered.stats->minMagnitude;
         record.farthest = filtered.stats->maxMagnitude;
     }
 }
 
+// The outputs of a frame when all of them are there already. Outputs appear only once complete
+// (renamed into place), so one that exists is whole.
+std::optional<std::vector<std::string>> ExistingOutputs(const ApplyOptions& options, const ShotFrame& shot)
+{
+    const std::vector<std::string> outputs = PlannedOutputs(options, shot.input, shot.output);
+    for (const std::string& output : outputs) {
+        std::error_code error;
+        if (!std::filesystem::is_regular_file(output, error)) return std::nullopt;
+    }
+    return outputs;
+}
+
 // One frame of the shot from start to end; failures end up in the record, never thrown.
 FrameRecord RunFrame(FilterRunner& runner, const ApplyOptions& options,
-                     const std::vector<std::string>& inputs, const ShotFrame& shot, FrameOutcome& outcome)
+                     const std::vector<std::string>& inputs, FrameBuffers& buffers, const ShotFrame& shot,
+                     FrameOutcome& outcome)
 {
     const auto started = Clock::now();
     FrameRecord record;
     record.input = shot.input;
     record.output = shot.output;
     record.number = shot.number;
-    std::error_code error;
     if (!shot.problem.empty()) {
         record.status = shot.missing ? FrameStatus::MISSING : FrameStatus::FAILED;
         record.message = shot.problem;
-    } else if (options.skipExisting && std::filesystem::is_regular_file(shot.output, error)) {
-        // Outputs appear only once complete (renamed into place), so one that exists is whole.
-        record.status = FrameStatus::SKIPPED;
-        record.message = "its output exists";
     } else {
         try {
-            FilterFrame(runner, options, inputs, record, outcome);
-            record.status = FrameStatus::WRITTEN;
+            std::optional<std::vector<std::string>> existing;
+            if (options.skipExisting) existing = ExistingOutputs(options, shot);
+            if (existing) {
+                record.status = FrameStatus::SKIPPED;
+                record.message = existing->size() == 1 ? "its output exists" : "its outputs exist";
+                record.outputs = std::move(*existing);
+            } else {
+                FilterFrame(runner, options, inputs, buffers, record, outcome);
+                record.status = FrameStatus::WRITTEN;
+            }
         } catch (const std::exception& failure) {
             record.status = FrameStatus::FAILED;
             record.message = dynamic_cast<const std::bad_alloc*>(&failure) != nullptr
                                  ? std::string("not enough memory for this frame")
                                  : failure.what();
             record.nearest = record.farthest = std::nullopt;
+            record.outputs.clear();
         }
     }
+    if (!record.outputs.empty()) record.output = record.outputs.front();
     if (record.status == FrameStatus::WRITTEN)
         for (const std::string& warning : outcome.warnings)
             record.message += (record.message.empty() ? "" : "; ") + warning;
@@ -101,9 +124,12 @@ void ShowFrame(Progress& progress, std::size_t index, const FrameRecord& record,
             progress.Message("hint: " + input + ": " + outcome.hint);
             hintShown = true;
         }
-        progress.Done(index, input + " -> " + outcome.outputs);
+        progress.Done(index, input + " -> " + Listed(record.outputs));
         break;
-    case FrameStatus::SKIPPED: progress.Done(index, input + ": skipped, " + record.output + " exists"); break;
+    case FrameStatus::SKIPPED:
+        progress.Done(index, input + ": skipped, " + Listed(record.outputs) +
+                                 (record.outputs.size() == 1 ? " exists" : " exist"));
+        break;
     case FrameStatus::MISSING:
         progress.Message("error: frame " + std::to_string(record.number.value_or(0)) + " " + record.message);
         progress.Done(index, input + ": missing");
@@ -175,8 +201,9 @@ int RunApply(const ApplyOptions& options, std::FILE* out, std::FILE* errors)
         if (options.inputs.empty()) return EXIT_STATUS_OK;
         plan = PlanShot(options.inputs, options.frames, options.output);
         MakeOutputFolder(options.output);
-        for (int worker = JobCount(options, plan); worker > 1; --worker)
-            runners.push_back(runners.front()->Twin());
+        const int jobs = JobCount(options, plan);
+        for (int worker = jobs; worker > 1; --worker) runners.push_back(runners.front()->Twin());
+        SetExrDecodeThreads(DecodeThreadCount(jobs));
     } catch (const ToolError& error) {
         std::fprintf(errors, "error: %s\n", error.what());
         return EXIT_STATUS_FAILED;
@@ -185,6 +212,7 @@ int RunApply(const ApplyOptions& options, std::FILE* out, std::FILE* errors)
     const std::vector<std::string> inputs = ExistingInputs(plan);
     Progress progress(plan.size(), isatty(fileno(out)) != 0, out, errors);
     std::vector<FrameRecord> records(plan.size());
+    std::vector<FrameBuffers> buffers(runners.size());
     std::mutex shown;
     bool hintShown = false;
     std::string channelsShown;
@@ -194,7 +222,8 @@ int RunApply(const ApplyOptions& options, std::FILE* out, std::FILE* errors)
             progress.Begin(index, plan[index].input);
         }
         FrameOutcome outcome;
-        FrameRecord record = RunFrame(*runners[worker], options, inputs, plan[index], outcome);
+        FrameRecord record =
+            RunFrame(*runners[worker], options, inputs, buffers[worker], plan[index], outcome);
         const std::lock_guard<std::mutex> lock(shown);
         ShowFrame(progress, index, record, outcome, hintShown, channelsShown);
         records[index] = std::move(record);

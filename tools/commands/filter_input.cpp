@@ -1,12 +1,11 @@
 #include "commands/filter_input.h"
 
-#include <memory>
-#include <set>
 #include <utility>
 
 #include "cli/tool_error.h"
 #include "files/atomic_output.h"
 #include "files/exr_reader.h"
+#include "files/exr_strip_reader.h"
 #include "files/output_writer.h"
 #include "host/rewritten_pixels.h"
 #include "host/view_frame.h"
@@ -25,61 +24,95 @@ void WarnMissingIds(const ChannelChoice& choice, std::uint32_t required, const s
     if ((required & CHANNEL_OBJECT_ID) && !choice.hasObject) missing("object ID", choice.object);
 }
 
-// Reads only the channels the chosen views take, unless the output keeps every channel.
-ChannelPick PickFor(const ApplyOptions& options, OutputFormat format)
+// What each view goes through before its pixels: its output named and checked, its depth required,
+// the channels taken told and missing IDs warned of. Answers the output's path.
+std::string BeginView(FilterRunner& runner, const ViewFrame& made, const std::string& output, bool perView,
+                      const std::vector<std::string>& inputs, FilteredInput& filtered)
 {
-    if (format == OutputFormat::EXR) return {};
-    auto wanted = std::make_shared<std::set<std::pair<int, std::string>>>();
-    auto settled = std::make_shared<bool>(false);
-    return [=, &options](const ExrFile& layout, const ViewChannel& channel) {
-        if (!*settled) {
-            for (const std::string& view : SelectViews(layout, options.view)) {
-                const std::vector<ViewChannel> channels = layout.ChannelsOfView(view);
-                const ChannelChoice choice = ChooseChannels(channels, options.names);
-                for (const std::string& name : choice.Present())
-                    for (const ViewChannel& candidate : channels)
-                        if (candidate.name == name) wanted->insert({candidate.part, candidate.storedName});
-            }
-            *settled = true;
-        }
-        return wanted->count({channel.part, channel.storedName}) != 0;
-    };
+    const std::string path = perView ? ViewOutputPath(output, made.view) : output;
+    RefuseInputOverwrite(path, inputs);
+    RequireDepth(made);
+    filtered.channels += (filtered.channels.empty() ? "" : "; ") +
+                         (made.view.empty() ? "" : made.view + ": ") + made.choice.Text();
+    WarnMissingIds(made.choice, runner.ChannelsRequired(), ViewChannelListText(made.channels),
+                   filtered.warnings);
+    return path;
+}
+
+void KeepStats(const DepthStats& stats, FilteredInput& filtered)
+{
+    if (!filtered.stats) filtered.stats = stats;
+    if (filtered.hint.empty()) filtered.hint = BackgroundHint(stats);
+}
+
+// A PNG takes only colour, depth and the IDs the filter asks for: those are decoded a strip at a
+// time straight into the storage the filter renders in, and the picture is written from it.
+FilteredInput FilterToPng(FilterRunner& runner, const ApplyOptions& options, const std::string& input,
+                          const std::string& output, const std::vector<std::string>& inputs,
+                          FrameBuffers& buffers)
+{
+    ExrStripReader reader(input);
+    FilteredInput filtered;
+    if (!reader.Note().empty()) filtered.warnings.push_back(reader.Note());
+    const bool perView = options.view == "all" && !reader.Layout().Views().empty();
+    for (const std::string& view : SelectViews(reader.Layout(), options.view)) {
+        const ViewFrame made = ViewLayoutOf(reader.Layout(), view, options.names);
+        const std::string path = BeginView(runner, made, output, perView, inputs, filtered);
+        MemoryStorage& storage =
+            LoadStorageFrame(reader, made, options.background, runner.ChannelsRequired(), buffers);
+        const std::size_t count = storage.PixelCount();
+        KeepStats(DepthStatsOf({storage.Depth(), count}, {storage.Pixels(), count}), filtered);
+        // The filter leaves every pixel it does not select as it was handed over, so the frame's
+        // own colour goes in and the picture comes out whole.
+        runner.Render(storage);
+        WriteFilteredPng(path, made.frame, storage.Pixels(), options.opaque, filtered.warnings);
+        filtered.outputs.push_back(path);
+    }
+    return filtered;
+}
+
+// An EXR keeps every part and channel: the whole file is read, and the pixels the filter rewrote
+// are told apart from those it kept so that the kept ones stay bit for bit.
+FilteredInput FilterToExr(FilterRunner& runner, const ApplyOptions& options, const std::string& input,
+                          const std::string& output, const std::vector<std::string>& inputs)
+{
+    const ExrReadResult read = ReadExrFile(input);
+    FilteredInput filtered;
+    if (!read.note.empty()) filtered.warnings.push_back(read.note);
+    const bool perView = options.view == "all" && !read.file.Views().empty();
+    for (const std::string& view : SelectViews(read.file, options.view)) {
+        const ViewFrame made = FrameOfView(read.file, view, options.names);
+        const std::string path = BeginView(runner, made, output, perView, inputs, filtered);
+        HostFrame host = HostFrameOf(made.frame, made.choice, options.background, runner.ChannelsRequired());
+        KeepStats(DepthStatsOf(host.depth, host.colour), filtered);
+        const std::vector<bool> rewritten = RenderFindingRewritten(runner, host);
+        const FilteredView written{
+            view,         made.choice.colour, PartOf(made, made.choice.depth), made.frame.dataWindow,
+            &host.colour, &rewritten};
+        WriteFilteredExr(path, read.file, written, filtered.warnings);
+        filtered.outputs.push_back(path);
+    }
+    return filtered;
 }
 
 } // namespace
 
-FilteredInput FilterInput(FilterRunner& runner, const ApplyOptions& options, const std::string& input,
-                          const std::string& output, const std::vector<std::string>& inputs)
+std::vector<std::string> PlannedOutputs(const ApplyOptions& options, const std::string& input,
+                                        const std::string& output)
 {
-    const OutputFormat format = options.output.format.value_or(OutputFormat::PNG);
-    const ExrReadResult read = ReadExrFile(input, {}, PickFor(options, format));
-    FilteredInput filtered;
-    if (!read.note.empty()) filtered.warnings.push_back(read.note);
-    const std::vector<std::string> views = SelectViews(read.file, options.view);
-    const bool perView = options.view == "all" && !read.file.Views().empty();
-    for (const std::string& view : views) {
-        const std::string path = perView ? ViewOutputPath(output, view) : output;
-        RefuseInputOverwrite(path, inputs);
-        const ViewFrame made = FrameOfView(read.file, view, options.names);
-        RequireDepth(made);
-        filtered.channels +=
-            (filtered.channels.empty() ? "" : "; ") + (view.empty() ? "" : view + ": ") + made.choice.Text();
-        const std::uint32_t required = runner.ChannelsRequired();
-        WarnMissingIds(made.choice, required, ViewChannelListText(made.channels), filtered.warnings);
-        HostFrame host = HostFrameOf(made.frame, made.choice, options.background, required);
-        const DepthStats stats = DepthStatsOf(host.depth, host.colour);
-        if (!filtered.stats) filtered.stats = stats;
-        if (filtered.hint.empty()) filtered.hint = BackgroundHint(stats);
-        const std::vector<bool> rewritten = RenderFindingRewritten(runner, host);
-        if (format == OutputFormat::PNG) {
-            WriteFilteredPng(path, made.frame, host.colour, options.opaque, filtered.warnings);
-        } else {
-            const FilteredView written{
-                view,         made.choice.colour, PartOf(made, made.choice.depth), made.frame.dataWindow,
-                &host.colour, &rewritten};
-            WriteFilteredExr(path, read.file, written, filtered.warnings);
-        }
-        filtered.outputs.push_back(path);
-    }
-    return filtered;
+    if (options.view != "all") return {output};
+    const std::vector<std::string> views = ExrStripReader(input).Layout().Views();
+    if (views.empty()) return {output};
+    std::vector<std::string> outputs;
+    for (const std::string& view : views) outputs.push_back(ViewOutputPath(output, view));
+    return outputs;
+}
+
+FilteredInput FilterInput(FilterRunner& runner, const ApplyOptions& options, const std::string& input,
+                          const std::string& output, const std::vector<std::string>& inputs,
+                          FrameBuffers& buffers)
+{
+    if (options.output.format.value_or(OutputFormat::PNG) == OutputFormat::PNG)
+        return FilterToPng(runner, options, input, output, inputs, buffers);
+    return FilterToExr(runner, options, input, output, inputs);
 }

@@ -9,6 +9,7 @@
 #include "cli/command_line.h"
 #include "host/filter_runner.h"
 #include "host/frame_stats.h"
+#include "host/storage_frame.h"
 
 struct FilteredInput {
     std::vector<std::string> outputs; // one for each view filtered, in the file's order of views
@@ -18,7 +19,14 @@ struct FilteredInput {
     std::optional<DepthStats> stats; // of the first view filtered
 };
 
+// The outputs FilterInput would write for `input`: `output` itself, or with --view all one a view
+// of the file (read from its header). A ToolError when the header cannot be read.
+std::vector<std::string> PlannedOutputs(const ApplyOptions& options, const std::string& input,
+                                        const std::string& output);
+
 // Filters the views `options.view` names into `output` (with --view all, OUTPUT.VIEW.png for each
-// view). Never writes over one of `inputs`. A ToolError for anything that stops the input.
+// view). Never writes over one of `inputs`. `buffers` is the calling worker's frame memory, kept
+// for its next frame. A ToolError for anything that stops the input.
 FilteredInput FilterInput(FilterRunner& runner, const ApplyOptions& options, const std::string& input,
-                          const std::string& output, const std::vector<std::string>& inputs);
+                          const std::string& output, const std::vector<std::string>& inputs,
+                          FrameBuffers& buffers);

@@ -8,9 +8,7 @@
 #include <string>
 
 #include "files/exr_file.h"
-
-// The host's frames are at most this wide and high (its bitmap sizes are 16-bit).
-constexpr int FRAME_MAX_SIDE = 65535;
+#include "files/exr_layout.h"
 
 struct ExrReadResult {
     ExrFile file;
@@ -21,12 +19,6 @@ struct ExrReadResult {
 // part and view but no samples yet); the others are left without samples. Null reads them all.
 // A ToolError it throws ends the read as it is.
 using ChannelPick = std::function<bool(const ExrFile& layout, const ViewChannel& channel)>;
-
-struct ExrReadLimits {
-    // Frames with more pixels than this are refused before any sample memory is allocated
-    // (0: only the side limit applies). Useful where memory is bounded, as under a fuzzer.
-    std::size_t maxPixels = 0;
-};
 
 ExrReadResult ReadExrFile(const std::string& path, const ExrReadLimits& limits = {},
                           const ChannelPick& pick = {});

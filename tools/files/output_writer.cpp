@@ -14,45 +14,48 @@ constexpr std::uint16_t LEVEL_FULL = 65535;
 
 } // namespace
 
-DisplayPicture DisplayWindowPicture(const ExrFrame& frame, const std::vector<BMM_Color_64>& colour,
-                                    bool opaque)
+DisplayRows::DisplayRows(const ExrFrame& frame, const BMM_Color_64* colour, bool opaque)
+    : data(frame.dataWindow), display(frame.displayWindow), colour(colour), opaque(opaque)
 {
-    const PixelBox& display = frame.displayWindow;
-    const PixelBox& data = frame.dataWindow;
     if (display.Width() > PNG_MAX_SIDE || display.Height() > PNG_MAX_SIDE)
         throw ToolError("the display window is " + std::to_string(display.Width()) + " x " +
                         std::to_string(display.Height()) +
                         " pixels; a PNG holds the display window, at most 65535 on a side (write .exr)");
-    DisplayPicture picture;
-    picture.width = static_cast<int>(display.Width());
-    picture.height = static_cast<int>(display.Height());
-    const std::size_t width = static_cast<std::size_t>(picture.width);
-    picture.pixels.assign(width * static_cast<std::size_t>(picture.height),
-                          BMM_Color_64{0, 0, 0, static_cast<std::uint16_t>(opaque ? LEVEL_FULL : 0)});
-    picture.cropped = data.minX < display.minX || data.minY < display.minY || data.maxX > display.maxX ||
-                      data.maxY > display.maxY;
-    const int fromX = std::max(data.minX, display.minX);
-    const int toX = std::min(data.maxX, display.maxX);
-    for (int y = std::max(data.minY, display.minY); y <= std::min(data.maxY, display.maxY); ++y) {
-        for (int x = fromX; x <= toX; ++x) {
-            BMM_Color_64 pixel =
-                colour[static_cast<std::size_t>(y - data.minY) * frame.Width() + (x - data.minX)];
-            if (opaque) pixel.a = LEVEL_FULL;
-            picture.pixels[static_cast<std::size_t>(y - display.minY) * width + (x - display.minX)] = pixel;
-        }
-    }
-    return picture;
 }
 
-void WriteFilteredPng(const std::string& path, const ExrFrame& frame, const std::vector<BMM_Color_64>& colour,
-                      bool opaque, std::vector<std::string>& warnings)
+bool DisplayRows::Cropped() const
 {
+    return data.minX < display.minX || data.minY < display.minY || data.maxX > display.maxX ||
+           data.maxY > display.maxY;
+}
+
+const BMM_Color_64* DisplayRows::Row(int y)
+{
+    const int frameY = display.minY + y;
+    const BMM_Color_64* source =
+        frameY >= data.minY && frameY <= data.maxY
+            ? colour + static_cast<std::size_t>(frameY - data.minY) * static_cast<std::size_t>(data.Width())
+            : nullptr;
+    if (source != nullptr && !opaque && data.minX == display.minX && data.maxX == display.maxX) return source;
+    row.assign(static_cast<std::size_t>(Width()),
+               BMM_Color_64{0, 0, 0, static_cast<std::uint16_t>(opaque ? LEVEL_FULL : 0)});
+    if (source == nullptr) return row.data();
+    for (int x = std::max(data.minX, display.minX); x <= std::min(data.maxX, display.maxX); ++x) {
+        BMM_Color_64 pixel = source[x - data.minX];
+        if (opaque) pixel.a = LEVEL_FULL;
+        row[static_cast<std::size_t>(x - display.minX)] = pixel;
+    }
+    return row.data();
+}
+
+void WriteFilteredPng(const std::string& path, const ExrFrame& frame, const BMM_Color_64* colour, bool opaque,
+                      std::vector<std::string>& warnings)
+{
+    DisplayRows rows(frame, colour, opaque);
+    if (rows.Cropped())
+        warnings.push_back("part of the data window lies outside the display window and is not in " + path);
     AtomicOutput(path).Write([&](const std::string& temp) {
-        const DisplayPicture picture = DisplayWindowPicture(frame, colour, opaque);
-        if (picture.cropped)
-            warnings.push_back("part of the data window lies outside the display window and is not in " +
-                               path);
-        WritePng(temp, picture.width, picture.height, picture.pixels);
+        WritePng(temp, rows.Width(), rows.Height(), [&](int y) { return rows.Row(y); });
     });
 }
 

@@ -10,23 +10,34 @@
 #include "files/filtered_exr.h"
 #include "files/output_paths.h"
 
-// The picture a PNG holds: the display window, the data window's pixels at their offset, the rest
-// transparent black; alpha 65535 everywhere when `opaque`.
-struct DisplayPicture {
-    int width = 0;
-    int height = 0;
-    std::vector<BMM_Color_64> pixels;
-    bool cropped = false; // part of the data window lay outside the display window
+// The rows of the picture a PNG holds: the display window, the data window's pixels at their
+// offset, the rest transparent black; alpha 65535 everywhere when `opaque`. A row is made only when
+// asked for, and handed straight from the frame's colour where it needs no change.
+class DisplayRows {
+public:
+    // `colour` covers `frame`'s data window and outlives this. A ToolError when the display window
+    // is too large for a PNG.
+    DisplayRows(const ExrFrame& frame, const BMM_Color_64* colour, bool opaque);
+
+    int Width() const { return static_cast<int>(display.Width()); }
+    int Height() const { return static_cast<int>(display.Height()); }
+    // Part of the data window lies outside the display window.
+    bool Cropped() const;
+    // Row y of the picture, valid until the next call.
+    const BMM_Color_64* Row(int y);
+
+private:
+    PixelBox data;
+    PixelBox display;
+    const BMM_Color_64* colour;
+    bool opaque;
+    std::vector<BMM_Color_64> row;
 };
 
-// `colour` covers the frame's data window. A ToolError when the display window is too large for a PNG.
-DisplayPicture DisplayWindowPicture(const ExrFrame& frame, const std::vector<BMM_Color_64>& colour,
-                                    bool opaque);
-
-// Writes the picture of `frame`'s filtered colour to `path` as a whole, adding the warnings the
-// picture calls for; a ToolError when it cannot be written.
-void WriteFilteredPng(const std::string& path, const ExrFrame& frame, const std::vector<BMM_Color_64>& colour,
-                      bool opaque, std::vector<std::string>& warnings);
+// Writes the picture of the filtered colour of `frame` (covering its data window) to `path` as a
+// whole, adding the warnings the picture calls for; a ToolError when it cannot be written.
+void WriteFilteredPng(const std::string& path, const ExrFrame& frame, const BMM_Color_64* colour, bool opaque,
+                      std::vector<std::string>& warnings);
 // Writes `file` as read, with the filtered view's colour where the filter rewrote pixels (see
 // WithFilteredColour), to `path` as a whole.
 void WriteFilteredExr(const std::string& path, const ExrFile& file, const FilteredView& filtered,

@@ -52,8 +52,7 @@ void FlushFile(png_structp png)
 
 // Everything between setjmp and a possible longjmp lives in libpng or in this function's
 // arguments, so no destructor of ours is skipped.
-bool WriteRows(png_structp png, png_infop info, PngSink* sink, int width, int height,
-               const BMM_Color_64* pixels)
+bool WriteRows(png_structp png, png_infop info, PngSink* sink, int width, int height, const PngRow* row)
 {
     if (setjmp(png_jmpbuf(png))) return false;
     png_set_write_fn(png, sink, WriteToFile, FlushFile);
@@ -63,15 +62,14 @@ bool WriteRows(png_structp png, png_infop info, PngSink* sink, int width, int he
     png_write_info(png, info);
     // PNG stores 16-bit samples big-endian; the rows are in the machine's order.
     if constexpr (std::endian::native == std::endian::little) png_set_swap(png);
-    for (int y = 0; y < height; ++y)
-        png_write_row(png, reinterpret_cast<png_const_bytep>(pixels + static_cast<std::size_t>(y) * width));
+    for (int y = 0; y < height; ++y) png_write_row(png, reinterpret_cast<png_const_bytep>((*row)(y)));
     png_write_end(png, nullptr);
     return true;
 }
 
 } // namespace
 
-void WritePng(const std::string& path, int width, int height, const std::vector<BMM_Color_64>& pixels)
+void WritePng(const std::string& path, int width, int height, const PngRow& row)
 {
     PngSink sink;
     sink.file = std::fopen(path.c_str(), "wb");
@@ -80,7 +78,7 @@ void WritePng(const std::string& path, int width, int height, const std::vector<
     png_infop info = png != nullptr ? png_create_info_struct(png) : nullptr;
     bool written = false;
     if (info != nullptr) {
-        written = WriteRows(png, info, &sink, width, height, pixels.data());
+        written = WriteRows(png, info, &sink, width, height, &row);
     } else {
         std::snprintf(sink.text, sizeof sink.text, "out of memory");
     }

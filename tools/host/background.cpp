@@ -34,9 +34,9 @@ BackgroundRule ParseBackground(const std::string& text)
     throw UsageError("--background " + text + ": use none, alpha or depth:V");
 }
 
-void ApplyBackground(const BackgroundRule& rule, const std::vector<BMM_Color_64>& colour,
-                     std::vector<float>& depth)
+void ApplyBackground(const BackgroundRule& rule, std::span<const BMM_Color_64> colour, std::span<float> depth)
 {
+    if (rule.kind == BackgroundRule::Kind::NONE) return;
     for (std::size_t i = 0; i < depth.size(); ++i) {
         const bool background = rule.kind == BackgroundRule::Kind::ALPHA   ? colour[i].a == 0
                                 : rule.kind == BackgroundRule::Kind::DEPTH ? depth[i] == rule.depth

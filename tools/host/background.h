@@ -3,8 +3,8 @@
 // other renderers mark them with alpha 0 or a depth of their own (0, 1e10, infinity).
 #pragma once
 
+#include <span>
 #include <string>
-#include <vector>
 
 #include "bitmap.h"
 #include "deepglass_interface.h"
@@ -22,5 +22,5 @@ struct BackgroundRule {
 BackgroundRule ParseBackground(const std::string& text);
 
 // Sets the depth of every pixel the rule names to the host's background depth.
-void ApplyBackground(const BackgroundRule& rule, const std::vector<BMM_Color_64>& colour,
-                     std::vector<float>& depth);
+void ApplyBackground(const BackgroundRule& rule, std::span<const BMM_Color_64> colour,
+                     std::span<float> depth);

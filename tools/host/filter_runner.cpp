@@ -4,7 +4,6 @@
 #include <filesystem>
 
 #include "cli/tool_error.h"
-#include "memory_storage.h"
 
 namespace {
 
@@ -90,13 +89,17 @@ void FilterRunner::Render(HostFrame& frame)
     if (frame.materialIds)
         std::copy(frame.materialIds->begin(), frame.materialIds->end(), storage.AddMaterialIds());
     if (frame.objectIds) std::copy(frame.objectIds->begin(), frame.objectIds->end(), storage.AddObjectIds());
+    Render(storage);
+    std::copy_n(storage.Pixels(), frame.colour.size(), frame.colour.begin());
+}
 
+void FilterRunner::Render(MemoryStorage& storage)
+{
     Bitmap bitmap(&storage);
     filter->SetSource(&bitmap);
     const int result = filter->Render(0);
     filter->SetSource(nullptr);
     if (result == 0) throw ToolError("the filter did not render the frame");
-    std::copy_n(storage.Pixels(), frame.colour.size(), frame.colour.begin());
 }
 
 std::string DefaultModulePath()

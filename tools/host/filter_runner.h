@@ -11,6 +11,7 @@
 #include "host/filter_settings.h"
 #include "host/host_frame.h"
 #include "image_filter.h"
+#include "memory_storage.h"
 #include "module_loader.h"
 
 class FilterRunner {
@@ -38,6 +39,8 @@ public:
     // Hands the frame to the filter and renders it, replacing the frame's colour by what the
     // filter wrote back; a ToolError when the filter answers failure.
     void Render(HostFrame& frame);
+    // The same for a frame already in the stand-in host's storage, rendered where it is.
+    void Render(MemoryStorage& storage);
 
 private:
     FilterRunner(std::string modulePath, std::shared_ptr<LoadedModule> module);

@@ -21,7 +21,7 @@ std::string EndHint(const char* end, float depth, std::size_t count, std::size_t
 
 } // namespace
 
-DepthStats DepthStatsOf(const std::vector<float>& depth, const std::vector<BMM_Color_64>& colour)
+DepthStats DepthStatsOf(std::span<const float> depth, std::span<const BMM_Color_64> colour)
 {
     DepthStats stats;
     stats.pixels = depth.size();

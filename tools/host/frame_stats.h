@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <map>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -25,7 +26,7 @@ struct DepthStats {
     std::size_t farthestTransparent = 0;
 };
 
-DepthStats DepthStatsOf(const std::vector<float>& depth, const std::vector<BMM_Color_64>& colour);
+DepthStats DepthStatsOf(std::span<const float> depth, std::span<const BMM_Color_64> colour);
 
 // A hint to show when a frame's empty background looks as if it were stored as the nearest or
 // farthest depth (a large share of the frame there, all with alpha 0); empty otherwise.

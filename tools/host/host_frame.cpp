@@ -1,5 +1,6 @@
 #include "host/host_frame.h"
 
+#include <bit>
 #include <cmath>
 #include <limits>
 
@@ -7,15 +8,6 @@
 #include "cli/tool_error.h"
 
 namespace {
-
-constexpr std::uint16_t COLOUR_FULL = 65535;
-
-std::uint16_t ColourLevel(float value)
-{
-    if (!(value > 0.0f)) return 0; // NaN as well
-    if (value >= 1.0f) return COLOUR_FULL;
-    return static_cast<std::uint16_t>(std::lround(static_cast<double>(value) * COLOUR_FULL));
-}
 
 std::string PixelName(const ExrFrame& frame, std::size_t index)
 {
@@ -30,28 +22,30 @@ std::optional<std::vector<Id>> HostIdsOf(const ExrFrame& frame, const std::strin
     const FrameChannel* channel = frame.Find(name);
     if (channel == nullptr) return std::nullopt;
     constexpr std::uint32_t limit = std::numeric_limits<Id>::max();
-    const char* width = sizeof(Id) == 1 ? "8-bit" : "16-bit";
     std::vector<Id> ids(channel->samples.size());
     for (std::size_t i = 0; i < ids.size(); ++i) {
-        std::uint32_t id = channel->samples[i];
-        if (channel->type != SampleType::UINT) {
-            const float value = channel->FloatAt(i);
-            if (!(value >= 0.0f && value <= static_cast<float>(limit) && std::trunc(value) == value))
-                throw ToolError("channel " + name + " holds " + NumberText(value) + " at " +
-                                PixelName(frame, i) + "; IDs must be whole numbers from 0 to " +
-                                std::to_string(limit));
-            id = static_cast<std::uint32_t>(value);
-        }
-        if (id > limit)
-            throw ToolError("channel " + name + " holds " + std::to_string(id) + " at " +
-                            PixelName(frame, i) + ", which does not fit the host's " + width +
-                            " channel (0 to " + std::to_string(limit) + ")");
-        ids[i] = static_cast<Id>(id);
+        const std::uint32_t sample = channel->samples[i];
+        if (!IdFits(sample, channel->type, limit))
+            RefuseId(sample, channel->type, limit, name, PixelName(frame, i));
+        ids[i] = static_cast<Id>(IdOf(sample, channel->type));
     }
     return ids;
 }
 
 } // namespace
+
+void RefuseId(std::uint32_t sample, SampleType type, std::uint32_t limit, const std::string& name,
+              const std::string& pixel)
+{
+    if (type != SampleType::UINT) {
+        const float value = std::bit_cast<float>(sample);
+        throw ToolError("channel " + name + " holds " + NumberText(value) + " at " + pixel +
+                        "; IDs must be whole numbers from 0 to " + std::to_string(limit));
+    }
+    throw ToolError("channel " + name + " holds " + std::to_string(sample) + " at " + pixel +
+                    ", which does not fit the host's " + (limit > 255 ? "16-bit" : "8-bit") +
+                    " channel (0 to " + std::to_string(limit) + ")");
+}
 
 std::vector<BMM_Color_64> HostColourOf(const ExrFrame& frame, const std::array<std::string, 4>& names)
 {

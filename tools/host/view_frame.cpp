@@ -4,11 +4,18 @@
 
 ViewFrame FrameOfView(const ExrFile& file, const std::string& view, const ChannelNames& names)
 {
+    ViewFrame made = ViewLayoutOf(file, view, names);
+    made.frame = GatherFrame(file, made.channels, made.choice.Present(), made.choice.depth);
+    return made;
+}
+
+ViewFrame ViewLayoutOf(const ExrFile& file, const std::string& view, const ChannelNames& names)
+{
     ViewFrame made;
     made.view = view;
     made.channels = file.ChannelsOfView(view);
     made.choice = ChooseChannels(made.channels, names);
-    made.frame = GatherFrame(file, made.channels, made.choice.Present(), made.choice.depth);
+    made.frame = GatherFrame(file, made.channels, {}, made.choice.depth);
     return made;
 }
 

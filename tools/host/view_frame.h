@@ -18,6 +18,9 @@ struct ViewFrame {
 // A ToolError where the channels cannot be chosen (see ChooseChannels) or a chosen one cannot be
 // handed over.
 ViewFrame FrameOfView(const ExrFile& file, const std::string& view, const ChannelNames& names);
+// The same with the channels chosen but none gathered: the frame holds the windows and header
+// only, for a caller that reads the samples itself. `file` need not hold samples.
+ViewFrame ViewLayoutOf(const ExrFile& file, const std::string& view, const ChannelNames& names);
 
 // A ToolError naming the view's channels when it has no depth channel.
 void RequireDepth(const ViewFrame& made);

@@ -9,12 +9,15 @@
 
 namespace {
 
-// Bytes a pixel of the data window takes in flight, over the 4 bytes of each stored channel: the
-// host's colour and depth, the stand-in storage's copy, the module's working image and the
-// picture being written.
-constexpr std::uint64_t DATA_PIXEL_BYTES = 48;
-// A PNG's display-window picture, 16-bit RGBA.
-constexpr std::uint64_t DISPLAY_PIXEL_BYTES = 8;
+// Bytes a pixel of the data window takes in flight when a PNG is written: the stand-in storage's
+// colour, depth and IDs, and the module's working image. Samples are decoded and the picture
+// encoded a strip of rows at a time, which the frame's own bytes dwarf.
+constexpr std::uint64_t PNG_PIXEL_BYTES = 24;
+// For an EXR every channel is read, and written again (4 bytes a sample each way), besides the
+// host's frame, the storage, the marker-colour copy and the working image.
+constexpr std::uint64_t EXR_PIXEL_BYTES = 48;
+
+unsigned Cores() { return std::max(1u, std::thread::hardware_concurrency()); }
 
 std::uint64_t PhysicalMemory()
 {
@@ -30,17 +33,21 @@ std::uint64_t PhysicalMemory()
 std::uint64_t FrameMemoryEstimate(const std::string& input, OutputFormat format)
 {
     const ExrSizeFacts facts = ProbeExrSize(input);
-    std::uint64_t perPixel = 4 * facts.channels + DATA_PIXEL_BYTES;
-    if (format == OutputFormat::EXR) perPixel += 4 * facts.channels; // the written copy of every channel
-    return facts.dataPixels * perPixel +
-           (format == OutputFormat::PNG ? facts.displayPixels * DISPLAY_PIXEL_BYTES : 0);
+    if (format == OutputFormat::PNG) return facts.dataPixels * PNG_PIXEL_BYTES;
+    return facts.dataPixels * (8 * facts.channels + EXR_PIXEL_BYTES);
 }
 
 int DefaultJobCount(std::size_t frames, std::uint64_t frameBytes)
 {
-    const std::uint64_t cores = std::max(1u, std::thread::hardware_concurrency());
+    const std::uint64_t cores = Cores();
     std::uint64_t jobs = std::min<std::uint64_t>(cores, std::max<std::size_t>(frames, 1));
     const std::uint64_t budget = PhysicalMemory() / 2;
     if (budget > 0 && frameBytes > 0) jobs = std::min(jobs, std::max<std::uint64_t>(1, budget / frameBytes));
     return static_cast<int>(jobs);
+}
+
+int DecodeThreadCount(int jobs)
+{
+    const int cores = static_cast<int>(Cores());
+    return jobs < cores ? cores : 0;
 }

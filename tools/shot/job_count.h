@@ -15,3 +15,7 @@ std::uint64_t FrameMemoryEstimate(const std::string& input, OutputFormat format)
 // Workers for `frames` frames of `frameBytes` each on this machine: at least 1, at most the number
 // of cores and the number of frames.
 int DefaultJobCount(std::size_t frames, std::uint64_t frameBytes);
+
+// Threads for OpenEXR to decode with while `jobs` workers run: one a core when cores would
+// otherwise idle, none (each worker decodes its own) when the workers take every core.
+int DecodeThreadCount(int jobs);

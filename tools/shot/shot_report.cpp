@@ -27,9 +27,13 @@ double Shortest(float value) { return std::stod(NumberText(value)); }
 
 nlohmann::ordered_json EntryOf(const FrameRecord& record)
 {
-    nlohmann::ordered_json entry = {{"frame", nullptr},          {"input", record.input},
-                                    {"output", record.output},   {"status", StatusName(record.status)},
-                                    {"message", record.message}, {"depth_range", nullptr},
+    nlohmann::ordered_json entry = {{"frame", nullptr},
+                                    {"input", record.input},
+                                    {"output", record.output},
+                                    {"outputs", record.outputs},
+                                    {"status", StatusName(record.status)},
+                                    {"message", record.message},
+                                    {"depth_range", nullptr},
                                     {"seconds", record.seconds}};
     if (record.number) entry["frame"] = *record.number;
     if (record.nearest && record.farthest)

@@ -10,7 +10,9 @@ enum class FrameStatus { WRITTEN, SKIPPED, FAILED, MISSING };
 
 struct FrameRecord {
     std::string input;
-    std::string output;
+    std::string output;               // the first of `outputs` once there are any, else the one planned
+    std::vector<std::string> outputs; // written (one a view with --view all), or found complete
+
     std::optional<int> number;
     FrameStatus status = FrameStatus::FAILED;
     std::string message; // the error, or the warnings joined by "; "

@@ -1,0 +1,151 @@
+#include "files/exr_layout.h"
+
+#include <ImfChannelList.h>
+#include <ImfHeader.h>
+#include <ImfIO.h>
+#include <ImfMultiPartInputFile.h>
+#include <ImfMultiView.h>
+#include <ImfPartHelper.h>
+#include <ImfPartType.h>
+#include <ImfTestFile.h>
+#include <ImfThreading.h>
+#include <ImfTileDescription.h>
+
+#include <cerrno>
+#include <cstring>
+#include <new>
+#include <sys/stat.h>
+
+#include "cli/tool_error.h"
+
+namespace {
+
+// Bounds that OpenEXR checks while it opens a file, before it sizes any table or tile buffer by
+// them, so a damaged header cannot make it allocate without limit. Frames up to these sizes get
+// the tool's own, clearer size message.
+constexpr int EXR_OPEN_MAX_SIDE = 1 << 20;
+constexpr int EXR_OPEN_MAX_TILE_SIDE = 4096;
+
+void SetOpenLimitsOnce()
+{
+    static const bool done = [] {
+        Imf::Header::setMaxImageSize(EXR_OPEN_MAX_SIDE, EXR_OPEN_MAX_SIDE);
+        Imf::Header::setMaxTileSize(EXR_OPEN_MAX_TILE_SIDE, EXR_OPEN_MAX_TILE_SIDE);
+        return true;
+    }();
+    (void)done;
+}
+
+PixelBox BoxOf(const Imath::Box2i& box) { return {box.min.x, box.min.y, box.max.x, box.max.y}; }
+
+SampleType TypeOf(Imf::PixelType type)
+{
+    switch (type) {
+    case Imf::UINT: return SampleType::UINT;
+    case Imf::HALF: return SampleType::HALF;
+    default: return SampleType::FLOAT;
+    }
+}
+
+void CheckSize(const PixelBox& window, const ExrReadLimits& limits)
+{
+    const std::int64_t width = window.Width();
+    const std::int64_t height = window.Height();
+    if (width > FRAME_MAX_SIDE || height > FRAME_MAX_SIDE)
+        throw ExrReadFailure("the frame is " + std::to_string(width) + " x " + std::to_string(height) +
+                             " pixels; frames can be at most " + std::to_string(FRAME_MAX_SIDE) +
+                             " pixels wide and high");
+    if (limits.maxPixels != 0 && static_cast<std::uint64_t>(width * height) > limits.maxPixels)
+        throw ExrReadFailure("the frame has more than " + std::to_string(limits.maxPixels) + " pixels");
+}
+
+std::string PartName(const Imf::Header& header, int part)
+{
+    return "part " + std::to_string(part) + (header.hasName() ? " (" + header.name() + ")" : std::string());
+}
+
+} // namespace
+
+std::unique_ptr<std::ifstream> OpenInputFile(const std::string& path)
+{
+    struct stat info {};
+    if (stat(path.c_str(), &info) != 0) throw ToolError("cannot read " + path + ": " + std::strerror(errno));
+    if (S_ISDIR(info.st_mode)) throw ToolError("cannot read " + path + ": it is a folder");
+    auto file = std::make_unique<std::ifstream>(path, std::ios::binary);
+    if (!*file) throw ToolError("cannot read " + path + ": " + std::strerror(errno));
+    return file;
+}
+
+std::unique_ptr<Imf::MultiPartInputFile> OpenExrStream(Imf::IStream& stream)
+{
+    SetOpenLimitsOnce();
+    bool tiled = false;
+    bool deep = false;
+    bool multiPart = false;
+    if (!Imf::isOpenExrFile(stream, tiled, deep, multiPart)) throw ExrReadFailure("not an EXR file");
+    if (deep && !multiPart)
+        throw ExrReadFailure("a deep EXR file; only flat (scanline or tiled) frames can be filtered");
+    stream.seekg(0);
+    return std::make_unique<Imf::MultiPartInputFile>(stream);
+}
+
+ExrFile ExrLayoutOf(const Imf::MultiPartInputFile& file, const ExrReadLimits& limits, std::string& note)
+{
+    ExrFile layout;
+    std::size_t pixels = 0;
+    for (int index = 0; index < file.parts(); ++index) {
+        const Imf::Header& header = file.header(index);
+        // Deep parts are refused by name; they hold no frame the filter could take.
+        if (header.hasType() && Imf::isDeepData(header.type()))
+            throw ExrReadFailure(
+                (file.parts() == 1 ? std::string("a deep EXR file") : PartName(header, index) + " is deep") +
+                "; only flat (scanline or tiled) frames can be filtered");
+        if (header.hasTileDescription() && header.tileDescription().mode != Imf::ONE_LEVEL)
+            note = PartName(header, index) + " is mip-mapped; only its full-resolution level is read";
+        ExrPart& part = layout.parts.emplace_back();
+        part.name = header.hasName() ? header.name() : "";
+        part.view = header.hasView() ? header.view() : "";
+        ExrFrame& frame = part.frame;
+        frame.dataWindow = BoxOf(header.dataWindow());
+        frame.displayWindow = BoxOf(header.displayWindow());
+        frame.tiled = header.hasTileDescription();
+        frame.header = std::make_shared<const Imf::Header>(header);
+        CheckSize(frame.dataWindow, limits);
+        pixels += frame.PixelCount();
+        if (limits.maxPixels != 0 && pixels > limits.maxPixels)
+            throw ExrReadFailure("the file has more than " + std::to_string(limits.maxPixels) + " pixels");
+        for (auto it = header.channels().begin(); it != header.channels().end(); ++it) {
+            FrameChannel& held = frame.channels.emplace_back();
+            held.name = it.name();
+            held.type = TypeOf(it.channel().type);
+            held.xSampling = it.channel().xSampling;
+            held.ySampling = it.channel().ySampling;
+        }
+    }
+    if (file.parts() == 1 && Imf::hasMultiView(file.header(0)))
+        layout.multiView = Imf::multiView(file.header(0));
+    std::vector<Imf::MultiViewChannelName> names;
+    Imf::GetChannelsInMultiPartFile(file, names);
+    for (const Imf::MultiViewChannelName& name : names) {
+        const FrameChannel* stored = layout.parts[name.part_number].frame.Find(name.internal_name);
+        layout.channels.push_back({name.name, name.view, name.part_number, name.internal_name, stored->type});
+    }
+    return layout;
+}
+
+void SetExrDecodeThreads(int threads) { Imf::setGlobalThreadCount(threads); }
+
+void GuardExrRead(const std::string& name, const std::function<void()>& read)
+{
+    try {
+        read();
+    } catch (const ToolError&) {
+        throw;
+    } catch (const ExrReadFailure& failure) {
+        throw ToolError(name + ": " + failure.what());
+    } catch (const std::bad_alloc&) {
+        throw ToolError(name + ": not enough memory to read the frame");
+    } catch (const std::exception& failure) {
+        throw ToolError(name + ": damaged or truncated EXR file (" + std::string(failure.what()) + ")");
+    }
+}

@@ -1,0 +1,146 @@
+#include "host/storage_frame.h"
+
+#include <algorithm>
+#include <bit>
+#include <cstring>
+#include <span>
+
+#include "cli/tool_error.h"
+#include "host/host_frame.h"
+
+namespace {
+
+enum class Role { RED, GREEN, BLUE, ALPHA, DEPTH, MATERIAL, OBJECT };
+
+constexpr std::uint16_t BMM_Color_64::*COLOUR_MEMBER[4] = {&BMM_Color_64::r, &BMM_Color_64::g,
+                                                           &BMM_Color_64::b, &BMM_Color_64::a};
+
+// A channel to read and what it becomes; one channel may serve several roles.
+struct Wanted {
+    ViewChannel channel;
+    std::vector<Role> roles;
+};
+
+MemoryStorage& StorageOfSize(FrameBuffers& buffers, int width, int height)
+{
+    MemoryStorage* storage = buffers.storage.get();
+    if (storage != nullptr && storage->Width() == width && storage->Height() == height) {
+        storage->Reuse();
+        return *storage;
+    }
+    buffers.storage.reset(); // the old frame's memory goes before the new frame's is taken
+    buffers.storage =
+        std::make_unique<MemoryStorage>(static_cast<std::uint16_t>(width), static_cast<std::uint16_t>(height),
+                                        MemoryStorage::Start::UNWRITTEN);
+    return *buffers.storage;
+}
+
+bool Covers(const PixelBox& part, const PixelBox& frame)
+{
+    return part.minX <= frame.minX && part.minY <= frame.minY && part.maxX >= frame.maxX &&
+           part.maxY >= frame.maxY;
+}
+
+// Converts decoded rows into the storage's arrays, role by role.
+class StorageSink {
+public:
+    StorageSink(MemoryStorage& storage, const ViewFrame& made, const std::vector<Wanted>& wanted)
+        : storage(storage), made(made), wanted(wanted)
+    {
+    }
+
+    void operator()(std::size_t channel, int row, int column, int count, const std::uint32_t* samples) const
+    {
+        const std::size_t at = static_cast<std::size_t>(row) * storage.Width() + column;
+        const SampleType type = wanted[channel].channel.type;
+        for (Role role : wanted[channel].roles) {
+            switch (role) {
+            case Role::DEPTH: std::memcpy(storage.Depth() + at, samples, count * sizeof(float)); break;
+            case Role::MATERIAL: Ids(storage.MaterialIds() + at, channel, row, column, count, samples); break;
+            case Role::OBJECT: Ids(storage.ObjectIds() + at, channel, row, column, count, samples); break;
+            default: {
+                BMM_Color_64* pixels = storage.Pixels() + at;
+                const auto member = COLOUR_MEMBER[static_cast<int>(role)];
+                for (int i = 0; i < count; ++i)
+                    pixels[i].*member =
+                        ColourLevel(type == SampleType::UINT ? static_cast<float>(samples[i])
+                                                             : std::bit_cast<float>(samples[i]));
+            }
+            }
+        }
+    }
+
+private:
+    template <typename Id>
+    void Ids(Id* out, std::size_t channel, int row, int column, int count, const std::uint32_t* samples) const
+    {
+        const ViewChannel& source = wanted[channel].channel;
+        constexpr std::uint32_t limit = std::numeric_limits<Id>::max();
+        for (int i = 0; i < count; ++i) {
+            if (!IdFits(samples[i], source.type, limit))
+                RefuseId(samples[i], source.type, limit, source.name,
+                         "pixel (" + std::to_string(made.frame.dataWindow.minX + column + i) + ", " +
+                             std::to_string(made.frame.dataWindow.minY + row) + ")");
+            out[i] = static_cast<Id>(IdOf(samples[i], source.type));
+        }
+    }
+
+    MemoryStorage& storage;
+    const ViewFrame& made;
+    const std::vector<Wanted>& wanted;
+};
+
+} // namespace
+
+MemoryStorage& LoadStorageFrame(ExrStripReader& reader, const ViewFrame& made,
+                                const BackgroundRule& background, std::uint32_t channels,
+                                FrameBuffers& buffers)
+{
+    const ChannelChoice& choice = made.choice;
+    const PixelBox& window = made.frame.dataWindow;
+    std::vector<Wanted> wanted;
+    std::vector<Role> uncovered; // roles whose part leaves pixels of the frame out
+    auto want = [&](const std::string& name, Role role) {
+        const auto found = std::find_if(made.channels.begin(), made.channels.end(),
+                                        [&](const ViewChannel& channel) { return channel.name == name; });
+        if (found == made.channels.end()) return;
+        auto same = std::find_if(wanted.begin(), wanted.end(),
+                                 [&](const Wanted& w) { return w.channel.name == name; });
+        if (same == wanted.end()) same = wanted.insert(wanted.end(), {*found, {}});
+        same->roles.push_back(role);
+        if (!Covers(reader.Layout().parts[found->part].frame.dataWindow, window)) uncovered.push_back(role);
+    };
+    for (int k = 0; k < 4; ++k)
+        if (choice.hasColour[k]) want(choice.colour[k], static_cast<Role>(k));
+    want(choice.depth, Role::DEPTH);
+    const bool material = (channels & CHANNEL_MATERIAL_ID) && choice.hasMaterial;
+    const bool object = (channels & CHANNEL_OBJECT_ID) && choice.hasObject;
+    if (material) want(choice.material, Role::MATERIAL);
+    if (object) want(choice.object, Role::OBJECT);
+    for (const Wanted& w : wanted)
+        if (w.channel.type == SampleType::UINT && std::count(w.roles.begin(), w.roles.end(), Role::DEPTH))
+            throw ToolError("the depth channel " + w.channel.name +
+                            " holds UINT samples; depth must be HALF or FLOAT");
+
+    MemoryStorage& storage = StorageOfSize(buffers, made.frame.Width(), made.frame.Height());
+    auto start = [&](Role role) {
+        return std::count(uncovered.begin(), uncovered.end(), role) ? MemoryStorage::Start::ZEROED
+                                                                    : MemoryStorage::Start::UNWRITTEN;
+    };
+    storage.AddDepth(start(Role::DEPTH));
+    if (material) storage.AddMaterialIds(start(Role::MATERIAL));
+    if (object) storage.AddObjectIds(start(Role::OBJECT));
+    const std::size_t count = storage.PixelCount();
+    BMM_Color_64* pixels = storage.Pixels();
+    for (int k = 0; k < 4; ++k) {
+        if (choice.hasColour[k] && start(static_cast<Role>(k)) == MemoryStorage::Start::UNWRITTEN) continue;
+        const std::uint16_t level = !choice.hasColour[k] && k == 3 ? COLOUR_FULL : 0;
+        for (std::size_t i = 0; i < count; ++i) pixels[i].*COLOUR_MEMBER[k] = level;
+    }
+
+    std::vector<ViewChannel> read;
+    for (const Wanted& w : wanted) read.push_back(w.channel);
+    reader.Read(read, window, buffers.scratch, StorageSink(storage, made, wanted));
+    ApplyBackground(background, {pixels, count}, {storage.Depth(), count});
+    return storage;
+}

@@ -1,0 +1,31 @@
+// One view of a file made into the host's frame inside the stand-in host's storage, its samples
+// decoded straight into that storage a strip of rows at a time: colour as 16-bit levels, depth as
+// floats and the ID channels the filter asks for at their host widths, each converted as
+// HostFrameOf converts it. The memory stays with the worker from one frame to the next.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "files/exr_strip_reader.h"
+#include "host/background.h"
+#include "host/view_frame.h"
+#include "memory_storage.h"
+
+// What one worker keeps from frame to frame, so that the frames of a sequence do not each
+// allocate, and fault in, their memory anew.
+struct FrameBuffers {
+    std::unique_ptr<MemoryStorage> storage;
+    std::vector<std::uint32_t> scratch; // a strip of decoded rows
+};
+
+// Fills the storage of `buffers` (made anew only when the frame's size differs from the last) with
+// the channels `made` chose, over its frame's data window, with the background rule applied to
+// its depth. Only the ID channels `channels` (the filter's channel bits) asks for are added, and
+// only those the view has. Pixels a channel's part does not cover hold 0; a missing colour channel
+// reads as 0, a missing alpha as opaque. A ToolError for UINT depth, an ID that does not fit the
+// host's channel or a read that fails.
+MemoryStorage& LoadStorageFrame(ExrStripReader& reader, const ViewFrame& made,
+                                const BackgroundRule& background, std::uint32_t channels,
+                                FrameBuffers& buffers);
