@@ -71,7 +71,7 @@ TEST_F(ControlDialogStateTest, WithoutSpinnerInterfacesOkKeepsTheFiltersIds)
     const HINSTANCE instance = GetModuleHandleA(nullptr);
     RegisterForeignControls(instance);
     DeepglassFilter filter;
-    const ConfigRecord record = MakeRecord(1010, 33, 6);
+    ConfigRecord record = MakeRecord(1010, 33, 6);
     ASSERT_EQ(filter.LoadConfigure(record.data()), 1);
 
     DialogDriver driver;
