@@ -65,6 +65,24 @@ TEST_F(BadInput, TruncatedFileIsDamaged)
     ExpectRefused({"apply", "cut.exr", "-o", "out.png"}, 1, "cut.exr: damaged or truncated EXR file");
 }
 
+TEST_F(BadInput, FileClaimingMoreThanItHoldsOrMayTakeIsRefusedBeforeItIsRead)
+{
+    WriteTestExr(Path("whole.exr"), MakeTestFrame(64, 64, std::vector<double>(64 * 64, -1.0)));
+    std::ifstream in(Path("whole.exr"), std::ios::binary);
+    std::string bytes{std::istreambuf_iterator<char>(in), {}};
+    // The same file with a data window of 30000 x 30000 pixels: its chunks are those of 64 rows.
+    const std::string window("dataWindow\0box2i\0\x10\0\0\0", 21);
+    const std::size_t at = bytes.find(window);
+    ASSERT_NE(at, std::string::npos);
+    for (const std::size_t corner : {8, 12}) bytes.replace(at + window.size() + corner, 4, "\x2f\x75\0\0", 4);
+    std::ofstream(Path("claims.exr"), std::ios::binary) << bytes;
+    before = FolderNames(folder);
+    ExpectRefused({"apply", "claims.exr", "-o", "out.png", "--max-memory", "64G"}, 1,
+                  "claims.exr: damaged or truncated EXR file: its headers claim 17 GB of samples");
+    ExpectRefused({"apply", "whole.exr", "-o", "out.exr", "--max-memory", "64K"}, 1,
+                  "whole.exr: its headers claim 80 KB of samples, more than the 64 KB one frame may take");
+}
+
 TEST_F(BadInput, DeepFileIsRejected)
 {
     Imf::Header header(2, 1);

@@ -2,6 +2,7 @@
 // command line is found here and reported as a UsageError before any file is touched.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -23,6 +24,7 @@ struct ApplyOptions {
     int jobs = 0;            // 0: chosen from the cores and the memory
     bool skipExisting = false;
     std::string reportPath;
+    std::uint64_t maxMemory = 0; // what the frames read at once may take; 0: half of the machine's
 };
 
 struct InfoOptions {

@@ -1,6 +1,7 @@
 #include "cli/command_options.h"
 
 #include "cli/tool_error.h"
+#include "files/read_budget.h"
 #include "shot/frame_pattern.h"
 #include "shot/shot_plan.h"
 
@@ -111,6 +112,12 @@ std::vector<Option> ApplyTable(Command& command)
              "status (written, skipped, failed, missing), message, depth_range\n"
              "(nearest and farthest magnitude) and seconds",
              [&o](const std::string& v) { o.reportPath = v; }},
+            {{"--max-memory"},
+             "SIZE",
+             "the memory the frames read at once may take for their samples, such\n"
+             "as 800M or 16G (default: half of this machine's), shared among the\n"
+             "workers. A frame whose file claims more is refused before it is read.",
+             [&o](const std::string& v) { o.maxMemory = ParseMemorySize(v); }},
             {{"--module"},
              "PATH",
              "the plug-in module to load (default: KELDA.FLT beside deepglass)",

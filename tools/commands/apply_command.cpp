@@ -13,6 +13,7 @@
 #include "files/atomic_output.h"
 #include "files/exr_layout.h"
 #include "files/output_writer.h"
+#include "files/read_budget.h"
 #include "host/filter_runner.h"
 #include "host/frame_stats.h"
 #include "shot/frame_pattern.h"
@@ -213,6 +214,9 @@ int RunApply(const ApplyOptions& options, std::FILE* out, std::FILE* errors)
     Progress progress(plan.size(), isatty(fileno(out)) != 0, out, errors);
     std::vector<FrameRecord> records(plan.size());
     std::vector<FrameBuffers> buffers(runners.size());
+    // Each worker's reads get an even share of the memory budget.
+    const std::uint64_t budget = options.maxMemory != 0 ? options.maxMemory : DefaultReadBudget(1);
+    for (FrameBuffers& held : buffers) held.readBudget = budget / buffers.size();
     std::mutex shown;
     bool hintShown = false;
     std::string channelsShown;

@@ -51,7 +51,9 @@ FilteredInput FilterToPng(FilterRunner& runner, const ApplyOptions& options, con
                           const std::string& output, const std::vector<std::string>& inputs,
                           FrameBuffers& buffers)
 {
-    ExrStripReader reader(input);
+    ExrReadLimits limits;
+    limits.maxSampleBytes = buffers.readBudget;
+    ExrStripReader reader(input, limits);
     FilteredInput filtered;
     if (!reader.Note().empty()) filtered.warnings.push_back(reader.Note());
     const bool perView = options.view == "all" && !reader.Layout().Views().empty();
@@ -74,9 +76,12 @@ FilteredInput FilterToPng(FilterRunner& runner, const ApplyOptions& options, con
 // An EXR keeps every part and channel: the whole file is read, and the pixels the filter rewrote
 // are told apart from those it kept so that the kept ones stay bit for bit.
 FilteredInput FilterToExr(FilterRunner& runner, const ApplyOptions& options, const std::string& input,
-                          const std::string& output, const std::vector<std::string>& inputs)
+                          const std::string& output, const std::vector<std::string>& inputs,
+                          std::uint64_t readBudget)
 {
-    const ExrReadResult read = ReadExrFile(input);
+    ExrReadLimits limits;
+    limits.maxSampleBytes = readBudget;
+    const ExrReadResult read = ReadExrFile(input, limits);
     FilteredInput filtered;
     if (!read.note.empty()) filtered.warnings.push_back(read.note);
     const bool perView = options.view == "all" && !read.file.Views().empty();
@@ -114,5 +119,5 @@ FilteredInput FilterInput(FilterRunner& runner, const ApplyOptions& options, con
 {
     if (options.output.format.value_or(OutputFormat::PNG) == OutputFormat::PNG)
         return FilterToPng(runner, options, input, output, inputs, buffers);
-    return FilterToExr(runner, options, input, output, inputs);
+    return FilterToExr(runner, options, input, output, inputs, buffers.readBudget);
 }

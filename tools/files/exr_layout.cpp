@@ -13,10 +13,12 @@
 
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
 #include <new>
 #include <sys/stat.h>
 
 #include "cli/tool_error.h"
+#include "files/read_budget.h"
 
 namespace {
 
@@ -76,7 +78,16 @@ std::unique_ptr<std::ifstream> OpenInputFile(const std::string& path)
     return file;
 }
 
-std::unique_ptr<Imf::MultiPartInputFile> OpenExrStream(Imf::IStream& stream)
+std::uint64_t InputFileSize(const std::string& path)
+{
+    std::error_code error;
+    const std::uintmax_t size = std::filesystem::file_size(path, error);
+    if (error) throw ToolError("cannot read " + path + ": " + error.message());
+    return size;
+}
+
+std::unique_ptr<Imf::MultiPartInputFile> OpenExrStream(Imf::IStream& stream, std::uint64_t size,
+                                                       const ExrReadLimits& limits)
 {
     SetOpenLimitsOnce();
     bool tiled = false;
@@ -85,6 +96,19 @@ std::unique_ptr<Imf::MultiPartInputFile> OpenExrStream(Imf::IStream& stream)
     if (!Imf::isOpenExrFile(stream, tiled, deep, multiPart)) throw ExrReadFailure("not an EXR file");
     if (deep && !multiPart)
         throw ExrReadFailure("a deep EXR file; only flat (scanline or tiled) frames can be filtered");
+    // OpenEXR's C++ library sizes tables and buffers by what a header claims before it reads what
+    // they hold, so the claims are checked against the file first.
+    const ByteSource source = [&](std::uint64_t offset, void* buffer, std::size_t count) -> std::size_t {
+        try {
+            stream.seekg(offset);
+            stream.read(static_cast<char*>(buffer), static_cast<int>(count));
+            return count;
+        } catch (const std::exception&) {
+            return 0; // the check is C code, through which no exception may pass
+        }
+    };
+    const std::string problem = ClaimsProblem(source, size, limits.maxSampleBytes);
+    if (!problem.empty()) throw ExrReadFailure(problem);
     stream.seekg(0);
     return std::make_unique<Imf::MultiPartInputFile>(stream);
 }

@@ -6,6 +6,7 @@
 #include <ImfForward.h>
 
 #include <cstddef>
+#include <cstdint>
 #include <fstream>
 #include <functional>
 #include <memory>
@@ -21,6 +22,9 @@ struct ExrReadLimits {
     // Frames with more pixels than this are refused before any sample memory is allocated
     // (0: only the side limit applies). Useful where memory is bounded, as under a fuzzer.
     std::size_t maxPixels = 0;
+    // Files whose samples would take more bytes than this are refused before any is allocated (0:
+    // no budget). Every file is held to what its headers claim: each of its chunks must lie within it.
+    std::uint64_t maxSampleBytes = 0;
 };
 
 // A fault of the file itself, named as it is; anything else that stops a read is damage.
@@ -31,8 +35,12 @@ struct ExrReadFailure : std::runtime_error {
 // The file opened for reading; a ToolError naming it when it cannot be (missing, a folder, ...).
 std::unique_ptr<std::ifstream> OpenInputFile(const std::string& path);
 
-// Checks that `stream` holds a flat EXR file and opens it at its start; ExrReadFailure when not.
-std::unique_ptr<Imf::MultiPartInputFile> OpenExrStream(Imf::IStream& stream);
+// Checks that `stream`, `size` bytes long, holds a flat EXR file that holds what its headers claim
+// within `limits`, and opens it at its start; ExrReadFailure when not.
+std::unique_ptr<Imf::MultiPartInputFile> OpenExrStream(Imf::IStream& stream, std::uint64_t size,
+                                                       const ExrReadLimits& limits);
+// The size of the file at `path`, for OpenExrStream; a ToolError naming it when it cannot be had.
+std::uint64_t InputFileSize(const std::string& path);
 
 // The headers of every part and every channel's view, no samples yet; `note` tells of a
 // mip-mapped part, of which only the full-resolution level is read. ExrReadFailure for a deep part

@@ -36,12 +36,12 @@ void ReadPart(Imf::MultiPartInputFile& file, int index, ExrFile& layout, const C
         throw ExrReadFailure("incomplete EXR file: some of its pixels were never written");
 }
 
-ExrReadResult ReadStream(Imf::IStream& stream, const std::string& name, const ExrReadLimits& limits,
-                         const ChannelPick& pick)
+ExrReadResult ReadStream(Imf::IStream& stream, std::uint64_t size, const std::string& name,
+                         const ExrReadLimits& limits, const ChannelPick& pick)
 {
     ExrReadResult result;
     GuardExrRead(name, [&] {
-        const std::unique_ptr<Imf::MultiPartInputFile> file = OpenExrStream(stream);
+        const std::unique_ptr<Imf::MultiPartInputFile> file = OpenExrStream(stream, size, limits);
         result.file = ExrLayoutOf(*file, limits, result.note);
         for (int index = 0; index < file->parts(); ++index) ReadPart(*file, index, result.file, pick);
     });
@@ -54,12 +54,12 @@ ExrReadResult ReadExrFile(const std::string& path, const ExrReadLimits& limits, 
 {
     const std::unique_ptr<std::ifstream> file = OpenInputFile(path);
     Imf::StdIFStream stream(*file, path.c_str());
-    return ReadStream(stream, path, limits, pick);
+    return ReadStream(stream, InputFileSize(path), path, limits, pick);
 }
 
 ExrReadResult ReadExrMemory(const void* data, std::size_t size, const std::string& name,
                             const ExrReadLimits& limits, const ChannelPick& pick)
 {
     MemoryStream stream(static_cast<const char*>(data), size, name);
-    return ReadStream(stream, name, limits, pick);
+    return ReadStream(stream, size, name, limits, pick);
 }

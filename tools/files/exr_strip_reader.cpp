@@ -25,13 +25,15 @@ struct ExrStripReader::Open {
     std::unique_ptr<Imf::MultiPartInputFile> exr;
 };
 
-ExrStripReader::ExrStripReader(const std::string& path) : path(path), open(std::make_unique<Open>())
+ExrStripReader::ExrStripReader(const std::string& path, const ExrReadLimits& limits)
+    : path(path), open(std::make_unique<Open>())
 {
     open->file = OpenInputFile(path);
+    const std::uint64_t size = InputFileSize(path);
     GuardExrRead(path, [&] {
         open->stream = std::make_unique<Imf::StdIFStream>(*open->file, path.c_str());
-        open->exr = OpenExrStream(*open->stream);
-        layout = ExrLayoutOf(*open->exr, {}, note);
+        open->exr = OpenExrStream(*open->stream, size, limits);
+        layout = ExrLayoutOf(*open->exr, limits, note);
     });
 }
 

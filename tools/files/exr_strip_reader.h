@@ -10,11 +10,13 @@
 #include <vector>
 
 #include "files/exr_file.h"
+#include "files/exr_layout.h"
 
 class ExrStripReader {
 public:
-    // Opens `path` and reads its headers; a ToolError naming the file when either fails.
-    explicit ExrStripReader(const std::string& path);
+    // Opens `path` and reads its headers, holding the file to `limits`; a ToolError naming the file
+    // when either fails.
+    explicit ExrStripReader(const std::string& path, const ExrReadLimits& limits = {});
     ~ExrStripReader();
     ExrStripReader(const ExrStripReader&) = delete;
     ExrStripReader& operator=(const ExrStripReader&) = delete;

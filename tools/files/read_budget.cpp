@@ -109,7 +109,7 @@ std::string ClaimsProblem(const ByteSource& source, std::uint64_t size, std::uin
     init.flags = EXR_CONTEXT_FLAG_DISABLE_CHUNK_RECONSTRUCTION;
     Context context;
     if (exr_start_read(&context.handle, "input", &init) != EXR_ERR_SUCCESS)
-        return "damaged EXR header (" + input.firstError + ")";
+        return "damaged or truncated EXR file (" + input.firstError + ")";
 
     int parts = 0;
     exr_get_count(context.handle, &parts);
@@ -124,7 +124,7 @@ std::string ClaimsProblem(const ByteSource& source, std::uint64_t size, std::uin
             exr_get_data_window(context.handle, part, &window) != EXR_ERR_SUCCESS ||
             exr_get_channels(context.handle, part, &channels) != EXR_ERR_SUCCESS ||
             exr_get_chunk_count(context.handle, part, &count) != EXR_ERR_SUCCESS || count < 0)
-            return "damaged EXR header (" + input.firstError + ")";
+            return "damaged or truncated EXR file (" + input.firstError + ")";
         if (storage != EXR_STORAGE_SCANLINE && storage != EXR_STORAGE_TILED)
             continue; // deep: refused by name later
         claimed += SampleBytes(window, *channels);
@@ -132,7 +132,7 @@ std::string ClaimsProblem(const ByteSource& source, std::uint64_t size, std::uin
     }
     // Every chunk has an entry in its part's table, so the tables alone must fit in the file.
     if (chunks * TABLE_ENTRY_BYTES > size)
-        return Claimed(claimed) + " in " + std::to_string(chunks) +
+        return "damaged or truncated EXR file: " + Claimed(claimed) + " in " + std::to_string(chunks) +
                " chunks, whose tables alone would not fit in its " + MemoryText(size);
     if (budget != 0 && claimed > budget)
         return Claimed(claimed) + ", more than the " + MemoryText(budget) +
@@ -144,8 +144,8 @@ std::string ClaimsProblem(const ByteSource& source, std::uint64_t size, std::uin
         exr_get_data_window(context.handle, part, &window);
         if (storage != EXR_STORAGE_SCANLINE && storage != EXR_STORAGE_TILED) continue;
         if (!ChunksWithinInput(context.handle, part, window, storage))
-            return "incomplete EXR file: " + Claimed(claimed) +
-                   " but not every chunk of them lies within its " + MemoryText(size);
+            return "damaged or truncated EXR file: " + Claimed(claimed) +
+                   ", but not every chunk of them lies within its " + MemoryText(size);
     }
     return {};
 }

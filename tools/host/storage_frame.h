@@ -18,6 +18,7 @@
 struct FrameBuffers {
     std::unique_ptr<MemoryStorage> storage;
     std::vector<std::uint32_t> scratch; // a strip of decoded rows
+    std::uint64_t readBudget = 0;       // the memory this worker's reads may claim; 0: no limit
 };
 
 // Fills the storage of `buffers` (made anew only when the frame's size differs from the last) with
