@@ -1,14 +1,17 @@
 // The I/O floor of one frame as `deepglass apply` writes it: the channels the job needs (R, G, B,
 // A, Z) decoded with OpenEXR into the buffers they are handed over in, and a 16-bit RGBA PNG of
 // the same size written with libpng's default settings. The grey levels come from a plain
-// nearest-to-farthest scale so that the PNG compresses as the tool's picture does.
+// nearest-to-farthest scale so that the PNG compresses as the tool's picture does. THREADS is the
+// size of OpenEXR's decoding pool (default 0: the reading thread decodes), so that the floor can
+// decode as the tool does.
 //
-//   io_floor INPUT.exr OUTPUT.png
+//   io_floor INPUT.exr OUTPUT.png [THREADS]
 #include <ImfArray.h>
 #include <ImfChannelList.h>
 #include <ImfFrameBuffer.h>
 #include <ImfHeader.h>
 #include <ImfInputFile.h>
+#include <ImfThreading.h>
 #include <png.h>
 
 #include <algorithm>
@@ -16,6 +19,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
 #include <vector>
 
@@ -53,10 +57,11 @@ bool WritePng(const char* path, int width, int height, const std::vector<Rgba16>
 
 int main(int argc, char** argv)
 {
-    if (argc != 3) {
-        std::fprintf(stderr, "usage: io_floor INPUT.exr OUTPUT.png\n");
+    if (argc != 3 && argc != 4) {
+        std::fprintf(stderr, "usage: io_floor INPUT.exr OUTPUT.png [THREADS]\n");
         return 2;
     }
+    if (argc == 4) Imf::setGlobalThreadCount(std::atoi(argv[3]));
     Imf::InputFile input(argv[1]);
     const Imath::Box2i window = input.header().dataWindow();
     const int width = window.max.x - window.min.x + 1;

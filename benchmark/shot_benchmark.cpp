@@ -1,7 +1,8 @@
 // `deepglass apply` end to end against its I/O floor, and frames in parallel against one worker.
-// Each command runs as a process of its own; its wall time and peak resident memory come from
-// wait4. Runs alternate between the compared commands, and the best of each is kept, so that the
-// load of a shared machine weighs on both alike.
+// Each command runs as a process of its own; its wall time, its CPU time (user and system) and its
+// peak resident memory come from wait4. Runs alternate between the compared commands, and the best
+// of each is kept, so that the load of a shared machine weighs on both alike. The floor decodes
+// with as many OpenEXR threads as the tool does with one worker (one a core).
 //
 //   shot_benchmark DEEPGLASS IO_FLOOR FOLDER [RUNS]
 //
@@ -22,6 +23,7 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <thread>
 #include <vector>
 
 extern char** environ;
@@ -32,10 +34,13 @@ namespace {
 
 struct Measure {
     double seconds = 1e30;
+    double cpuSeconds = 1e30;
     double megabytes = 0;
 };
 
-// Runs the command, its output sent to /dev/null; exits the benchmark if it fails.
+double Seconds(const timeval& time) { return static_cast<double>(time.tv_sec) + time.tv_usec / 1e6; }
+
+// Runs the command, its output and messages sent to /dev/null; exits the benchmark if it fails.
 Measure RunOnce(const std::vector<std::string>& command)
 {
     std::vector<char*> argv;
@@ -44,6 +49,7 @@ Measure RunOnce(const std::vector<std::string>& command)
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
     const auto started = std::chrono::steady_clock::now();
     pid_t child = 0;
     if (posix_spawn(&child, argv[0], &actions, nullptr, argv.data(), environ) != 0) {
@@ -56,6 +62,7 @@ Measure RunOnce(const std::vector<std::string>& command)
     posix_spawn_file_actions_destroy(&actions);
     Measure measure;
     measure.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    measure.cpuSeconds = Seconds(usage.ru_utime) + Seconds(usage.ru_stime);
     measure.megabytes = static_cast<double>(usage.ru_maxrss) / 1024.0;
     if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
         std::fprintf(stderr, "failed: %s\n", command[0].c_str());
@@ -72,6 +79,7 @@ std::vector<Measure> Compare(const std::vector<std::vector<std::string>>& comman
         for (std::size_t i = 0; i < commands.size(); ++i) {
             const Measure measure = RunOnce(commands[i]);
             best[i].seconds = std::min(best[i].seconds, measure.seconds);
+            best[i].cpuSeconds = std::min(best[i].cpuSeconds, measure.cpuSeconds);
             best[i].megabytes = std::max(best[i].megabytes, measure.megabytes);
         }
     return best;
@@ -105,6 +113,7 @@ int main(int argc, char** argv)
     const std::string floor = argv[2];
     const fs::path folder = argv[3];
     const int runs = argc > 4 ? std::max(1, std::atoi(argv[4])) : 5;
+    const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
     fs::create_directories(folder);
     const std::string big = (folder / "big.exr").string();
     RunOnce({tool, "sample", "--width", "3840", "--height", "2160", big});
@@ -117,13 +126,15 @@ int main(int argc, char** argv)
 
     const std::vector<Measure> frame =
         Compare({{tool, "apply", "-j", "1", big, "-o", (folder / "tool.png").string()},
-                 {floor, big, (folder / "floor.png").string()}},
+                 {floor, big, (folder / "floor.png").string(), std::to_string(cores)}},
                 runs);
-    std::printf("3840 x 2160, PNG out, whole mode (best of %d)\n", runs);
-    std::printf("  %-22s %8.3f s %8.1f MB\n", "deepglass apply", frame[0].seconds, frame[0].megabytes);
-    std::printf("  %-22s %8.3f s %8.1f MB\n", "I/O floor", frame[1].seconds, frame[1].megabytes);
-    std::printf("  %-22s %8.2fx   %8.2fx\n", "ratio", frame[0].seconds / frame[1].seconds,
-                frame[0].megabytes / frame[1].megabytes);
+    std::printf("3840 x 2160, PNG out, whole mode (best of %d)  wall, CPU, peak memory\n", runs);
+    std::printf("  %-22s %8.3f s %8.3f s %8.1f MB\n", "deepglass apply", frame[0].seconds,
+                frame[0].cpuSeconds, frame[0].megabytes);
+    std::printf("  %-22s %8.3f s %8.3f s %8.1f MB\n", "I/O floor", frame[1].seconds, frame[1].cpuSeconds,
+                frame[1].megabytes);
+    std::printf("  %-22s %8.2fx   %8.2fx   %8.2fx\n", "ratio", frame[0].seconds / frame[1].seconds,
+                frame[0].cpuSeconds / frame[1].cpuSeconds, frame[0].megabytes / frame[1].megabytes);
 
     const std::string pattern = (folder / "hd.%04d.exr").string();
     fs::create_directories(folder / "j1");
@@ -133,8 +144,10 @@ int main(int argc, char** argv)
                  {tool, "apply", "-j", "2", "--frames", "1-8", pattern, "-o", (folder / "j2/").string()}},
                 runs);
     std::printf("8 frames of 1920 x 1080 (best of %d)\n", runs);
-    std::printf("  %-22s %8.3f s %8.1f MB\n", "-j 1", jobs[0].seconds, jobs[0].megabytes);
-    std::printf("  %-22s %8.3f s %8.1f MB\n", "-j 2", jobs[1].seconds, jobs[1].megabytes);
+    std::printf("  %-22s %8.3f s %8.3f s %8.1f MB\n", "-j 1", jobs[0].seconds, jobs[0].cpuSeconds,
+                jobs[0].megabytes);
+    std::printf("  %-22s %8.3f s %8.3f s %8.1f MB\n", "-j 2", jobs[1].seconds, jobs[1].cpuSeconds,
+                jobs[1].megabytes);
     std::printf("  %-22s %8.2f\n", "-j 2 / -j 1", jobs[1].seconds / jobs[0].seconds);
     std::printf("  %-22s %s\n", "same pictures", SameFolders(folder / "j1", folder / "j2") ? "yes" : "NO");
     return 0;
