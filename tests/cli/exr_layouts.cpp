@@ -45,6 +45,7 @@ void WriteTestParts(const fs::path& path, const std::vector<TestPart>& parts,
         if (!part.view.empty()) header.setView(part.view);
         if (!multiView.empty()) Imf::addMultiView(header, multiView);
         header.insert("comments", Imf::StringAttribute("kept"));
+        for (const auto& [name, value] : part.attributes) header.insert(name, Imf::StringAttribute(value));
         header.setType(Imf::SCANLINEIMAGE);
         for (const TestChannel& channel : frame.channels) {
             const int sampling = Subsampled(channel.name) ? part.sampling : 1;

@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "cli_support.h"
@@ -17,6 +18,8 @@ struct TestPart {
     std::string view; // empty: no view attribute
     TestFrame frame;
     int sampling = 1; // of channels whose names end in "_sub"
+    // String attributes of its header.
+    std::vector<std::pair<std::string, std::string>> attributes = {};
 };
 
 // Writes the parts as one file (a single-part file for one part). `multiView` is set on a single

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "cryptomatte/matte_ids.h"
 #include "files/output_paths.h"
 #include "host/background.h"
 #include "host/filter_settings.h"
@@ -15,6 +16,7 @@ struct ApplyOptions {
     std::vector<std::string> inputs;
     OutputTarget output;
     FilterChoice filter;
+    MatteRequest matte; // an ID channel built from a Cryptomatte layer
     ChannelNames names;
     std::string view;       // "": the file's default view; "all": every view
     std::string modulePath; // empty: the module beside the tool
@@ -40,6 +42,7 @@ struct SampleOptions {
     std::string output;
     int width = 640;
     int height = 360;
+    bool cryptomatte = false; // add Cryptomatte layers naming the objects and materials
 };
 
 struct DemoOptions {

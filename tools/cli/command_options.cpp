@@ -41,6 +41,18 @@ std::vector<Option> ApplyTable(Command& command)
              "N",
              "the material-effects ID (1..8) or object ID (1..65535); default 1",
              [&o](const std::string& v) { o.filter.id = ParseWholeNumber("--id", v); }},
+            {{"--matte"},
+             "PATTERN",
+             "select by name from a Cryptomatte layer: the pixels whose rank-0\n"
+             "ID is a name PATTERN matches get the --id (default 1), all others 0.\n"
+             "* stands for any run of characters, ? for one, \\ makes the next\n"
+             "character plain. Repeatable; with --mode object or material",
+             [&o](const std::string& v) { o.matte.patterns.push_back(v); }},
+            {{"--cryptomatte"},
+             "NAME",
+             "the Cryptomatte layer --matte selects from (default: the one whose\n"
+             "name holds \"object\" or \"material\", after --mode)",
+             [&o](const std::string& v) { o.matte.layer = v; }},
             {{"--config"},
              "FILE",
              "take the settings from a saved 16-byte configuration record",
@@ -132,6 +144,7 @@ void FinishApply(Command& command, std::vector<std::string>& operands)
     if (options.inputs.empty() && options.filter.saveConfigPath.empty())
         throw UsageError("apply needs at least one INPUT.exr (see deepglass apply --help)");
     CheckFilterChoice(options.filter);
+    CheckMatteRequest(options.matte, options.filter);
     CheckShotInputs(options.inputs, options.frames);
     if (options.jobs < 0) throw UsageError("--jobs takes a number of frames from 1 (0: chosen by the tool)");
     if (!options.reportPath.empty() && !HasExtension(options.reportPath, ".json"))
@@ -198,7 +211,8 @@ std::vector<Option> SampleTable(Command& command)
     SampleOptions& o = command.sample;
     return {
         {{"--width"}, "W", "", [&o](const std::string& v) { o.width = ParseWholeNumber("--width", v); }},
-        {{"--height"}, "H", "", [&o](const std::string& v) { o.height = ParseWholeNumber("--height", v); }}};
+        {{"--height"}, "H", "", [&o](const std::string& v) { o.height = ParseWholeNumber("--height", v); }},
+        {{"--cryptomatte"}, nullptr, "", [&o](const std::string&) { o.cryptomatte = true; }}};
 }
 
 std::vector<Option> DemoTable(Command& command)

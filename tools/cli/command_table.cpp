@@ -56,7 +56,9 @@ const std::vector<CommandSpec>& CommandTable()
              "Writes the bundled sample frame, a small scene the tool renders itself: a few objects over a\n"
              "floor, in three materials, with colour (R, G, B, A as half), depth (Z, float; the empty\n"
              "background at -1e30 as the host writes it), material-effects IDs (materialID) and object IDs\n"
-             "(objectID), both UINT. 640 x 360 pixels unless told otherwise.\n",
+             "(objectID), both UINT. 640 x 360 pixels unless told otherwise. With --cryptomatte, also the\n"
+             "Cryptomatte layers CryptoObject (floor, sphere.large, box, sphere.small) and CryptoMaterial\n"
+             "(floor_tiles, glass, wood), each with its manifest, to select by name with apply --matte.\n",
          .options = SampleTable,
          .finish = FinishSample},
         {.name = "demo",

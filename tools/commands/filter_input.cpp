@@ -1,8 +1,10 @@
 #include "commands/filter_input.h"
 
+#include <algorithm>
 #include <utility>
 
 #include "cli/tool_error.h"
+#include "cryptomatte/matte_ids.h"
 #include "files/atomic_output.h"
 #include "files/exr_reader.h"
 #include "files/exr_strip_reader.h"
@@ -24,19 +26,43 @@ void WarnMissingIds(const ChannelChoice& choice, std::uint32_t required, const s
     if ((required & CHANNEL_OBJECT_ID) && !choice.hasObject) missing("object ID", choice.object);
 }
 
+// The matte --matte asks for in the view, planned from the headers before any pixel is read.
+std::optional<MattePlan> PlanOf(const ExrFile& layout, const ViewFrame& made, const std::string& input,
+                                const ApplyOptions& options)
+{
+    if (options.matte.patterns.empty()) return std::nullopt;
+    return PlanMatte(layout, made.channels, input, options.matte, *options.filter.mode);
+}
+
 // What each view goes through before its pixels: its output named and checked, its depth required,
-// the channels taken told and missing IDs warned of. Answers the output's path.
-std::string BeginView(FilterRunner& runner, const ViewFrame& made, const std::string& output, bool perView,
-                      const std::vector<std::string>& inputs, FilteredInput& filtered)
+// the channels taken told (a matte standing for the ID channel of its mode) and missing IDs warned
+// of. Answers the output's path.
+std::string BeginView(FilterRunner& runner, const ViewFrame& made, const std::optional<MattePlan>& plan,
+                      const std::string& output, bool perView, const std::vector<std::string>& inputs,
+                      FilteredInput& filtered)
 {
     const std::string path = perView ? ViewOutputPath(output, made.view) : output;
     RefuseInputOverwrite(path, inputs);
     RequireDepth(made);
-    filtered.channels += (filtered.channels.empty() ? "" : "; ") +
-                         (made.view.empty() ? "" : made.view + ": ") + made.choice.Text();
-    WarnMissingIds(made.choice, runner.ChannelsRequired(), ViewChannelListText(made.channels),
-                   filtered.warnings);
+    ChannelChoice taken = made.choice;
+    if (plan) {
+        const bool material = plan->mode == MODE_MATERIAL_ID;
+        (material ? taken.material : taken.object) = MatteSourceText(*plan);
+        (material ? taken.hasMaterial : taken.hasObject) = true;
+    }
+    filtered.channels +=
+        (filtered.channels.empty() ? "" : "; ") + (made.view.empty() ? "" : made.view + ": ") + taken.Text();
+    WarnMissingIds(taken, runner.ChannelsRequired(), ViewChannelListText(made.channels), filtered.warnings);
     return path;
+}
+
+// The ID channel of the plan's mode as the matte makes it, from the rank-0 IDs over the frame.
+std::vector<std::uint16_t> MatteIds(const MattePlan& plan, const FrameChannel& rankZero,
+                                    const ApplyOptions& options, FilteredInput& filtered)
+{
+    MatteChannel matte = MatteChannelOf(plan, rankZero, static_cast<std::uint16_t>(*options.filter.id));
+    filtered.warnings.insert(filtered.warnings.end(), matte.warnings.begin(), matte.warnings.end());
+    return std::move(matte.ids);
 }
 
 void KeepStats(const DepthStats& stats, FilteredInput& filtered)
@@ -59,9 +85,24 @@ FilteredInput FilterToPng(FilterRunner& runner, const ApplyOptions& options, con
     const bool perView = options.view == "all" && !reader.Layout().Views().empty();
     for (const std::string& view : SelectViews(reader.Layout(), options.view)) {
         const ViewFrame made = ViewLayoutOf(reader.Layout(), view, options.names);
-        const std::string path = BeginView(runner, made, output, perView, inputs, filtered);
+        const std::optional<MattePlan> plan = PlanOf(reader.Layout(), made, input, options);
+        const std::string path = BeginView(runner, made, plan, output, perView, inputs, filtered);
         MemoryStorage& storage =
             LoadStorageFrame(reader, made, options.background, runner.ChannelsRequired(), buffers);
+        if (plan) {
+            FrameChannel rankZero{plan->idChannel.name, plan->idChannel.type,
+                                  std::vector<std::uint32_t>(made.frame.PixelCount(), 0)};
+            const std::size_t width = static_cast<std::size_t>(made.frame.Width());
+            reader.Read({plan->idChannel}, made.frame.dataWindow, buffers.scratch,
+                        [&](std::size_t, int row, int column, int count, const std::uint32_t* samples) {
+                            std::copy_n(samples, count, rankZero.samples.begin() + row * width + column);
+                        });
+            const std::vector<std::uint16_t> ids = MatteIds(*plan, rankZero, options, filtered);
+            if (plan->mode == MODE_MATERIAL_ID)
+                std::copy(ids.begin(), ids.end(), storage.AddMaterialIds(MemoryStorage::Start::UNWRITTEN));
+            else
+                std::copy(ids.begin(), ids.end(), storage.AddObjectIds(MemoryStorage::Start::UNWRITTEN));
+        }
         const std::size_t count = storage.PixelCount();
         KeepStats(DepthStatsOf({storage.Depth(), count}, {storage.Pixels(), count}), filtered);
         // The filter leaves every pixel it does not select as it was handed over, so the frame's
@@ -87,8 +128,19 @@ FilteredInput FilterToExr(FilterRunner& runner, const ApplyOptions& options, con
     const bool perView = options.view == "all" && !read.file.Views().empty();
     for (const std::string& view : SelectViews(read.file, options.view)) {
         const ViewFrame made = FrameOfView(read.file, view, options.names);
-        const std::string path = BeginView(runner, made, output, perView, inputs, filtered);
+        const std::optional<MattePlan> plan = PlanOf(read.file, made, input, options);
+        const std::string path = BeginView(runner, made, plan, output, perView, inputs, filtered);
         HostFrame host = HostFrameOf(made.frame, made.choice, options.background, runner.ChannelsRequired());
+        if (plan) {
+            // Placed over the frame's data window like every other channel handed to the filter.
+            const ExrFrame placed =
+                GatherFrame(read.file, made.channels, {plan->idChannel.name}, made.choice.depth);
+            std::vector<std::uint16_t> ids = MatteIds(*plan, placed.channels.at(0), options, filtered);
+            if (plan->mode == MODE_MATERIAL_ID)
+                host.materialIds.emplace(ids.begin(), ids.end());
+            else
+                host.objectIds = std::move(ids);
+        }
         KeepStats(DepthStatsOf(host.depth, host.colour), filtered);
         const std::vector<bool> rewritten = RenderFindingRewritten(runner, host);
         const FilteredView written{

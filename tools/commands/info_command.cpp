@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "cli/tool_error.h"
+#include "commands/cryptomatte_facts.h"
 #include "commands/frame_facts.h"
 #include "files/exr_reader.h"
 #include "shot/depth_chart.h"
@@ -66,9 +67,10 @@ int RunInfo(const InfoOptions& options, std::FILE* out, std::FILE* errors)
             for (const std::string& view : SelectViews(read.file, options.view)) {
                 const ViewFrame made = FrameOfView(read.file, view, options.names);
                 FrameFacts facts = FactsOf(made, options);
-                if (plan.size() == 1)
+                if (plan.size() == 1) {
                     PrintDetail("", made, facts, options, out);
-                else
+                    PrintCryptomattes(read.file, made, path, out);
+                } else
                     PrintLine(view.empty() ? path : path + " " + view, made, facts, out);
                 if (facts.hasDepth && facts.stats.takingPart > 0 && !point.nearest) {
                     point.nearest = facts.stats.minMagnitude;

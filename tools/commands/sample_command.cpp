@@ -5,6 +5,7 @@
 
 #include "cli/tool_error.h"
 #include "commands/apply_command.h"
+#include "commands/sample_cryptomatte.h"
 #include "commands/sample_scene.h"
 #include "files/atomic_output.h"
 #include "files/exr_writer.h"
@@ -13,17 +14,18 @@ namespace fs = std::filesystem;
 
 namespace {
 
-void WriteSample(const std::string& path, int width, int height)
+void WriteSample(const std::string& path, int width, int height, bool cryptomatte = false)
 {
-    AtomicOutput(path).Write(
-        [&](const std::string& temp) { WriteExr(temp, RenderSampleScene(width, height)); });
+    ExrFrame frame = RenderSampleScene(width, height);
+    if (cryptomatte) AddSampleCryptomatte(frame);
+    AtomicOutput(path).Write([&](const std::string& temp) { WriteExr(temp, frame); });
 }
 
 } // namespace
 
 int RunSample(const SampleOptions& options)
 {
-    WriteSample(options.output, options.width, options.height);
+    WriteSample(options.output, options.width, options.height, options.cryptomatte);
     std::printf("wrote %s (%d x %d)\n", options.output.c_str(), options.width, options.height);
     return EXIT_STATUS_OK;
 }

@@ -1,0 +1,75 @@
+#include "cryptomatte/matte_ids.h"
+
+#include "cli/tool_error.h"
+#include "cryptomatte/cryptomatte_layer.h"
+#include "cryptomatte/name_pattern.h"
+#include "deepglass_interface.h"
+
+namespace {
+
+constexpr std::size_t NAMES_SHOWN = 8;
+
+std::string NamesText(const std::set<std::string>& names)
+{
+    std::string text;
+    std::size_t shown = 0;
+    for (const std::string& name : names) {
+        if (shown++ == NAMES_SHOWN)
+            return text + " and " + std::to_string(names.size() - NAMES_SHOWN) + " more";
+        text += (text.empty() ? "" : ", ") + name;
+    }
+    return text;
+}
+
+// What the name of the layer holding a mode's IDs contains.
+const char* RoleOf(std::int32_t mode) { return mode == MODE_MATERIAL_ID ? "material" : "object"; }
+
+} // namespace
+
+void CheckMatteRequest(const MatteRequest& request, FilterChoice& filter)
+{
+    if (request.patterns.empty()) {
+        if (!request.layer.empty())
+            throw UsageError("--cryptomatte picks the layer --matte selects from; give --matte too");
+        return;
+    }
+    const std::int32_t mode = filter.mode.value_or(MODE_WHOLE_IMAGE);
+    if (mode != MODE_MATERIAL_ID && mode != MODE_OBJECT_ID)
+        throw UsageError(
+            filter.configPath.empty()
+                ? "--matte selects pixels in --mode object or material; the whole mode takes none"
+                : "--matte needs --mode object or material, which --config cannot be given with");
+    for (const std::string& pattern : request.patterns) (void)NamePattern(pattern);
+    if (!filter.id) filter.id = 1;
+}
+
+MattePlan PlanMatte(const ExrFile& layout, const std::vector<ViewChannel>& channels,
+                    const std::string& exrPath, const MatteRequest& request, std::int32_t mode)
+{
+    const std::vector<CryptomatteLayer> layers = CryptomatteLayersOf(layout, channels);
+    const CryptomatteLayer& layer = ChooseCryptomatte(layers, request.layer, RoleOf(mode));
+    MattePlan plan;
+    plan.mode = mode;
+    for (const ViewChannel& channel : channels)
+        if (channel.name == layer.idChannel) plan.idChannel = channel;
+    plan.selection = SelectNames(ManifestOf(layer, exrPath), request.patterns, layer.name);
+    return plan;
+}
+
+std::string MatteSourceText(const MattePlan& plan)
+{
+    return "Cryptomatte " + plan.idChannel.name + " (" + NamesText(plan.selection.names) + ")";
+}
+
+MatteChannel MatteChannelOf(const MattePlan& plan, const FrameChannel& rankZero, std::uint16_t id)
+{
+    MatteChannel matte;
+    std::size_t selected = 0;
+    matte.ids = MatteIdChannel(rankZero, plan.selection.ids, id, selected);
+    matte.warnings = plan.selection.warnings;
+    const std::string names = NamesText(plan.selection.names);
+    if (selected == 0)
+        matte.warnings.push_back("no pixel of the frame has " + names + " as its rank-0 ID in " +
+                                 plan.idChannel.name + ": the filter leaves the frame unchanged");
+    return matte;
+}

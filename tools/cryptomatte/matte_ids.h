@@ -1,0 +1,47 @@
+// The host's ID channel of a mode made from a Cryptomatte layer, as a renderer's file writer
+// would make it: the filter's ID on pixels whose rank-0 ID belongs to a name the user picked.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "cryptomatte/matte_selection.h"
+#include "files/exr_file.h"
+#include "host/filter_settings.h"
+
+struct MatteRequest {
+    std::vector<std::string> patterns; // --matte, each a name pattern
+    std::string layer;                 // --cryptomatte; empty: found by the mode's role
+};
+
+// A UsageError for --cryptomatte without --matte, --matte outside the object and material modes,
+// and a pattern that cannot be read. Without --id, sets the filter's ID to 1: the pixels selected
+// are given the filter's ID.
+void CheckMatteRequest(const MatteRequest& request, FilterChoice& filter);
+
+// What a matte is made of, known from the headers alone: the mode whose ID channel it makes, the
+// layer's channel of rank-0 IDs and the IDs selected.
+struct MattePlan {
+    std::int32_t mode = 0;
+    ViewChannel idChannel;
+    MatteSelection selection;
+};
+
+// The plan for `mode` in the view of `channels`. `layout` need hold no samples; `exrPath` locates
+// a sidecar manifest. A ToolError for anything that keeps the selection from being made.
+MattePlan PlanMatte(const ExrFile& layout, const std::vector<ViewChannel>& channels,
+                    const std::string& exrPath, const MatteRequest& request, std::int32_t mode);
+
+// "Cryptomatte CryptoObject00.R (box, sphere.large)": where the ID channel comes from, for the
+// note of the channels taken.
+std::string MatteSourceText(const MattePlan& plan);
+
+struct MatteChannel {
+    std::vector<std::uint16_t> ids; // over the same pixels as the rank-0 channel
+    std::vector<std::string> warnings;
+};
+
+// `id` where the rank-0 ID (`rankZero`, the plan's channel over the frame's data window) is
+// selected, 0 elsewhere.
+MatteChannel MatteChannelOf(const MattePlan& plan, const FrameChannel& rankZero, std::uint16_t id);
