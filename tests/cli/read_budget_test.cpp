@@ -74,7 +74,19 @@ TEST(ReadBudget, FilesAreHeldToWhatTheyClaim)
     // The hostile file: a 30000 x 30000 frame, a full chunk table, and not one row.
     EXPECT_THAT(Problem(ScanlineFile(30000, 30000, 0), 0),
                 HasSubstr("damaged or truncated EXR file: its headers claim 3.4 GB of samples"));
+    // A channel list that states 8 bytes more than it holds: OpenEXR reads the 8 bytes after its
+    // closing zero as an attribute claiming 2 GB.
+    std::string padded = whole;
+    const std::size_t list = padded.find(std::string("chlist\0", 7)) + 7;
+    padded.replace(list, 4, Int32(19 + 8));
+    padded.insert(list + 4 + 19, std::string("\x01\0\x01\0\xff\xff\xff\x7f", 8));
+    // An attribute claiming 1.7 GB, which the core library reports and reads on past.
+    std::string claiming = whole;
+    const std::string last("screenWindowWidth\0float\0\x04\0\0\0\0\0\x80\x3f", 32);
+    claiming.insert(claiming.find(last) + last.size(), std::string("note\0s\0pixe", 11));
     const std::string cases[][2] = {
+        {padded, "Invalid size 2147483647"},
+        {claiming, "Invalid size 1702390128"},
         {whole.substr(0, whole.size() - 1), "damaged or truncated EXR file: its headers claim 32 bytes"},
         {ScanlineFile(4, 2, 1), "but not every chunk of them lies within"},
         {ScanlineFile(30000, 30000, 0).substr(0, 400), "in 30000 chunks, whose tables alone would not fit"},

@@ -108,7 +108,9 @@ std::string ClaimsProblem(const ByteSource& source, std::uint64_t size, std::uin
     // A missing chunk is reported rather than searched for through the rest of the file.
     init.flags = EXR_CONTEXT_FLAG_DISABLE_CHUNK_RECONSTRUCTION;
     Context context;
-    if (exr_start_read(&context.handle, "input", &init) != EXR_ERR_SUCCESS)
+    // The core library gets past some faults of a header (an attribute whose size cannot be) and
+    // only reports them; OpenEXR's C++ library would act on those same bytes.
+    if (exr_start_read(&context.handle, "input", &init) != EXR_ERR_SUCCESS || !input.firstError.empty())
         return "damaged or truncated EXR file (" + input.firstError + ")";
 
     int parts = 0;
