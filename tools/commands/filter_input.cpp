@@ -87,16 +87,24 @@ FilteredInput FilterToPng(FilterRunner& runner, const ApplyOptions& options, con
         const ViewFrame made = ViewLayoutOf(reader.Layout(), view, options.names);
         const std::optional<MattePlan> plan = PlanOf(reader.Layout(), made, input, options);
         const std::string path = BeginView(runner, made, plan, output, perView, inputs, filtered);
-        MemoryStorage& storage =
-            LoadStorageFrame(reader, made, options.background, runner.ChannelsRequired(), buffers);
+        std::uint32_t channels = runner.ChannelsRequired();
+        FrameChannel rankZero;
+        std::optional<ExtraChannel> extra;
         if (plan) {
-            FrameChannel rankZero{plan->idChannel.name, plan->idChannel.type,
-                                  std::vector<std::uint32_t>(made.frame.PixelCount(), 0)};
+            // The matte's rank-0 IDs are decoded in the same pass and stand for the mode's ID channel.
+            channels &= plan->mode == MODE_MATERIAL_ID ? ~CHANNEL_MATERIAL_ID : ~CHANNEL_OBJECT_ID;
+            rankZero = {plan->idChannel.name, plan->idChannel.type,
+                        std::vector<std::uint32_t>(made.frame.PixelCount(), 0)};
             const std::size_t width = static_cast<std::size_t>(made.frame.Width());
-            reader.Read({plan->idChannel}, made.frame.dataWindow, buffers.scratch,
-                        [&](std::size_t, int row, int column, int count, const std::uint32_t* samples) {
-                            std::copy_n(samples, count, rankZero.samples.begin() + row * width + column);
-                        });
+            extra =
+                ExtraChannel{plan->idChannel, [&rankZero, width](int row, int column, int count,
+                                                                 const std::uint32_t* samples) {
+                                 std::copy_n(samples, count, rankZero.samples.begin() + row * width + column);
+                             }};
+        }
+        MemoryStorage& storage =
+            LoadStorageFrame(reader, made, options.background, channels, buffers, extra ? &*extra : nullptr);
+        if (plan) {
             const std::vector<std::uint16_t> ids = MatteIds(*plan, rankZero, options, filtered);
             if (plan->mode == MODE_MATERIAL_ID)
                 std::copy(ids.begin(), ids.end(), storage.AddMaterialIds(MemoryStorage::Start::UNWRITTEN));

@@ -94,7 +94,7 @@ private:
 
 MemoryStorage& LoadStorageFrame(ExrStripReader& reader, const ViewFrame& made,
                                 const BackgroundRule& background, std::uint32_t channels,
-                                FrameBuffers& buffers)
+                                FrameBuffers& buffers, const ExtraChannel* extra)
 {
     const ChannelChoice& choice = made.choice;
     const PixelBox& window = made.frame.dataWindow;
@@ -140,7 +140,19 @@ MemoryStorage& LoadStorageFrame(ExrStripReader& reader, const ViewFrame& made,
 
     std::vector<ViewChannel> read;
     for (const Wanted& w : wanted) read.push_back(w.channel);
-    reader.Read(read, window, buffers.scratch, StorageSink(storage, made, wanted));
+    const StorageSink sink(storage, made, wanted);
+    if (extra == nullptr) {
+        reader.Read(read, window, buffers.scratch, sink);
+    } else {
+        read.push_back(extra->channel);
+        reader.Read(read, window, buffers.scratch,
+                    [&](std::size_t channel, int row, int column, int count, const std::uint32_t* samples) {
+                        if (channel == wanted.size())
+                            extra->sink(row, column, count, samples);
+                        else
+                            sink(channel, row, column, count, samples);
+                    });
+    }
     ApplyBackground(background, {pixels, count}, {storage.Depth(), count});
     return storage;
 }

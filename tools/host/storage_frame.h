@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -21,6 +22,13 @@ struct FrameBuffers {
     std::uint64_t readBudget = 0;       // the memory this worker's reads may claim; 0: no limit
 };
 
+// A channel decoded in the same pass for a caller of its own (the rank-0 IDs a matte is built
+// from): `sink` gets its samples as ExrStripReader::Read hands them over.
+struct ExtraChannel {
+    ViewChannel channel;
+    std::function<void(int row, int column, int count, const std::uint32_t* samples)> sink;
+};
+
 // Fills the storage of `buffers` (made anew only when the frame's size differs from the last) with
 // the channels `made` chose, over its frame's data window, with the background rule applied to
 // its depth. Only the ID channels `channels` (the filter's channel bits) asks for are added, and
@@ -29,4 +37,4 @@ struct FrameBuffers {
 // host's channel or a read that fails.
 MemoryStorage& LoadStorageFrame(ExrStripReader& reader, const ViewFrame& made,
                                 const BackgroundRule& background, std::uint32_t channels,
-                                FrameBuffers& buffers);
+                                FrameBuffers& buffers, const ExtraChannel* extra = nullptr);
