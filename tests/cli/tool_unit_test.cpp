@@ -146,19 +146,22 @@ TEST(OutputPaths, BesideTheInputIntoAFolderOrTheNamedFile)
 {
     struct Case {
         std::vector<std::string> inputs;
-        OutputTarget target;
+        const char* path;
+        bool isFolder;
+        std::optional<OutputFormat> format;
         std::vector<std::string> expected;
     };
     const Case cases[] = {
-        {{"shot/f.1.exr"}, {}, {"shot/f.1.png"}},
-        {{"shot/f.1.exr"}, {"", false, OutputFormat::EXR}, {"shot/f.1.exr"}},
-        {{"a/f.exr", "b/g.EXR"}, {"grey", true, {}}, {"grey/f.png", "grey/g.png"}},
-        {{"f.exr"}, {"grey/", true, OutputFormat::EXR}, {"grey/f.exr"}},
-        {{"f.exr"}, {"out.png", false, OutputFormat::PNG}, {"out.png"}},
+        {{"shot/f.1.exr"}, "", false, {}, {"shot/f.1.png"}},
+        {{"shot/f.1.exr"}, "", false, OutputFormat::EXR, {"shot/f.1.exr"}},
+        {{"a/f.exr", "b/g.EXR"}, "grey", true, {}, {"grey/f.png", "grey/g.png"}},
+        {{"f.exr"}, "grey/", true, OutputFormat::EXR, {"grey/f.exr"}},
+        {{"f.exr"}, "out.png", false, OutputFormat::PNG, {"out.png"}},
     };
-    for (const Case& test : cases)
-        EXPECT_THAT(OutputPaths(test.inputs, test.target), ElementsAreArray(test.expected))
-            << test.target.path;
+    for (const Case& test : cases) {
+        const OutputTarget target{test.path, test.isFolder, test.format};
+        EXPECT_THAT(OutputPaths(test.inputs, target), ElementsAreArray(test.expected)) << test.path;
+    }
 }
 
 ExrFrame WindowFrame(PixelBox data, PixelBox display)
