@@ -26,7 +26,6 @@ ExrSizeFacts ProbeExrSize(const std::string& path)
         const Imf::Header& header = file.header(0);
         ExrSizeFacts facts;
         facts.dataPixels = PixelsOf(header.dataWindow());
-        facts.displayPixels = PixelsOf(header.displayWindow());
         for (auto it = header.channels().begin(); it != header.channels().end(); ++it) ++facts.channels;
         return facts;
     } catch (const std::exception& error) {

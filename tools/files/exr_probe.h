@@ -7,7 +7,6 @@
 
 struct ExrSizeFacts {
     std::uint64_t dataPixels = 0;
-    std::uint64_t displayPixels = 0;
     std::uint64_t channels = 0; // of the first part
 };
 
