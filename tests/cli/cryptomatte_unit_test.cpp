@@ -37,7 +37,7 @@ TEST(CryptomatteHash, PublishedValues)
     };
     for (const auto& v : vectors) EXPECT_EQ(MurmurHash3_32(v.data, v.seed), v.hash) << v.data;
 
-    // Name -> stored ID pairs from the Cryptomatte specification's example manifests.
+    // Name -> stored ID pairs from the example manifests the Cryptomatte format publishes.
     const std::pair<const char*, const char*> names[] = {
         {"bunny", "13851a76"}, {"default", "42c9679f"}, {"bunny_porcelain_mat", "b24b26d4"}};
     for (const auto& [name, hex] : names) EXPECT_EQ(IdHex(IdBitsOfName(name)), hex) << name;
