@@ -8,6 +8,7 @@
 #include <mutex>
 
 #include "cli/tool_error.h"
+#include "commands/apply_frame.h"
 #include "commands/filter_input.h"
 #include "commands/progress.h"
 #include "files/atomic_output.h"
@@ -25,124 +26,6 @@
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-struct FrameOutcome {
-    std::vector<std::string> warnings;
-    std::string hint;
-    std::string channels; // which channels were taken
-};
-
-std::string Listed(const std::vector<std::string>& names)
-{
-    std::string text;
-    for (const std::string& name : names) text += (text.empty() ? "" : ", ") + name;
-    return text;
-}
-
-void FilterFrame(FilterRunner& runner, const ApplyOptions& options, const std::vector<std::string>& inputs,
-                 FrameBuffers& buffers, FrameRecord& record, FrameOutcome& outcome)
-{
-    FilteredInput filtered = FilterInput(runner, options, record.input, record.output, inputs, buffers);
-    outcome.warnings = std::move(filtered.warnings);
-    outcome.hint = std::move(filtered.hint);
-    outcome.channels = std::move(filtered.channels);
-    record.outputs = std::move(filtered.outputs);
-    if (filtered.stats && filtered.stats->takingPart > 0) {
-        record.nearest = filtered.stats->minMagnitude;
-        record.farthest = filtered.stats->maxMagnitude;
-    }
-}
-
-// The outputs of a frame when all of them are there already. Outputs appear only once complete
-// (renamed into place), so one that exists is whole.
-std::optional<std::vector<std::string>> ExistingOutputs(const ApplyOptions& options, const ShotFrame& shot)
-{
-    const std::vector<std::string> outputs = PlannedOutputs(options, shot.input, shot.output);
-    for (const std::string& output : outputs) {
-        std::error_code error;
-        if (!std::filesystem::is_regular_file(output, error)) return std::nullopt;
-    }
-    return outputs;
-}
-
-// One frame of the shot from start to end; failures end up in the record, never thrown.
-FrameRecord RunFrame(FilterRunner& runner, const ApplyOptions& options,
-                     const std::vector<std::string>& inputs, FrameBuffers& buffers, const ShotFrame& shot,
-                     FrameOutcome& outcome)
-{
-    const auto started = Clock::now();
-    FrameRecord record;
-    record.input = shot.input;
-    record.output = shot.output;
-    record.number = shot.number;
-    if (!shot.problem.empty()) {
-        record.status = shot.missing ? FrameStatus::MISSING : FrameStatus::FAILED;
-        record.message = shot.problem;
-    } else {
-        try {
-            std::optional<std::vector<std::string>> existing;
-            if (options.skipExisting) existing = ExistingOutputs(options, shot);
-            if (existing) {
-                record.status = FrameStatus::SKIPPED;
-                record.message = existing->size() == 1 ? "its output exists" : "its outputs exist";
-                record.outputs = std::move(*existing);
-            } else {
-                FilterFrame(runner, options, inputs, buffers, record, outcome);
-                record.status = FrameStatus::WRITTEN;
-            }
-        } catch (const std::exception& failure) {
-            record.status = FrameStatus::FAILED;
-            record.message = dynamic_cast<const std::bad_alloc*>(&failure) != nullptr
-                                 ? std::string("not enough memory for this frame")
-                                 : failure.what();
-            record.nearest = record.farthest = std::nullopt;
-            record.outputs.clear();
-        }
-    }
-    if (!record.outputs.empty()) record.output = record.outputs.front();
-    if (record.status == FrameStatus::WRITTEN)
-        for (const std::string& warning : outcome.warnings)
-            record.message += (record.message.empty() ? "" : "; ") + warning;
-    record.seconds = std::chrono::duration<double>(Clock::now() - started).count();
-    return record;
-}
-
-// What the user sees of a finished frame: its warnings, the first hint of the run, the channels
-// taken when they differ from those shown before, its error.
-void ShowFrame(Progress& progress, std::size_t index, const FrameRecord& record, const FrameOutcome& outcome,
-               bool& hintShown, std::string& channelsShown)
-{
-    const std::string& input = record.input;
-    switch (record.status) {
-    case FrameStatus::WRITTEN:
-        if (outcome.channels != channelsShown) {
-            progress.Message("note: " + input + ": channels " + outcome.channels);
-            channelsShown = outcome.channels;
-        }
-        for (const std::string& warning : outcome.warnings)
-            progress.Message("warning: " + input + ": " + warning);
-        if (!outcome.hint.empty() && !hintShown) {
-            progress.Message("hint: " + input + ": " + outcome.hint);
-            hintShown = true;
-        }
-        progress.Done(index, input + " -> " + Listed(record.outputs));
-        break;
-    case FrameStatus::SKIPPED:
-        progress.Done(index, input + ": skipped, " + Listed(record.outputs) +
-                                 (record.outputs.size() == 1 ? " exists" : " exist"));
-        break;
-    case FrameStatus::MISSING:
-        progress.Message("error: frame " + std::to_string(record.number.value_or(0)) + " " + record.message);
-        progress.Done(index, input + ": missing");
-        break;
-    case FrameStatus::FAILED: {
-        const bool named = record.message.find(input) != std::string::npos;
-        progress.Message("error: " + (named ? record.message : input + ": " + record.message));
-        progress.Done(index, input + ": failed");
-        break;
-    }
-    }
-}
 
 // Loads the module and configures its filter, saving its record when asked.
 std::unique_ptr<FilterRunner> PreparedFilter(const ApplyOptions& options, std::FILE* out, std::FILE* errors)

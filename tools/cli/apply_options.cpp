@@ -1,0 +1,158 @@
+#include "cli/command_options.h"
+
+#include "cli/tool_error.h"
+#include "files/read_budget.h"
+#include "shot/frame_pattern.h"
+#include "shot/shot_plan.h"
+
+std::vector<Option> ApplyTable(Command& command)
+{
+    ApplyOptions& o = command.apply;
+    return {{{"-o", "--output"},
+             "PATH",
+             "the output file for one input (.png or .exr); for several inputs\n"
+             "a folder (created if missing), holding NAME.png or NAME.exr for each\n"
+             "NAME.exr. Default: each output beside its input.",
+             [&o](const std::string& v) { o.output.path = v; },
+             "Output"},
+            {{"--format"},
+             "png|exr",
+             "the output format where PATH does not say it (default png)",
+             [&o](const std::string& v) { o.output.format = ParseFormat(v); }},
+            {{"--opaque"},
+             nullptr,
+             "write PNG alpha as 65535, so that any viewer shows the grey picture\n"
+             "(otherwise the filter's alpha, equal to the grey, is kept)",
+             [&o](const std::string&) { o.opaque = true; },
+             nullptr,
+             "\nA PNG holds the frame's display window: 16-bit RGBA, the data window placed at its offset\n"
+             "in it, pixels outside the data window transparent black (opaque black with --opaque). Every\n"
+             "frame of a sequence is written the same way; data outside the display window is left out.\n"
+             "An EXR output is the input file with only the filtered view's colour changed, and only where\n"
+             "the filter rewrote a pixel: every part, view, channel and attribute is kept, every other\n"
+             "sample bit for bit in its stored type."},
+            {{"--mode"},
+             "whole|material|object",
+             "rewrite the whole frame (default), or only the pixels of one\n"
+             "material-effects ID or of one object ID; other pixels keep their colour",
+             [&o](const std::string& v) { o.filter.mode = ParseMode(v); },
+             "Filter settings"},
+            {{"--id"},
+             "N",
+             "the material-effects ID (1..8) or object ID (1..65535); default 1",
+             [&o](const std::string& v) { o.filter.id = ParseWholeNumber("--id", v); }},
+            {{"--matte"},
+             "PATTERN",
+             "select by name from a Cryptomatte layer: the pixels whose rank-0\n"
+             "ID is a name PATTERN matches get the --id (default 1), all others 0.\n"
+             "* stands for any run of characters, ? for one, \\ makes the next\n"
+             "character plain. Repeatable; with --mode object or material",
+             [&o](const std::string& v) { o.matte.patterns.push_back(v); }},
+            {{"--cryptomatte"},
+             "NAME",
+             "the Cryptomatte layer --matte selects from (default: the one whose\n"
+             "name holds \"object\" or \"material\", after --mode)",
+             [&o](const std::string& v) { o.matte.layer = v; }},
+            {{"--config"},
+             "FILE",
+             "take the settings from a saved 16-byte configuration record",
+             [&o](const std::string& v) { o.filter.configPath = v; }},
+            {{"--save-config"},
+             "FILE",
+             "write the filter's configuration record (with no INPUT, only that)",
+             [&o](const std::string& v) { o.filter.saveConfigPath = v; }},
+            {{"--view"},
+             "NAME|all",
+             "the view of a stereo or multi-view file to filter (default: the\n"
+             "file's default view); all: every view, each into OUTPUT.VIEW.png",
+             [&o](const std::string& v) { o.view = v; },
+             "Channels of the input"},
+            {{"--layer"},
+             "NAME",
+             "the render layer whose channels to take where the file has several\n"
+             "(NAME.Combined.R, NAME.Depth.Z, ...); \"\" for the plain channels",
+             [&o](const std::string& v) { o.names.layer = v; }},
+            {{"--depth"},
+             "NAME",
+             "depth channel, HALF or FLOAT (default: found, see below)",
+             [&o](const std::string& v) { o.names.depth = v; }},
+            {{"--material"},
+             "NAME",
+             "material-effects ID channel (default: found)",
+             [&o](const std::string& v) { o.names.material = v; }},
+            {{"--object"},
+             "NAME",
+             "object ID channel (default: found)",
+             [&o](const std::string& v) { o.names.object = v; },
+             nullptr,
+             "Channels are found by their names: colour R, G, B, A, depth Z or depth.Z, IDs materialID and\n"
+             "objectID; or in a render layer L: L.Combined.R, G, B, A, L.Depth.Z, L.IndexMA.X, L.IndexOB.X.\n"
+             "ID channels may be UINT, or HALF or FLOAT holding whole numbers; a material-effects ID must\n"
+             "fit in 8 bits and an object ID in 16 bits."},
+            {{"--background"},
+             "none|alpha|depth:V",
+             "which pixels are handed to the filter as empty background (the\n"
+             "host's depth -1e30): none, everything as stored (default); alpha,\n"
+             "the pixels with alpha 0; depth:V, the pixels whose depth is exactly V\n"
+             "(for example depth:0, depth:1e10, depth:inf)",
+             [&o](const std::string& v) { o.background = ParseBackground(v); },
+             "Frames from other renderers",
+             "A hint is shown once when a frame's background looks as if it needed this option."},
+            {{"--frames"},
+             "LIST",
+             "the frames to filter: 1-100, 1-100x2 (every second), 1,5,9-12. An\n"
+             "INPUT may then be a pattern, shot.%04d.exr or shot.####.exr, and so\n"
+             "may -o (grey.%04d.png); plain INPUTs are kept when the last number in\n"
+             "their name is in LIST. A frame missing from the disk is reported by\n"
+             "its number and the others go on.",
+             [&o](const std::string& v) { o.frames = ParseFrameRange(v); },
+             "Shots"},
+            {{"-j", "--jobs"},
+             "N",
+             "filter N frames at once, one filter each. Default: one a core, fewer\n"
+             "when that many frames (sized from the first frame's header) would not\n"
+             "fit in half of the memory. Pictures are the same whatever N.",
+             [&o](const std::string& v) { o.jobs = ParseWholeNumber("--jobs", v); }},
+            {{"--skip-existing"},
+             nullptr,
+             "leave a frame alone whose output exists (outputs appear only when\n"
+             "complete, so an existing one is whole): an interrupted run resumes",
+             [&o](const std::string&) { o.skipExisting = true; }},
+            {{"--report"},
+             "FILE.json",
+             "write one entry a frame under \"frames\": frame, input, output,\n"
+             "status (written, skipped, failed, missing), message, depth_range\n"
+             "(nearest and farthest magnitude) and seconds",
+             [&o](const std::string& v) { o.reportPath = v; }},
+            {{"--max-memory"},
+             "SIZE",
+             "the memory the frames read at once may take for their samples, such\n"
+             "as 800M or 16G (default: half of this machine's), shared among the\n"
+             "workers. A frame whose file claims more is refused before it is read.",
+             [&o](const std::string& v) { o.maxMemory = ParseMemorySize(v); }},
+            {{"--module"},
+             "PATH",
+             "the plug-in module to load (default: KELDA.FLT beside deepglass)",
+             [&o](const std::string& v) { o.modulePath = v; },
+             "Module"}};
+}
+
+void FinishApply(Command& command, std::vector<std::string>& operands)
+{
+    ApplyOptions& options = command.apply;
+    options.inputs = std::move(operands);
+    if (options.inputs.empty() && options.filter.saveConfigPath.empty())
+        throw UsageError("apply needs at least one INPUT.exr (see deepglass apply --help)");
+    CheckFilterChoice(options.filter);
+    CheckMatteRequest(options.matte, options.filter);
+    CheckShotInputs(options.inputs, options.frames);
+    if (options.jobs < 0) throw UsageError("--jobs takes a number of frames from 1 (0: chosen by the tool)");
+    if (!options.reportPath.empty() && !HasExtension(options.reportPath, ".json"))
+        throw UsageError("the report " + options.reportPath + " must end in .json");
+    if (HasFramePattern(options.output.path))
+        ResolvePatternOutput(options.output);
+    else
+        ResolveOutputTarget(options.output, ShotFrameCount(options.inputs, options.frames));
+    if (options.opaque && options.output.format == OutputFormat::EXR)
+        throw UsageError("--opaque is for PNG output; an EXR output keeps the filter's alpha");
+}

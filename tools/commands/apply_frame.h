@@ -1,0 +1,29 @@
+// One frame of `apply`: read, filtered, written (or skipped when its outputs exist), its record
+// for the report, and what the user is shown of it.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "cli/command_line.h"
+#include "commands/progress.h"
+#include "host/filter_runner.h"
+#include "host/storage_frame.h"
+#include "shot/shot_plan.h"
+#include "shot/shot_report.h"
+
+struct FrameOutcome {
+    std::vector<std::string> warnings;
+    std::string hint;
+    std::string channels; // which channels were taken
+};
+
+// One frame of the shot from start to end; failures end up in the record, never thrown.
+FrameRecord RunFrame(FilterRunner& runner, const ApplyOptions& options,
+                     const std::vector<std::string>& inputs, FrameBuffers& buffers, const ShotFrame& shot,
+                     FrameOutcome& outcome);
+
+// What the user sees of a finished frame: its warnings, the first hint of the run, the channels
+// taken when they differ from those shown before, its error.
+void ShowFrame(Progress& progress, std::size_t index, const FrameRecord& record, const FrameOutcome& outcome,
+               bool& hintShown, std::string& channelsShown);
