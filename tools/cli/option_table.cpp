@@ -4,14 +4,14 @@
 #include <cstdlib>
 #include <limits>
 
+#include "cli/list_text.h"
 #include "cli/tool_error.h"
 
 namespace {
 
 std::string Spelling(const Option& option)
 {
-    std::string text;
-    for (const std::string& name : option.names) text += (text.empty() ? "" : ", ") + name;
+    const std::string text = ListText(option.names);
     return option.value != nullptr ? text + " " + option.value : text;
 }
 

@@ -3,18 +3,12 @@
 #include <chrono>
 #include <filesystem>
 
+#include "cli/list_text.h"
 #include "commands/filter_input.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-std::string Listed(const std::vector<std::string>& names)
-{
-    std::string text;
-    for (const std::string& name : names) text += (text.empty() ? "" : ", ") + name;
-    return text;
-}
 
 void FilterFrame(FilterRunner& runner, const ApplyOptions& options, const std::vector<std::string>& inputs,
                  FrameBuffers& buffers, FrameRecord& record, FrameOutcome& outcome)
@@ -104,10 +98,10 @@ void ShowFrame(Progress& progress, std::size_t index, const FrameRecord& record,
             progress.Message("hint: " + input + ": " + outcome.hint);
             hintShown = true;
         }
-        progress.Done(index, input + " -> " + Listed(record.outputs));
+        progress.Done(index, input + " -> " + ListText(record.outputs));
         break;
     case FrameStatus::SKIPPED:
-        progress.Done(index, input + ": skipped, " + Listed(record.outputs) +
+        progress.Done(index, input + ": skipped, " + ListText(record.outputs) +
                                  (record.outputs.size() == 1 ? " exists" : " exist"));
         break;
     case FrameStatus::MISSING:

@@ -1,5 +1,6 @@
 #include "cryptomatte/matte_selection.h"
 
+#include "cli/list_text.h"
 #include "cli/tool_error.h"
 #include "cryptomatte/name_hash.h"
 #include "cryptomatte/name_pattern.h"
@@ -7,13 +8,6 @@
 namespace {
 
 constexpr std::size_t CLOSEST_SHOWN = 3;
-
-std::string Listed(const std::vector<std::string>& names)
-{
-    std::string text;
-    for (const std::string& name : names) text += (text.empty() ? "" : ", ") + name;
-    return text;
-}
 
 void RequireFloat(const FrameChannel& channel)
 {
@@ -53,8 +47,9 @@ MatteSelection SelectNames(const std::optional<Manifest>& manifest, const std::v
         if (!matched)
             throw ToolError(
                 "--matte " + text + " matches no name of the Cryptomatte layer " + layerName +
-                (names.empty() ? std::string(" (its manifest is empty)")
-                               : " (closest: " + Listed(ClosestNames(pattern, names, CLOSEST_SHOWN)) + ")"));
+                (names.empty()
+                     ? std::string(" (its manifest is empty)")
+                     : " (closest: " + ListText(ClosestNames(pattern, names, CLOSEST_SHOWN)) + ")"));
     }
     return selection;
 }

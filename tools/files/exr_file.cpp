@@ -3,18 +3,8 @@
 #include <algorithm>
 #include <set>
 
+#include "cli/list_text.h"
 #include "cli/tool_error.h"
-
-namespace {
-
-std::string Listed(const std::vector<std::string>& names)
-{
-    std::string text;
-    for (const std::string& name : names) text += (text.empty() ? "" : ", ") + name;
-    return text;
-}
-
-} // namespace
 
 std::vector<std::string> ExrFile::Views() const
 {
@@ -61,7 +51,7 @@ std::vector<std::string> SelectViews(const ExrFile& file, const std::string& wan
     if (std::find(views.begin(), views.end(), wanted) != views.end()) return {wanted};
     throw ToolError("no view " + wanted +
                     (views.empty() ? " (the file has a single unnamed view)"
-                                   : " (the file has the views " + Listed(views) + ")"));
+                                   : " (the file has the views " + ListText(views) + ")"));
 }
 
 ExrFrame GatherFrame(const ExrFile& file, const std::vector<ViewChannel>& view,
@@ -118,5 +108,5 @@ std::string ViewChannelListText(const std::vector<ViewChannel>& channels)
     std::vector<std::string> texts;
     for (const ViewChannel& channel : sorted)
         texts.push_back(channel.name + " (" + SampleTypeName(channel.type) + ")");
-    return texts.empty() ? "no channels" : Listed(texts);
+    return texts.empty() ? "no channels" : ListText(texts);
 }

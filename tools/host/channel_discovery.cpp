@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <set>
 
+#include "cli/list_text.h"
 #include "cli/tool_error.h"
 
 namespace {
@@ -48,13 +49,6 @@ std::optional<std::string> MultilayerOf(const std::string& name)
 
 std::string LayerText(const std::string& layer) { return layer.empty() ? "\"\" (plain channels)" : layer; }
 
-std::string Listed(const std::vector<std::string>& names)
-{
-    std::string text;
-    for (const std::string& name : names) text += (text.empty() ? "" : ", ") + name;
-    return text;
-}
-
 } // namespace
 
 std::vector<std::string> ChannelChoice::Present() const
@@ -82,7 +76,7 @@ std::string ChannelChoice::Text() const
     for (const std::string& name : PresentColour())
         if (!name.empty()) present.push_back(name);
     auto role = [](bool has, const std::string& name) { return has ? name : "none (no " + name + ")"; };
-    return "colour " + (present.empty() ? std::string("none") : Listed(present)) + "; depth " +
+    return "colour " + (present.empty() ? std::string("none") : ListText(present)) + "; depth " +
            role(hasDepth, depth) + "; material-effects ID " + role(hasMaterial, material) + "; object ID " +
            role(hasObject, object);
 }
@@ -109,7 +103,7 @@ ChannelChoice ChooseChannels(const std::vector<ViewChannel>& channels, const Cha
         for (const std::string& layer : layers) texts.push_back(LayerText(layer));
         throw ToolError("no layer " + LayerText(*asked.layer) +
                         (texts.empty() ? std::string(" (the view has no layer of known names)")
-                                       : " (the view has " + Listed(texts) + ")"));
+                                       : " (the view has " + ListText(texts) + ")"));
     }
 
     ChannelChoice choice;
@@ -125,7 +119,7 @@ ChannelChoice ChooseChannels(const std::vector<ViewChannel>& channels, const Cha
                 if (present.count(name) != 0) candidates.push_back(name);
         }
         if (candidates.size() > 1)
-            throw ToolError("several depth channels: " + Listed(candidates) +
+            throw ToolError("several depth channels: " + ListText(candidates) +
                             "; pick a render layer with --layer or a channel with --depth");
         if (candidates.size() == 1 && !asked.layer) choice.layer = MultilayerOf(candidates[0]).value_or("");
         choice.depth = candidates.empty() ? NamesOf(choice.layer).depths.front() : candidates[0];
