@@ -38,7 +38,6 @@ std::string FileText(const fs::path& path)
 } // namespace
 
 std::string ToolPath() { return DEEPGLASS_TOOL_PATH; }
-std::string ModulePath() { return DEEPGLASS_MODULE_PATH; }
 std::string HostLibraryPath() { return DEEPGLASS_HOST_LIBRARY_PATH; }
 
 ToolRun RunDeepglass(const fs::path& folder, const std::vector<std::string>& arguments,

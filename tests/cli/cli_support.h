@@ -28,7 +28,6 @@ ToolRun RunDeepglass(const std::filesystem::path& folder, const std::vector<std:
                      const RunLimits& limits = {});
 
 std::string ToolPath();
-std::string ModulePath();
 std::string HostLibraryPath(); // a shared object that loads but is no plug-in module
 
 struct TestChannel {
