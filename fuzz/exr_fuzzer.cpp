@@ -1,15 +1,17 @@
 // Any bytes as the command-line host's input file: reading ends in a clean error or in a frame
 // that holds together, never a crash, an overrun or a hang. A frame that reads is taken on to the
-// host's types and through the render pass, which must match the plain reference.
+// frame the filter is handed, as the tool makes it, and through the render pass, which must match
+// the plain reference.
 #include <algorithm>
 #include <string>
 
-#include "cli/tool_error.h"
+#include "base/tool_error.h"
 #include "files/exr_reader.h"
+#include "files/sample_source.h"
+#include "frame/storage_frame.h"
+#include "frame/view_frame.h"
 #include "frames.h"
 #include "fuzz_support.h"
-#include "host/host_frame.h"
-#include "host/view_frame.h"
 #include "render_oracle.h"
 
 namespace {
@@ -26,23 +28,27 @@ constexpr std::uint64_t MAX_SAMPLE_BYTES = std::uint64_t{MAX_PIXELS} * 4 * 16;
 void RenderLikeTheTool(const ExrFile& file, const std::string& view)
 {
     RenderScenario scenario;
-    ExrFrame frame;
+    FrameBuffers buffers;
     try {
-        const ViewFrame made = FrameOfView(file, view, {});
-        frame = made.frame;
-        scenario.frame.width = frame.Width();
-        scenario.frame.height = frame.Height();
-        scenario.frame.pixels = HostColourOf(frame, made.choice.PresentColour());
-        scenario.frame.depth = HostDepthOf(frame, made.choice.depth);
-        if (auto ids = HostMaterialIdsOf(frame, made.choice.material))
-            scenario.frame.materialIds = std::move(ids);
-        if (auto ids = HostObjectIdsOf(frame, made.choice.object)) scenario.frame.objectIds = std::move(ids);
+        const ViewFrame made = ViewLayoutOf(file, view, {});
+        RequireDepth(made);
+        HeldSamples held(file);
+        MemoryStorage& storage =
+            LoadStorageFrame(held, made, {}, CHANNEL_MATERIAL_ID | CHANNEL_OBJECT_ID, buffers);
+        const std::size_t count = storage.PixelCount();
+        FUZZ_REQUIRE(count == made.frame.PixelCount());
+        scenario.frame.width = made.frame.Width();
+        scenario.frame.height = made.frame.Height();
+        scenario.frame.pixels.assign(storage.Pixels(), storage.Pixels() + count);
+        scenario.frame.depth.assign(storage.Depth(), storage.Depth() + count);
+        if (storage.MaterialIds() != nullptr)
+            scenario.frame.materialIds.emplace(storage.MaterialIds(), storage.MaterialIds() + count);
+        if (storage.ObjectIds() != nullptr)
+            scenario.frame.objectIds.emplace(storage.ObjectIds(), storage.ObjectIds() + count);
     } catch (const ToolError& error) {
         FUZZ_REQUIRE(error.what()[0] != '\0'); // a frame the filter cannot take says why
         return;
     }
-    FUZZ_REQUIRE(scenario.frame.pixels.size() == frame.PixelCount());
-    FUZZ_REQUIRE(scenario.frame.depth.size() == frame.PixelCount());
     scenario.config.mode = scenario.frame.objectIds     ? MODE_OBJECT_ID
                            : scenario.frame.materialIds ? MODE_MATERIAL_ID
                                                         : MODE_WHOLE_IMAGE;

@@ -6,8 +6,10 @@
 #include <cstring>
 #include <string>
 
-#include "cli/tool_error.h"
-#include "files/read_budget.h"
+#include "base/number_text.h"
+#include "base/tool_error.h"
+#include "cli/option_values.h"
+#include "files/exr_claims.h"
 
 using ::testing::HasSubstr;
 using ::testing::IsEmpty;

@@ -6,10 +6,11 @@
 #include <functional>
 
 #include "cli/command_line.h"
-#include "cli/tool_error.h"
+#include "expect_error.h"
 #include "files/output_writer.h"
-#include "host/channel_discovery.h"
-#include "host/frame_stats.h"
+#include "frame/channel_discovery.h"
+#include "frame/frame_stats.h"
+#include "module/filter_record.h"
 
 using ::testing::ElementsAre;
 using ::testing::ElementsAreArray;
@@ -122,6 +123,15 @@ TEST(CommandLine, MistakesAreUsageErrorsThatSayWhatIsWrong)
         {{"apply", "--background", "depth:far", "a.exr"}, "far is not a depth"},
         {{"apply", "--background", "depth:nan", "a.exr"}, "nan is not a depth"},
         {{"apply", "--background", "black", "a.exr"}, "use none, alpha or depth:V"},
+        {{"apply", "--max-memory", "12Q", "a.exr"}, "--max-memory 12Q: give a size such as 800M or 4G"},
+        {{"apply", "--frames", "5-1", "a.exr"}, "--frames 5-1: the range 5-1 runs backwards"},
+        {{"apply", "shot.%04d.exr"}, "is a frame pattern: say which frames with --frames"},
+        {{"apply", "--frames", "1", "a.exr", "-o", "g.%04d.tif"},
+         "the output pattern g.%04d.tif must end in"},
+        {{"apply", "--cryptomatte", "C", "a.exr"}, "--cryptomatte picks the layer --matte selects from"},
+        {{"apply", "--matte", "box", "a.exr"}, "--matte selects pixels in --mode object or material"},
+        {{"apply", "--mode", "object", "--matte", "", "a.exr"}, "--matte needs a name or pattern"},
+        {{"apply", "--mode", "object", "--matte", "box\\", "a.exr"}, "ends in a lone backslash"},
         {{"info"}, "info needs at least one INPUT.exr"},
         {{"sample", "s.png"}, "give a name ending in .exr"},
         {{"sample", "--height", "0", "s.exr"}, "sides run from 1 to 65535 pixels"},
@@ -133,12 +143,7 @@ TEST(CommandLine, MistakesAreUsageErrorsThatSayWhatIsWrong)
     };
     for (const auto& [arguments, message] : cases) {
         SCOPED_TRACE(::testing::PrintToString(arguments));
-        try {
-            ParseCommandLine(arguments);
-            ADD_FAILURE() << "accepted";
-        } catch (const UsageError& error) {
-            EXPECT_THAT(error.what(), HasSubstr(message));
-        }
+        ExpectError<UsageError>([&] { ParseCommandLine(arguments); }, message);
     }
 }
 
@@ -148,13 +153,13 @@ TEST(OutputPaths, BesideTheInputIntoAFolderOrTheNamedFile)
         std::vector<std::string> inputs;
         const char* path;
         bool isFolder;
-        std::optional<OutputFormat> format;
+        OutputFormat format;
         std::vector<std::string> expected;
     };
     const Case cases[] = {
-        {{"shot/f.1.exr"}, "", false, {}, {"shot/f.1.png"}},
+        {{"shot/f.1.exr"}, "", false, OutputFormat::PNG, {"shot/f.1.png"}},
         {{"shot/f.1.exr"}, "", false, OutputFormat::EXR, {"shot/f.1.exr"}},
-        {{"a/f.exr", "b/g.EXR"}, "grey", true, {}, {"grey/f.png", "grey/g.png"}},
+        {{"a/f.exr", "b/g.EXR"}, "grey", true, OutputFormat::PNG, {"grey/f.png", "grey/g.png"}},
         {{"f.exr"}, "grey/", true, OutputFormat::EXR, {"grey/f.exr"}},
         {{"f.exr"}, "out.png", false, OutputFormat::PNG, {"out.png"}},
     };
@@ -261,36 +266,46 @@ TEST(ChannelDiscovery, DepthDecidesTheLayerAndTheOtherRolesFollowIt)
     struct Case {
         std::vector<std::string> names;
         ChannelNames asked;
+        bool error;
         const char* taken; // ChannelChoice::Text(), or a part of the error
     };
     const Case cases[] = {
         {{"R", "G", "B", "Z", "objectID"},
          {},
+         false,
          "colour R, G, B; depth Z; material-effects ID none (no materialID); object ID objectID"},
-        {{"Z", "depth.Z"}, {}, "several depth channels: Z, depth.Z"},
+        {{"Z", "depth.Z"}, {}, true, "several depth channels: Z, depth.Z"},
         {{"R", "Z", "L.Combined.R", "L.Depth.Z", "L.IndexOB.X"},
          {"L.Depth.Z", "", "", std::nullopt},
+         false,
          "colour L.Combined.R; depth L.Depth.Z; material-effects ID none (no L.IndexMA.X); object ID "
          "L.IndexOB.X"},
-        {{"R", "Z", "L.Depth.Z"}, {"", "", "", ""}, "colour R; depth Z;"},
-        {{"P", "mat"}, {"", "mat", "", std::nullopt}, "depth none (no Z); material-effects ID mat;"},
+        {{"R", "Z", "L.Depth.Z"}, {"", "", "", ""}, false, "colour R; depth Z;"},
+        {{"P", "mat"}, {"", "mat", "", std::nullopt}, false, "depth none (no Z); material-effects ID mat;"},
+        {{"R", "Z"}, {"", "", "", "L"}, true, "no layer L (the view has \"\" (plain channels))"},
     };
     for (const Case& test : cases) {
         std::vector<ViewChannel> channels;
         for (const std::string& name : test.names) channels.push_back({name, "", 0, name, SampleType::FLOAT});
-        try {
+        if (test.error)
+            ExpectError([&] { ChooseChannels(channels, test.asked); }, test.taken);
+        else
             EXPECT_THAT(ChooseChannels(channels, test.asked).Text(), HasSubstr(test.taken));
-        } catch (const ToolError& error) {
-            EXPECT_THAT(error.what(), HasSubstr(test.taken));
-        }
     }
 }
 
-TEST(FilterSettings, ShortRecordReadsItsMissingBytesAsZero)
+TEST(FilterRecord, ShortRecordReadsItsMissingBytesAsZeroAndTakesTheWordsOfItsMode)
 {
     const FilterSettings settings = SettingsOf({0xD7, 0x01, 0x76, 0x5E, 0xF4, 0x03});
     EXPECT_EQ(settings.tag, 0x5E7601D7u);
     EXPECT_EQ(settings.mode, 0x3F4);
+    // Mode word at 4, object ID at 8, material-effects ID at 12; a longer record keeps its tail.
+    const std::vector<unsigned char> record(18, 0xAA);
+    std::vector<unsigned char> expected = record;
+    for (int i = 4; i < 12; ++i) expected[i] = 0;
+    expected[4] = 0xF4, expected[5] = 0x03, expected[8] = 0x2C, expected[9] = 0x01; // 1012, 300
+    EXPECT_EQ(RecordWith(record, MODE_OBJECT_ID, 300), expected);
+    EXPECT_EQ(RecordWith({}, MODE_WHOLE_IMAGE, std::nullopt).size(), CONFIG_RECORD_SIZE);
 }
 
 } // namespace

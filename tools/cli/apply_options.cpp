@@ -1,7 +1,8 @@
 #include "cli/command_options.h"
 
-#include "cli/tool_error.h"
-#include "files/read_budget.h"
+#include "base/tool_error.h"
+#include "cli/option_checks.h"
+#include "cli/option_values.h"
 #include "shot/frame_pattern.h"
 #include "shot/shot_plan.h"
 
@@ -18,7 +19,7 @@ std::vector<Option> ApplyTable(Command& command)
             {{"--format"},
              "png|exr",
              "the output format where PATH does not say it (default png)",
-             [&o](const std::string& v) { o.output.format = ParseFormat(v); }},
+             [&command](const std::string& v) { command.format = ParseFormat(v); }},
             {{"--opaque"},
              nullptr,
              "write PNG alpha as 65535, so that any viewer shows the grey picture\n"
@@ -47,7 +48,7 @@ std::vector<Option> ApplyTable(Command& command)
              "ID is a name PATTERN matches get the --id (default 1), all others 0.\n"
              "* stands for any run of characters, ? for one, \\ makes the next\n"
              "character plain. Repeatable; with --mode object or material",
-             [&o](const std::string& v) { o.matte.patterns.push_back(v); }},
+             [&command](const std::string& v) { command.mattes.push_back(v); }},
             {{"--cryptomatte"},
              "NAME",
              "the Cryptomatte layer --matte selects from (default: the one whose\n"
@@ -144,15 +145,15 @@ void FinishApply(Command& command, std::vector<std::string>& operands)
     if (options.inputs.empty() && options.filter.saveConfigPath.empty())
         throw UsageError("apply needs at least one INPUT.exr (see deepglass apply --help)");
     CheckFilterChoice(options.filter);
-    CheckMatteRequest(options.matte, options.filter);
+    CheckMatteRequest(command.mattes, options.matte, options.filter);
     CheckShotInputs(options.inputs, options.frames);
     if (options.jobs < 0) throw UsageError("--jobs takes a number of frames from 1 (0: chosen by the tool)");
     if (!options.reportPath.empty() && !HasExtension(options.reportPath, ".json"))
         throw UsageError("the report " + options.reportPath + " must end in .json");
     if (HasFramePattern(options.output.path))
-        ResolvePatternOutput(options.output);
+        ResolvePatternOutput(options.output, command.format);
     else
-        ResolveOutputTarget(options.output, ShotFrameCount(options.inputs, options.frames));
+        ResolveOutputTarget(options.output, command.format, ShotFrameCount(options.inputs, options.frames));
     if (options.opaque && options.output.format == OutputFormat::EXR)
         throw UsageError("--opaque is for PNG output; an EXR output keeps the filter's alpha");
 }

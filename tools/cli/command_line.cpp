@@ -1,7 +1,7 @@
 #include "cli/command_line.h"
 
+#include "base/tool_error.h"
 #include "cli/command_table.h"
-#include "cli/tool_error.h"
 
 namespace {
 

@@ -1,6 +1,8 @@
 #include "cli/command_options.h"
 
-#include "cli/tool_error.h"
+#include "base/tool_error.h"
+#include "cli/option_checks.h"
+#include "cli/option_values.h"
 #include "shot/frame_pattern.h"
 #include "shot/shot_plan.h"
 

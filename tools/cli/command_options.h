@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "cli/command_line.h"
+#include "cli/command.h"
 #include "cli/option_table.h"
 
 std::vector<Option> ApplyTable(Command& command);

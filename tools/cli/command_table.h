@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "cli/command_line.h"
+#include "cli/command.h"
 #include "cli/option_table.h"
 
 struct CommandSpec {

@@ -4,8 +4,8 @@
 #include <cstdlib>
 #include <limits>
 
-#include "cli/list_text.h"
-#include "cli/tool_error.h"
+#include "base/list_text.h"
+#include "base/tool_error.h"
 
 namespace {
 

@@ -7,16 +7,16 @@
 #include <memory>
 #include <mutex>
 
-#include "cli/tool_error.h"
+#include "base/machine.h"
+#include "base/tool_error.h"
 #include "commands/apply_frame.h"
 #include "commands/filter_input.h"
 #include "commands/progress.h"
 #include "files/atomic_output.h"
 #include "files/exr_layout.h"
 #include "files/output_writer.h"
-#include "files/read_budget.h"
-#include "host/filter_runner.h"
-#include "host/frame_stats.h"
+#include "frame/frame_stats.h"
+#include "module/filter_runner.h"
 #include "shot/frame_pattern.h"
 #include "shot/job_count.h"
 #include "shot/shot_plan.h"
@@ -27,18 +27,15 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// Loads the module and configures its filter, saving its record when asked.
-std::unique_ptr<FilterRunner> PreparedFilter(const ApplyOptions& options, std::FILE* out, std::FILE* errors)
+// Configures the filter, saving its record when asked.
+void PrepareFilter(FilterRunner& runner, const ApplyOptions& options, std::FILE* out, std::FILE* errors)
 {
-    auto runner =
-        std::make_unique<FilterRunner>(options.modulePath.empty() ? DefaultModulePath() : options.modulePath);
-    for (const std::string& warning : ConfigureFilter(*runner, options.filter))
+    for (const std::string& warning : ConfigureFilter(runner, options.filter))
         std::fprintf(errors, "warning: %s\n", warning.c_str());
     if (!options.filter.saveConfigPath.empty()) {
-        SaveFilterRecord(*runner, options.filter.saveConfigPath, options.inputs);
+        SaveFilterRecord(runner, options.filter.saveConfigPath, InputFiles(options.inputs));
         std::fprintf(out, "wrote %s\n", options.filter.saveConfigPath.c_str());
     }
-    return runner;
 }
 
 void MakeOutputFolder(const OutputTarget& target)
@@ -65,8 +62,7 @@ int JobCount(const ApplyOptions& options, const std::vector<ShotFrame>& plan)
         return static_cast<int>(std::min<std::size_t>(options.jobs, std::max<std::size_t>(pending, 1)));
     std::uint64_t frameBytes = 0;
     try {
-        if (first != nullptr)
-            frameBytes = FrameMemoryEstimate(first->input, options.output.format.value_or(OutputFormat::PNG));
+        if (first != nullptr) frameBytes = FrameMemoryEstimate(first->input, options.output.format);
     } catch (const ToolError&) {
         // The frame's own read reports what is wrong with it; the cores alone decide.
     }
@@ -77,40 +73,54 @@ int JobCount(const ApplyOptions& options, const std::vector<ShotFrame>& plan)
 
 int RunApply(const ApplyOptions& options, std::FILE* out, std::FILE* errors)
 {
+    std::unique_ptr<FilterRunner> runner;
+    try {
+        runner = std::make_unique<FilterRunner>(options.modulePath.empty() ? DefaultModulePath()
+                                                                           : options.modulePath);
+    } catch (const ToolError& error) {
+        std::fprintf(errors, "error: %s\n", error.what());
+        return EXIT_STATUS_FAILED;
+    }
+    return RunApply(*runner, options, out, errors);
+}
+
+int RunApply(FilterRunner& runner, const ApplyOptions& options, std::FILE* out, std::FILE* errors)
+{
     const auto started = Clock::now();
-    std::vector<std::unique_ptr<FilterRunner>> runners;
+    std::vector<FilterRunner*> filters = {&runner};
+    std::vector<std::unique_ptr<FilterRunner>> twins;
     std::vector<ShotFrame> plan;
     try {
-        runners.push_back(PreparedFilter(options, out, errors));
+        PrepareFilter(runner, options, out, errors);
         if (options.inputs.empty()) return EXIT_STATUS_OK;
         plan = PlanShot(options.inputs, options.frames, options.output);
         MakeOutputFolder(options.output);
         const int jobs = JobCount(options, plan);
-        for (int worker = jobs; worker > 1; --worker) runners.push_back(runners.front()->Twin());
+        for (int worker = jobs; worker > 1; --worker)
+            filters.push_back(twins.emplace_back(runner.Twin()).get());
         SetExrDecodeThreads(DecodeThreadCount(jobs));
     } catch (const ToolError& error) {
         std::fprintf(errors, "error: %s\n", error.what());
         return EXIT_STATUS_FAILED;
     }
 
-    const std::vector<std::string> inputs = ExistingInputs(plan);
+    const ApplyRun run{options, InputFiles(ExistingInputs(plan)), runner.ChannelsRequired()};
     Progress progress(plan.size(), isatty(fileno(out)) != 0, out, errors);
     std::vector<FrameRecord> records(plan.size());
-    std::vector<FrameBuffers> buffers(runners.size());
+    std::vector<FrameBuffers> buffers(filters.size());
     // Each worker's reads get an even share of the memory budget.
-    const std::uint64_t budget = options.maxMemory != 0 ? options.maxMemory : DefaultReadBudget(1);
+    const std::uint64_t budget = options.maxMemory != 0 ? options.maxMemory : PhysicalMemory() / 2;
     for (FrameBuffers& held : buffers) held.readBudget = budget / buffers.size();
     std::mutex shown;
     bool hintShown = false;
     std::string channelsShown;
-    ForEachInParallel(plan.size(), static_cast<int>(runners.size()), [&](std::size_t index, int worker) {
+    ForEachInParallel(plan.size(), static_cast<int>(filters.size()), [&](std::size_t index, int worker) {
         {
             const std::lock_guard<std::mutex> lock(shown);
             progress.Begin(index, plan[index].input);
         }
         FrameOutcome outcome;
-        FrameRecord record =
-            RunFrame(*runners[worker], options, inputs, buffers[worker], plan[index], outcome);
+        FrameRecord record = RunFrame(*filters[worker], run, buffers[worker], plan[index], outcome);
         const std::lock_guard<std::mutex> lock(shown);
         ShowFrame(progress, index, record, outcome, hintShown, channelsShown);
         records[index] = std::move(record);

@@ -4,7 +4,12 @@
 
 #include <cstdio>
 
-#include "cli/command_line.h"
+#include "cli/command.h"
+
+class FilterRunner;
 
 // Runs the command; answers the exit status. Messages go to the two streams.
 int RunApply(const ApplyOptions& options, std::FILE* out, std::FILE* errors);
+// The same with a filter of a module already loaded (the options' module is not loaded again);
+// `runner` is configured by the options.
+int RunApply(FilterRunner& runner, const ApplyOptions& options, std::FILE* out, std::FILE* errors);

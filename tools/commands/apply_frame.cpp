@@ -3,17 +3,17 @@
 #include <chrono>
 #include <filesystem>
 
-#include "cli/list_text.h"
+#include "base/list_text.h"
 #include "commands/filter_input.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
 
-void FilterFrame(FilterRunner& runner, const ApplyOptions& options, const std::vector<std::string>& inputs,
-                 FrameBuffers& buffers, FrameRecord& record, FrameOutcome& outcome)
+void FilterFrame(FilterRunner& runner, const ApplyRun& run, FrameBuffers& buffers, FrameRecord& record,
+                 FrameOutcome& outcome)
 {
-    FilteredInput filtered = FilterInput(runner, options, record.input, record.output, inputs, buffers);
+    FilteredInput filtered = FilterInput(runner, run, record.input, record.planned, buffers);
     outcome.warnings = std::move(filtered.warnings);
     outcome.hint = std::move(filtered.hint);
     outcome.channels = std::move(filtered.channels);
@@ -39,14 +39,13 @@ std::optional<std::vector<std::string>> ExistingOutputs(const ApplyOptions& opti
 } // namespace
 
 // One frame of the shot from start to end; failures end up in the record, never thrown.
-FrameRecord RunFrame(FilterRunner& runner, const ApplyOptions& options,
-                     const std::vector<std::string>& inputs, FrameBuffers& buffers, const ShotFrame& shot,
+FrameRecord RunFrame(FilterRunner& runner, const ApplyRun& run, FrameBuffers& buffers, const ShotFrame& shot,
                      FrameOutcome& outcome)
 {
     const auto started = Clock::now();
     FrameRecord record;
     record.input = shot.input;
-    record.output = shot.output;
+    record.planned = shot.output;
     record.number = shot.number;
     if (!shot.problem.empty()) {
         record.status = shot.missing ? FrameStatus::MISSING : FrameStatus::FAILED;
@@ -54,13 +53,13 @@ FrameRecord RunFrame(FilterRunner& runner, const ApplyOptions& options,
     } else {
         try {
             std::optional<std::vector<std::string>> existing;
-            if (options.skipExisting) existing = ExistingOutputs(options, shot);
+            if (run.options.skipExisting) existing = ExistingOutputs(run.options, shot);
             if (existing) {
                 record.status = FrameStatus::SKIPPED;
                 record.message = existing->size() == 1 ? "its output exists" : "its outputs exist";
                 record.outputs = std::move(*existing);
             } else {
-                FilterFrame(runner, options, inputs, buffers, record, outcome);
+                FilterFrame(runner, run, buffers, record, outcome);
                 record.status = FrameStatus::WRITTEN;
             }
         } catch (const std::exception& failure) {
@@ -72,10 +71,7 @@ FrameRecord RunFrame(FilterRunner& runner, const ApplyOptions& options,
             record.outputs.clear();
         }
     }
-    if (!record.outputs.empty()) record.output = record.outputs.front();
-    if (record.status == FrameStatus::WRITTEN)
-        for (const std::string& warning : outcome.warnings)
-            record.message += (record.message.empty() ? "" : "; ") + warning;
+    if (record.status == FrameStatus::WRITTEN) record.message = ListText(outcome.warnings, "; ");
     record.seconds = std::chrono::duration<double>(Clock::now() - started).count();
     return record;
 }

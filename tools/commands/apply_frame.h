@@ -5,10 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "cli/command_line.h"
+#include "commands/filter_input.h"
 #include "commands/progress.h"
-#include "host/filter_runner.h"
-#include "host/storage_frame.h"
 #include "shot/shot_plan.h"
 #include "shot/shot_report.h"
 
@@ -19,8 +17,7 @@ struct FrameOutcome {
 };
 
 // One frame of the shot from start to end; failures end up in the record, never thrown.
-FrameRecord RunFrame(FilterRunner& runner, const ApplyOptions& options,
-                     const std::vector<std::string>& inputs, FrameBuffers& buffers, const ShotFrame& shot,
+FrameRecord RunFrame(FilterRunner& runner, const ApplyRun& run, FrameBuffers& buffers, const ShotFrame& shot,
                      FrameOutcome& outcome);
 
 // What the user sees of a finished frame: its warnings, the first hint of the run, the channels

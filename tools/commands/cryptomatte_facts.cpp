@@ -4,7 +4,7 @@
 #include <map>
 #include <optional>
 
-#include "cli/tool_error.h"
+#include "base/tool_error.h"
 #include "cryptomatte/cryptomatte_layer.h"
 #include "cryptomatte/matte_selection.h"
 #include "cryptomatte/name_hash.h"

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "files/exr_file.h"
-#include "host/view_frame.h"
+#include "frame/view_frame.h"
 
 // Nothing when the view has no Cryptomatte layer. `path` locates sidecar manifests; a manifest
 // that cannot be read is told in the listing, whose IDs are then shown in hex.

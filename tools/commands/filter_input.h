@@ -1,15 +1,24 @@
-// One input through the filter: its file read, each view asked for made into the host's frame,
-// rendered, and written to its own output.
+// One input through the filter: its file read, each view asked for made into the frame the
+// filter is handed, rendered, and written to its own output.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
 
-#include "cli/command_line.h"
-#include "host/filter_runner.h"
-#include "host/frame_stats.h"
-#include "host/storage_frame.h"
+#include "cli/command.h"
+#include "files/atomic_output.h"
+#include "frame/frame_stats.h"
+#include "frame/storage_frame.h"
+#include "module/filter_runner.h"
+
+// What every frame of a run shares, worked out once.
+struct ApplyRun {
+    const ApplyOptions& options;
+    InputFiles inputs;          // never written over
+    std::uint32_t channels = 0; // the channels the configured filter asks for
+};
 
 struct FilteredInput {
     std::vector<std::string> outputs; // one for each view filtered, in the file's order of views
@@ -25,8 +34,7 @@ std::vector<std::string> PlannedOutputs(const ApplyOptions& options, const std::
                                         const std::string& output);
 
 // Filters the views `options.view` names into `output` (with --view all, OUTPUT.VIEW.png for each
-// view). Never writes over one of `inputs`. `buffers` is the calling worker's frame memory, kept
-// for its next frame. A ToolError for anything that stops the input.
-FilteredInput FilterInput(FilterRunner& runner, const ApplyOptions& options, const std::string& input,
-                          const std::string& output, const std::vector<std::string>& inputs,
-                          FrameBuffers& buffers);
+// view). `buffers` is the calling worker's frame memory, kept for its next frame. A ToolError for
+// anything that stops the input.
+FilteredInput FilterInput(FilterRunner& runner, const ApplyRun& run, const std::string& input,
+                          const std::string& output, FrameBuffers& buffers);

@@ -1,7 +1,8 @@
 #include "commands/frame_facts.h"
 
-#include "cli/number_text.h"
-#include "host/host_frame.h"
+#include "base/list_text.h"
+#include "base/number_text.h"
+#include "files/sample_source.h"
 
 namespace {
 
@@ -35,6 +36,11 @@ std::string IdList(const IdCounts& ids, std::size_t shown)
     return text.empty() ? "none" : text;
 }
 
+std::string IdsText(const std::optional<IdCounts>& ids, std::size_t shown)
+{
+    return ids ? IdCountsText(*ids, shown) : "none";
+}
+
 void PrintField(std::FILE* out, const std::string& label, const std::string& text)
 {
     std::fprintf(out, "  %-14s %s\n", (label + ":").c_str(), text.c_str());
@@ -42,17 +48,23 @@ void PrintField(std::FILE* out, const std::string& label, const std::string& tex
 
 } // namespace
 
-FrameFacts FactsOf(const ViewFrame& made, const InfoOptions& options)
+FrameFacts FactsOf(const ExrFile& file, const ViewFrame& made, const InfoOptions& options,
+                   FrameBuffers& buffers)
 {
     FrameFacts facts;
-    const std::vector<BMM_Color_64> colour = HostColourOf(made.frame, made.choice.PresentColour());
-    for (const BMM_Color_64& pixel : colour) facts.transparent += pixel.a == 0 ? 1 : 0;
-    if (!made.choice.hasDepth) return facts;
-    std::vector<float> depth = HostDepthOf(made.frame, made.choice.depth);
-    ApplyBackground(options.background, colour, depth);
+    HeldSamples held(file);
+    MemoryStorage& storage = LoadStorageFrame(held, made, options.background, 0, buffers);
+    const std::size_t count = storage.PixelCount();
+    const BMM_Color_64* colour = storage.Pixels();
+    for (std::size_t i = 0; i < count; ++i) facts.transparent += colour[i].a == 0 ? 1 : 0;
+    const ChannelChoice& choice = made.choice;
+    const ExrFrame ids = GatherFrame(file, made.channels, {choice.material, choice.object}, choice.depth);
+    if (const FrameChannel* channel = ids.Find(choice.material)) facts.materialIds = IdCountsOf(*channel);
+    if (const FrameChannel* channel = ids.Find(choice.object)) facts.objectIds = IdCountsOf(*channel);
+    if (!choice.hasDepth) return facts;
     facts.hasDepth = true;
-    facts.stats = DepthStatsOf(depth, colour);
-    facts.depth = std::move(depth);
+    facts.depth.assign(storage.Depth(), storage.Depth() + count);
+    facts.stats = DepthStatsOf(facts.depth, {colour, count});
     return facts;
 }
 
@@ -60,10 +72,10 @@ void PrintLayout(const ExrFile& file, std::FILE* out)
 {
     const std::vector<std::string> views = file.Views();
     if (!views.empty()) {
-        std::string text;
+        std::vector<std::string> named;
         for (const std::string& view : views)
-            text += (text.empty() ? "" : ", ") + view + (view == file.DefaultView() ? " (default)" : "");
-        PrintField(out, "views", text);
+            named.push_back(view + (view == file.DefaultView() ? " (default)" : ""));
+        PrintField(out, "views", ListText(named));
     }
     if (file.parts.size() < 2) return;
     PrintField(out, "parts", std::to_string(file.parts.size()));
@@ -107,11 +119,8 @@ void PrintDetail(const std::string& path, const ViewFrame& made, const FrameFact
         PrintField(out, "depth", "none: no channel " + choice.depth);
     }
     PrintField(out, "alpha 0", ShareText(facts.transparent, frame.PixelCount()));
-    for (const std::string* name : {&choice.material, &choice.object}) {
-        const FrameChannel* channel = frame.Find(*name);
-        PrintField(out, *name,
-                   channel == nullptr ? "none" : IdCountsText(IdCountsOf(*channel), IDS_SHOWN_IN_DETAIL));
-    }
+    PrintField(out, choice.material, IdsText(facts.materialIds, IDS_SHOWN_IN_DETAIL));
+    PrintField(out, choice.object, IdsText(facts.objectIds, IDS_SHOWN_IN_DETAIL));
     const std::string hint = facts.hasDepth ? BackgroundHint(facts.stats) : "";
     if (!hint.empty()) PrintField(out, "hint", hint);
 }
@@ -126,10 +135,9 @@ void PrintLine(const std::string& label, const ViewFrame& made, const FrameFacts
                 ShareText(facts.transparent, frame.PixelCount());
     else
         line += "  no depth channel " + made.choice.depth;
-    for (const std::string* name : {&made.choice.material, &made.choice.object}) {
-        const FrameChannel* channel = frame.Find(*name);
-        line += "  " + *name + " " +
-                (channel == nullptr ? "none" : IdList(IdCountsOf(*channel), IDS_SHOWN_IN_LINE));
-    }
+    line += "  " + made.choice.material + " " +
+            (facts.materialIds ? IdList(*facts.materialIds, IDS_SHOWN_IN_LINE) : "none");
+    line += "  " + made.choice.object + " " +
+            (facts.objectIds ? IdList(*facts.objectIds, IDS_SHOWN_IN_LINE) : "none");
     std::fprintf(out, "%s\n", line.c_str());
 }

@@ -3,22 +3,28 @@
 #pragma once
 
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <vector>
 
-#include "cli/command_line.h"
+#include "cli/command.h"
 #include "files/exr_file.h"
-#include "host/frame_stats.h"
-#include "host/view_frame.h"
+#include "frame/frame_stats.h"
+#include "frame/storage_frame.h"
+#include "frame/view_frame.h"
 
 struct FrameFacts {
     bool hasDepth = false;
     DepthStats stats;
     std::size_t transparent = 0;
-    std::vector<float> depth; // as handed to the filter, for a chart
+    std::vector<float> depth;            // as handed to the filter, for a chart
+    std::optional<IdCounts> materialIds; // none: the view has no such channel
+    std::optional<IdCounts> objectIds;
 };
 
-FrameFacts FactsOf(const ViewFrame& made, const InfoOptions& options);
+// What the filter would be handed of the view, counted. `buffers` holds the frame's memory.
+FrameFacts FactsOf(const ExrFile& file, const ViewFrame& made, const InfoOptions& options,
+                   FrameBuffers& buffers);
 
 // The file's views and parts with their channels, when it has more than one of either.
 void PrintLayout(const ExrFile& file, std::FILE* out);

@@ -1,12 +1,14 @@
 #include "commands/info_command.h"
 
+#include <algorithm>
 #include <cmath>
 
-#include "cli/tool_error.h"
+#include "base/tool_error.h"
+#include "chart/depth_chart.h"
 #include "commands/cryptomatte_facts.h"
 #include "commands/frame_facts.h"
 #include "files/exr_reader.h"
-#include "shot/depth_chart.h"
+#include "frame/view_frame.h"
 #include "shot/shot_plan.h"
 
 namespace {
@@ -31,64 +33,78 @@ void DrawChart(const InfoOptions& options, const std::vector<ChartFrame>& chart,
                        numbered ? "frame" : "frame (place in the list)", chart);
 }
 
+// What every frame of `info` shares.
+struct InfoRun {
+    const InfoOptions& options;
+    std::FILE* out;
+    std::FILE* errors;
+    bool single = false; // one frame, described field by field
+    FrameBuffers buffers;
+    FrameFacts first; // of the first view of a single frame, for its histogram
+};
+
+// One frame of the list described and its chart point filled; false when it failed.
+bool DescribeFrame(const ShotFrame& shot, InfoRun& run, ChartFrame& point)
+{
+    const std::string& path = shot.input;
+    if (shot.missing) {
+        std::fprintf(run.errors, "error: frame %d missing: no file %s\n", shot.number.value_or(0),
+                     path.c_str());
+        return false;
+    }
+    ExrReadResult read;
+    try {
+        read = ReadExrFile(path);
+    } catch (const ToolError& error) {
+        std::fprintf(run.errors, "error: %s\n", error.what()); // the reader names the file
+        return false;
+    }
+    bool described = true;
+    try {
+        if (run.single) {
+            std::fprintf(run.out, "%s\n", path.c_str());
+            PrintLayout(read.file, run.out);
+        }
+        for (const std::string& view : SelectViews(read.file, run.options.view)) {
+            const ViewFrame made = ViewLayoutOf(read.file, view, run.options.names);
+            FrameFacts facts = FactsOf(read.file, made, run.options, run.buffers);
+            if (run.single) {
+                PrintDetail("", made, facts, run.options, run.out);
+                PrintCryptomattes(read.file, made, path, run.out);
+            } else {
+                PrintLine(view.empty() ? path : path + " " + view, made, facts, run.out);
+            }
+            if (facts.hasDepth && facts.stats.takingPart > 0 && !point.nearest) {
+                point.nearest = facts.stats.minMagnitude;
+                point.farthest = facts.stats.maxMagnitude;
+            }
+            if (run.single && run.first.depth.empty()) run.first = std::move(facts);
+        }
+    } catch (const ToolError& error) {
+        std::fprintf(run.errors, "error: %s: %s\n", path.c_str(), error.what());
+        described = false;
+    }
+    if (!read.note.empty()) std::fprintf(run.errors, "note: %s: %s\n", path.c_str(), read.note.c_str());
+    return described;
+}
+
 } // namespace
 
 int RunInfo(const InfoOptions& options, std::FILE* out, std::FILE* errors)
 {
-    int status = EXIT_STATUS_OK;
     const std::vector<ShotFrame> plan = PlanShot(options.inputs, options.frames, OutputTarget{});
-    std::vector<ChartFrame> chart;
-    FrameFacts single;
-    bool numbered = true;
+    const bool numbered =
+        std::all_of(plan.begin(), plan.end(), [](const ShotFrame& shot) { return shot.number.has_value(); });
+    InfoRun run{options, out, errors, plan.size() == 1, {}, {}};
+    std::vector<ChartFrame> chart(plan.size());
+    int status = EXIT_STATUS_OK;
     for (std::size_t i = 0; i < plan.size(); ++i) {
-        const std::string& path = plan[i].input;
-        numbered &= plan[i].number.has_value();
-        ChartFrame& point = chart.emplace_back();
-        point.x = static_cast<double>(plan[i].number.value_or(0));
-        if (plan[i].missing) {
-            std::fprintf(errors, "error: frame %d missing: no file %s\n", plan[i].number.value_or(0),
-                         path.c_str());
-            status = EXIT_STATUS_FAILED;
-            continue;
-        }
-        ExrReadResult read;
-        try {
-            read = ReadExrFile(path);
-        } catch (const ToolError& error) {
-            std::fprintf(errors, "error: %s\n", error.what()); // the reader names the file
-            status = EXIT_STATUS_FAILED;
-            continue;
-        }
-        try {
-            if (plan.size() == 1) {
-                std::fprintf(out, "%s\n", path.c_str());
-                PrintLayout(read.file, out);
-            }
-            for (const std::string& view : SelectViews(read.file, options.view)) {
-                const ViewFrame made = FrameOfView(read.file, view, options.names);
-                FrameFacts facts = FactsOf(made, options);
-                if (plan.size() == 1) {
-                    PrintDetail("", made, facts, options, out);
-                    PrintCryptomattes(read.file, made, path, out);
-                } else
-                    PrintLine(view.empty() ? path : path + " " + view, made, facts, out);
-                if (facts.hasDepth && facts.stats.takingPart > 0 && !point.nearest) {
-                    point.nearest = facts.stats.minMagnitude;
-                    point.farthest = facts.stats.maxMagnitude;
-                }
-                if (plan.size() == 1 && single.depth.empty()) single = std::move(facts);
-            }
-        } catch (const ToolError& error) {
-            std::fprintf(errors, "error: %s: %s\n", path.c_str(), error.what());
-            status = EXIT_STATUS_FAILED;
-        }
-        if (!read.note.empty()) std::fprintf(errors, "note: %s: %s\n", path.c_str(), read.note.c_str());
+        chart[i].x = numbered ? static_cast<double>(*plan[i].number) : static_cast<double>(i + 1);
+        if (!DescribeFrame(plan[i], run, chart[i])) status = EXIT_STATUS_FAILED;
     }
-    if (!numbered)
-        for (std::size_t i = 0; i < chart.size(); ++i) chart[i].x = static_cast<double>(i + 1);
     if (!options.plotPath.empty()) {
         try {
-            DrawChart(options, chart, numbered, single);
+            DrawChart(options, chart, numbered, run.first);
             std::fprintf(out, "wrote %s\n", options.plotPath.c_str());
         } catch (const ToolError& error) {
             std::fprintf(errors, "error: %s\n", error.what());

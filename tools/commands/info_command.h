@@ -3,7 +3,7 @@
 
 #include <cstdio>
 
-#include "cli/command_line.h"
+#include "cli/command.h"
 
 // Answers the exit status: 1 when a frame could not be read.
 int RunInfo(const InfoOptions& options, std::FILE* out, std::FILE* errors);

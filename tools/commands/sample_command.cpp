@@ -2,13 +2,16 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <memory>
 
-#include "cli/tool_error.h"
+#include "base/tool_error.h"
+#include "cli/command_line.h"
 #include "commands/apply_command.h"
 #include "commands/sample_cryptomatte.h"
 #include "commands/sample_scene.h"
 #include "files/atomic_output.h"
 #include "files/exr_writer.h"
+#include "module/filter_runner.h"
 
 namespace fs = std::filesystem;
 
@@ -41,26 +44,31 @@ int RunDemo(const DemoOptions& options)
 
     struct Picture {
         const char* name;
-        std::int32_t mode;
-        int id;
+        std::vector<std::string> settings;
         const char* what;
     };
     const Picture pictures[] = {
-        {"whole.png", MODE_WHOLE_IMAGE, 0, "the whole frame"},
-        {"material-2.png", MODE_MATERIAL_ID, 2, "material-effects ID 2 (the spheres)"},
-        {"object-3.png", MODE_OBJECT_ID, 3, "object ID 3 (the box)"}};
+        {"whole.png", {"--mode", "whole"}, "the whole frame"},
+        {"material-2.png", {"--mode", "material", "--id", "2"}, "material-effects ID 2 (the spheres)"},
+        {"object-3.png", {"--mode", "object", "--id", "3"}, "object ID 3 (the box)"}};
+    std::unique_ptr<FilterRunner> runner;
+    try {
+        runner = std::make_unique<FilterRunner>(options.modulePath.empty() ? DefaultModulePath()
+                                                                           : options.modulePath);
+    } catch (const ToolError& error) {
+        std::fprintf(stderr, "error: %s\n", error.what());
+        return EXIT_STATUS_FAILED;
+    }
     int status = EXIT_STATUS_OK;
     for (const Picture& picture : pictures) {
-        ApplyOptions apply;
-        apply.inputs = {sample};
-        apply.output.path = (fs::path(options.folder) / picture.name).string();
-        apply.output.format = OutputFormat::PNG;
-        apply.filter.mode = picture.mode;
-        if (picture.mode != MODE_WHOLE_IMAGE) apply.filter.id = picture.id;
-        apply.modulePath = options.modulePath;
-        apply.opaque = true;
+        // The same command line a user would type, parsed as one.
+        std::vector<std::string> arguments = {"apply", "--opaque", "-o",
+                                              (fs::path(options.folder) / picture.name).string()};
+        arguments.insert(arguments.end(), picture.settings.begin(), picture.settings.end());
+        arguments.insert(arguments.end(), {"--", sample});
         std::printf("%s: %s\n", picture.name, picture.what);
-        if (RunApply(apply, stdout, stderr) != EXIT_STATUS_OK) status = EXIT_STATUS_FAILED;
+        if (RunApply(*runner, ParseCommandLine(arguments).apply, stdout, stderr) != EXIT_STATUS_OK)
+            status = EXIT_STATUS_FAILED;
     }
     if (status == EXIT_STATUS_OK)
         std::printf("The pictures are in %s\n",

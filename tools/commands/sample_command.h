@@ -2,7 +2,7 @@
 // times into a folder of pictures (demo).
 #pragma once
 
-#include "cli/command_line.h"
+#include "cli/command.h"
 
 int RunSample(const SampleOptions& options);
 int RunDemo(const DemoOptions& options);

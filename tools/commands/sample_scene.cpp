@@ -5,7 +5,7 @@
 #include <cmath>
 #include <optional>
 
-#include "host/background.h"
+#include "frame/background.h"
 
 namespace {
 

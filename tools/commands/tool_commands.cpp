@@ -2,12 +2,12 @@
 
 #include <cstdio>
 
+#include "base/tool_error.h"
 #include "cli/command_line.h"
-#include "cli/tool_error.h"
 #include "commands/apply_command.h"
 #include "commands/info_command.h"
 #include "commands/sample_command.h"
-#include "host/filter_runner.h"
+#include "module/filter_runner.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include <filesystem>
 #include <map>
 
-#include "cli/tool_error.h"
+#include "base/tool_error.h"
 
 namespace {
 

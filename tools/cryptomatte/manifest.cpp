@@ -9,7 +9,7 @@
 #include <fstream>
 #include <iterator>
 
-#include "cli/tool_error.h"
+#include "base/tool_error.h"
 #include "cryptomatte/name_hash.h"
 
 namespace {

@@ -1,6 +1,6 @@
 #include "cryptomatte/matte_ids.h"
 
-#include "cli/tool_error.h"
+#include "base/tool_error.h"
 #include "cryptomatte/cryptomatte_layer.h"
 #include "cryptomatte/name_pattern.h"
 #include "deepglass_interface.h"
@@ -25,23 +25,6 @@ std::string NamesText(const std::set<std::string>& names)
 const char* RoleOf(std::int32_t mode) { return mode == MODE_MATERIAL_ID ? "material" : "object"; }
 
 } // namespace
-
-void CheckMatteRequest(const MatteRequest& request, FilterChoice& filter)
-{
-    if (request.patterns.empty()) {
-        if (!request.layer.empty())
-            throw UsageError("--cryptomatte picks the layer --matte selects from; give --matte too");
-        return;
-    }
-    const std::int32_t mode = filter.mode.value_or(MODE_WHOLE_IMAGE);
-    if (mode != MODE_MATERIAL_ID && mode != MODE_OBJECT_ID)
-        throw UsageError(
-            filter.configPath.empty()
-                ? "--matte selects pixels in --mode object or material; the whole mode takes none"
-                : "--matte needs --mode object or material, which --config cannot be given with");
-    for (const std::string& pattern : request.patterns) (void)NamePattern(pattern);
-    if (!filter.id) filter.id = 1;
-}
 
 MattePlan PlanMatte(const ExrFile& layout, const std::vector<ViewChannel>& channels,
                     const std::string& exrPath, const MatteRequest& request, std::int32_t mode)

@@ -8,17 +8,11 @@
 
 #include "cryptomatte/matte_selection.h"
 #include "files/exr_file.h"
-#include "host/filter_settings.h"
 
 struct MatteRequest {
-    std::vector<std::string> patterns; // --matte, each a name pattern
+    std::vector<NamePattern> patterns; // --matte
     std::string layer;                 // --cryptomatte; empty: found by the mode's role
 };
-
-// A UsageError for --cryptomatte without --matte, --matte outside the object and material modes,
-// and a pattern that cannot be read. Without --id, sets the filter's ID to 1: the pixels selected
-// are given the filter's ID.
-void CheckMatteRequest(const MatteRequest& request, FilterChoice& filter);
 
 // What a matte is made of, known from the headers alone: the mode whose ID channel it makes, the
 // layer's channel of rank-0 IDs and the IDs selected.

@@ -1,7 +1,7 @@
 #include "cryptomatte/matte_selection.h"
 
-#include "cli/list_text.h"
-#include "cli/tool_error.h"
+#include "base/list_text.h"
+#include "base/tool_error.h"
 #include "cryptomatte/name_hash.h"
 #include "cryptomatte/name_pattern.h"
 
@@ -18,13 +18,13 @@ void RequireFloat(const FrameChannel& channel)
 
 } // namespace
 
-MatteSelection SelectNames(const std::optional<Manifest>& manifest, const std::vector<std::string>& patterns,
+MatteSelection SelectNames(const std::optional<Manifest>& manifest, const std::vector<NamePattern>& patterns,
                            const std::string& layerName)
 {
     MatteSelection selection;
     const std::vector<std::string> names = manifest ? manifest->Names() : std::vector<std::string>{};
-    for (const std::string& text : patterns) {
-        const NamePattern pattern(text);
+    for (const NamePattern& pattern : patterns) {
+        const std::string& text = pattern.Text();
         if (!manifest) {
             if (pattern.HasWildcards())
                 throw ToolError(

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "cryptomatte/manifest.h"
+#include "cryptomatte/name_pattern.h"
 #include "files/exr_frame.h"
 
 struct MatteSelection {
@@ -21,7 +22,7 @@ struct MatteSelection {
 // The IDs the patterns select among the manifest's names. Without a manifest a whole name (a
 // pattern without wildcards) is taken by its hash. A ToolError for a pattern that matches no
 // name (naming those closest to it), or that has wildcards where there is no manifest.
-MatteSelection SelectNames(const std::optional<Manifest>& manifest, const std::vector<std::string>& patterns,
+MatteSelection SelectNames(const std::optional<Manifest>& manifest, const std::vector<NamePattern>& patterns,
                            const std::string& layerName);
 
 // `id` where the rank-0 ID (a FLOAT channel's bits) is selected, 0 elsewhere; `selected` counts

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <numeric>
 
-#include "cli/tool_error.h"
+#include "base/tool_error.h"
 
 namespace {
 
@@ -51,14 +51,22 @@ std::vector<std::string_view> CodePoints(std::string_view text)
     return points;
 }
 
+PatternFault PatternFaultOf(const std::string& text)
+{
+    if (text.empty()) return PatternFault::EMPTY;
+    const std::vector<std::string_view> points = CodePoints(text);
+    for (std::size_t i = 0; i < points.size(); ++i)
+        if (points[i] == "\\" && ++i == points.size()) return PatternFault::LONE_BACKSLASH;
+    return PatternFault::NONE;
+}
+
 NamePattern::NamePattern(const std::string& text) : text_(text)
 {
-    if (text.empty()) throw UsageError("--matte needs a name or pattern; an empty one matches nothing");
+    if (PatternFaultOf(text) != PatternFault::NONE) throw ToolError("not a name pattern: " + text);
     const std::vector<std::string_view> points = CodePoints(text);
     for (std::size_t i = 0; i < points.size(); ++i) {
         if (points[i] == "\\") {
-            if (++i == points.size())
-                throw UsageError("--matte " + text + " ends in a lone backslash; write \\\\ for a backslash");
+            ++i;
             tokens_.push_back({Kind::PLAIN, std::string(points[i])});
         } else if (points[i] == "*") {
             if (tokens_.empty() || tokens_.back().kind != Kind::ANY) tokens_.push_back({Kind::ANY, {}});

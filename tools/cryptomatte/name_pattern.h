@@ -10,9 +10,13 @@
 #include <string_view>
 #include <vector>
 
+// Why a text cannot be a pattern.
+enum class PatternFault { NONE, EMPTY, LONE_BACKSLASH };
+PatternFault PatternFaultOf(const std::string& text);
+
 class NamePattern {
 public:
-    // A UsageError for a pattern that is empty or ends in a lone backslash.
+    // A ToolError for a text with a fault.
     explicit NamePattern(const std::string& text);
 
     bool Matches(std::string_view name) const;

@@ -1,5 +1,6 @@
 #include "files/atomic_output.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -11,7 +12,7 @@
 #include <random>
 #include <system_error>
 
-#include "cli/tool_error.h"
+#include "base/tool_error.h"
 
 namespace fs = std::filesystem;
 
@@ -114,16 +115,33 @@ void AtomicOutput::Write(const std::function<void(const std::string& path)>& wri
     ClearPending(pendingSlot);
 }
 
-void RefuseInputOverwrite(const std::string& output, const std::vector<std::string>& inputs)
+InputFiles::InputFiles(const std::vector<std::string>& inputs)
 {
-    std::error_code error;
-    const fs::path target = fs::weakly_canonical(output, error);
     for (const std::string& input : inputs) {
-        std::error_code sameError;
-        const bool same = fs::equivalent(output, input, sameError) ||
-                          (!error && fs::weakly_canonical(input, sameError) == target);
-        if (same)
-            throw ToolError("the output " + output + " is the input " + input +
-                            "; inputs are never written over");
+        struct stat status {};
+        if (::stat(input.c_str(), &status) == 0)
+            byFile.emplace(std::make_pair(status.st_dev, status.st_ino), input);
+        std::error_code error;
+        const fs::path canonical = fs::weakly_canonical(input, error);
+        if (!error) byPath.emplace(canonical.string(), input);
     }
+}
+
+void InputFiles::RefuseOverwrite(const std::string& output) const
+{
+    const std::string* input = nullptr;
+    struct stat status {};
+    if (::stat(output.c_str(), &status) == 0) {
+        const auto found = byFile.find({status.st_dev, status.st_ino});
+        if (found != byFile.end()) input = &found->second;
+    }
+    std::error_code error;
+    const fs::path canonical = fs::weakly_canonical(output, error);
+    if (input == nullptr && !error) {
+        const auto found = byPath.find(canonical.string());
+        if (found != byPath.end()) input = &found->second;
+    }
+    if (input != nullptr)
+        throw ToolError("the output " + output + " is the input " + *input +
+                        "; inputs are never written over");
 }

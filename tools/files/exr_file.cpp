@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <set>
 
-#include "cli/list_text.h"
-#include "cli/tool_error.h"
+#include "base/list_text.h"
+#include "base/tool_error.h"
 
 std::vector<std::string> ExrFile::Views() const
 {

@@ -17,8 +17,8 @@
 #include <new>
 #include <sys/stat.h>
 
-#include "cli/tool_error.h"
-#include "files/read_budget.h"
+#include "base/tool_error.h"
+#include "files/exr_claims.h"
 
 namespace {
 

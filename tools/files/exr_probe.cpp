@@ -6,7 +6,7 @@
 
 #include <exception>
 
-#include "cli/tool_error.h"
+#include "base/tool_error.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 
 #include <algorithm>
 
-#include "cli/tool_error.h"
+#include "base/tool_error.h"
 #include "files/exr_layout.h"
 
 namespace {
@@ -42,11 +42,7 @@ ExrStripReader::~ExrStripReader() = default;
 void ExrStripReader::Read(const std::vector<ViewChannel>& channels, const PixelBox& window,
                           std::vector<std::uint32_t>& scratch, const RowSink& sink)
 {
-    for (const ViewChannel& channel : channels) {
-        const FrameChannel* stored = layout.Stored(channel);
-        if (stored == nullptr || stored->xSampling != 1 || stored->ySampling != 1)
-            throw ToolError("channel " + channel.name + " is subsampled; it cannot be handed to the filter");
-    }
+    RequireWholeChannels(layout, channels, false);
     GuardExrRead(path, [&] {
         for (int part = 0; part < static_cast<int>(layout.parts.size()); ++part) {
             std::vector<std::size_t> taken; // indices into `channels` of this part's channels

@@ -1,5 +1,5 @@
-// Reading chosen channels of an EXR file a strip of rows at a time, for a caller that converts the
-// samples into buffers of its own as they arrive: no whole-frame copy of a channel is ever held.
+// Reading chosen channels of an EXR file a strip of rows at a time: no whole-frame copy of a
+// channel is ever held.
 #pragma once
 
 #include <cstddef>
@@ -11,8 +11,9 @@
 
 #include "files/exr_file.h"
 #include "files/exr_layout.h"
+#include "files/sample_source.h"
 
-class ExrStripReader {
+class ExrStripReader : public SampleSource {
 public:
     // Opens `path` and reads its headers, holding the file to `limits`; a ToolError naming the file
     // when either fails.
@@ -22,22 +23,13 @@ public:
     ExrStripReader& operator=(const ExrStripReader&) = delete;
 
     // Every part and every channel's view, without samples.
-    const ExrFile& Layout() const { return layout; }
+    const ExrFile& Layout() const override { return layout; }
     // Something the reader skips that the user may want to know (a mip-mapped part's lower levels).
     const std::string& Note() const { return note; }
 
-    // Gets `count` samples of channel `channel` (an index into the channels read) for the pixels
-    // from (`column`, `row`) on, both counted from the window's corner, held as FrameChannel holds
-    // them: UINT as it is, HALF and FLOAT as a float's bits.
-    using RowSink = std::function<void(std::size_t channel, int row, int column, int count,
-                                       const std::uint32_t* samples)>;
-
-    // Decodes `channels` over `window`, each placed by pixel coordinates from its own part; pixels
-    // of the window that a channel's part does not cover are not handed over. `scratch` holds a strip
-    // of decoded rows and keeps its memory for the next call. A ToolError naming the file for a
-    // subsampled channel or a damaged or incomplete part; one the sink throws passes unchanged.
+    // Decodes the channels from the file; see SampleSource.
     void Read(const std::vector<ViewChannel>& channels, const PixelBox& window,
-              std::vector<std::uint32_t>& scratch, const RowSink& sink);
+              std::vector<std::uint32_t>& scratch, const RowSink& sink) override;
 
 private:
     struct Open;

@@ -20,7 +20,7 @@
 #include <string_view>
 #include <vector>
 
-#include "cli/tool_error.h"
+#include "base/tool_error.h"
 
 namespace {
 

@@ -71,7 +71,7 @@ ExrFile WithFilteredColour(const ExrFile& file, const FilteredView& filtered,
                 ++uncovered;
                 continue;
             }
-            const BMM_Color_64& pixel = (*filtered.colour)[i];
+            const BMM_Color_64& pixel = filtered.colour[i];
             const std::uint16_t levels[] = {pixel.r, pixel.g, pixel.b, pixel.a};
             channel.samples[static_cast<std::size_t>((y - to.minY) * to.Width() + (x - to.minX))] =
                 SampleOf(levels[component], channel.type);

@@ -14,8 +14,8 @@ struct FilteredView {
     std::array<std::string, 4> names; // its R, G, B, A channels (names within the view)
     int windowPart = 0;               // the part whose data window `colour` covers
     PixelBox window;
-    const std::vector<BMM_Color_64>* colour = nullptr; // what the filter wrote back
-    const std::vector<bool>* rewritten = nullptr;      // which pixels it rewrote
+    const BMM_Color_64* colour = nullptr;         // what the filter wrote back, over `window`
+    const std::vector<bool>* rewritten = nullptr; // which pixels it rewrote
 };
 
 // `file` with the rewritten pixels' colour stored in the view's colour channels, in each channel's

@@ -3,16 +3,7 @@
 #include <cctype>
 #include <filesystem>
 
-#include "cli/tool_error.h"
-
 namespace fs = std::filesystem;
-
-OutputFormat ParseFormat(const std::string& text)
-{
-    if (text == "png") return OutputFormat::PNG;
-    if (text == "exr") return OutputFormat::EXR;
-    throw UsageError("unknown format " + text + ": use --format png or exr");
-}
 
 bool HasExtension(const std::string& name, const std::string& extension)
 {
@@ -24,28 +15,9 @@ bool HasExtension(const std::string& name, const std::string& extension)
     return true;
 }
 
-void ResolveOutputTarget(OutputTarget& target, std::size_t inputCount)
-{
-    if (target.path.empty()) return;
-    const bool looksLikeFile = HasExtension(target.path, ".png") || HasExtension(target.path, ".exr");
-    target.isFolder = inputCount > 1 || target.path.back() == '/' || fs::is_directory(target.path);
-    if (target.isFolder && looksLikeFile && !fs::is_directory(target.path))
-        throw UsageError("several inputs are written into a folder, but -o " + target.path +
-                         " looks like a file name");
-    if (target.isFolder) return;
-    if (!looksLikeFile)
-        throw UsageError("the output " + target.path +
-                         " must end in .png or .exr (or name a folder, ending in /)");
-    const OutputFormat named = HasExtension(target.path, ".png") ? OutputFormat::PNG : OutputFormat::EXR;
-    if (target.format && *target.format != named)
-        throw UsageError("--format does not match the output name " + target.path);
-    target.format = named;
-}
-
 std::vector<std::string> OutputPaths(const std::vector<std::string>& inputs, const OutputTarget& target)
 {
-    const std::string extension =
-        target.format.value_or(OutputFormat::PNG) == OutputFormat::PNG ? ".png" : ".exr";
+    const std::string extension = target.format == OutputFormat::PNG ? ".png" : ".exr";
     std::vector<std::string> paths;
     for (const std::string& input : inputs) {
         if (target.path.empty())

@@ -2,7 +2,6 @@
 #pragma once
 
 #include <cstddef>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -11,17 +10,11 @@ enum class OutputFormat { PNG, EXR };
 struct OutputTarget {
     std::string path; // empty: each picture beside its input
     bool isFolder = false;
-    std::optional<OutputFormat> format; // from --format, else from the output name, else PNG
+    OutputFormat format = OutputFormat::PNG; // from the output name, else --format, else PNG
 };
 
-// "png" or "exr"; a UsageError otherwise.
-OutputFormat ParseFormat(const std::string& text);
 // Whether `name` ends in `extension` (lower case, with its dot), in any case.
 bool HasExtension(const std::string& name, const std::string& extension);
-
-// Settles whether the target is a folder (several inputs, a trailing "/" or an existing folder)
-// and takes a file's format from its name; a UsageError where name, inputs and format disagree.
-void ResolveOutputTarget(OutputTarget& target, std::size_t inputCount);
 
 // The output file of each input, in order.
 std::vector<std::string> OutputPaths(const std::vector<std::string>& inputs, const OutputTarget& target);

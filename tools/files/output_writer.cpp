@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "cli/tool_error.h"
+#include "base/tool_error.h"
 #include "files/atomic_output.h"
 #include "files/exr_writer.h"
 #include "files/png_writer.h"

@@ -8,7 +8,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "cli/tool_error.h"
+#include "base/tool_error.h"
 
 namespace {
 

@@ -2,9 +2,6 @@
 
 #include <cctype>
 #include <charconv>
-#include <set>
-
-#include "cli/tool_error.h"
 
 namespace {
 
@@ -45,17 +42,6 @@ Placeholder FindPlaceholder(const std::string& path)
     return found;
 }
 
-int FrameNumber(const std::string& text, const std::string& whole)
-{
-    int value = 0;
-    const char* end = text.data() + text.size();
-    const auto [stop, error] = std::from_chars(text.data(), end, value);
-    if (text.empty() || error != std::errc() || stop != end || value < 0)
-        throw UsageError("--frames " + whole + ": " + (text.empty() ? "an empty part" : text) +
-                         " is no frame number (frames are whole numbers from 0)");
-    return value;
-}
-
 } // namespace
 
 bool HasFramePattern(const std::string& path) { return FindPlaceholder(path).at != std::string::npos; }
@@ -68,41 +54,6 @@ std::string FramePath(const std::string& pattern, int frame)
     if (number.size() < static_cast<std::size_t>(placeholder.width))
         number.insert(0, static_cast<std::size_t>(placeholder.width) - number.size(), '0');
     return pattern.substr(0, placeholder.at) + number + pattern.substr(placeholder.at + placeholder.length);
-}
-
-std::vector<int> ParseFrameRange(const std::string& text)
-{
-    std::vector<int> frames;
-    std::set<int> seen;
-    std::size_t start = 0;
-    while (start <= text.size()) {
-        const std::size_t comma = std::min(text.find(',', start), text.size());
-        const std::string part = text.substr(start, comma - start);
-        start = comma + 1;
-        const std::size_t dash = part.find('-');
-        const std::size_t by = part.find('x');
-        const int first = FrameNumber(part.substr(0, std::min(dash, by)), text);
-        int last = first;
-        int step = 1;
-        if (dash != std::string::npos)
-            last = FrameNumber(
-                part.substr(dash + 1, by == std::string::npos ? std::string::npos : by - dash - 1), text);
-        if (by != std::string::npos) {
-            if (dash == std::string::npos || by < dash)
-                throw UsageError("--frames " + text + ": a step (x N) follows a range, as in 1-100x2");
-            step = FrameNumber(part.substr(by + 1), text);
-            if (step == 0) throw UsageError("--frames " + text + ": the step of " + part + " is 0");
-        }
-        if (last < first) throw UsageError("--frames " + text + ": the range " + part + " runs backwards");
-        for (long long frame = first; frame <= last; frame += step) {
-            if (!seen.insert(static_cast<int>(frame)).second) continue;
-            frames.push_back(static_cast<int>(frame));
-            if (frames.size() > FRAME_RANGE_MAX_COUNT)
-                throw UsageError("--frames " + text + " names more than " +
-                                 std::to_string(FRAME_RANGE_MAX_COUNT) + " frames");
-        }
-    }
-    return frames;
 }
 
 std::optional<int> FrameNumberOf(const std::string& path)

@@ -6,19 +6,12 @@
 #include <string>
 #include <vector>
 
-// The largest frame range a command line may name; far more frames than any shot holds.
-constexpr std::size_t FRAME_RANGE_MAX_COUNT = 1000000;
-
 // Whether the file name part of `path` holds a frame number placeholder (%d, %0Nd or a run of #).
 bool HasFramePattern(const std::string& path);
 
 // `pattern` with its placeholder replaced by `frame`, zero-padded to the placeholder's width
 // (%04d and #### both give 0007).
 std::string FramePath(const std::string& pattern, int frame);
-
-// The frames of "1-100", "1-100x2" (every second) or "1,5,9-12", in the order given, each once;
-// a UsageError naming the part it cannot read.
-std::vector<int> ParseFrameRange(const std::string& text);
 
 // The frame number a file name carries: its last run of digits, or nothing.
 std::optional<int> FrameNumberOf(const std::string& path);

@@ -1,10 +1,8 @@
 #include "shot/job_count.h"
 
-#include <unistd.h>
-
 #include <algorithm>
-#include <thread>
 
+#include "base/machine.h"
 #include "files/exr_probe.h"
 
 namespace {
@@ -16,17 +14,6 @@ constexpr std::uint64_t PNG_PIXEL_BYTES = 24;
 // For an EXR every channel is read, and written again (4 bytes a sample each way), besides the
 // host's frame, the storage, the marker-colour copy and the working image.
 constexpr std::uint64_t EXR_PIXEL_BYTES = 48;
-
-unsigned Cores() { return std::max(1u, std::thread::hardware_concurrency()); }
-
-std::uint64_t PhysicalMemory()
-{
-    const long pages = sysconf(_SC_PHYS_PAGES);
-    const long pageSize = sysconf(_SC_PAGE_SIZE);
-    return pages > 0 && pageSize > 0
-               ? static_cast<std::uint64_t>(pages) * static_cast<std::uint64_t>(pageSize)
-               : 0;
-}
 
 } // namespace
 

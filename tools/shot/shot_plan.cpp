@@ -3,7 +3,6 @@
 #include <filesystem>
 #include <set>
 
-#include "cli/tool_error.h"
 #include "shot/frame_pattern.h"
 
 namespace fs = std::filesystem;
@@ -13,26 +12,6 @@ std::size_t ShotFrameCount(const std::vector<std::string>& inputs, const std::ve
     std::size_t count = 0;
     for (const std::string& input : inputs) count += HasFramePattern(input) ? frames.size() : 1;
     return count;
-}
-
-void CheckShotInputs(const std::vector<std::string>& inputs, const std::vector<int>& frames)
-{
-    for (const std::string& input : inputs)
-        if (HasFramePattern(input) && frames.empty())
-            throw UsageError(input +
-                             " is a frame pattern: say which frames with --frames (for example 1-100)");
-}
-
-void ResolvePatternOutput(OutputTarget& target)
-{
-    const bool png = HasExtension(target.path, ".png");
-    if (!png && !HasExtension(target.path, ".exr"))
-        throw UsageError("the output pattern " + target.path + " must end in .png or .exr");
-    const OutputFormat named = png ? OutputFormat::PNG : OutputFormat::EXR;
-    if (target.format && *target.format != named)
-        throw UsageError("--format does not match the output name " + target.path);
-    target.format = named;
-    target.isFolder = false;
 }
 
 std::vector<ShotFrame> PlanShot(const std::vector<std::string>& inputs, const std::vector<int>& frames,

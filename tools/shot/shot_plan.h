@@ -21,12 +21,6 @@ struct ShotFrame {
 // How many frames the inputs stand for: a pattern counts once for each frame of `frames`.
 std::size_t ShotFrameCount(const std::vector<std::string>& inputs, const std::vector<int>& frames);
 
-// A UsageError where patterns and the range do not go together: a pattern without a range.
-void CheckShotInputs(const std::vector<std::string>& inputs, const std::vector<int>& frames);
-
-// Settles an output pattern ("grey.%04d.png"): its format from its name, never a folder.
-void ResolvePatternOutput(OutputTarget& target);
-
 // The frames in order. With a range, plain inputs are kept only when the number in their name is
 // in it. Outputs follow `target` (a pattern gets the frame number); a frame whose output another
 // frame of the shot already writes gets a problem instead of overwriting it.

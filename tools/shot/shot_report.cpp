@@ -7,8 +7,8 @@
 #include <nlohmann/json.hpp>
 #include <string>
 
-#include "cli/number_text.h"
-#include "cli/tool_error.h"
+#include "base/number_text.h"
+#include "base/tool_error.h"
 #include "deepglass_interface.h"
 #include "files/atomic_output.h"
 
@@ -29,7 +29,7 @@ nlohmann::ordered_json EntryOf(const FrameRecord& record)
 {
     nlohmann::ordered_json entry = {{"frame", nullptr},
                                     {"input", record.input},
-                                    {"output", record.output},
+                                    {"output", record.Output()},
                                     {"outputs", record.outputs},
                                     {"status", StatusName(record.status)},
                                     {"message", record.message},

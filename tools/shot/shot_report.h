@@ -10,8 +10,10 @@ enum class FrameStatus { WRITTEN, SKIPPED, FAILED, MISSING };
 
 struct FrameRecord {
     std::string input;
-    std::string output;               // the first of `outputs` once there are any, else the one planned
+    std::string planned;              // the output the shot's plan names
     std::vector<std::string> outputs; // written (one a view with --view all), or found complete
+    // The first output written or found, else the one planned.
+    const std::string& Output() const { return outputs.empty() ? planned : outputs.front(); }
 
     std::optional<int> number;
     FrameStatus status = FrameStatus::FAILED;

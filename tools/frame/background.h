@@ -18,9 +18,6 @@ struct BackgroundRule {
     std::string Text() const;
 };
 
-// Parses "none", "alpha" or "depth:V" (V a number, inf or -inf); a UsageError otherwise.
-BackgroundRule ParseBackground(const std::string& text);
-
 // Sets the depth of every pixel the rule names to the host's background depth.
 void ApplyBackground(const BackgroundRule& rule, std::span<const BMM_Color_64> colour,
                      std::span<float> depth);

@@ -1,4 +1,4 @@
-#include "shot/chart_canvas.h"
+#include "chart/chart_canvas.h"
 
 #include <cairo.h>
 #include <fontconfig/fontconfig.h>
@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <numbers>
 
-#include "cli/tool_error.h"
+#include "base/tool_error.h"
 #include "files/atomic_output.h"
 
 namespace {

@@ -8,8 +8,6 @@
 #include <string>
 #include <vector>
 
-#include "host/filter_settings.h"
-#include "host/host_frame.h"
 #include "image_filter.h"
 #include "memory_storage.h"
 #include "module_loader.h"
@@ -29,17 +27,15 @@ public:
     std::string Description() const;
     std::uint32_t LibraryVersion() const;
 
+    // The filter's configuration record, as long as the filter says it is.
     std::vector<unsigned char> SaveRecord();
     // False when the filter refuses the record (its tag is not the filter's).
     bool LoadRecord(const std::vector<unsigned char>& record);
     std::size_t RecordSize();
-    FilterSettings Settings();
     std::uint32_t ChannelsRequired();
 
-    // Hands the frame to the filter and renders it, replacing the frame's colour by what the
-    // filter wrote back; a ToolError when the filter answers failure.
-    void Render(HostFrame& frame);
-    // The same for a frame already in the stand-in host's storage, rendered where it is.
+    // Hands the frame in the stand-in host's storage to the filter and renders it where it is; a
+    // ToolError when the filter answers failure.
     void Render(MemoryStorage& storage);
 
 private:

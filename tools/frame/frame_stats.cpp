@@ -1,9 +1,9 @@
-#include "host/frame_stats.h"
+#include "frame/frame_stats.h"
 
 #include <cmath>
 #include <cstdio>
 
-#include "cli/number_text.h"
+#include "base/number_text.h"
 
 namespace {
 
@@ -99,12 +99,4 @@ std::string IdCountsText(const IdCounts& ids, std::size_t shown)
     if (ids.notWhole > 0)
         text += (text.empty() ? "" : ", ") + std::to_string(ids.notWhole) + " px not a whole number";
     return text.empty() ? "none" : text;
-}
-
-std::string ShareText(std::size_t part, std::size_t whole)
-{
-    char text[32];
-    std::snprintf(text, sizeof text, "%.1f%%",
-                  whole == 0 ? 0.0 : 100.0 * static_cast<double>(part) / static_cast<double>(whole));
-    return text;
 }

@@ -1,12 +1,12 @@
-#include "host/storage_frame.h"
+#include "frame/storage_frame.h"
 
 #include <algorithm>
 #include <bit>
 #include <cstring>
 #include <span>
 
-#include "cli/tool_error.h"
-#include "host/host_frame.h"
+#include "base/tool_error.h"
+#include "frame/samples.h"
 
 namespace {
 
@@ -92,9 +92,8 @@ private:
 
 } // namespace
 
-MemoryStorage& LoadStorageFrame(ExrStripReader& reader, const ViewFrame& made,
-                                const BackgroundRule& background, std::uint32_t channels,
-                                FrameBuffers& buffers, const ExtraChannel* extra)
+MemoryStorage& LoadStorageFrame(SampleSource& source, const ViewFrame& made, const BackgroundRule& background,
+                                std::uint32_t channels, FrameBuffers& buffers, const ExtraChannel* extra)
 {
     const ChannelChoice& choice = made.choice;
     const PixelBox& window = made.frame.dataWindow;
@@ -108,11 +107,12 @@ MemoryStorage& LoadStorageFrame(ExrStripReader& reader, const ViewFrame& made,
                                  [&](const Wanted& w) { return w.channel.name == name; });
         if (same == wanted.end()) same = wanted.insert(wanted.end(), {*found, {}});
         same->roles.push_back(role);
-        if (!Covers(reader.Layout().parts[found->part].frame.dataWindow, window)) uncovered.push_back(role);
+        if (!Covers(source.Layout().parts[found->part].frame.dataWindow, window)) uncovered.push_back(role);
     };
     for (int k = 0; k < 4; ++k)
         if (choice.hasColour[k]) want(choice.colour[k], static_cast<Role>(k));
     want(choice.depth, Role::DEPTH);
+    if (!choice.hasDepth) uncovered.push_back(Role::DEPTH); // zeros, for a caller that only counts alpha
     const bool material = (channels & CHANNEL_MATERIAL_ID) && choice.hasMaterial;
     const bool object = (channels & CHANNEL_OBJECT_ID) && choice.hasObject;
     if (material) want(choice.material, Role::MATERIAL);
@@ -142,10 +142,10 @@ MemoryStorage& LoadStorageFrame(ExrStripReader& reader, const ViewFrame& made,
     for (const Wanted& w : wanted) read.push_back(w.channel);
     const StorageSink sink(storage, made, wanted);
     if (extra == nullptr) {
-        reader.Read(read, window, buffers.scratch, sink);
+        source.Read(read, window, buffers.scratch, sink);
     } else {
         read.push_back(extra->channel);
-        reader.Read(read, window, buffers.scratch,
+        source.Read(read, window, buffers.scratch,
                     [&](std::size_t channel, int row, int column, int count, const std::uint32_t* samples) {
                         if (channel == wanted.size())
                             extra->sink(row, column, count, samples);

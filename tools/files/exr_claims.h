@@ -15,13 +15,3 @@ using ByteSource = std::function<std::size_t(std::uint64_t offset, void* buffer,
 // Empty when the input of `size` bytes holds the frames its headers claim and their samples fit
 // in `budget` bytes (0: no budget); otherwise what is wrong, naming the claimed size.
 std::string ClaimsProblem(const ByteSource& source, std::uint64_t size, std::uint64_t budget);
-
-// The memory one read may take by default: half of the machine's physical memory, shared among
-// the `workers` that read at once (0 when the machine does not say).
-std::uint64_t DefaultReadBudget(int workers);
-
-// A size as written on the command line, 1536, 512K, 800M or 2G (powers of 1024); a UsageError
-// otherwise.
-std::uint64_t ParseMemorySize(const std::string& text);
-// Bytes as people read them: "913 KB", "6.7 GB".
-std::string MemoryText(std::uint64_t bytes);

@@ -1,9 +1,11 @@
-#include "host/filter_runner.h"
+#include "module/filter_runner.h"
 
 #include <algorithm>
 #include <filesystem>
 
-#include "cli/tool_error.h"
+#include "base/tool_error.h"
+#include "deepglass_interface.h"
+#include "module/filter_record.h"
 
 namespace {
 
@@ -63,7 +65,7 @@ std::size_t FilterRunner::RecordSize() { return filter->EvaluateConfigure(); }
 std::vector<unsigned char> FilterRunner::SaveRecord()
 {
     // Never less than the tool reads from a record, whatever size the filter claims.
-    std::vector<unsigned char> record(std::max(RecordSize(), CONFIG_RECORD_SIZE), 0);
+    std::vector<unsigned char> record = PaddedRecord(std::vector<unsigned char>(RecordSize()));
     if (filter->SaveConfigure(record.data()) == 0)
         throw ToolError("the filter did not save its configuration");
     record.resize(RecordSize());
@@ -72,26 +74,11 @@ std::vector<unsigned char> FilterRunner::SaveRecord()
 
 bool FilterRunner::LoadRecord(const std::vector<unsigned char>& record)
 {
-    std::vector<unsigned char> copy = record;
-    copy.resize(std::max(copy.size(), CONFIG_RECORD_SIZE), 0);
-    return filter->LoadConfigure(copy.data()) != 0;
+    std::vector<unsigned char> padded = PaddedRecord(record);
+    return filter->LoadConfigure(padded.data()) != 0;
 }
-
-FilterSettings FilterRunner::Settings() { return SettingsOf(SaveRecord()); }
 
 std::uint32_t FilterRunner::ChannelsRequired() { return filter->ChannelsRequired(); }
-
-void FilterRunner::Render(HostFrame& frame)
-{
-    MemoryStorage storage(static_cast<std::uint16_t>(frame.width), static_cast<std::uint16_t>(frame.height));
-    std::copy(frame.colour.begin(), frame.colour.end(), storage.Pixels());
-    std::copy(frame.depth.begin(), frame.depth.end(), storage.AddDepth());
-    if (frame.materialIds)
-        std::copy(frame.materialIds->begin(), frame.materialIds->end(), storage.AddMaterialIds());
-    if (frame.objectIds) std::copy(frame.objectIds->begin(), frame.objectIds->end(), storage.AddObjectIds());
-    Render(storage);
-    std::copy_n(storage.Pixels(), frame.colour.size(), frame.colour.begin());
-}
 
 void FilterRunner::Render(MemoryStorage& storage)
 {

@@ -7,9 +7,9 @@
 
 #include <vector>
 
-#include "host/filter_runner.h"
+#include "module/filter_runner.h"
 
-// Renders `frame` once with the marker in place of its colour. Afterwards the frame's colour holds
-// what the filter wrote where it rewrote a pixel and the colour it was given everywhere else; the
-// answer marks the rewritten pixels.
-std::vector<bool> RenderFindingRewritten(FilterRunner& runner, HostFrame& frame);
+// Renders the frame in `storage` once with the marker in place of its colour. Afterwards its colour
+// holds what the filter wrote where it rewrote a pixel and the colour it was given everywhere
+// else; the answer marks the rewritten pixels.
+std::vector<bool> RenderFindingRewritten(FilterRunner& runner, MemoryStorage& storage);

@@ -1,7 +1,8 @@
-// One view of a file made into the host's frame inside the stand-in host's storage, its samples
-// decoded straight into that storage a strip of rows at a time: colour as 16-bit levels, depth as
-// floats and the ID channels the filter asks for at their host widths, each converted as
-// HostFrameOf converts it. The memory stays with the worker from one frame to the next.
+// One view of a file made into the frame the filter is handed, inside the stand-in host's storage:
+// its samples converted straight into that storage a strip of rows at a time, colour as 16-bit
+// levels, depth as floats and the ID channels the filter asks for at their host widths. This is
+// the one way a frame reaches the filter, whatever is written afterwards. The memory stays with
+// the worker from one frame to the next.
 #pragma once
 
 #include <cstdint>
@@ -9,9 +10,9 @@
 #include <memory>
 #include <vector>
 
-#include "files/exr_strip_reader.h"
-#include "host/background.h"
-#include "host/view_frame.h"
+#include "files/sample_source.h"
+#include "frame/background.h"
+#include "frame/view_frame.h"
 #include "memory_storage.h"
 
 // What one worker keeps from frame to frame, so that the frames of a sequence do not each
@@ -23,7 +24,7 @@ struct FrameBuffers {
 };
 
 // A channel decoded in the same pass for a caller of its own (the rank-0 IDs a matte is built
-// from): `sink` gets its samples as ExrStripReader::Read hands them over.
+// from): `sink` gets its samples as SampleSource::Read hands them over.
 struct ExtraChannel {
     ViewChannel channel;
     std::function<void(int row, int column, int count, const std::uint32_t* samples)> sink;
@@ -33,8 +34,8 @@ struct ExtraChannel {
 // the channels `made` chose, over its frame's data window, with the background rule applied to
 // its depth. Only the ID channels `channels` (the filter's channel bits) asks for are added, and
 // only those the view has. Pixels a channel's part does not cover hold 0; a missing colour channel
-// reads as 0, a missing alpha as opaque. A ToolError for UINT depth, an ID that does not fit the
-// host's channel or a read that fails.
-MemoryStorage& LoadStorageFrame(ExrStripReader& reader, const ViewFrame& made,
-                                const BackgroundRule& background, std::uint32_t channels,
-                                FrameBuffers& buffers, const ExtraChannel* extra = nullptr);
+// reads as 0, a missing alpha as opaque, a missing depth as 0. A ToolError for UINT depth, an ID
+// that does not fit the host's channel or a read that fails.
+MemoryStorage& LoadStorageFrame(SampleSource& source, const ViewFrame& made, const BackgroundRule& background,
+                                std::uint32_t channels, FrameBuffers& buffers,
+                                const ExtraChannel* extra = nullptr);

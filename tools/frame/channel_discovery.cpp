@@ -1,10 +1,10 @@
-#include "host/channel_discovery.h"
+#include "frame/channel_discovery.h"
 
 #include <algorithm>
 #include <set>
 
-#include "cli/list_text.h"
-#include "cli/tool_error.h"
+#include "base/list_text.h"
+#include "base/tool_error.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "files/exr_file.h"
-#include "host/channel_discovery.h"
+#include "frame/channel_discovery.h"
 
 struct ViewFrame {
     std::string view;
@@ -15,11 +15,9 @@ struct ViewFrame {
     ExrFrame frame; // without a depth channel, over the first part's data window
 };
 
-// A ToolError where the channels cannot be chosen (see ChooseChannels) or a chosen one cannot be
-// handed over.
-ViewFrame FrameOfView(const ExrFile& file, const std::string& view, const ChannelNames& names);
-// The same with the channels chosen but none gathered: the frame holds the windows and header
-// only, for a caller that reads the samples itself. `file` need not hold samples.
+// The view's channels and the ones chosen; the frame holds the windows and header only, for a
+// caller that reads the samples itself. `file` need not hold samples. A ToolError where the
+// channels cannot be chosen (see ChooseChannels).
 ViewFrame ViewLayoutOf(const ExrFile& file, const std::string& view, const ChannelNames& names);
 
 // A ToolError naming the view's channels when it has no depth channel.

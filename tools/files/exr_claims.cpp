@@ -1,13 +1,12 @@
-#include "files/read_budget.h"
+#include "files/exr_claims.h"
 
 #include <openexr.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
 
-#include "cli/tool_error.h"
+#include "base/number_text.h"
 
 namespace {
 
@@ -150,51 +149,4 @@ std::string ClaimsProblem(const ByteSource& source, std::uint64_t size, std::uin
                    ", but not every chunk of them lies within its " + MemoryText(size);
     }
     return {};
-}
-
-std::uint64_t DefaultReadBudget(int workers)
-{
-    const long pages = sysconf(_SC_PHYS_PAGES);
-    const long pageSize = sysconf(_SC_PAGE_SIZE);
-    if (pages <= 0 || pageSize <= 0) return 0;
-    const std::uint64_t half = static_cast<std::uint64_t>(pages) * static_cast<std::uint64_t>(pageSize) / 2;
-    return half / static_cast<std::uint64_t>(std::max(workers, 1));
-}
-
-std::uint64_t ParseMemorySize(const std::string& text)
-{
-    std::size_t digits = 0;
-    while (digits < text.size() && text[digits] >= '0' && text[digits] <= '9') ++digits;
-    const std::string unit = text.substr(digits);
-    int shift = -1;
-    if (unit.empty())
-        shift = 0;
-    else if (unit == "K" || unit == "k")
-        shift = 10;
-    else if (unit == "M" || unit == "m")
-        shift = 20;
-    else if (unit == "G" || unit == "g")
-        shift = 30;
-    else if (unit == "T" || unit == "t")
-        shift = 40;
-    if (digits == 0 || digits > 12 || shift < 0)
-        throw UsageError("--max-memory " + text + ": give a size such as 800M or 4G");
-    const std::uint64_t value = std::stoull(text.substr(0, digits));
-    if (value == 0 || value > (std::uint64_t{1} << (63 - shift)))
-        throw UsageError("--max-memory " + text + ": give a size such as 800M or 4G");
-    return value << shift;
-}
-
-std::string MemoryText(std::uint64_t bytes)
-{
-    const char* units[] = {"bytes", "KB", "MB", "GB", "TB", "PB", "EB"};
-    double value = static_cast<double>(bytes);
-    int unit = 0;
-    while (value >= 1024 && unit < 6) value /= 1024, ++unit;
-    char text[32];
-    if (unit == 0)
-        std::snprintf(text, sizeof text, "%llu bytes", static_cast<unsigned long long>(bytes));
-    else
-        std::snprintf(text, sizeof text, value < 10 ? "%.1f %s" : "%.0f %s", value, units[unit]);
-    return text;
 }

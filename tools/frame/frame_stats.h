@@ -11,7 +11,7 @@
 
 #include "bitmap.h"
 #include "files/exr_frame.h"
-#include "host/background.h"
+#include "frame/background.h"
 
 struct DepthStats {
     std::size_t pixels = 0;
@@ -42,5 +42,3 @@ struct IdCounts {
 IdCounts IdCountsOf(const FrameChannel& channel);
 // "1 (1200 px), 2 (80 px), ..." with at most `shown` IDs listed.
 std::string IdCountsText(const IdCounts& ids, std::size_t shown);
-// Per cent with one decimal, "12.5%".
-std::string ShareText(std::size_t part, std::size_t whole);

@@ -1,11 +1,11 @@
-#include "shot/depth_chart.h"
+#include "chart/depth_chart.h"
 
 #include <algorithm>
 #include <cstdio>
 #include <numbers>
 
-#include "cli/number_text.h"
-#include "shot/chart_canvas.h"
+#include "base/number_text.h"
+#include "chart/chart_canvas.h"
 
 namespace {
 

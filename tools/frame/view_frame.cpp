@@ -1,13 +1,6 @@
-#include "host/view_frame.h"
+#include "frame/view_frame.h"
 
-#include "cli/tool_error.h"
-
-ViewFrame FrameOfView(const ExrFile& file, const std::string& view, const ChannelNames& names)
-{
-    ViewFrame made = ViewLayoutOf(file, view, names);
-    made.frame = GatherFrame(file, made.channels, made.choice.Present(), made.choice.depth);
-    return made;
-}
+#include "base/tool_error.h"
 
 ViewFrame ViewLayoutOf(const ExrFile& file, const std::string& view, const ChannelNames& names)
 {

@@ -1,0 +1,68 @@
+// A command as parsed from the command line: which command, with which options, every value
+// typed and checked.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "cryptomatte/matte_ids.h"
+#include "files/output_paths.h"
+#include "frame/background.h"
+#include "frame/channel_discovery.h"
+#include "module/filter_configuration.h"
+
+struct ApplyOptions {
+    std::vector<std::string> inputs;
+    OutputTarget output;
+    FilterChoice filter;
+    MatteRequest matte; // an ID channel built from a Cryptomatte layer
+    ChannelNames names;
+    std::string view;       // "": the file's default view; "all": every view
+    std::string modulePath; // empty: the module beside the tool
+    BackgroundRule background;
+    bool opaque = false;
+    std::vector<int> frames; // from --frames; empty: every input as named
+    int jobs = 0;            // 0: chosen from the cores and the memory
+    bool skipExisting = false;
+    std::string reportPath;
+    std::uint64_t maxMemory = 0; // what the frames read at once may take; 0: half of the machine's
+};
+
+struct InfoOptions {
+    std::vector<std::string> inputs;
+    ChannelNames names;
+    std::string view; // "": the file's default view; "all": every view
+    BackgroundRule background;
+    std::vector<int> frames;
+    std::string plotPath; // a chart of the depth ranges, when given
+};
+
+struct SampleOptions {
+    std::string output;
+    int width = 640;
+    int height = 360;
+    bool cryptomatte = false; // add Cryptomatte layers naming the objects and materials
+};
+
+struct DemoOptions {
+    std::string folder = "out";
+    std::string modulePath;
+};
+
+enum class CommandKind { HELP, VERSION, APPLY, INFO, SAMPLE, DEMO };
+
+struct Command {
+    CommandKind kind = CommandKind::HELP;
+    std::string helpTopic;  // for HELP: "" or a command's name
+    std::string modulePath; // for VERSION
+    ApplyOptions apply;
+    InfoOptions info;
+    SampleOptions sample;
+    DemoOptions demo;
+    // What was typed that the checks settle into the options: --format, and --matte's patterns
+    // before they are compiled.
+    std::optional<OutputFormat> format;
+    std::vector<std::string> mattes;
+};

@@ -1,0 +1,28 @@
+// The checks of a command line as a whole, once every option is parsed: where options contradict
+// one another or the operands, a UsageError saying so; what is left to settle (the output's
+// format, whether it is a folder, the compiled --matte patterns) settled here.
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "cryptomatte/matte_ids.h"
+#include "files/output_paths.h"
+#include "module/filter_configuration.h"
+
+// The choice contradicts itself or its ID lies outside its mode's range.
+void CheckFilterChoice(const FilterChoice& choice);
+// --cryptomatte without --matte, --matte outside the object and material modes, a pattern that
+// cannot be read. Compiles `patterns` into the request; without --id, sets the filter's ID to 1:
+// the pixels selected are given the filter's ID.
+void CheckMatteRequest(const std::vector<std::string>& patterns, MatteRequest& request, FilterChoice& filter);
+// A frame pattern among the inputs without --frames.
+void CheckShotInputs(const std::vector<std::string>& inputs, const std::vector<int>& frames);
+// Settles whether the target is a folder (several inputs, a trailing "/" or an existing folder)
+// and its format: from a file's name, else `asked`, else PNG. A UsageError where name, inputs and
+// format disagree.
+void ResolveOutputTarget(OutputTarget& target, std::optional<OutputFormat> asked, std::size_t inputCount);
+// Settles an output pattern ("grey.%04d.png"): its format from its name, never a folder.
+void ResolvePatternOutput(OutputTarget& target, std::optional<OutputFormat> asked);

@@ -1,0 +1,117 @@
+#include "cli/option_values.h"
+
+#include <cerrno>
+#include <charconv>
+#include <cmath>
+#include <cstdlib>
+#include <set>
+
+#include "base/tool_error.h"
+#include "deepglass_interface.h"
+
+namespace {
+
+int FrameNumber(const std::string& text, const std::string& whole)
+{
+    int value = 0;
+    const char* end = text.data() + text.size();
+    const auto [stop, error] = std::from_chars(text.data(), end, value);
+    if (text.empty() || error != std::errc() || stop != end || value < 0)
+        throw UsageError("--frames " + whole + ": " + (text.empty() ? "an empty part" : text) +
+                         " is no frame number (frames are whole numbers from 0)");
+    return value;
+}
+
+} // namespace
+
+std::int32_t ParseMode(const std::string& text)
+{
+    if (text == "whole") return MODE_WHOLE_IMAGE;
+    if (text == "material") return MODE_MATERIAL_ID;
+    if (text == "object") return MODE_OBJECT_ID;
+    throw UsageError("unknown mode " + text + ": use --mode whole, material or object");
+}
+
+BackgroundRule ParseBackground(const std::string& text)
+{
+    if (text == "none") return {};
+    if (text == "alpha") return {BackgroundRule::Kind::ALPHA, 0.0f};
+    const std::string prefix = "depth:";
+    if (text.rfind(prefix, 0) == 0) {
+        const std::string number = text.substr(prefix.size());
+        char* end = nullptr;
+        errno = 0;
+        const float value = std::strtof(number.c_str(), &end);
+        if (!number.empty() && *end == '\0' && !std::isnan(value) && errno == 0)
+            return {BackgroundRule::Kind::DEPTH, value};
+        throw UsageError("--background " + text + ": " + number +
+                         " is not a depth (give a number such as 0 or 1e10, or inf)");
+    }
+    throw UsageError("--background " + text + ": use none, alpha or depth:V");
+}
+
+OutputFormat ParseFormat(const std::string& text)
+{
+    if (text == "png") return OutputFormat::PNG;
+    if (text == "exr") return OutputFormat::EXR;
+    throw UsageError("unknown format " + text + ": use --format png or exr");
+}
+
+std::uint64_t ParseMemorySize(const std::string& text)
+{
+    std::size_t digits = 0;
+    while (digits < text.size() && text[digits] >= '0' && text[digits] <= '9') ++digits;
+    const std::string unit = text.substr(digits);
+    int shift = -1;
+    if (unit.empty())
+        shift = 0;
+    else if (unit == "K" || unit == "k")
+        shift = 10;
+    else if (unit == "M" || unit == "m")
+        shift = 20;
+    else if (unit == "G" || unit == "g")
+        shift = 30;
+    else if (unit == "T" || unit == "t")
+        shift = 40;
+    if (digits == 0 || digits > 12 || shift < 0)
+        throw UsageError("--max-memory " + text + ": give a size such as 800M or 4G");
+    const std::uint64_t value = std::stoull(text.substr(0, digits));
+    if (value == 0 || value > (std::uint64_t{1} << (63 - shift)))
+        throw UsageError("--max-memory " + text + ": give a size such as 800M or 4G");
+    return value << shift;
+}
+
+std::vector<int> ParseFrameRange(const std::string& text)
+{
+    std::vector<int> frames;
+    std::set<int> seen;
+    std::size_t start = 0;
+    while (start <= text.size()) {
+        const std::size_t comma = std::min(text.find(',', start), text.size());
+        const std::string part = text.substr(start, comma - start);
+        start = comma + 1;
+        const std::size_t dash = part.find('-');
+        const std::size_t by = part.find('x');
+        const int first = FrameNumber(part.substr(0, std::min(dash, by)), text);
+        int last = first;
+        int step = 1;
+        if (dash != std::string::npos)
+            last = FrameNumber(
+                part.substr(dash + 1, by == std::string::npos ? std::string::npos : by - dash - 1), text);
+        if (by != std::string::npos) {
+            if (dash == std::string::npos || by < dash)
+                throw UsageError("--frames " + text + ": a step (x N) follows a range, as in 1-100x2");
+            step = FrameNumber(part.substr(by + 1), text);
+            if (step == 0) throw UsageError("--frames " + text + ": the step of " + part + " is 0");
+        }
+        if (last < first) throw UsageError("--frames " + text + ": the range " + part + " runs backwards");
+        for (long long frame = first; frame <= last; frame += step) {
+            if (!seen.insert(static_cast<int>(frame)).second) continue;
+            frames.push_back(static_cast<int>(frame));
+            if (frames.size() > FRAME_RANGE_MAX_COUNT)
+                throw UsageError("--frames " + text + " names more than " +
+                                 std::to_string(FRAME_RANGE_MAX_COUNT) + " frames");
+        }
+    }
+    return frames;
+}

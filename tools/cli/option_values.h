@@ -1,0 +1,26 @@
+// What the values typed after the options mean: each parsed into the type the work takes, or a
+// UsageError naming the option and what is wrong with its value.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "files/output_paths.h"
+#include "frame/background.h"
+
+// The largest frame range a command line may name; far more frames than any shot holds.
+constexpr std::size_t FRAME_RANGE_MAX_COUNT = 1000000;
+
+// --mode: the mode value of "whole", "material" or "object".
+std::int32_t ParseMode(const std::string& text);
+// --background: "none", "alpha" or "depth:V" (V a number, inf or -inf).
+BackgroundRule ParseBackground(const std::string& text);
+// --format: "png" or "exr".
+OutputFormat ParseFormat(const std::string& text);
+// --max-memory: a size such as 1536, 512K, 800M or 2G (powers of 1024).
+std::uint64_t ParseMemorySize(const std::string& text);
+// --frames: the frames of "1-100", "1-100x2" (every second) or "1,5,9-12", in the order given,
+// each once.
+std::vector<int> ParseFrameRange(const std::string& text);

@@ -1,0 +1,29 @@
+#include "module/filter_record.h"
+
+#include <algorithm>
+
+#include "deepglass_interface.h"
+
+std::vector<unsigned char> PaddedRecord(std::vector<unsigned char> record)
+{
+    record.resize(std::max(record.size(), CONFIG_RECORD_SIZE), 0);
+    return record;
+}
+
+FilterSettings SettingsOf(const std::vector<unsigned char>& record)
+{
+    const std::vector<unsigned char> padded = PaddedRecord(record);
+    return {ReadRecordWord(padded.data(), CONFIG_TAG_OFFSET),
+            static_cast<std::int32_t>(ReadRecordWord(padded.data(), CONFIG_MODE_OFFSET))};
+}
+
+std::vector<unsigned char> RecordWith(std::vector<unsigned char> record, std::int32_t mode, std::optional<int> id)
+{
+    record = PaddedRecord(std::move(record));
+    WriteRecordWord(record.data(), CONFIG_MODE_OFFSET, static_cast<std::uint32_t>(mode));
+    if (id) {
+        const std::size_t offset = mode == MODE_MATERIAL_ID ? CONFIG_MATERIAL_ID_OFFSET : CONFIG_OBJECT_ID_OFFSET;
+        WriteRecordWord(record.data(), offset, static_cast<std::uint32_t>(*id));
+    }
+    return record;
+}

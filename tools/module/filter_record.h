@@ -1,0 +1,21 @@
+// The filter's stored configuration record as the tool reads and changes it: four little-endian
+// 32-bit words (tag, mode, object ID, material-effects ID). Another filter may keep a shorter or
+// longer record; the tool reads and writes its words all the same.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+struct FilterSettings {
+    std::uint32_t tag = 0;
+    std::int32_t mode = 0;
+};
+
+// `record` at least as long as the words the tool reads, missing bytes 0.
+std::vector<unsigned char> PaddedRecord(std::vector<unsigned char> record);
+
+FilterSettings SettingsOf(const std::vector<unsigned char>& record);
+
+// `record` (padded) with its mode word set, and the ID word of that mode when `id` is given.
+std::vector<unsigned char> RecordWith(std::vector<unsigned char> record, std::int32_t mode, std::optional<int> id);
