@@ -77,7 +77,8 @@ void CheckMatteRequest(const std::vector<std::string>& patterns, MatteRequest& r
                 : "--matte needs --mode object or material, which --config cannot be given with");
     for (const std::string& text : patterns) {
         switch (PatternFaultOf(text)) {
-        case PatternFault::EMPTY: throw UsageError("--matte needs a name or pattern; an empty one matches nothing");
+        case PatternFault::EMPTY:
+            throw UsageError("--matte needs a name or pattern; an empty one matches nothing");
         case PatternFault::LONE_BACKSLASH:
             throw UsageError("--matte " + text + " ends in a lone backslash; write \\\\ for a backslash");
         case PatternFault::NONE: request.patterns.emplace_back(text);

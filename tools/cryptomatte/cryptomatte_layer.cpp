@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <map>
 
+#include "base/list_text.h"
 #include "base/tool_error.h"
 
 namespace {
@@ -39,9 +40,9 @@ std::string IdChannelOf(const std::string& name, const std::vector<ViewChannel>&
 std::string LayerList(const std::vector<CryptomatteLayer>& layers)
 {
     if (layers.empty()) return "the frame has no Cryptomatte layer";
-    std::string text = "the frame has ";
-    for (std::size_t i = 0; i < layers.size(); ++i) text += (i == 0 ? "" : ", ") + layers[i].name;
-    return text;
+    std::vector<std::string> names;
+    for (const CryptomatteLayer& layer : layers) names.push_back(layer.name);
+    return "the frame has " + ListText(names);
 }
 
 } // namespace

@@ -42,8 +42,8 @@ public:
     explicit HeldSamples(const ExrFile& file) : file(file) {}
 
     const ExrFile& Layout() const override { return file; }
-    void Read(const std::vector<ViewChannel>& channels, const PixelBox& window, std::vector<std::uint32_t>& scratch,
-              const RowSink& sink) override;
+    void Read(const std::vector<ViewChannel>& channels, const PixelBox& window,
+              std::vector<std::uint32_t>& scratch, const RowSink& sink) override;
 
 private:
     const ExrFile& file;

@@ -17,12 +17,14 @@ FilterSettings SettingsOf(const std::vector<unsigned char>& record)
             static_cast<std::int32_t>(ReadRecordWord(padded.data(), CONFIG_MODE_OFFSET))};
 }
 
-std::vector<unsigned char> RecordWith(std::vector<unsigned char> record, std::int32_t mode, std::optional<int> id)
+std::vector<unsigned char> RecordWith(std::vector<unsigned char> record, std::int32_t mode,
+                                      std::optional<int> id)
 {
     record = PaddedRecord(std::move(record));
     WriteRecordWord(record.data(), CONFIG_MODE_OFFSET, static_cast<std::uint32_t>(mode));
     if (id) {
-        const std::size_t offset = mode == MODE_MATERIAL_ID ? CONFIG_MATERIAL_ID_OFFSET : CONFIG_OBJECT_ID_OFFSET;
+        const std::size_t offset =
+            mode == MODE_MATERIAL_ID ? CONFIG_MATERIAL_ID_OFFSET : CONFIG_OBJECT_ID_OFFSET;
         WriteRecordWord(record.data(), offset, static_cast<std::uint32_t>(*id));
     }
     return record;

@@ -18,4 +18,5 @@ std::vector<unsigned char> PaddedRecord(std::vector<unsigned char> record);
 FilterSettings SettingsOf(const std::vector<unsigned char>& record);
 
 // `record` (padded) with its mode word set, and the ID word of that mode when `id` is given.
-std::vector<unsigned char> RecordWith(std::vector<unsigned char> record, std::int32_t mode, std::optional<int> id);
+std::vector<unsigned char> RecordWith(std::vector<unsigned char> record, std::int32_t mode,
+                                      std::optional<int> id);
