@@ -34,7 +34,7 @@ void RenderLikeTheTool(const ExrFile& file, const std::string& view)
         RequireDepth(made);
         HeldSamples held(file);
         MemoryStorage& storage =
-            LoadStorageFrame(held, made, {}, CHANNEL_MATERIAL_ID | CHANNEL_OBJECT_ID, buffers);
+            LoadStorageFrame(held, made, {}, CHANNEL_MATERIAL_ID | CHANNEL_OBJECT_ID, buffers).storage;
         const std::size_t count = storage.PixelCount();
         FUZZ_REQUIRE(count == made.frame.PixelCount());
         scenario.frame.width = made.frame.Width();

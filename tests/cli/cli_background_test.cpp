@@ -1,6 +1,9 @@
-// Frames as another renderer writes them: positive half-float depths on the object, 0 with
-// alpha 0 where nothing was rendered, the data window inside a larger display window.
+// Frames as other renderers write them: positive half-float depths on the object, 0 with alpha 0
+// where nothing was rendered, the data window inside a larger display window; 1e10 under alpha 1;
+// and what the automatic background rule makes of them.
 #include <gmock/gmock.h>
+
+#include <cmath>
 
 #include "cli_support.h"
 
@@ -43,7 +46,7 @@ protected:
 
 TEST_F(Background, AsStoredTheEmptyBackgroundIsWhiteAndTheHintNamesTheOption)
 {
-    const ToolRun run = Run({"apply", "frame.exr", "-o", "out.png"});
+    const ToolRun run = Run({"apply", "--background", "none", "frame.exr", "-o", "out.png"});
     ASSERT_EQ(run.status, 0) << run.err;
     // The range runs from the background's 0 to 16, so the object is left in dark greys whose
     // alpha equals their grey.
@@ -55,12 +58,18 @@ TEST_F(Background, AsStoredTheEmptyBackgroundIsWhiteAndTheHintNamesTheOption)
     EXPECT_THAT(run.err, HasSubstr("Try --background alpha (or --background depth:0)"));
 }
 
-TEST_F(Background, AlphaOrDepthRuleGivesTheObjectInFullGreyOverTransparentBlack)
+TEST_F(Background, AutoAlphaOrDepthRuleGivesTheObjectInFullGreyOverTransparentBlack)
 {
-    for (const char* rule : {"alpha", "depth:0"}) {
+    for (const char* rule : {"auto", "alpha", "depth:0"}) {
         const ToolRun run = Run({"apply", "--background", rule, "frame.exr", "-o", "out.png"});
         ASSERT_EQ(run.status, 0) << run.err;
         EXPECT_THAT(run.err, Not(HasSubstr("hint")));
+        EXPECT_EQ(
+            run.err.find("note: frame.exr: --background auto handed 25.0% of the frame to the filter as "
+                         "nothing rendered (depth magnitude 1e10 or more, or depth 0 under alpha 0)") !=
+                std::string::npos,
+            std::string(rule) == "auto")
+            << run.err;
         const Png png = ReadPng(Path("out.png"));
         EXPECT_THAT(DataRow(png, 0), ElementsAre(0, 65535, 32767, 0)) << rule;
         EXPECT_THAT(DataRow(png, 3), ElementsAre(0, 65535, 32767, 0)) << rule;
@@ -69,16 +78,26 @@ TEST_F(Background, AlphaOrDepthRuleGivesTheObjectInFullGreyOverTransparentBlack)
 
 TEST_F(Background, FarBackgroundValueIsNamedExactly)
 {
-    TestFrame frame = MakeTestFrame(4, 1, {1e10, -8, -12, -16});
+    // As a path tracer writes a sky under an opaque world: 1e10 with alpha 1, and infinity.
+    TestFrame frame = MakeTestFrame(4, 1, {1e10, 8, 12, 16});
     WriteTestExr(Path("far.exr"), frame);
-    ToolRun run = Run({"apply", "far.exr", "-o", "stored.png"});
+    WriteTestExr(Path("inf.exr"), MakeTestFrame(4, 1, {INFINITY, 8, 12, 16}));
+    ToolRun run = Run({"apply", "--background", "none", "far.exr", "-o", "stored.png"});
     ASSERT_EQ(run.status, 0) << run.err;
     // As stored, 1e10 takes part in the range and squeezes the object into white.
     EXPECT_THAT(ReadPng(Path("stored.png")).Channel(0), ElementsAre(0, 65535, 65534, 65534));
-    run = Run({"apply", "--background", "depth:1e10", "far.exr", "-o", "far.png"});
-    ASSERT_EQ(run.status, 0) << run.err;
-    EXPECT_THAT(ReadPng(Path("far.png")).Channel(0), ElementsAre(0, 65535, 32767, 0));
-    EXPECT_EQ(Run({"apply", "--background", "depth:inf", "far.exr", "-o", "inf.png"}).status, 0);
+    for (const std::vector<std::string>& options :
+         {std::vector<std::string>{"--background", "depth:1e10"}, std::vector<std::string>{}}) {
+        std::vector<std::string> arguments = {"apply", "far.exr", "inf.exr", "-o", "grey/"};
+        arguments.insert(arguments.begin() + 1, options.begin(), options.end());
+        run = Run(arguments);
+        ASSERT_EQ(run.status, 0) << run.err;
+        EXPECT_THAT(ReadPng(Path("grey/far.png")).Channel(0), ElementsAre(0, 65535, 32767, 0));
+    }
+    EXPECT_THAT(ReadPng(Path("grey/inf.png")).Channel(0), ElementsAre(0, 65535, 32767, 0));
+    // The rule's note comes once a run, for the first frame it takes pixels of.
+    EXPECT_THAT(run.err, HasSubstr("note: far.exr: --background auto handed 25.0% of the frame"));
+    EXPECT_EQ(run.err.find("note: inf.exr: --background"), std::string::npos) << run.err;
 }
 
 TEST_F(Background, PngHoldsTheDisplayWindowAndOpaqueMakesEveryAlphaFull)
@@ -120,16 +139,21 @@ TEST_F(Background, SequenceOfSuchFramesIsFilteredFrameByFrame)
 TEST_F(Background, InfoPrintsOneLineAFrameWithRangeBackgroundAndIds)
 {
     WriteTestExr(Path("b.exr"), MakeTestFrame(4, 1, {-1e30, -2, -3, -4}, {}, {1, 2, 2, 1}, {7, 7, 9, 9}));
-    ToolRun run = Run({"info", "frame.exr", "b.exr"});
+    ToolRun run = Run({"info", "--background", "none", "frame.exr", "b.exr"});
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(
         run.out,
         "frame.exr  4x1  depth 0 to 16  background 0.0%  alpha 0 25.0%  materialID none  objectID none\n"
-        "b.exr  4x1  depth 2 to 4  background 25.0%  alpha 0 0.0%  materialID 1,2  objectID 7,9\n");
-    run = Run({"info", "--background", "alpha", "frame.exr", "b.exr"});
+        "b.exr  4x1  depth 2 to 4  background 25.0%  alpha 0 0.0%  materialID 1,2  objectID 7,9\n"
+        "shot range: 0:16\n");
+    run = Run({"info", "frame.exr", "b.exr"});
     EXPECT_THAT(run.out, HasSubstr("frame.exr  4x1  depth 8 to 16  background 25.0%  alpha 0 25.0%"));
+    EXPECT_THAT(run.out, HasSubstr("\nshot range: 2:16\n"));
+    run = Run({"info", "frame.exr"});
+    EXPECT_THAT(run.out, HasSubstr("rule auto:     25.0% taken as nothing rendered"));
 
     run = Run({"info", "b.exr"});
+    EXPECT_THAT(run.out, Not(HasSubstr("shot range")));
     EXPECT_THAT(run.out, HasSubstr("channels:      A (HALF), B (HALF), G (HALF), R (HALF), Z (FLOAT), "
                                    "materialID (UINT), objectID (UINT)"));
     EXPECT_THAT(run.out, HasSubstr("materialID:    1 (2 px), 2 (2 px)"));

@@ -158,7 +158,7 @@ TEST(StorageFrame, HoldsTheFrameAsTheFilterTakesItFromEitherSource)
             SCOPED_TRACE(std::string(test.what) + (source == &held ? ", held" : ", decoded"));
             const ViewFrame made = ViewLayoutOf(source->Layout(), "", {});
             auto load = [&]() -> MemoryStorage& {
-                return LoadStorageFrame(*source, made, test.background, test.channels, buffers);
+                return LoadStorageFrame(*source, made, test.background, test.channels, buffers).storage;
             };
             if (*test.error != '\0') {
                 ExpectError([&] { load(); }, test.error);

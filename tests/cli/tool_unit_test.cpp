@@ -122,7 +122,7 @@ TEST(CommandLine, MistakesAreUsageErrorsThatSayWhatIsWrong)
         {{"apply", "--config", "c.cfg", "--id", "2", "a.exr"}, "without --mode and --id"},
         {{"apply", "--background", "depth:far", "a.exr"}, "far is not a depth"},
         {{"apply", "--background", "depth:nan", "a.exr"}, "nan is not a depth"},
-        {{"apply", "--background", "black", "a.exr"}, "use none, alpha or depth:V"},
+        {{"apply", "--background", "black", "a.exr"}, "use auto, none, alpha or depth:V"},
         {{"apply", "--max-memory", "12Q", "a.exr"}, "--max-memory 12Q: give a size such as 800M or 4G"},
         {{"apply", "--frames", "5-1", "a.exr"}, "--frames 5-1: the range 5-1 runs backwards"},
         {{"apply", "shot.%04d.exr"}, "is a frame pattern: say which frames with --frames"},

@@ -91,14 +91,36 @@ std::vector<Option> ApplyTable(Command& command)
              "ID channels may be UINT, or HALF or FLOAT holding whole numbers; a material-effects ID must\n"
              "fit in 8 bits and an object ID in 16 bits."},
             {{"--background"},
-             "none|alpha|depth:V",
+             "auto|none|alpha|depth:V",
              "which pixels are handed to the filter as empty background (the\n"
-             "host's depth -1e30): none, everything as stored (default); alpha,\n"
-             "the pixels with alpha 0; depth:V, the pixels whose depth is exactly V\n"
-             "(for example depth:0, depth:1e10, depth:inf)",
+             "host's depth -1e30): auto (default), those of depth magnitude 1e10\n"
+             "or more (infinity too) and those of depth 0 under alpha 0, as\n"
+             "renderers mark where nothing was hit; none, everything as stored;\n"
+             "alpha, the pixels with alpha 0; depth:V, the pixels whose depth is\n"
+             "exactly V (for example depth:0, depth:1e10, depth:inf)",
              [&o](const std::string& v) { o.background = ParseBackground(v); },
              "Frames from other renderers",
-             "A hint is shown once when a frame's background looks as if it needed this option."},
+             "A note says when the automatic rule takes pixels of a frame, and a hint is shown once when a\n"
+             "frame's background still looks as if it needed this option."},
+            {{"--range"},
+             "frame|shot|NEAR:FAR",
+             "the grey scale: frame (default), each frame from its own nearest to\n"
+             "its own farthest depth; shot, one scale over every frame of the run,\n"
+             "found by a first pass, so that a depth has the same grey in every\n"
+             "frame; NEAR:FAR, that scale (depth magnitudes), nearer depths white\n"
+             "and farther ones black, as info prints it for a shot split into tasks",
+             [&o](const std::string& v) { ParseRange(v, o.range); },
+             "Grey scale"},
+            {{"--range-over"},
+             "frame|selection",
+             "in the ID modes, take the scale over the whole frame (default) or\n"
+             "over the selected pixels alone, which then get the full grey scale",
+             [&o](const std::string& v) { o.range.overSelection = ParseRangeOver(v); },
+             nullptr,
+             "The filter maps each frame it is handed from its own nearest depth to its own farthest. For\n"
+             "another scale the tool hands it each frame with its depths clamped into the scale and a row\n"
+             "below the frame holding the scale's two ends, which no output holds; unselected pixels are\n"
+             "handed over as background for --range-over selection. Every grey is the filter's own."},
             {{"--frames"},
              "LIST",
              "the frames to filter: 1-100, 1-100x2 (every second), 1,5,9-12. An\n"
@@ -154,6 +176,10 @@ void FinishApply(Command& command, std::vector<std::string>& operands)
         ResolvePatternOutput(options.output, command.format);
     else
         ResolveOutputTarget(options.output, command.format, ShotFrameCount(options.inputs, options.frames));
+    if (options.range.overSelection && options.filter.configPath.empty() &&
+        options.filter.mode.value_or(MODE_WHOLE_IMAGE) == MODE_WHOLE_IMAGE)
+        throw UsageError("--range-over selection takes the scale over the pixels --mode object or material "
+                         "selects; the whole mode selects every pixel");
     if (options.opaque && options.output.format == OutputFormat::EXR)
         throw UsageError("--opaque is for PNG output; an EXR output keeps the filter's alpha");
 }

@@ -11,7 +11,19 @@
 #include "files/output_paths.h"
 #include "frame/background.h"
 #include "frame/channel_discovery.h"
+#include "frame/depth_scale.h"
 #include "module/filter_configuration.h"
+
+// --range and --range-over: the grey scale frames are handed to the filter with.
+struct RangeChoice {
+    enum class Kind { FRAME, SHOT, FIXED };
+    Kind kind = Kind::FRAME; // each frame its own scale, one over the shot, or `scale`
+    DepthScale scale;
+    bool overSelection = false; // in the ID modes, the scale of the selected pixels alone
+};
+
+// The background rule unless the command line names another.
+constexpr BackgroundRule DEFAULT_BACKGROUND = {BackgroundRule::Kind::AUTO, 0.0f};
 
 struct ApplyOptions {
     std::vector<std::string> inputs;
@@ -21,7 +33,8 @@ struct ApplyOptions {
     ChannelNames names;
     std::string view;       // "": the file's default view; "all": every view
     std::string modulePath; // empty: the module beside the tool
-    BackgroundRule background;
+    BackgroundRule background = DEFAULT_BACKGROUND;
+    RangeChoice range;
     bool opaque = false;
     std::vector<int> frames; // from --frames; empty: every input as named
     int jobs = 0;            // 0: chosen from the cores and the memory
@@ -34,7 +47,8 @@ struct InfoOptions {
     std::vector<std::string> inputs;
     ChannelNames names;
     std::string view; // "": the file's default view; "all": every view
-    BackgroundRule background;
+    BackgroundRule background = DEFAULT_BACKGROUND;
+    RangeChoice range; // the scale drawn over the chart
     std::vector<int> frames;
     std::string plotPath; // a chart of the depth ranges, when given
 };

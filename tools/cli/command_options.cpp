@@ -10,8 +10,8 @@ std::vector<Option> InfoTable(Command& command)
 {
     InfoOptions& o = command.info;
     return {{{"--background"},
-             "none|alpha|depth:V",
-             "count the pixels as apply would hand them to the filter",
+             "auto|none|alpha|depth:V",
+             "count the pixels as apply would hand them to the filter (default auto)",
              [&o](const std::string& v) { o.background = ParseBackground(v); },
              ""},
             {{"--frames"},
@@ -22,6 +22,10 @@ std::vector<Option> InfoTable(Command& command)
              "FILE.png",
              "a chart of each frame's depth range (of one frame: its depths)",
              [&o](const std::string& v) { o.plotPath = v; }},
+            {{"--range"},
+             "shot|NEAR:FAR",
+             "draw over the chart the one scale apply --range would use",
+             [&o](const std::string& v) { ParseRange(v, o.range); }},
             {{"--view"},
              "NAME|all",
              "the view to describe (default: the file's default view); all: each",

@@ -20,15 +20,15 @@ const std::vector<CommandSpec>& CommandTable()
          .operands = "INPUT.exr...",
          .description =
              "Runs each frame through the plug-in module, exactly as the host application does, and writes\n"
-             "the filtered picture. Each frame is filtered on its own: its grey scale runs from its own "
-             "nearest\n"
-             "to its own farthest depth, so the same depth can get different greys in different frames.\n",
+             "the filtered picture. By default each frame's grey scale runs from its own nearest to its own\n"
+             "farthest depth, so the same depth can get different greys in different frames; --range shot\n"
+             "gives every frame one scale.\n",
          .epilogue =
              "\nSeveral inputs show a progress bar on a terminal (plain lines otherwise) and a summary; a "
              "frame\n"
              "that fails does not stop the others, and the exit status is 1 if any failed. Outputs are\n"
              "written under a temporary name and renamed when complete; an input is never written over.\n\n"
-             "Example:\n  deepglass apply --mode object --id 3 --background alpha -o grey/ "
+             "Example:\n  deepglass apply --mode object --id 3 --range shot -o grey/ "
              "shot/frame.*.exr\n",
          .layout = {26, true},
          .options = ApplyTable,
@@ -44,7 +44,8 @@ const std::vector<CommandSpec>& CommandTable()
              "would use (the smallest and largest depth magnitude below 1e20), the share of background, and\n"
              "the material-effects and object IDs present with their pixel counts.\n"
              "For several frames: one line a frame with the same depth range, background share and IDs, so\n"
-             "that the per-frame grey scale of a sequence (and the flicker it can cause) shows beforehand.\n",
+             "that the per-frame grey scale of a sequence (and the flicker it can cause) shows beforehand,\n"
+             "and last the shot's range, NEAR:FAR, for apply --range in each task of a farm.\n",
          .options = InfoTable,
          .finish = FinishInfo},
         {.name = "sample",

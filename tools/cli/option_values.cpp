@@ -47,7 +47,46 @@ BackgroundRule ParseBackground(const std::string& text)
         throw UsageError("--background " + text + ": " + number +
                          " is not a depth (give a number such as 0 or 1e10, or inf)");
     }
-    throw UsageError("--background " + text + ": use none, alpha or depth:V");
+    if (text == "auto") return DEFAULT_BACKGROUND;
+    throw UsageError("--background " + text + ": use auto, none, alpha or depth:V");
+}
+
+void ParseRange(const std::string& text, RangeChoice& range)
+{
+    if (text == "frame" || text == "shot") {
+        range.kind = text == "frame" ? RangeChoice::Kind::FRAME : RangeChoice::Kind::SHOT;
+        return;
+    }
+    const std::size_t colon = text.find(':');
+    if (colon == std::string::npos)
+        throw UsageError("--range " + text +
+                         ": use frame, shot or NEAR:FAR (depth magnitudes, such as 2.5:40)");
+    float ends[2];
+    const std::string parts[2] = {text.substr(0, colon), text.substr(colon + 1)};
+    for (int k = 0; k < 2; ++k) {
+        char* end = nullptr;
+        errno = 0;
+        ends[k] = std::strtof(parts[k].c_str(), &end);
+        if (parts[k].empty() || *end != '\0' || errno != 0 || !std::isfinite(ends[k]))
+            throw UsageError("--range " + text + ": " +
+                             (parts[k].empty() ? std::string("an empty end") : parts[k]) +
+                             " is not a depth magnitude (give a number such as 2.5)");
+        if (ends[k] < 0.0f || std::signbit(ends[k]))
+            throw UsageError("--range " + text + ": " + parts[k] +
+                             " is negative; NEAR and FAR are depth magnitudes");
+    }
+    if (!(ends[1] < DEPTH_LIMIT))
+        throw UsageError("--range " + text +
+                         ": FAR must lie below 1e20, where depths take no part in a scale");
+    if (!(ends[0] < ends[1])) throw UsageError("--range " + text + ": NEAR must be nearer than FAR");
+    range.kind = RangeChoice::Kind::FIXED;
+    range.scale = {ends[0], ends[1]};
+}
+
+bool ParseRangeOver(const std::string& text)
+{
+    if (text == "frame" || text == "selection") return text == "selection";
+    throw UsageError("--range-over " + text + ": use frame or selection");
 }
 
 OutputFormat ParseFormat(const std::string& text)

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/command.h"
 #include "files/output_paths.h"
 #include "frame/background.h"
 
@@ -17,6 +18,11 @@ constexpr std::size_t FRAME_RANGE_MAX_COUNT = 1000000;
 std::int32_t ParseMode(const std::string& text);
 // --background: "none", "alpha" or "depth:V" (V a number, inf or -inf).
 BackgroundRule ParseBackground(const std::string& text);
+// --range: "frame", "shot" or "NEAR:FAR" (magnitudes, NEAR below FAR, FAR below the depth limit);
+// the choice's other fields as they were.
+void ParseRange(const std::string& text, RangeChoice& range);
+// --range-over: "frame" or "selection".
+bool ParseRangeOver(const std::string& text);
 // --format: "png" or "exr".
 OutputFormat ParseFormat(const std::string& text);
 // --max-memory: a size such as 1536, 512K, 800M or 2G (powers of 1024).

@@ -8,6 +8,7 @@
 #include <mutex>
 
 #include "base/machine.h"
+#include "base/number_text.h"
 #include "base/tool_error.h"
 #include "commands/apply_frame.h"
 #include "commands/filter_input.h"
@@ -69,6 +70,28 @@ int JobCount(const ApplyOptions& options, const std::vector<ShotFrame>& plan)
     return DefaultJobCount(pending, frameBytes);
 }
 
+// The one scale of the shot: every frame's own, widened over the shot, read in parallel by the
+// same workers. A frame that cannot be read is left out here and reported by its own filtering.
+std::optional<DepthScale> ShotScale(const ApplyRun& run, const std::vector<ShotFrame>& plan,
+                                    std::vector<FrameBuffers>& buffers, std::FILE* out)
+{
+    std::vector<std::optional<DepthScale>> scales(plan.size());
+    ForEachInParallel(plan.size(), static_cast<int>(buffers.size()), [&](std::size_t index, int worker) {
+        if (!plan[index].problem.empty()) return;
+        try {
+            scales[index] = InputScale(run, plan[index].input, buffers[worker]);
+        } catch (const std::exception&) {
+        }
+    });
+    std::optional<DepthScale> shot;
+    for (const std::optional<DepthScale>& scale : scales)
+        if (scale) shot = shot ? Widened(*shot, *scale) : *scale;
+    if (shot)
+        std::fprintf(out, "shot range: %s:%s over %zu frames\n", NumberText(shot->nearest).c_str(),
+                     NumberText(shot->farthest).c_str(), plan.size());
+    return shot;
+}
+
 } // namespace
 
 int RunApply(const ApplyOptions& options, std::FILE* out, std::FILE* errors)
@@ -104,16 +127,27 @@ int RunApply(FilterRunner& runner, const ApplyOptions& options, std::FILE* out, 
         return EXIT_STATUS_FAILED;
     }
 
-    const ApplyRun run{options, InputFiles(ExistingInputs(plan)), runner.ChannelsRequired()};
-    Progress progress(plan.size(), isatty(fileno(out)) != 0, out, errors);
-    std::vector<FrameRecord> records(plan.size());
+    ApplyRun run{options, InputFiles(ExistingInputs(plan)), runner.ChannelsRequired(),
+                 SettingsOf(runner.SaveRecord()), std::nullopt};
     std::vector<FrameBuffers> buffers(filters.size());
     // Each worker's reads get an even share of the memory budget.
     const std::uint64_t budget = options.maxMemory != 0 ? options.maxMemory : PhysicalMemory() / 2;
     for (FrameBuffers& held : buffers) held.readBudget = budget / buffers.size();
+    if (options.range.kind == RangeChoice::Kind::FIXED) run.scale = options.range.scale;
+    if (options.range.kind == RangeChoice::Kind::SHOT) {
+        run.scale = ShotScale(run, plan, buffers, out);
+        if (!run.scale) {
+            std::fprintf(errors,
+                         "error: --range shot: no depth takes part in any frame (after --background %s), so "
+                         "there is no scale to give them; no frame was written\n",
+                         options.background.Text().c_str());
+            return EXIT_STATUS_FAILED;
+        }
+    }
+    Progress progress(plan.size(), isatty(fileno(out)) != 0, out, errors);
+    std::vector<FrameRecord> records(plan.size());
     std::mutex shown;
-    bool hintShown = false;
-    std::string channelsShown;
+    ShownOnce once;
     ForEachInParallel(plan.size(), static_cast<int>(filters.size()), [&](std::size_t index, int worker) {
         {
             const std::lock_guard<std::mutex> lock(shown);
@@ -122,7 +156,7 @@ int RunApply(FilterRunner& runner, const ApplyOptions& options, std::FILE* out, 
         FrameOutcome outcome;
         FrameRecord record = RunFrame(*filters[worker], run, buffers[worker], plan[index], outcome);
         const std::lock_guard<std::mutex> lock(shown);
-        ShowFrame(progress, index, record, outcome, hintShown, channelsShown);
+        ShowFrame(progress, index, record, outcome, once);
         records[index] = std::move(record);
     });
     progress.End();

@@ -17,10 +17,11 @@ void FilterFrame(FilterRunner& runner, const ApplyRun& run, FrameBuffers& buffer
     outcome.warnings = std::move(filtered.warnings);
     outcome.hint = std::move(filtered.hint);
     outcome.channels = std::move(filtered.channels);
+    outcome.ruleNote = std::move(filtered.ruleNote);
     record.outputs = std::move(filtered.outputs);
-    if (filtered.stats && filtered.stats->takingPart > 0) {
-        record.nearest = filtered.stats->minMagnitude;
-        record.farthest = filtered.stats->maxMagnitude;
+    if (filtered.scale) {
+        record.nearest = filtered.scale->nearest;
+        record.farthest = filtered.scale->farthest;
     }
 }
 
@@ -76,23 +77,27 @@ FrameRecord RunFrame(FilterRunner& runner, const ApplyRun& run, FrameBuffers& bu
     return record;
 }
 
-// What the user sees of a finished frame: its warnings, the first hint of the run, the channels
-// taken when they differ from those shown before, its error.
+// What the user sees of a finished frame: its warnings, the first hint and background note of the
+// run, the channels taken when they differ from those shown before, its error.
 void ShowFrame(Progress& progress, std::size_t index, const FrameRecord& record, const FrameOutcome& outcome,
-               bool& hintShown, std::string& channelsShown)
+               ShownOnce& shown)
 {
     const std::string& input = record.input;
     switch (record.status) {
     case FrameStatus::WRITTEN:
-        if (outcome.channels != channelsShown) {
+        if (outcome.channels != shown.channels) {
             progress.Message("note: " + input + ": channels " + outcome.channels);
-            channelsShown = outcome.channels;
+            shown.channels = outcome.channels;
+        }
+        if (!outcome.ruleNote.empty() && !shown.ruleNote) {
+            progress.Message("note: " + input + ": " + outcome.ruleNote);
+            shown.ruleNote = true;
         }
         for (const std::string& warning : outcome.warnings)
             progress.Message("warning: " + input + ": " + warning);
-        if (!outcome.hint.empty() && !hintShown) {
+        if (!outcome.hint.empty() && !shown.hint) {
             progress.Message("hint: " + input + ": " + outcome.hint);
-            hintShown = true;
+            shown.hint = true;
         }
         progress.Done(index, input + " -> " + ListText(record.outputs));
         break;

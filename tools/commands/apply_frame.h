@@ -14,13 +14,21 @@ struct FrameOutcome {
     std::vector<std::string> warnings;
     std::string hint;
     std::string channels; // which channels were taken
+    std::string ruleNote; // what the automatic background rule took
+};
+
+// What a run shows once, or again only when it changes.
+struct ShownOnce {
+    bool hint = false;
+    bool ruleNote = false;
+    std::string channels;
 };
 
 // One frame of the shot from start to end; failures end up in the record, never thrown.
 FrameRecord RunFrame(FilterRunner& runner, const ApplyRun& run, FrameBuffers& buffers, const ShotFrame& shot,
                      FrameOutcome& outcome);
 
-// What the user sees of a finished frame: its warnings, the first hint of the run, the channels
-// taken when they differ from those shown before, its error.
+// What the user sees of a finished frame: its warnings, the first hint and background note of the
+// run, the channels taken when they differ from those shown before, its error.
 void ShowFrame(Progress& progress, std::size_t index, const FrameRecord& record, const FrameOutcome& outcome,
-               bool& hintShown, std::string& channelsShown);
+               ShownOnce& shown);

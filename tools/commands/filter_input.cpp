@@ -4,10 +4,12 @@
 #include <functional>
 #include <utility>
 
+#include "base/number_text.h"
 #include "cryptomatte/matte_ids.h"
 #include "files/exr_reader.h"
 #include "files/exr_strip_reader.h"
 #include "files/output_writer.h"
+#include "frame/depth_scale.h"
 #include "frame/rewritten_pixels.h"
 #include "frame/view_frame.h"
 
@@ -66,29 +68,81 @@ std::string BeginView(const ApplyRun& run, const ViewFrame& made, const std::opt
     return path;
 }
 
+// A view's frame in the worker's storage as the filter is handed it, and what was found on the way.
+struct PreparedView {
+    MemoryStorage& storage;
+    DepthStats stats;                // of the depths as stored, after the background rule
+    std::optional<DepthScale> scale; // the filter's scale; none: no depth takes part
+    std::size_t taken = 0;           // pixels the background rule took
+};
+
 // The view's frame in the worker's storage. A matte's rank-0 IDs are decoded in the same pass and
-// make the ID channel of its mode.
-MemoryStorage& LoadView(SampleSource& source, const ViewFrame& made, const std::optional<ViewMatte>& matte,
-                        const ApplyRun& run, FrameBuffers& buffers, FilteredInput& filtered)
+// make the ID channel of its mode. The scale is then fixed as the run asks: over the selected
+// pixels alone, or one for every frame.
+PreparedView LoadView(SampleSource& source, const ViewFrame& made, const std::optional<ViewMatte>& matte,
+                      const ApplyRun& run, FrameBuffers& buffers, std::uint32_t channels,
+                      std::vector<std::string>& warnings)
 {
     const ApplyOptions& options = run.options;
-    if (!matte) return LoadStorageFrame(source, made, options.background, run.channels, buffers);
-    FrameChannel rankZero{matte->plan.idChannel.name, matte->plan.idChannel.type,
-                          std::vector<std::uint32_t>(made.frame.PixelCount(), 0)};
-    const std::size_t width = static_cast<std::size_t>(made.frame.Width());
-    const ExtraChannel extra{matte->plan.idChannel, [&rankZero, width](int row, int column, int count,
+    const int extraRows = run.scale ? ScaleRows(made.frame.Width()) : 0;
+    FrameChannel rankZero;
+    std::optional<ExtraChannel> extra;
+    if (matte) {
+        rankZero = {matte->plan.idChannel.name, matte->plan.idChannel.type,
+                    std::vector<std::uint32_t>(made.frame.PixelCount(), 0)};
+        const std::size_t width = static_cast<std::size_t>(made.frame.Width());
+        extra = ExtraChannel{matte->plan.idChannel, [&rankZero, width](int row, int column, int count,
                                                                        const std::uint32_t* samples) {
                                  std::copy_n(samples, count, rankZero.samples.begin() + row * width + column);
                              }};
-    MemoryStorage& storage =
-        LoadStorageFrame(source, made, options.background, run.channels & ~matte->channel, buffers, &extra);
-    MatteChannel ids = MatteChannelOf(matte->plan, rankZero, static_cast<std::uint16_t>(*options.filter.id));
-    filtered.warnings.insert(filtered.warnings.end(), ids.warnings.begin(), ids.warnings.end());
-    if (matte->channel == CHANNEL_MATERIAL_ID)
-        std::copy(ids.ids.begin(), ids.ids.end(), storage.AddMaterialIds(MemoryStorage::Start::UNWRITTEN));
-    else
-        std::copy(ids.ids.begin(), ids.ids.end(), storage.AddObjectIds(MemoryStorage::Start::UNWRITTEN));
-    return storage;
+        channels &= ~matte->channel;
+    }
+    const LoadedFrame loaded = LoadStorageFrame(source, made, options.background, channels, buffers,
+                                                extra ? &*extra : nullptr, extraRows);
+    MemoryStorage& storage = loaded.storage;
+    const std::size_t count = made.frame.PixelCount();
+    if (matte) {
+        const std::size_t all = storage.PixelCount();
+        MatteChannel ids =
+            MatteChannelOf(matte->plan, rankZero, static_cast<std::uint16_t>(*options.filter.id));
+        warnings.insert(warnings.end(), ids.warnings.begin(), ids.warnings.end());
+        ids.ids.resize(all, 0);
+        if (matte->channel == CHANNEL_MATERIAL_ID)
+            std::copy(ids.ids.begin(), ids.ids.end(),
+                      storage.AddMaterialIds(MemoryStorage::Start::UNWRITTEN));
+        else
+            std::copy(ids.ids.begin(), ids.ids.end(), storage.AddObjectIds(MemoryStorage::Start::UNWRITTEN));
+    }
+    const std::span<float> depth(storage.Depth(), count);
+    PreparedView prepared{storage, DepthStatsOf(depth, {storage.Pixels(), count}), std::nullopt,
+                          loaded.taken};
+    const std::int32_t mode = run.settings.mode;
+    const bool selecting =
+        options.range.overSelection && (mode == MODE_MATERIAL_ID || mode == MODE_OBJECT_ID);
+    if (selecting) {
+        if (mode == MODE_MATERIAL_ID)
+            KeepSelected(depth, storage.MaterialIds(), run.settings.SelectionId());
+        else
+            KeepSelected(depth, storage.ObjectIds(), run.settings.SelectionId());
+    }
+    if (run.scale) {
+        prepared.scale = run.scale;
+        FixScale(*run.scale, {storage.Depth(), storage.PixelCount()}, count);
+    } else if (selecting) {
+        prepared.scale = ScaleOf(depth);
+    } else if (prepared.stats.takingPart > 0) {
+        prepared.scale = DepthScale{prepared.stats.minMagnitude, prepared.stats.maxMagnitude};
+    }
+    return prepared;
+}
+
+// The note for the first view whose pixels the automatic rule took.
+std::string RuleNote(const ApplyOptions& options, std::size_t taken, std::size_t pixels)
+{
+    if (options.background.kind != BackgroundRule::Kind::AUTO || taken == 0) return {};
+    return "--background auto handed " + ShareText(taken, pixels) +
+           " of the frame to the filter as nothing rendered (" + AUTO_BACKGROUND_TEXT +
+           "); --background none hands every pixel over as stored";
 }
 
 // Every view asked for, through the same steps whatever the output; `write` renders and writes.
@@ -102,12 +156,16 @@ void FilterViews(FilterRunner& runner, const ApplyRun& run, SampleSource& source
         const ViewFrame made = ViewLayoutOf(source.Layout(), view, options.names);
         const std::optional<ViewMatte> matte = MatteOf(source.Layout(), made, input, options);
         const std::string path = BeginView(run, made, matte, output, perView, filtered);
-        MemoryStorage& storage = LoadView(source, made, matte, run, buffers, filtered);
-        const std::size_t count = storage.PixelCount();
-        const DepthStats stats = DepthStatsOf({storage.Depth(), count}, {storage.Pixels(), count});
-        if (!filtered.stats) filtered.stats = stats;
-        if (filtered.hint.empty()) filtered.hint = BackgroundHint(stats);
-        write(runner, storage, made, path, filtered.warnings);
+        const PreparedView prepared =
+            LoadView(source, made, matte, run, buffers, run.channels, filtered.warnings);
+        if (filtered.outputs.empty()) {
+            filtered.stats = prepared.stats;
+            filtered.scale = prepared.scale;
+        }
+        if (filtered.hint.empty()) filtered.hint = BackgroundHint(prepared.stats);
+        if (filtered.ruleNote.empty())
+            filtered.ruleNote = RuleNote(options, prepared.taken, made.frame.PixelCount());
+        write(runner, prepared.storage, made, path, filtered.warnings);
         filtered.outputs.push_back(path);
     }
 }
@@ -123,6 +181,30 @@ std::vector<std::string> PlannedOutputs(const ApplyOptions& options, const std::
     std::vector<std::string> outputs;
     for (const std::string& view : views) outputs.push_back(ViewOutputPath(output, view));
     return outputs;
+}
+
+std::optional<DepthScale> InputScale(const ApplyRun& run, const std::string& input, FrameBuffers& buffers)
+{
+    ExrReadLimits limits;
+    limits.maxSampleBytes = buffers.readBudget;
+    ExrStripReader reader(input, limits);
+    const ApplyOptions& options = run.options;
+    // Selection needs the IDs; the background rules need alpha and depth; nothing needs R, G, B.
+    const std::uint32_t channels = options.range.overSelection ? run.channels : 0;
+    std::optional<DepthScale> scale;
+    std::vector<std::string> warnings;
+    for (const std::string& view : SelectViews(reader.Layout(), options.view)) {
+        ViewFrame made = ViewLayoutOf(reader.Layout(), view, options.names);
+        if (!made.choice.hasDepth) continue;
+        made.choice.hasColour = {false, false, false, made.choice.hasColour[3]};
+        const std::optional<ViewMatte> matte =
+            options.range.overSelection ? MatteOf(reader.Layout(), made, input, options) : std::nullopt;
+        ApplyRun own{options, InputFiles({}), run.channels, run.settings, std::nullopt};
+        const std::optional<DepthScale> viewScale =
+            LoadView(reader, made, matte, own, buffers, channels, warnings).scale;
+        if (viewScale) scale = scale ? Widened(*scale, *viewScale) : *viewScale;
+    }
+    return scale;
 }
 
 FilteredInput FilterInput(FilterRunner& runner, const ApplyRun& run, const std::string& input,

@@ -53,7 +53,9 @@ FrameFacts FactsOf(const ExrFile& file, const ViewFrame& made, const InfoOptions
 {
     FrameFacts facts;
     HeldSamples held(file);
-    MemoryStorage& storage = LoadStorageFrame(held, made, options.background, 0, buffers);
+    const LoadedFrame loaded = LoadStorageFrame(held, made, options.background, 0, buffers);
+    MemoryStorage& storage = loaded.storage;
+    facts.taken = loaded.taken;
     const std::size_t count = storage.PixelCount();
     const BMM_Color_64* colour = storage.Pixels();
     for (std::size_t i = 0; i < count; ++i) facts.transparent += colour[i].a == 0 ? 1 : 0;
@@ -115,6 +117,10 @@ void PrintDetail(const std::string& path, const ViewFrame& made, const FrameFact
         PrintField(out, "background",
                    ShareText(facts.stats.background, facts.stats.pixels) + " (magnitude at or above 1e20" +
                        rule + ")");
+        if (options.background.kind == BackgroundRule::Kind::AUTO)
+            PrintField(out, "rule auto",
+                       ShareText(facts.taken, facts.stats.pixels) + " taken as nothing rendered (" +
+                           AUTO_BACKGROUND_TEXT + ")");
     } else {
         PrintField(out, "depth", "none: no channel " + choice.depth);
     }

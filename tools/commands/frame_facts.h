@@ -17,6 +17,7 @@ struct FrameFacts {
     bool hasDepth = false;
     DepthStats stats;
     std::size_t transparent = 0;
+    std::size_t taken = 0;               // pixels the background rule took
     std::vector<float> depth;            // as handed to the filter, for a chart
     std::optional<IdCounts> materialIds; // none: the view has no such channel
     std::optional<IdCounts> objectIds;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "base/number_text.h"
 #include "base/tool_error.h"
 #include "chart/depth_chart.h"
 #include "commands/cryptomatte_facts.h"
@@ -40,7 +41,8 @@ struct InfoRun {
     std::FILE* errors;
     bool single = false; // one frame, described field by field
     FrameBuffers buffers;
-    FrameFacts first; // of the first view of a single frame, for its histogram
+    FrameFacts first;               // of the first view of a single frame, for its histogram
+    std::optional<DepthScale> shot; // over every view of every frame, as apply --range shot takes it
 };
 
 // One frame of the list described and its chart point filled; false when it failed.
@@ -74,9 +76,13 @@ bool DescribeFrame(const ShotFrame& shot, InfoRun& run, ChartFrame& point)
             } else {
                 PrintLine(view.empty() ? path : path + " " + view, made, facts, run.out);
             }
-            if (facts.hasDepth && facts.stats.takingPart > 0 && !point.nearest) {
-                point.nearest = facts.stats.minMagnitude;
-                point.farthest = facts.stats.maxMagnitude;
+            if (facts.hasDepth && facts.stats.takingPart > 0) {
+                const DepthScale scale{facts.stats.minMagnitude, facts.stats.maxMagnitude};
+                run.shot = run.shot ? Widened(*run.shot, scale) : scale;
+                if (!point.nearest) {
+                    point.nearest = scale.nearest;
+                    point.farthest = scale.farthest;
+                }
             }
             if (run.single && run.first.depth.empty()) run.first = std::move(facts);
         }
@@ -95,13 +101,18 @@ int RunInfo(const InfoOptions& options, std::FILE* out, std::FILE* errors)
     const std::vector<ShotFrame> plan = PlanShot(options.inputs, options.frames, OutputTarget{});
     const bool numbered =
         std::all_of(plan.begin(), plan.end(), [](const ShotFrame& shot) { return shot.number.has_value(); });
-    InfoRun run{options, out, errors, plan.size() == 1, {}, {}};
+    InfoRun run{options, out, errors, plan.size() == 1, {}, {}, std::nullopt};
     std::vector<ChartFrame> chart(plan.size());
     int status = EXIT_STATUS_OK;
     for (std::size_t i = 0; i < plan.size(); ++i) {
         chart[i].x = numbered ? static_cast<double>(*plan[i].number) : static_cast<double>(i + 1);
         if (!DescribeFrame(plan[i], run, chart[i])) status = EXIT_STATUS_FAILED;
     }
+    // The scale of the whole shot, for apply --range in each task of a farm.
+    if (plan.size() > 1)
+        std::fprintf(out, "shot range: %s\n",
+                     run.shot ? (NumberText(run.shot->nearest) + ":" + NumberText(run.shot->farthest)).c_str()
+                              : "none (no depth takes part in any frame)");
     if (!options.plotPath.empty()) {
         try {
             DrawChart(options, chart, numbered, run.first);

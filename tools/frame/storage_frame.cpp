@@ -6,6 +6,7 @@
 #include <span>
 
 #include "base/tool_error.h"
+#include "files/exr_layout.h"
 #include "frame/samples.h"
 
 namespace {
@@ -92,8 +93,9 @@ private:
 
 } // namespace
 
-MemoryStorage& LoadStorageFrame(SampleSource& source, const ViewFrame& made, const BackgroundRule& background,
-                                std::uint32_t channels, FrameBuffers& buffers, const ExtraChannel* extra)
+LoadedFrame LoadStorageFrame(SampleSource& source, const ViewFrame& made, const BackgroundRule& background,
+                             std::uint32_t channels, FrameBuffers& buffers, const ExtraChannel* extra,
+                             int extraRows)
 {
     const ChannelChoice& choice = made.choice;
     const PixelBox& window = made.frame.dataWindow;
@@ -122,7 +124,12 @@ MemoryStorage& LoadStorageFrame(SampleSource& source, const ViewFrame& made, con
             throw ToolError("the depth channel " + w.channel.name +
                             " holds UINT samples; depth must be HALF or FLOAT");
 
-    MemoryStorage& storage = StorageOfSize(buffers, made.frame.Width(), made.frame.Height());
+    if (made.frame.Height() + extraRows > FRAME_MAX_SIDE)
+        throw ToolError("the frame is " + std::to_string(made.frame.Height()) +
+                        " rows high, and the host's frames hold no more than " +
+                        std::to_string(FRAME_MAX_SIDE) +
+                        ": there is no room for the rows of a fixed grey scale (--range)");
+    MemoryStorage& storage = StorageOfSize(buffers, made.frame.Width(), made.frame.Height() + extraRows);
     auto start = [&](Role role) {
         return std::count(uncovered.begin(), uncovered.end(), role) ? MemoryStorage::Start::ZEROED
                                                                     : MemoryStorage::Start::UNWRITTEN;
@@ -130,7 +137,7 @@ MemoryStorage& LoadStorageFrame(SampleSource& source, const ViewFrame& made, con
     storage.AddDepth(start(Role::DEPTH));
     if (material) storage.AddMaterialIds(start(Role::MATERIAL));
     if (object) storage.AddObjectIds(start(Role::OBJECT));
-    const std::size_t count = storage.PixelCount();
+    const std::size_t count = made.frame.PixelCount();
     BMM_Color_64* pixels = storage.Pixels();
     for (int k = 0; k < 4; ++k) {
         if (choice.hasColour[k] && start(static_cast<Role>(k)) == MemoryStorage::Start::UNWRITTEN) continue;
@@ -153,6 +160,11 @@ MemoryStorage& LoadStorageFrame(SampleSource& source, const ViewFrame& made, con
                             sink(channel, row, column, count, samples);
                     });
     }
-    ApplyBackground(background, {pixels, count}, {storage.Depth(), count});
-    return storage;
+    // The rows below the frame hold nothing of it.
+    const std::size_t all = storage.PixelCount();
+    std::fill(pixels + count, pixels + all, BMM_Color_64{0, 0, 0, 0});
+    std::fill(storage.Depth() + count, storage.Depth() + all, 0.0f);
+    if (material) std::fill(storage.MaterialIds() + count, storage.MaterialIds() + all, 0);
+    if (object) std::fill(storage.ObjectIds() + count, storage.ObjectIds() + all, 0);
+    return {storage, ApplyBackground(background, {pixels, count}, {storage.Depth(), count})};
 }

@@ -14,8 +14,12 @@ FilterSettings SettingsOf(const std::vector<unsigned char>& record)
 {
     const std::vector<unsigned char> padded = PaddedRecord(record);
     return {ReadRecordWord(padded.data(), CONFIG_TAG_OFFSET),
-            static_cast<std::int32_t>(ReadRecordWord(padded.data(), CONFIG_MODE_OFFSET))};
+            static_cast<std::int32_t>(ReadRecordWord(padded.data(), CONFIG_MODE_OFFSET)),
+            ReadRecordWord(padded.data(), CONFIG_OBJECT_ID_OFFSET),
+            ReadRecordWord(padded.data(), CONFIG_MATERIAL_ID_OFFSET)};
 }
+
+std::uint32_t FilterSettings::SelectionId() const { return mode == MODE_MATERIAL_ID ? materialId : objectId; }
 
 std::vector<unsigned char> RecordWith(std::vector<unsigned char> record, std::int32_t mode,
                                       std::optional<int> id)

@@ -10,6 +10,11 @@
 struct FilterSettings {
     std::uint32_t tag = 0;
     std::int32_t mode = 0;
+    std::uint32_t objectId = 0;
+    std::uint32_t materialId = 0;
+
+    // The ID the mode selects pixels by (the filter compares it with the mode's ID channel).
+    std::uint32_t SelectionId() const;
 };
 
 // `record` at least as long as the words the tool reads, missing bytes 0.

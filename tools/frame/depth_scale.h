@@ -1,0 +1,35 @@
+// The grey scale a frame is handed to the filter with. The filter maps each frame from its own
+// nearest to its own farthest depth magnitude (those below the depth limit). To give it another
+// scale the tool changes only the frame it hands over, as a host may: every depth taking part is
+// clamped into the scale, keeping its sign, and rows below the frame hold the scale's two ends,
+// so that the filter's own range is exactly the scale; those rows are left out of every output.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <span>
+
+struct DepthScale {
+    float nearest = 0.0f; // magnitudes
+    float farthest = 0.0f;
+    bool operator==(const DepthScale&) const = default;
+};
+
+// The rows below a frame `width` pixels wide that hold a scale's two ends.
+int ScaleRows(int width);
+
+// The nearest and farthest magnitude taking part among `depth`; none when no depth does.
+std::optional<DepthScale> ScaleOf(std::span<const float> depth);
+// Two scales as one that holds both.
+DepthScale Widened(const DepthScale& a, const DepthScale& b);
+
+// Fixes the filter's scale: the frame's `depth` (its first `framePixels` values) clamped into
+// `scale`, and the rest of the array, the rows below the frame, holding its two ends.
+void FixScale(const DepthScale& scale, std::span<float> depth, std::size_t framePixels);
+
+// Hands the pixels whose ID is not `id` over as "nothing rendered", so that the filter's scale is
+// taken over the selected pixels alone; they are not selected, so they keep their colour. `ids`
+// null: no pixel is selected.
+template <typename Id>
+void KeepSelected(std::span<float> depth, const Id* ids, std::uint32_t id);
