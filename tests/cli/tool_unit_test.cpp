@@ -67,6 +67,14 @@ TEST(CommandLine, AcceptedCommandsCarryTheirOptions)
              EXPECT_EQ(c.apply.background.depth, -INFINITY);
              EXPECT_EQ(c.apply.names.depth, "P");
          }},
+        {{"apply", "--range", "2.5:1e19", "--range-over", "selection", "--mode", "object", "a.exr"},
+         CommandKind::APPLY,
+         [](const Command& c) {
+             EXPECT_EQ(c.apply.range.kind, RangeChoice::Kind::FIXED);
+             EXPECT_EQ(c.apply.range.scale, (DepthScale{2.5f, 1e19f}));
+             EXPECT_TRUE(c.apply.range.overSelection);
+             EXPECT_EQ(c.apply.background.kind, BackgroundRule::Kind::AUTO);
+         }},
         {{"apply", "--mode", "material", "--save-config", "m.cfg"},
          CommandKind::APPLY,
          [](const Command& c) { EXPECT_EQ(c.apply.filter.saveConfigPath, "m.cfg"); }},
@@ -123,6 +131,14 @@ TEST(CommandLine, MistakesAreUsageErrorsThatSayWhatIsWrong)
         {{"apply", "--background", "depth:far", "a.exr"}, "far is not a depth"},
         {{"apply", "--background", "depth:nan", "a.exr"}, "nan is not a depth"},
         {{"apply", "--background", "black", "a.exr"}, "use auto, none, alpha or depth:V"},
+        {{"apply", "--range", "9:2", "a.exr"}, "--range 9:2: NEAR must be nearer than FAR"},
+        {{"apply", "--range", "-1:5", "a.exr"}, "--range -1:5: -1 is negative"},
+        {{"apply", "--range", "nan:5", "a.exr"}, "--range nan:5: nan is not a depth magnitude"},
+        {{"apply", "--range", "1:far", "a.exr"}, "far is not a depth magnitude"},
+        {{"apply", "--range", "1:1e20", "a.exr"}, "FAR must lie below 1e20"},
+        {{"apply", "--range", "wide", "a.exr"}, "--range wide: use frame, shot or NEAR:FAR"},
+        {{"apply", "--range-over", "selection", "a.exr"}, "the whole mode selects every pixel"},
+        {{"apply", "--range-over", "object", "a.exr"}, "--range-over object: use frame or selection"},
         {{"apply", "--max-memory", "12Q", "a.exr"}, "--max-memory 12Q: give a size such as 800M or 4G"},
         {{"apply", "--frames", "5-1", "a.exr"}, "--frames 5-1: the range 5-1 runs backwards"},
         {{"apply", "shot.%04d.exr"}, "is a frame pattern: say which frames with --frames"},
