@@ -3,6 +3,7 @@
 // and what the automatic background rule makes of them.
 #include <gmock/gmock.h>
 
+#include <algorithm>
 #include <cmath>
 
 #include "cli_support.h"
@@ -98,6 +99,27 @@ TEST_F(Background, FarBackgroundValueIsNamedExactly)
     // The rule's note comes once a run, for the first frame it takes pixels of.
     EXPECT_THAT(run.err, HasSubstr("note: far.exr: --background auto handed 25.0% of the frame"));
     EXPECT_EQ(run.err.find("note: inf.exr: --background"), std::string::npos) << run.err;
+}
+
+// A frame as a path tracer renders it (48 x 27, written by fixtures/dolly.py): a render layer whose
+// sky, under an opaque world, is at depth 1e10 with alpha 1.
+TEST_F(Background, ARenderersFrameGivesTheExpectedPictureWithNoOptions)
+{
+    const std::string frame = std::string(DEEPGLASS_FIXTURES) + "/cycles-dolly.0001.exr";
+    ToolRun run = Run({"apply", frame, "-o", "auto.png"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_THAT(run.err, HasSubstr("--background auto handed 3.2% of the frame to the filter"));
+    ASSERT_EQ(Run({"apply", "--background", "depth:1e10", frame, "-o", "named.png"}).status, 0);
+    const Png picture = ReadPng(Path("auto.png"));
+    EXPECT_EQ(picture.samples, ReadPng(Path("named.png")).samples);
+    // The sky is black, and the rest spans the whole grey scale rather than crowding white.
+    const std::vector<std::uint16_t> grey = picture.Channel(0);
+    EXPECT_EQ(grey.front(), 0);
+    EXPECT_EQ(*std::max_element(grey.begin(), grey.end()), 65535);
+    EXPECT_LT(grey[grey.size() / 2], 50000);
+    ASSERT_EQ(Run({"apply", "--background", "none", frame, "-o", "stored.png"}).status, 0);
+    const std::vector<std::uint16_t> stored = ReadPng(Path("stored.png")).Channel(0);
+    EXPECT_GE(stored[stored.size() / 2], 65534);
 }
 
 TEST_F(Background, PngHoldsTheDisplayWindowAndOpaqueMakesEveryAlphaFull)

@@ -15,7 +15,8 @@ using ::testing::HasSubstr;
 namespace {
 
 // Three frames of a camera moving away: each frame's own range differs.
-const std::vector<std::vector<double>> SHOT_DEPTHS = {{-2, -4, -6, -8}, {-4, -6, -8, -10}, {-6, -8, -1e30, -12}};
+const std::vector<std::vector<double>> SHOT_DEPTHS = {
+    {-2, -4, -6, -8}, {-4, -6, -8, -10}, {-6, -8, -1e30, -12}};
 
 class Range : public CliTest {
 protected:
@@ -47,7 +48,8 @@ TEST_F(Range, OneScaleForTheShotGivesEachDepthOneGreyAndEqualsTheRangeInfoPrints
         EXPECT_EQ(run.status, 0) << run.err;
         return run;
     };
-    EXPECT_THAT(apply({"--range", "shot", "-j", "1"}, "one").out, HasSubstr("shot range: 2:12 over 3 frames"));
+    EXPECT_THAT(apply({"--range", "shot", "-j", "1"}, "one").out,
+                HasSubstr("shot range: 2:12 over 3 frames"));
     apply({"--range", "shot", "-j", "3"}, "three");
     std::vector<std::string> info = {"info"};
     info.insert(info.end(), frames.begin(), frames.end());
@@ -83,8 +85,8 @@ TEST_F(Range, AGivenScaleSaturatesAtBothEndsAndTheReportRecordsIt)
 {
     WriteTestExr(Path("wide.exr"), MakeTestFrame(4, 1, {-1, -3, -9, -20}));
     for (const char* format : {"png", "exr"}) {
-        const ToolRun run = Run({"apply", "--range", "3:9", "--format", format, "--report", "r.json", "wide.exr",
-                                 "-o", std::string("out.") + format});
+        const ToolRun run = Run({"apply", "--range", "3:9", "--format", format, "--report", "r.json",
+                                 "wide.exr", "-o", std::string("out.") + format});
         ASSERT_EQ(run.status, 0) << run.err;
         const nlohmann::json report = nlohmann::json::parse(FileBytes("r.json"));
         EXPECT_EQ(report["frames"][0]["depth_range"]["nearest"], 3);
@@ -108,7 +110,8 @@ TEST_F(Range, OverTheSelectionTheSelectedPixelsGetTheWholeScale)
     const std::vector<std::uint16_t> frame = Grey("frame.png");
     EXPECT_EQ(frame[3], 0);
     EXPECT_EQ(frame[2], 21845);
-    run = Run({"apply", "--mode", "object", "--id", "2", "--range-over", "selection", "shot.1.exr", "-o", "own.png"});
+    run = Run({"apply", "--mode", "object", "--id", "2", "--range-over", "selection", "shot.1.exr", "-o",
+               "own.png"});
     ASSERT_EQ(run.status, 0) << run.err;
     const std::vector<std::uint16_t> own = Grey("own.png");
     EXPECT_THAT(std::vector<std::uint16_t>(own.begin() + 2, own.end()), ElementsAre(65535, 0));
@@ -127,7 +130,8 @@ TEST_F(Range, AShotWithNoDepthTakingPartIsRefusedAndWritesNothing)
     WriteTestExr(Path("sky.exr"), MakeTestFrame(2, 1, {1e10, -1e30}));
     const ToolRun run = Run({"apply", "--range", "shot", "sky.exr", "-o", "sky.png"});
     EXPECT_EQ(run.status, 1);
-    EXPECT_THAT(run.err, HasSubstr("--range shot: no depth takes part in any frame (after --background auto)"));
+    EXPECT_THAT(run.err,
+                HasSubstr("--range shot: no depth takes part in any frame (after --background auto)"));
     EXPECT_FALSE(std::filesystem::exists(Path("sky.png")));
 }
 

@@ -40,15 +40,15 @@ void Text(cairo_t* context, const std::string& text, double x, double y, double 
 
 } // namespace
 
-AxisRange NiceRange(double low, double high)
+AxisRange NiceRange(double low, double high, bool whole)
 {
     if (!(high > low)) {
         const double pad = std::abs(low) > 0 ? std::abs(low) * 0.1 : 1.0;
         low -= pad;
         high += pad;
     }
-    const double step = NiceStep(high - low);
-    return {std::floor(low / step) * step, std::ceil(high / step) * step};
+    const double step = whole ? std::max(1.0, NiceStep(high - low)) : NiceStep(high - low);
+    return {std::floor(low / step) * step, std::ceil(high / step) * step, whole};
 }
 
 std::string TickText(double value)
@@ -123,7 +123,8 @@ void ChartCanvas::Frame(const std::string& title, const std::string& subtitle, c
 
 void ChartCanvas::Ticks(AxisRange range, bool horizontal)
 {
-    const double step = NiceStep(range.high - range.low);
+    const double step =
+        range.whole ? std::max(1.0, NiceStep(range.high - range.low)) : NiceStep(range.high - range.low);
     for (double value = std::ceil(range.low / step - 1e-9) * step; value <= range.high + step * 1e-9;
          value += step) {
         cairo_set_source_rgb(context, 0.88, 0.88, 0.88);

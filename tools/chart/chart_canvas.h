@@ -10,6 +10,7 @@
 struct AxisRange {
     double low = 0.0;
     double high = 1.0;
+    bool whole = false; // ticks at whole numbers only (frame numbers)
 };
 
 struct LegendEntry {
@@ -54,7 +55,8 @@ private:
     AxisRange yRange;
 };
 
-// Lower and upper ends widened to round numbers, and a span kept above 0.
-AxisRange NiceRange(double low, double high);
+// Lower and upper ends widened to round numbers, and a span kept above 0; with `whole`, for an
+// axis of whole numbers, ticks a whole number apart.
+AxisRange NiceRange(double low, double high, bool whole = false);
 // A number as a tick label shows it: short, without trailing zeros.
 std::string TickText(double value);

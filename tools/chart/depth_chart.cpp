@@ -20,6 +20,7 @@ constexpr Colour NEAREST_COLOUR{0.15, 0.35, 0.75};
 constexpr Colour FARTHEST_COLOUR{0.80, 0.30, 0.10};
 constexpr Colour BAND_COLOUR{0.85, 0.88, 0.95};
 constexpr Colour BAR_COLOUR{0.35, 0.50, 0.70};
+constexpr Colour SHOT_COLOUR{0.10, 0.55, 0.25};
 
 void SetColour(cairo_t* context, const Colour& colour)
 {
@@ -54,6 +55,30 @@ void RangeLine(ChartCanvas& canvas, const std::vector<ChartFrame>& frames, bool 
         }
 }
 
+// Each frame's grey scale as a band between the two lines, through the same points, broken where
+// a frame has no range.
+void Band(ChartCanvas& canvas, const std::vector<ChartFrame>& frames)
+{
+    cairo_t* context = canvas.Context();
+    SetColour(context, BAND_COLOUR);
+    std::size_t start = 0;
+    while (start < frames.size()) {
+        if (!frames[start].nearest || !frames[start].farthest) {
+            ++start;
+            continue;
+        }
+        std::size_t end = start;
+        while (end < frames.size() && frames[end].nearest && frames[end].farthest) ++end;
+        for (std::size_t i = start; i < end; ++i)
+            cairo_line_to(context, canvas.X(frames[i].x), canvas.Y(*frames[i].farthest));
+        for (std::size_t i = end; i-- > start;)
+            cairo_line_to(context, canvas.X(frames[i].x), canvas.Y(*frames[i].nearest));
+        cairo_close_path(context);
+        cairo_fill(context);
+        start = end;
+    }
+}
+
 // The lowest and highest value of one end of the frames' ranges, if any frame has one.
 std::optional<std::pair<float, float>> Spread(const std::vector<ChartFrame>& frames, bool nearest)
 {
@@ -82,7 +107,7 @@ std::string MovementText(const std::optional<std::pair<float, float>>& spread)
 } // namespace
 
 void DrawRangeChart(const std::string& path, const std::string& title, const std::string& xLabel,
-                    const std::vector<ChartFrame>& frames)
+                    const std::vector<ChartFrame>& frames, const std::optional<DepthScale>& shot)
 {
     double low = 0, high = 1, first = 0, last = 1;
     bool any = false;
@@ -94,32 +119,46 @@ void DrawRangeChart(const std::string& path, const std::string& title, const std
         high = any ? std::max<double>(high, *frame.farthest) : *frame.farthest;
         any = true;
     }
+    if (shot) {
+        low = any ? std::min<double>(low, shot->nearest) : shot->nearest;
+        high = any ? std::max<double>(high, shot->farthest) : shot->farthest;
+    }
     const auto nearSpread = Spread(frames, true);
     const auto farSpread = Spread(frames, false);
-    ChartCanvas canvas(CHART_WIDTH, PLOT_HEIGHT, 3);
+    ChartCanvas canvas(CHART_WIDTH, PLOT_HEIGHT, shot ? 4 : 3);
     canvas.Frame(title,
                  std::to_string(frames.size()) + " frames: the nearest depth moves by " +
                      MovementText(nearSpread) + ", the farthest by " + MovementText(farSpread) +
                      "; either moving shifts every grey",
-                 xLabel, "depth (magnitude)", NiceRange(first, last), NiceRange(low, high));
+                 xLabel, "depth (magnitude)", NiceRange(first, last, true), NiceRange(low, high));
     cairo_t* context = canvas.Context();
     canvas.ClipToPlot(true);
-    SetColour(context, BAND_COLOUR);
-    for (const ChartFrame& frame : frames)
-        if (frame.nearest && frame.farthest) {
-            const double half =
-                frames.size() > 1 ? (canvas.X(last) - canvas.X(first)) / (frames.size() - 1) / 2 : 8;
-            cairo_rectangle(context, canvas.X(frame.x) - half, canvas.Y(*frame.farthest), 2 * half,
-                            canvas.Y(*frame.nearest) - canvas.Y(*frame.farthest));
-        }
-    cairo_fill(context);
+    Band(canvas, frames);
     RangeLine(canvas, frames, false, FARTHEST_COLOUR);
     RangeLine(canvas, frames, true, NEAREST_COLOUR);
-    canvas.Legend({{"nearest depth, white: " + SpreadText(nearSpread), NEAREST_COLOUR.red,
-                    NEAREST_COLOUR.green, NEAREST_COLOUR.blue},
-                   {"farthest depth, black: " + SpreadText(farSpread), FARTHEST_COLOUR.red,
-                    FARTHEST_COLOUR.green, FARTHEST_COLOUR.blue},
-                   {"the frame's grey scale", BAND_COLOUR.red, BAND_COLOUR.green, BAND_COLOUR.blue, true}});
+    std::vector<LegendEntry> legend = {
+        {"nearest depth, white: " + SpreadText(nearSpread), NEAREST_COLOUR.red, NEAREST_COLOUR.green,
+         NEAREST_COLOUR.blue},
+        {"farthest depth, black: " + SpreadText(farSpread), FARTHEST_COLOUR.red, FARTHEST_COLOUR.green,
+         FARTHEST_COLOUR.blue},
+        {"each frame's own grey scale", BAND_COLOUR.red, BAND_COLOUR.green, BAND_COLOUR.blue, true}};
+    if (shot) {
+        SetColour(context, SHOT_COLOUR);
+        cairo_set_line_width(context, 2);
+        const double dashes[] = {8, 5};
+        cairo_set_dash(context, dashes, 2, 0);
+        for (float end : {shot->nearest, shot->farthest}) {
+            cairo_move_to(context, canvas.X(first), canvas.Y(end));
+            cairo_line_to(context, canvas.X(last), canvas.Y(end));
+        }
+        cairo_stroke(context);
+        cairo_set_dash(context, nullptr, 0, 0);
+        legend.push_back({"one scale for every frame (--range): " + NumberText(shot->nearest) + " to " +
+                              NumberText(shot->farthest),
+                          SHOT_COLOUR.red, SHOT_COLOUR.green, SHOT_COLOUR.blue});
+    }
+    canvas.ClipToPlot(false);
+    canvas.Legend(legend);
     canvas.Save(path);
 }
 

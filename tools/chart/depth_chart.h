@@ -7,15 +7,19 @@
 #include <string>
 #include <vector>
 
+#include "frame/depth_scale.h"
+
 struct ChartFrame {
     double x = 0.0;               // the frame number, or its place in the sequence
     std::optional<float> nearest; // none: no pixel took part in the range
     std::optional<float> farthest;
 };
 
-// A line chart of the nearest and farthest depth over the frames. `xLabel` names the x axis.
+// A line chart of the nearest and farthest depth over the frames, with the shot's one scale drawn
+// across when given. `xLabel` names the x axis.
 void DrawRangeChart(const std::string& path, const std::string& title, const std::string& xLabel,
-                    const std::vector<ChartFrame>& frames);
+                    const std::vector<ChartFrame>& frames,
+                    const std::optional<DepthScale>& shot = std::nullopt);
 
 // A histogram of the depth magnitudes that take part in the range, the range's ends marked.
 // `background` counts the pixels left out of it, shown in the legend.

@@ -24,14 +24,20 @@ std::vector<float> Magnitudes(const std::vector<float>& depth)
 }
 
 void DrawChart(const InfoOptions& options, const std::vector<ChartFrame>& chart, bool numbered,
-               const FrameFacts& single)
+               const FrameFacts& single, const std::optional<DepthScale>& shot)
 {
     if (chart.size() == 1)
         DrawDepthHistogram(options.plotPath, "Depths of " + options.inputs.front(), Magnitudes(single.depth),
                            single.stats.background);
-    else
-        DrawRangeChart(options.plotPath, "Depth range per frame (each frame's own grey scale)",
-                       numbered ? "frame" : "frame (place in the list)", chart);
+    else {
+        std::optional<DepthScale> scale;
+        if (options.range.kind == RangeChoice::Kind::SHOT) scale = shot;
+        if (options.range.kind == RangeChoice::Kind::FIXED) scale = options.range.scale;
+        DrawRangeChart(options.plotPath,
+                       scale ? "Depth range per frame, and the one scale --range gives them"
+                             : "Depth range per frame (each frame's own grey scale)",
+                       numbered ? "frame" : "frame (place in the list)", chart, scale);
+    }
 }
 
 // What every frame of `info` shares.
@@ -115,7 +121,7 @@ int RunInfo(const InfoOptions& options, std::FILE* out, std::FILE* errors)
                               : "none (no depth takes part in any frame)");
     if (!options.plotPath.empty()) {
         try {
-            DrawChart(options, chart, numbered, run.first);
+            DrawChart(options, chart, numbered, run.first, run.shot);
             std::fprintf(out, "wrote %s\n", options.plotPath.c_str());
         } catch (const ToolError& error) {
             std::fprintf(errors, "error: %s\n", error.what());
