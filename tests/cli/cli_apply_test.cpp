@@ -40,6 +40,42 @@ std::vector<std::uint16_t> Pixel(const Png& png, int index)
 
 class Apply : public CliTest {};
 
+TEST_F(Apply, EveryPictureKindHoldsTheLevelsOfTheRgbaPicture)
+{
+    WriteTestExr(Path("frame.exr"), ModesFrame());
+    ASSERT_EQ(Run({"apply", "--png", "rgba", "frame.exr", "-o", "rgba.png"}).status, 0);
+    const Png rgba = ReadPng(Path("rgba.png"));
+    ASSERT_EQ(rgba.colourType, 6);
+    const struct {
+        std::vector<std::string> options;
+        int bits;
+        int colourType; // 0 grey, 6 RGBA
+    } kinds[] = {
+        {{}, 16, 0},
+        {{"--png", "grey", "--opaque"}, 16, 0},
+        {{"--bits", "8"}, 8, 0},
+        {{"--png", "rgba", "--bits", "8"}, 8, 6},
+        {{"--mode", "object", "--id", "7"}, 16, 6},
+    };
+    for (const auto& kind : kinds) {
+        SCOPED_TRACE(::testing::PrintToString(kind.options));
+        std::vector<std::string> arguments = {"apply", "frame.exr", "-o", "out.png"};
+        arguments.insert(arguments.end(), kind.options.begin(), kind.options.end());
+        const ToolRun run = Run(arguments);
+        ASSERT_EQ(run.status, 0) << run.err;
+        const Png png = ReadPng(Path("out.png"));
+        EXPECT_EQ(png.bitDepth, kind.bits);
+        EXPECT_EQ(png.colourType, kind.colourType);
+        if (kind.options.size() > 2 && kind.options[0] == "--mode") continue; // another picture
+        std::vector<std::uint16_t> expected = rgba.samples;
+        // 8 bits: each level rounded to the nearest of 255.
+        if (kind.bits == 8)
+            for (std::uint16_t& level : expected)
+                level = static_cast<std::uint16_t>((level * 255 + 32767) / 65535);
+        EXPECT_EQ(png.samples, expected);
+    }
+}
+
 TEST_F(Apply, WholeMaterialAndObjectModesGiveTheModulesGreyLevels)
 {
     WriteTestExr(Path("frame.exr"), ModesFrame());
@@ -48,7 +84,7 @@ TEST_F(Apply, WholeMaterialAndObjectModesGiveTheModulesGreyLevels)
     ASSERT_EQ(run.status, 0) << run.err;
     Png png = ReadPng(Path("whole.png"));
     EXPECT_EQ(png.bitDepth, 16);
-    EXPECT_EQ(png.colourType, 6); // RGBA
+    EXPECT_EQ(png.colourType, 0); // grey: every pixel of the whole mode is
     EXPECT_EQ(png.width, 4);
     EXPECT_EQ(png.height, 2);
     const std::vector<std::uint16_t> whole = {65535, 32767, 0, 0, 65535, 32767, 0, 49151};
@@ -234,11 +270,14 @@ TEST_F(Apply, SampleAndDemoMakeTheBundledSceneAndItsPictures)
     const Png whole = ReadPng(Path("pictures/whole.png"));
     EXPECT_EQ(whole.width, 640);
     EXPECT_EQ(whole.height, 360);
-    // Top left is empty background: black; the bottom row is the nearest floor: white.
-    EXPECT_EQ(Pixel(whole, 0), (std::vector<std::uint16_t>{0, 0, 0, 65535}));
-    const std::vector<std::uint16_t> bottom = Pixel(whole, 640 * 359 + 320);
-    EXPECT_GT(bottom[0], 60000);
-    EXPECT_EQ(bottom[3], 65535);
+    // One grey channel. Top left is empty background: black; the bottom row is the nearest floor: white.
+    EXPECT_EQ(whole.colourType, 0);
+    EXPECT_EQ(Pixel(whole, 0)[0], 0);
+    EXPECT_GT(Pixel(whole, 640 * 359 + 320)[0], 60000);
+    // The ID modes keep other pixels' colour, in RGBA with opaque alpha.
+    const Png box = ReadPng(Path("pictures/object-3.png"));
+    EXPECT_EQ(box.colourType, 6);
+    EXPECT_EQ(Pixel(box, 0)[3], 65535);
 }
 
 } // namespace

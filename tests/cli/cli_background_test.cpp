@@ -124,7 +124,7 @@ TEST_F(Background, ARenderersFrameGivesTheExpectedPictureWithNoOptions)
 
 TEST_F(Background, PngHoldsTheDisplayWindowAndOpaqueMakesEveryAlphaFull)
 {
-    ToolRun run = Run({"apply", "--background", "alpha", "frame.exr", "-o", "out.png"});
+    ToolRun run = Run({"apply", "--background", "alpha", "--png", "rgba", "frame.exr", "-o", "out.png"});
     ASSERT_EQ(run.status, 0) << run.err;
     Png png = ReadPng(Path("out.png"));
     EXPECT_EQ(png.width, 6);
@@ -133,7 +133,8 @@ TEST_F(Background, PngHoldsTheDisplayWindowAndOpaqueMakesEveryAlphaFull)
     EXPECT_THAT(std::vector<std::uint16_t>(png.samples.begin(), png.samples.begin() + 4),
                 ElementsAre(0, 0, 0, 0));
 
-    run = Run({"apply", "--background", "alpha", "--opaque", "frame.exr", "-o", "opaque.png"});
+    run =
+        Run({"apply", "--background", "alpha", "--png", "rgba", "--opaque", "frame.exr", "-o", "opaque.png"});
     ASSERT_EQ(run.status, 0) << run.err;
     png = ReadPng(Path("opaque.png"));
     EXPECT_THAT(DataRow(png, 0), ElementsAre(0, 65535, 32767, 0));

@@ -148,7 +148,8 @@ Png ReadPng(const fs::path& path)
         ADD_FAILURE() << "no PNG at " << path;
         return result;
     }
-    // The header as stored; the samples only when they are 16-bit RGBA.
+    // The header as stored; the samples of grey or RGBA pictures as RGBA, a grey level standing for
+    // all four (it is the filter's alpha too), 8-bit levels as they are.
     png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
     png_infop info = png_create_info_struct(png);
     if (setjmp(png_jmpbuf(png)) == 0) {
@@ -158,14 +159,21 @@ Png ReadPng(const fs::path& path)
         result.colourType = png_get_color_type(png, info);
         result.width = static_cast<int>(png_get_image_width(png, info));
         result.height = static_cast<int>(png_get_image_height(png, info));
-        if (result.bitDepth == 16 && result.colourType == PNG_COLOR_TYPE_RGB_ALPHA) {
-            png_set_swap(png);
-            result.samples.resize(static_cast<std::size_t>(result.width) * result.height * 4);
-            for (int y = 0; y < result.height; ++y)
-                png_read_row(png,
-                             reinterpret_cast<png_bytep>(
-                                 &result.samples[static_cast<std::size_t>(y) * result.width * 4]),
-                             nullptr);
+        const int channels = result.colourType == PNG_COLOR_TYPE_RGB_ALPHA ? 4
+                             : result.colourType == PNG_COLOR_TYPE_GRAY    ? 1
+                                                                           : 0;
+        const int bytes = result.bitDepth / 8;
+        if (channels != 0 && (bytes == 1 || bytes == 2)) {
+            if (bytes == 2) png_set_swap(png);
+            std::vector<std::uint8_t> row(static_cast<std::size_t>(result.width) * channels * bytes);
+            for (int y = 0; y < result.height; ++y) {
+                png_read_row(png, row.data(), nullptr);
+                for (std::size_t i = 0; i < row.size() / bytes; ++i) {
+                    std::uint16_t level = row[i];
+                    if (bytes == 2) std::memcpy(&level, &row[2 * i], 2);
+                    result.samples.insert(result.samples.end(), channels == 1 ? 4 : 1, level);
+                }
+            }
         }
     } else {
         ADD_FAILURE() << "unreadable PNG " << path;

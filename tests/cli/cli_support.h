@@ -54,7 +54,7 @@ struct Png {
     int height = 0;
     int bitDepth = 0;
     int colourType = -1;
-    std::vector<std::uint16_t> samples; // RGBA, row-major
+    std::vector<std::uint16_t> samples; // RGBA, row-major; a grey picture's level in all four
 
     std::vector<std::uint16_t> Channel(int component) const; // 0 R, 1 G, 2 B, 3 A
 };

@@ -20,18 +20,31 @@ std::vector<Option> ApplyTable(Command& command)
              "png|exr",
              "the output format where PATH does not say it (default png)",
              [&command](const std::string& v) { command.format = ParseFormat(v); }},
+            {{"--png"},
+             "grey|rgba",
+             "the PNG's channels: grey, one channel (the grey level, which is also\n"
+             "the filter's alpha), the default in the whole mode, where every pixel\n"
+             "is grey; rgba, the default in the ID modes, which keep the colour of\n"
+             "the pixels they do not select",
+             [&o](const std::string& v) { o.png = ParsePngKind(v); }},
+            {{"--bits"},
+             "8|16",
+             "bits a PNG sample (default 16); 8 rounds each level to the nearest\n"
+             "of 255 (level x 255 / 65535)",
+             [&o](const std::string& v) { o.bits = ParseBits(v); }},
             {{"--opaque"},
              nullptr,
-             "write PNG alpha as 65535, so that any viewer shows the grey picture\n"
+             "write RGBA alpha as 65535, so that any viewer shows the grey picture\n"
              "(otherwise the filter's alpha, equal to the grey, is kept)",
              [&o](const std::string&) { o.opaque = true; },
              nullptr,
-             "\nA PNG holds the frame's display window: 16-bit RGBA, the data window placed at its offset\n"
-             "in it, pixels outside the data window transparent black (opaque black with --opaque). Every\n"
-             "frame of a sequence is written the same way; data outside the display window is left out.\n"
-             "An EXR output is the input file with only the filtered view's colour changed, and only where\n"
-             "the filter rewrote a pixel: every part, view, channel and attribute is kept, every other\n"
-             "sample bit for bit in its stored type."},
+             "\nA PNG holds the frame's display window, the data window placed at its offset in it, pixels\n"
+             "outside the data window black (transparent in RGBA unless --opaque). Depth maps are read as\n"
+             "one grey channel by compositors and image generators, so a whole-mode picture is written so;\n"
+             "nothing is lost, its alpha being its grey. Every frame of a sequence is written the same way;\n"
+             "data outside the display window is left out. An EXR output is the input file with only the\n"
+             "filtered view's colour changed, and only where the filter rewrote a pixel: every part, view,\n"
+             "channel and attribute is kept, every other sample bit for bit in its stored type."},
             {{"--mode"},
              "whole|material|object",
              "rewrite the whole frame (default), or only the pixels of one\n"
@@ -180,6 +193,13 @@ void FinishApply(Command& command, std::vector<std::string>& operands)
         options.filter.mode.value_or(MODE_WHOLE_IMAGE) == MODE_WHOLE_IMAGE)
         throw UsageError("--range-over selection takes the scale over the pixels --mode object or material "
                          "selects; the whole mode selects every pixel");
+    if (options.png == PngKind::GREY && options.filter.configPath.empty() &&
+        options.filter.mode.value_or(MODE_WHOLE_IMAGE) != MODE_WHOLE_IMAGE)
+        throw UsageError(std::string("--png grey writes one grey channel, but --mode ") +
+                         (*options.filter.mode == MODE_MATERIAL_ID ? "material" : "object") +
+                         " keeps the colour of the pixels it does not select; use --png rgba");
+    if ((options.png || options.bits != 16) && options.output.format == OutputFormat::EXR)
+        throw UsageError("--png and --bits are for PNG output; an EXR output keeps each channel's own type");
     if (options.opaque && options.output.format == OutputFormat::EXR)
         throw UsageError("--opaque is for PNG output; an EXR output keeps the filter's alpha");
 }

@@ -9,6 +9,7 @@
 
 #include "cryptomatte/matte_ids.h"
 #include "files/output_paths.h"
+#include "files/png_writer.h"
 #include "frame/background.h"
 #include "frame/channel_discovery.h"
 #include "frame/depth_scale.h"
@@ -36,6 +37,8 @@ struct ApplyOptions {
     BackgroundRule background = DEFAULT_BACKGROUND;
     RangeChoice range;
     bool opaque = false;
+    std::optional<PngKind> png; // none: grey where the mode rewrites every pixel, else RGBA
+    int bits = 16;
     std::vector<int> frames; // from --frames; empty: every input as named
     int jobs = 0;            // 0: chosen from the cores and the memory
     bool skipExisting = false;

@@ -69,9 +69,8 @@ const std::vector<CommandSpec>& CommandTable()
          .operands = "[FOLDER]",
          .description =
              "Writes the sample frame into FOLDER (default out) and filters it through the module three\n"
-             "times: the whole frame, only material-effects ID 2, and only object ID 3. The pictures are "
-             "PNG\n"
-             "with opaque alpha, so that any viewer shows them.\n",
+             "times: the whole frame, only material-effects ID 2, and only object ID 3: PNG pictures, the\n"
+             "first one grey channel, the others RGBA with opaque alpha, so that any viewer shows them.\n",
          .options = DemoTable,
          .finish = FinishDemo},
         {.name = "help",

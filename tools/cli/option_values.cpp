@@ -83,6 +83,19 @@ void ParseRange(const std::string& text, RangeChoice& range)
     range.scale = {ends[0], ends[1]};
 }
 
+PngKind ParsePngKind(const std::string& text)
+{
+    if (text == "grey" || text == "gray") return PngKind::GREY;
+    if (text == "rgba") return PngKind::RGBA;
+    throw UsageError("--png " + text + ": use grey or rgba");
+}
+
+int ParseBits(const std::string& text)
+{
+    if (text == "8" || text == "16") return std::stoi(text);
+    throw UsageError("--bits " + text + ": a PNG's samples have 8 or 16 bits");
+}
+
 bool ParseRangeOver(const std::string& text)
 {
     if (text == "frame" || text == "selection") return text == "selection";

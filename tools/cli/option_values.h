@@ -23,6 +23,10 @@ BackgroundRule ParseBackground(const std::string& text);
 void ParseRange(const std::string& text, RangeChoice& range);
 // --range-over: "frame" or "selection".
 bool ParseRangeOver(const std::string& text);
+// --png: "grey" or "rgba".
+PngKind ParsePngKind(const std::string& text);
+// --bits: 8 or 16.
+int ParseBits(const std::string& text);
 // --format: "png" or "exr".
 OutputFormat ParseFormat(const std::string& text);
 // --max-memory: a size such as 1536, 512K, 800M or 2G (powers of 1024).

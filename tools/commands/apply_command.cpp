@@ -127,12 +127,28 @@ int RunApply(FilterRunner& runner, const ApplyOptions& options, std::FILE* out, 
         return EXIT_STATUS_FAILED;
     }
 
-    ApplyRun run{options, InputFiles(ExistingInputs(plan)), runner.ChannelsRequired(),
-                 SettingsOf(runner.SaveRecord()), std::nullopt};
+    ApplyRun run{options,
+                 InputFiles(ExistingInputs(plan)),
+                 runner.ChannelsRequired(),
+                 SettingsOf(runner.SaveRecord()),
+                 std::nullopt,
+                 {}};
     std::vector<FrameBuffers> buffers(filters.size());
     // Each worker's reads get an even share of the memory budget.
     const std::uint64_t budget = options.maxMemory != 0 ? options.maxMemory : PhysicalMemory() / 2;
     for (FrameBuffers& held : buffers) held.readBudget = budget / buffers.size();
+    // Grey where the filter rewrites every pixel into grey; a record's mode is known only now.
+    const bool whole = run.settings.mode == MODE_WHOLE_IMAGE;
+    if (options.png == PngKind::GREY && !whole) {
+        std::fprintf(
+            errors,
+            "error: --png grey writes one grey channel, but the configuration record's mode %d keeps "
+            "the colour of the pixels it does not select; use --png rgba\n",
+            static_cast<int>(run.settings.mode));
+        return EXIT_STATUS_FAILED;
+    }
+    run.png.kind = options.png.value_or(whole ? PngKind::GREY : PngKind::RGBA);
+    run.png.bits = options.bits;
     if (options.range.kind == RangeChoice::Kind::FIXED) run.scale = options.range.scale;
     if (options.range.kind == RangeChoice::Kind::SHOT) {
         run.scale = ShotScale(run, plan, buffers, out);

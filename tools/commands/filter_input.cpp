@@ -199,7 +199,7 @@ std::optional<DepthScale> InputScale(const ApplyRun& run, const std::string& inp
         made.choice.hasColour = {false, false, false, made.choice.hasColour[3]};
         const std::optional<ViewMatte> matte =
             options.range.overSelection ? MatteOf(reader.Layout(), made, input, options) : std::nullopt;
-        ApplyRun own{options, InputFiles({}), run.channels, run.settings, std::nullopt};
+        ApplyRun own{options, InputFiles({}), run.channels, run.settings, std::nullopt, run.png};
         const std::optional<DepthScale> viewScale =
             LoadView(reader, made, matte, own, buffers, channels, warnings).scale;
         if (viewScale) scale = scale ? Widened(*scale, *viewScale) : *viewScale;
@@ -214,6 +214,7 @@ FilteredInput FilterInput(FilterRunner& runner, const ApplyRun& run, const std::
     limits.maxSampleBytes = buffers.readBudget;
     FilteredInput filtered;
     const bool opaque = run.options.opaque;
+    const PngFormat format = run.png;
     if (run.options.output.format == OutputFormat::PNG) {
         // A PNG takes only colour, depth and the IDs the filter asks for, decoded a strip at a time.
         // The filter leaves every pixel it does not select as it was handed over, so the frame's
@@ -222,10 +223,10 @@ FilteredInput FilterInput(FilterRunner& runner, const ApplyRun& run, const std::
         if (!reader.Note().empty()) filtered.warnings.push_back(reader.Note());
         FilterViews(
             runner, run, reader, input, output, buffers,
-            [opaque](FilterRunner& filter, MemoryStorage& storage, const ViewFrame& made,
-                     const std::string& path, std::vector<std::string>& warnings) {
+            [opaque, format](FilterRunner& filter, MemoryStorage& storage, const ViewFrame& made,
+                             const std::string& path, std::vector<std::string>& warnings) {
                 filter.Render(storage);
-                WriteFilteredPng(path, made.frame, storage.Pixels(), opaque, warnings);
+                WriteFilteredPng(path, made.frame, storage.Pixels(), opaque, format, warnings);
             },
             filtered);
         return filtered;

@@ -9,6 +9,7 @@
 
 #include "cli/command.h"
 #include "files/atomic_output.h"
+#include "files/png_writer.h"
 #include "frame/frame_stats.h"
 #include "frame/storage_frame.h"
 #include "module/filter_record.h"
@@ -21,6 +22,7 @@ struct ApplyRun {
     std::uint32_t channels = 0;      // the channels the configured filter asks for
     FilterSettings settings;         // the configured filter's mode and the ID it selects
     std::optional<DepthScale> scale; // the one grey scale of every frame, when there is one
+    PngFormat png;                   // how PNG pictures are stored
 };
 
 struct FilteredInput {

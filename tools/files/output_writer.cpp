@@ -49,13 +49,14 @@ const BMM_Color_64* DisplayRows::Row(int y)
 }
 
 void WriteFilteredPng(const std::string& path, const ExrFrame& frame, const BMM_Color_64* colour, bool opaque,
-                      std::vector<std::string>& warnings)
+                      const PngFormat& format, std::vector<std::string>& warnings)
 {
     DisplayRows rows(frame, colour, opaque);
     if (rows.Cropped())
         warnings.push_back("part of the data window lies outside the display window and is not in " + path);
     AtomicOutput(path).Write([&](const std::string& temp) {
-        WritePng(temp, rows.Width(), rows.Height(), [&](int y) { return rows.Row(y); });
+        WritePng(
+            temp, rows.Width(), rows.Height(), [&](int y) { return rows.Row(y); }, format);
     });
 }
 

@@ -9,6 +9,7 @@
 #include "files/exr_frame.h"
 #include "files/filtered_exr.h"
 #include "files/output_paths.h"
+#include "files/png_writer.h"
 
 // The rows of the picture a PNG holds: the display window, the data window's pixels at their
 // offset, the rest transparent black; alpha 65535 everywhere when `opaque`. A row is made only when
@@ -37,7 +38,7 @@ private:
 // Writes the picture of the filtered colour of `frame` (covering its data window) to `path` as a
 // whole, adding the warnings the picture calls for; a ToolError when it cannot be written.
 void WriteFilteredPng(const std::string& path, const ExrFrame& frame, const BMM_Color_64* colour, bool opaque,
-                      std::vector<std::string>& warnings);
+                      const PngFormat& format, std::vector<std::string>& warnings);
 // Writes `file` as read, with the filtered view's colour where the filter rewrote pixels (see
 // WithFilteredColour), to `path` as a whole.
 void WriteFilteredExr(const std::string& path, const ExrFile& file, const FilteredView& filtered,

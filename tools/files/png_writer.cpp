@@ -7,6 +7,7 @@
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
+#include <vector>
 
 #include "base/tool_error.h"
 
@@ -52,24 +53,49 @@ void FlushFile(png_structp png)
 
 // Everything between setjmp and a possible longjmp lives in libpng or in this function's
 // arguments, so no destructor of ours is skipped.
-bool WriteRows(png_structp png, png_infop info, PngSink* sink, int width, int height, const PngRow* row)
+// `samples` is allocated before the setjmp, so that no destructor is skipped.
+bool WriteRows(png_structp png, png_infop info, PngSink* sink, int width, int height, const PngRow* row,
+               const PngFormat* format, std::vector<std::uint16_t>* samples)
 {
     if (setjmp(png_jmpbuf(png))) return false;
     png_set_write_fn(png, sink, WriteToFile, FlushFile);
-    png_set_IHDR(png, info, static_cast<png_uint_32>(width), static_cast<png_uint_32>(height), 16,
-                 PNG_COLOR_TYPE_RGB_ALPHA, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
-                 PNG_FILTER_TYPE_DEFAULT);
+    const bool grey = format->kind == PngKind::GREY;
+    png_set_IHDR(png, info, static_cast<png_uint_32>(width), static_cast<png_uint_32>(height), format->bits,
+                 grey ? PNG_COLOR_TYPE_GRAY : PNG_COLOR_TYPE_RGB_ALPHA, PNG_INTERLACE_NONE,
+                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    png_set_compression_level(png, format->level);
+    if (format->filters != 0) png_set_filter(png, PNG_FILTER_TYPE_BASE, format->filters);
     png_write_info(png, info);
     // PNG stores 16-bit samples big-endian; the rows are in the machine's order.
-    if constexpr (std::endian::native == std::endian::little) png_set_swap(png);
-    for (int y = 0; y < height; ++y) png_write_row(png, reinterpret_cast<png_const_bytep>((*row)(y)));
+    if constexpr (std::endian::native == std::endian::little)
+        if (format->bits == 16) png_set_swap(png);
+    auto* bytes = reinterpret_cast<std::uint8_t*>(samples->data());
+    for (int y = 0; y < height; ++y) {
+        const BMM_Color_64* pixels = (*row)(y);
+        if (!grey && format->bits == 16) {
+            png_write_row(png, reinterpret_cast<png_const_bytep>(pixels));
+            continue;
+        }
+        std::size_t at = 0;
+        for (int x = 0; x < width; ++x) {
+            const BMM_Color_64& pixel = pixels[x];
+            const std::uint16_t levels[4] = {pixel.r, pixel.g, pixel.b, pixel.a};
+            for (int c = 0; c < (grey ? 1 : 4); ++c, ++at) {
+                if (format->bits == 16)
+                    (*samples)[at] = levels[c];
+                else
+                    bytes[at] = EightBitLevel(levels[c]);
+            }
+        }
+        png_write_row(png, bytes);
+    }
     png_write_end(png, nullptr);
     return true;
 }
 
 } // namespace
 
-void WritePng(const std::string& path, int width, int height, const PngRow& row)
+void WritePng(const std::string& path, int width, int height, const PngRow& row, const PngFormat& format)
 {
     PngSink sink;
     sink.file = std::fopen(path.c_str(), "wb");
@@ -77,8 +103,10 @@ void WritePng(const std::string& path, int width, int height, const PngRow& row)
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, &sink, KeepPngError, IgnorePngWarning);
     png_infop info = png != nullptr ? png_create_info_struct(png) : nullptr;
     bool written = false;
+    // One converted row: a sample of up to 16 bits for each channel written.
+    std::vector<std::uint16_t> samples(static_cast<std::size_t>(width) * 4);
     if (info != nullptr) {
-        written = WriteRows(png, info, &sink, width, height, &row);
+        written = WriteRows(png, info, &sink, width, height, &row, &format, &samples);
     } else {
         std::snprintf(sink.text, sizeof sink.text, "out of memory");
     }

@@ -1,4 +1,5 @@
-// Writing a 16-bit RGBA PNG through libpng.
+// Writing a PNG through libpng: RGBA, or one grey channel for a picture whose red, green, blue and
+// alpha are equal at every pixel; 16 or 8 bits a sample.
 #pragma once
 
 #include <cstdint>
@@ -10,7 +11,25 @@
 // Row y of the picture, `width` pixels, valid until the next call.
 using PngRow = std::function<const BMM_Color_64*(int y)>;
 
+enum class PngKind { GREY, RGBA };
+
+// How a picture is stored. The compression is zlib's level and libpng's row filters, chosen by
+// measurement on depth maps (benchmark/png_settings.cpp).
+struct PngFormat {
+    PngKind kind = PngKind::RGBA;
+    int bits = 16;   // 8: each level rounded to the nearest of 255
+    int level = 6;   // zlib's compression level
+    int filters = 0; // libpng's PNG_FILTER_* bits; 0: libpng's own choice
+};
+
+// A 16-bit level as the nearest 8-bit level: level × 255 / 65535, rounded (no level lies halfway).
+inline std::uint8_t EightBitLevel(std::uint16_t level)
+{
+    return static_cast<std::uint8_t>((std::uint32_t{level} * 255 + 32767) / 65535);
+}
+
 // Writes the picture whose rows `row` gives, top to bottom, to `path`; a ToolError when that
 // fails. The rows are asked for one at a time, so no whole picture need be held; `row` must not
-// throw.
-void WritePng(const std::string& path, int width, int height, const PngRow& row);
+// throw. A grey picture takes each pixel's red.
+void WritePng(const std::string& path, int width, int height, const PngRow& row,
+              const PngFormat& format = {});
