@@ -39,6 +39,7 @@ struct ApplyOptions {
     bool opaque = false;
     std::optional<PngKind> png; // none: grey where the mode rewrites every pixel, else RGBA
     int bits = 16;
+    PngCompression compression = PngCompression::DEFAULT;
     std::vector<int> frames; // from --frames; empty: every input as named
     int jobs = 0;            // 0: chosen from the cores and the memory
     bool skipExisting = false;

@@ -90,6 +90,14 @@ PngKind ParsePngKind(const std::string& text)
     throw UsageError("--png " + text + ": use grey or rgba");
 }
 
+PngCompression ParsePngCompression(const std::string& text)
+{
+    if (text == "fast") return PngCompression::FAST;
+    if (text == "default") return PngCompression::DEFAULT;
+    if (text == "small") return PngCompression::SMALL;
+    throw UsageError("--png-compression " + text + ": use fast, default or small");
+}
+
 int ParseBits(const std::string& text)
 {
     if (text == "8" || text == "16") return std::stoi(text);

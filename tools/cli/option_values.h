@@ -25,6 +25,8 @@ void ParseRange(const std::string& text, RangeChoice& range);
 bool ParseRangeOver(const std::string& text);
 // --png: "grey" or "rgba".
 PngKind ParsePngKind(const std::string& text);
+// --png-compression: "fast", "default" or "small".
+PngCompression ParsePngCompression(const std::string& text);
 // --bits: 8 or 16.
 int ParseBits(const std::string& text);
 // --format: "png" or "exr".

@@ -149,6 +149,7 @@ int RunApply(FilterRunner& runner, const ApplyOptions& options, std::FILE* out, 
     }
     run.png.kind = options.png.value_or(whole ? PngKind::GREY : PngKind::RGBA);
     run.png.bits = options.bits;
+    run.png = WithCompression(run.png, options.compression);
     if (options.range.kind == RangeChoice::Kind::FIXED) run.scale = options.range.scale;
     if (options.range.kind == RangeChoice::Kind::SHOT) {
         run.scale = ShotScale(run, plan, buffers, out);

@@ -95,6 +95,13 @@ bool WriteRows(png_structp png, png_infop info, PngSink* sink, int width, int he
 
 } // namespace
 
+PngFormat WithCompression(PngFormat format, PngCompression compression)
+{
+    format.filters = PNG_FILTER_UP;
+    format.level = compression == PngCompression::FAST ? 1 : compression == PngCompression::SMALL ? 9 : 6;
+    return format;
+}
+
 void WritePng(const std::string& path, int width, int height, const PngRow& row, const PngFormat& format)
 {
     PngSink sink;

@@ -22,6 +22,11 @@ struct PngFormat {
     int filters = 0; // libpng's PNG_FILTER_* bits; 0: libpng's own choice
 };
 
+// The compressions offered: each row filtered against the row above it ("up", which suits depth
+// maps best: the smallest and among the fastest), at zlib's level 1, 6 or 9.
+enum class PngCompression { FAST, DEFAULT, SMALL };
+PngFormat WithCompression(PngFormat format, PngCompression compression);
+
 // A 16-bit level as the nearest 8-bit level: level × 255 / 65535, rounded (no level lies halfway).
 inline std::uint8_t EightBitLevel(std::uint16_t level)
 {
