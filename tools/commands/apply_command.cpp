@@ -94,17 +94,20 @@ std::optional<DepthScale> ShotScale(const ApplyRun& run, const std::vector<ShotF
 
 } // namespace
 
-int RunApply(const ApplyOptions& options, std::FILE* out, std::FILE* errors)
+std::unique_ptr<FilterRunner> LoadFilter(const std::string& modulePath, std::FILE* errors)
 {
-    std::unique_ptr<FilterRunner> runner;
     try {
-        runner = std::make_unique<FilterRunner>(options.modulePath.empty() ? DefaultModulePath()
-                                                                           : options.modulePath);
+        return std::make_unique<FilterRunner>(modulePath.empty() ? DefaultModulePath() : modulePath);
     } catch (const ToolError& error) {
         std::fprintf(errors, "error: %s\n", error.what());
-        return EXIT_STATUS_FAILED;
+        return nullptr;
     }
-    return RunApply(*runner, options, out, errors);
+}
+
+int RunApply(const ApplyOptions& options, std::FILE* out, std::FILE* errors)
+{
+    const std::unique_ptr<FilterRunner> runner = LoadFilter(options.modulePath, errors);
+    return runner ? RunApply(*runner, options, out, errors) : EXIT_STATUS_FAILED;
 }
 
 int RunApply(FilterRunner& runner, const ApplyOptions& options, std::FILE* out, std::FILE* errors)

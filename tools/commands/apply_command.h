@@ -6,7 +6,14 @@
 
 #include "cli/command.h"
 
+#include <memory>
+#include <string>
+
 class FilterRunner;
+
+// The module at `modulePath` (empty: the one beside the tool) loaded and its filter made; null,
+// the error shown, when that fails.
+std::unique_ptr<FilterRunner> LoadFilter(const std::string& modulePath, std::FILE* errors);
 
 // Runs the command; answers the exit status. Messages go to the two streams.
 int RunApply(const ApplyOptions& options, std::FILE* out, std::FILE* errors);

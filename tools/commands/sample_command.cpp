@@ -51,14 +51,8 @@ int RunDemo(const DemoOptions& options)
         {"whole.png", {"--mode", "whole"}, "the whole frame"},
         {"material-2.png", {"--mode", "material", "--id", "2"}, "material-effects ID 2 (the spheres)"},
         {"object-3.png", {"--mode", "object", "--id", "3"}, "object ID 3 (the box)"}};
-    std::unique_ptr<FilterRunner> runner;
-    try {
-        runner = std::make_unique<FilterRunner>(options.modulePath.empty() ? DefaultModulePath()
-                                                                           : options.modulePath);
-    } catch (const ToolError& error) {
-        std::fprintf(stderr, "error: %s\n", error.what());
-        return EXIT_STATUS_FAILED;
-    }
+    const std::unique_ptr<FilterRunner> runner = LoadFilter(options.modulePath, stderr);
+    if (!runner) return EXIT_STATUS_FAILED;
     int status = EXIT_STATUS_OK;
     for (const Picture& picture : pictures) {
         // The same command line a user would type, parsed as one.
