@@ -146,8 +146,10 @@ std::string RuleNote(const ApplyOptions& options, std::size_t taken, std::size_t
 }
 
 // Every view asked for, through the same steps whatever the output; `write` renders and writes.
+// Without `withColour` the frame's colour is not loaded: the writer needs only what the filter
+// rewrote.
 void FilterViews(FilterRunner& runner, const ApplyRun& run, SampleSource& source, const std::string& input,
-                 const std::string& output, FrameBuffers& buffers, const ViewWriter& write,
+                 const std::string& output, FrameBuffers& buffers, bool withColour, const ViewWriter& write,
                  FilteredInput& filtered)
 {
     const ApplyOptions& options = run.options;
@@ -156,8 +158,11 @@ void FilterViews(FilterRunner& runner, const ApplyRun& run, SampleSource& source
         const ViewFrame made = ViewLayoutOf(source.Layout(), view, options.names);
         const std::optional<ViewMatte> matte = MatteOf(source.Layout(), made, input, options);
         const std::string path = BeginView(run, made, matte, output, perView, filtered);
+        // Without colour only alpha is read, for the background rules.
+        ViewFrame loaded = made;
+        if (!withColour) loaded.choice.hasColour = {false, false, false, made.choice.hasColour[3]};
         const PreparedView prepared =
-            LoadView(source, made, matte, run, buffers, run.channels, filtered.warnings);
+            LoadView(source, loaded, matte, run, buffers, run.channels, filtered.warnings);
         if (filtered.outputs.empty()) {
             filtered.stats = prepared.stats;
             filtered.scale = prepared.scale;
@@ -222,7 +227,7 @@ FilteredInput FilterInput(FilterRunner& runner, const ApplyRun& run, const std::
         ExrStripReader reader(input, limits);
         if (!reader.Note().empty()) filtered.warnings.push_back(reader.Note());
         FilterViews(
-            runner, run, reader, input, output, buffers,
+            runner, run, reader, input, output, buffers, true,
             [opaque, format](FilterRunner& filter, MemoryStorage& storage, const ViewFrame& made,
                              const std::string& path, std::vector<std::string>& warnings) {
                 filter.Render(storage);
@@ -233,18 +238,21 @@ FilteredInput FilterInput(FilterRunner& runner, const ApplyRun& run, const std::
     }
     // An EXR keeps every part and channel: the whole file is read, and the pixels the filter
     // rewrote are told apart from those it kept so that the kept ones stay bit for bit.
-    const ExrReadResult read = ReadExrFile(input, limits);
+    ExrReadResult read = ReadExrFile(input, limits);
     if (!read.note.empty()) filtered.warnings.push_back(read.note);
     HeldSamples held(read.file);
+    // Each view but the last is written from a copy, so that the next starts from the file as read.
+    std::size_t viewsLeft = SelectViews(read.file, run.options.view).size();
     FilterViews(
-        runner, run, held, input, output, buffers,
-        [&read](FilterRunner& filter, MemoryStorage& storage, const ViewFrame& made, const std::string& path,
-                std::vector<std::string>& warnings) {
-            const std::vector<bool> rewritten = RenderFindingRewritten(filter, storage);
+        runner, run, held, input, output, buffers, false,
+        [&read, &viewsLeft](FilterRunner& filter, MemoryStorage& storage, const ViewFrame& made,
+                            const std::string& path, std::vector<std::string>& warnings) {
+            const std::vector<bool> rewritten =
+                RenderFindingRewritten(filter, storage, made.frame.PixelCount());
             const FilteredView written{
                 made.view,        made.choice.colour, PartOf(made, made.choice.depth), made.frame.dataWindow,
                 storage.Pixels(), &rewritten};
-            WriteFilteredExr(path, read.file, written, warnings);
+            WriteFilteredExr(path, read.file, written, --viewsLeft > 0, warnings);
         },
         filtered);
     return filtered;

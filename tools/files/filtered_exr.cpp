@@ -51,12 +51,10 @@ FrameChannel& ColourChannel(ExrFile& file, const FilteredView& filtered, int com
 
 } // namespace
 
-ExrFile WithFilteredColour(const ExrFile& file, const FilteredView& filtered,
-                           std::vector<std::string>& warnings)
+void StoreFilteredColour(ExrFile& written, const FilteredView& filtered, std::vector<std::string>& warnings)
 {
     const std::vector<bool>& rewritten = *filtered.rewritten;
-    ExrFile written = file;
-    if (std::find(rewritten.begin(), rewritten.end(), true) == rewritten.end()) return written;
+    if (std::find(rewritten.begin(), rewritten.end(), true) == rewritten.end()) return;
     const PixelBox& from = filtered.window;
     std::size_t uncovered = 0;
     for (int component = 0; component < 4; ++component) {
@@ -82,5 +80,4 @@ ExrFile WithFilteredColour(const ExrFile& file, const FilteredView& filtered,
             std::to_string(uncovered) +
             " rewritten samples lie outside the data window of their colour channel's part and "
             "are not stored");
-    return written;
 }

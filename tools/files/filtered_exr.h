@@ -18,9 +18,8 @@ struct FilteredView {
     const std::vector<bool>* rewritten = nullptr; // which pixels it rewrote
 };
 
-// `file` with the rewritten pixels' colour stored in the view's colour channels, in each channel's
+// Stores the rewritten pixels' colour into `file`, in the view's colour channels, in each channel's
 // own sample type. A colour channel the view lacks is added (half, to the window's part) when a
 // pixel was rewritten; its kept pixels hold what the filter was given (0, alpha 1). Rewritten
 // pixels that the colour channel's part does not cover add a warning.
-ExrFile WithFilteredColour(const ExrFile& file, const FilteredView& filtered,
-                           std::vector<std::string>& warnings);
+void StoreFilteredColour(ExrFile& file, const FilteredView& filtered, std::vector<std::string>& warnings);

@@ -1,6 +1,7 @@
 #include "files/output_writer.h"
 
 #include <algorithm>
+#include <optional>
 
 #include "base/tool_error.h"
 #include "files/atomic_output.h"
@@ -60,9 +61,12 @@ void WriteFilteredPng(const std::string& path, const ExrFrame& frame, const BMM_
     });
 }
 
-void WriteFilteredExr(const std::string& path, const ExrFile& file, const FilteredView& filtered,
+void WriteFilteredExr(const std::string& path, ExrFile& file, const FilteredView& filtered, bool keep,
                       std::vector<std::string>& warnings)
 {
-    const ExrFile written = WithFilteredColour(file, filtered, warnings);
+    std::optional<ExrFile> copy;
+    if (keep) copy = file;
+    ExrFile& written = keep ? *copy : file;
+    StoreFilteredColour(written, filtered, warnings);
     AtomicOutput(path).Write([&](const std::string& temp) { WriteExrFile(temp, written, warnings); });
 }

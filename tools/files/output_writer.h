@@ -40,6 +40,7 @@ private:
 void WriteFilteredPng(const std::string& path, const ExrFrame& frame, const BMM_Color_64* colour, bool opaque,
                       const PngFormat& format, std::vector<std::string>& warnings);
 // Writes `file` as read, with the filtered view's colour where the filter rewrote pixels (see
-// WithFilteredColour), to `path` as a whole.
-void WriteFilteredExr(const std::string& path, const ExrFile& file, const FilteredView& filtered,
+// StoreFilteredColour), to `path` as a whole. With `keep` the colour is stored into a copy and
+// `file` stays as read, for another view to be written from; otherwise into `file` itself.
+void WriteFilteredExr(const std::string& path, ExrFile& file, const FilteredView& filtered, bool keep,
                       std::vector<std::string>& warnings);

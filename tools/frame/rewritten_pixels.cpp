@@ -14,17 +14,13 @@ bool IsMarker(const BMM_Color_64& pixel)
 
 } // namespace
 
-std::vector<bool> RenderFindingRewritten(FilterRunner& runner, MemoryStorage& storage)
+std::vector<bool> RenderFindingRewritten(FilterRunner& runner, MemoryStorage& storage,
+                                         std::size_t framePixels)
 {
     BMM_Color_64* pixels = storage.Pixels();
-    const std::size_t count = storage.PixelCount();
-    const std::vector<BMM_Color_64> given(pixels, pixels + count);
-    std::fill_n(pixels, count, MARKER);
+    std::fill_n(pixels, storage.PixelCount(), MARKER);
     runner.Render(storage);
-    std::vector<bool> rewritten(count);
-    for (std::size_t i = 0; i < count; ++i) {
-        rewritten[i] = !IsMarker(pixels[i]);
-        if (!rewritten[i]) pixels[i] = given[i];
-    }
+    std::vector<bool> rewritten(framePixels);
+    for (std::size_t i = 0; i < framePixels; ++i) rewritten[i] = !IsMarker(pixels[i]);
     return rewritten;
 }
