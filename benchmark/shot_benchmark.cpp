@@ -8,8 +8,10 @@
 //
 // Makes in FOLDER the bundled sample frame at 3840 x 2160 and a sequence of 8 frames at
 // 1920 x 1080, then reports: the per-frame time and peak memory of the tool and of the floor at
-// 3840 x 2160 with their ratios; the time of -j 1 and -j 2 on the 8 frames with their ratio, and
-// whether both wrote the same pictures.
+// 3840 x 2160 with their ratios; the default grey picture against --png rgba in time and bytes;
+// EXR output in object mode against a plain copy of the file by oiiotool (OIIOTOOL, default
+// /usr/bin/oiiotool, from Debian's openimageio-tools; left out when missing); the time of -j 1 and
+// -j 2 on the 8 frames with their ratio, and whether both wrote the same pictures.
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/resource.h>
@@ -135,6 +137,41 @@ int main(int argc, char** argv)
                 frame[1].megabytes);
     std::printf("  %-22s %8.2fx   %8.2fx   %8.2fx\n", "ratio", frame[0].seconds / frame[1].seconds,
                 frame[0].cpuSeconds / frame[1].cpuSeconds, frame[0].megabytes / frame[1].megabytes);
+
+    const std::vector<Measure> kinds =
+        Compare({{tool, "apply", "-j", "1", big, "-o", (folder / "grey.png").string()},
+                 {tool, "apply", "-j", "1", "--png", "rgba", big, "-o", (folder / "rgba.png").string()}},
+                runs);
+    const double greyBytes = static_cast<double>(fs::file_size(folder / "grey.png"));
+    const double rgbaBytes = static_cast<double>(fs::file_size(folder / "rgba.png"));
+    std::printf("3840 x 2160, the default grey PNG against --png rgba  wall, CPU, peak memory, bytes\n");
+    std::printf("  %-22s %8.3f s %8.3f s %8.1f MB %10.0f\n", "grey (default)", kinds[0].seconds,
+                kinds[0].cpuSeconds, kinds[0].megabytes, greyBytes);
+    std::printf("  %-22s %8.3f s %8.3f s %8.1f MB %10.0f\n", "--png rgba", kinds[1].seconds,
+                kinds[1].cpuSeconds, kinds[1].megabytes, rgbaBytes);
+    std::printf("  %-22s %8.2fx   %8.2fx   %8.2fx   %8.2fx\n", "ratio", kinds[0].seconds / kinds[1].seconds,
+                kinds[0].cpuSeconds / kinds[1].cpuSeconds, kinds[0].megabytes / kinds[1].megabytes,
+                greyBytes / rgbaBytes);
+
+    const char* oiiotool = std::getenv("OIIOTOOL") != nullptr ? std::getenv("OIIOTOOL") : "/usr/bin/oiiotool";
+    if (fs::exists(oiiotool)) {
+        const std::vector<Measure> exr =
+            Compare({{tool, "apply", "-j", "1", "--mode", "object", "--id", "3", "--format", "exr", big, "-o",
+                      (folder / "tool.exr").string()},
+                     {oiiotool, big, "-o", (folder / "copy.exr").string()}},
+                    runs);
+        std::printf(
+            "3840 x 2160, EXR out, object mode, against a copy by oiiotool  wall, CPU, peak memory\n");
+        std::printf("  %-22s %8.3f s %8.3f s %8.1f MB\n", "deepglass apply", exr[0].seconds,
+                    exr[0].cpuSeconds, exr[0].megabytes);
+        std::printf("  %-22s %8.3f s %8.3f s %8.1f MB\n", "oiiotool copy", exr[1].seconds, exr[1].cpuSeconds,
+                    exr[1].megabytes);
+        std::printf("  %-22s %8.2fx   %8.2fx   %8.2fx\n", "ratio", exr[0].seconds / exr[1].seconds,
+                    exr[0].cpuSeconds / exr[1].cpuSeconds, exr[0].megabytes / exr[1].megabytes);
+    } else {
+        std::printf("EXR out against oiiotool: left out, no %s (apt-get install openimageio-tools)\n",
+                    oiiotool);
+    }
 
     const std::string pattern = (folder / "hd.%04d.exr").string();
     fs::create_directories(folder / "j1");
