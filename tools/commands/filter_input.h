@@ -7,23 +7,13 @@
 #include <string>
 #include <vector>
 
-#include "cli/command.h"
+#include "commands/view_loading.h"
 #include "files/atomic_output.h"
 #include "files/png_writer.h"
 #include "frame/frame_stats.h"
 #include "frame/storage_frame.h"
 #include "module/filter_record.h"
 #include "module/filter_runner.h"
-
-// What every frame of a run shares, worked out once.
-struct ApplyRun {
-    const ApplyOptions& options;
-    InputFiles inputs;               // never written over
-    std::uint32_t channels = 0;      // the channels the configured filter asks for
-    FilterSettings settings;         // the configured filter's mode and the ID it selects
-    std::optional<DepthScale> scale; // the one grey scale of every frame, when there is one
-    PngFormat png;                   // how PNG pictures are stored
-};
 
 struct FilteredInput {
     std::vector<std::string> outputs; // one for each view filtered, in the file's order of views

@@ -1,0 +1,69 @@
+#include "commands/view_loading.h"
+
+#include <algorithm>
+
+std::optional<ViewMatte> MatteOf(const ExrFile& layout, const ViewFrame& made, const std::string& input,
+                                 const ApplyOptions& options)
+{
+    if (options.matte.patterns.empty()) return std::nullopt;
+    ViewMatte matte{PlanMatte(layout, made.channels, input, options.matte, *options.filter.mode)};
+    matte.channel = matte.plan.mode == MODE_MATERIAL_ID ? CHANNEL_MATERIAL_ID : CHANNEL_OBJECT_ID;
+    return matte;
+}
+
+PreparedView LoadView(SampleSource& source, const ViewFrame& made, const std::optional<ViewMatte>& matte,
+                      const ApplyRun& run, FrameBuffers& buffers, std::uint32_t channels,
+                      std::vector<std::string>& warnings)
+{
+    const ApplyOptions& options = run.options;
+    const int extraRows = run.scale ? ScaleRows(made.frame.Width()) : 0;
+    FrameChannel rankZero;
+    std::optional<ExtraChannel> extra;
+    if (matte) {
+        rankZero = {matte->plan.idChannel.name, matte->plan.idChannel.type,
+                    std::vector<std::uint32_t>(made.frame.PixelCount(), 0)};
+        const std::size_t width = static_cast<std::size_t>(made.frame.Width());
+        extra = ExtraChannel{matte->plan.idChannel, [&rankZero, width](int row, int column, int count,
+                                                                       const std::uint32_t* samples) {
+                                 std::copy_n(samples, count, rankZero.samples.begin() + row * width + column);
+                             }};
+        channels &= ~matte->channel;
+    }
+    const LoadedFrame loaded = LoadStorageFrame(source, made, options.background, channels, buffers,
+                                                extra ? &*extra : nullptr, extraRows);
+    MemoryStorage& storage = loaded.storage;
+    const std::size_t count = made.frame.PixelCount();
+    if (matte) {
+        const std::size_t all = storage.PixelCount();
+        MatteChannel ids =
+            MatteChannelOf(matte->plan, rankZero, static_cast<std::uint16_t>(*options.filter.id));
+        warnings.insert(warnings.end(), ids.warnings.begin(), ids.warnings.end());
+        ids.ids.resize(all, 0);
+        if (matte->channel == CHANNEL_MATERIAL_ID)
+            std::copy(ids.ids.begin(), ids.ids.end(),
+                      storage.AddMaterialIds(MemoryStorage::Start::UNWRITTEN));
+        else
+            std::copy(ids.ids.begin(), ids.ids.end(), storage.AddObjectIds(MemoryStorage::Start::UNWRITTEN));
+    }
+    const std::span<float> depth(storage.Depth(), count);
+    PreparedView prepared{storage, DepthStatsOf(depth, {storage.Pixels(), count}), std::nullopt,
+                          loaded.taken};
+    const std::int32_t mode = run.settings.mode;
+    const bool selecting =
+        options.range.overSelection && (mode == MODE_MATERIAL_ID || mode == MODE_OBJECT_ID);
+    if (selecting) {
+        if (mode == MODE_MATERIAL_ID)
+            KeepSelected(depth, storage.MaterialIds(), run.settings.SelectionId());
+        else
+            KeepSelected(depth, storage.ObjectIds(), run.settings.SelectionId());
+    }
+    if (run.scale) {
+        prepared.scale = run.scale;
+        FixScale(*run.scale, {storage.Depth(), storage.PixelCount()}, count);
+    } else if (selecting) {
+        prepared.scale = ScaleOf(depth);
+    } else if (prepared.stats.takingPart > 0) {
+        prepared.scale = DepthScale{prepared.stats.minMagnitude, prepared.stats.maxMagnitude};
+    }
+    return prepared;
+}

@@ -1,0 +1,56 @@
+// A view of an input made into the frame the filter is handed, as every output and the shot's
+// first pass make it: its matte planned, its samples loaded, its grey scale fixed as the run asks.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "cli/command.h"
+#include "cryptomatte/matte_ids.h"
+#include "files/atomic_output.h"
+#include "files/png_writer.h"
+#include "files/sample_source.h"
+#include "frame/depth_scale.h"
+#include "frame/frame_stats.h"
+#include "frame/storage_frame.h"
+#include "frame/view_frame.h"
+#include "module/filter_record.h"
+
+// What every frame of a run shares, worked out once.
+struct ApplyRun {
+    const ApplyOptions& options;
+    InputFiles inputs;               // never written over
+    std::uint32_t channels = 0;      // the channels the configured filter asks for
+    FilterSettings settings;         // the configured filter's mode and the ID it selects
+    std::optional<DepthScale> scale; // the one grey scale of every frame, when there is one
+    PngFormat png;                   // how PNG pictures are stored
+};
+
+// A view's matte, planned from the headers before any pixel is read, and the ID channel it
+// stands for (CHANNEL_MATERIAL_ID or CHANNEL_OBJECT_ID).
+struct ViewMatte {
+    MattePlan plan;
+    std::uint32_t channel = 0;
+};
+
+// The matte --matte asks for in the view; none without --matte.
+std::optional<ViewMatte> MatteOf(const ExrFile& layout, const ViewFrame& made, const std::string& input,
+                                 const ApplyOptions& options);
+
+// A view's frame in the worker's storage as the filter is handed it, and what was found on the way.
+struct PreparedView {
+    MemoryStorage& storage;
+    DepthStats stats;                // of the depths as stored, after the background rule
+    std::optional<DepthScale> scale; // the filter's scale; none: no depth takes part
+    std::size_t taken = 0;           // pixels the background rule took
+};
+
+// The view's frame in the worker's storage, with only the ID channels `channels` names. A matte's
+// rank-0 IDs are decoded in the same pass and make the ID channel of its mode. The scale is then
+// fixed as the run asks: over the selected pixels alone, or one for every frame. The matte's
+// warnings are added to `warnings`.
+PreparedView LoadView(SampleSource& source, const ViewFrame& made, const std::optional<ViewMatte>& matte,
+                      const ApplyRun& run, FrameBuffers& buffers, std::uint32_t channels,
+                      std::vector<std::string>& warnings);
