@@ -98,8 +98,7 @@ int RunApply(const ApplyOptions& options, std::FILE* out, std::FILE* errors)
 {
     std::unique_ptr<FilterRunner> runner;
     try {
-        runner = std::make_unique<FilterRunner>(options.modulePath.empty() ? DefaultModulePath()
-                                                                           : options.modulePath);
+        runner = std::make_unique<FilterRunner>(ModulePath(options.modulePath));
     } catch (const ToolError& error) {
         std::fprintf(errors, "error: %s\n", error.what());
         return EXIT_STATUS_FAILED;

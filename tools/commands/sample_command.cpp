@@ -53,8 +53,7 @@ int RunDemo(const DemoOptions& options)
         {"object-3.png", {"--mode", "object", "--id", "3"}, "object ID 3 (the box)"}};
     std::unique_ptr<FilterRunner> runner;
     try {
-        runner = std::make_unique<FilterRunner>(options.modulePath.empty() ? DefaultModulePath()
-                                                                           : options.modulePath);
+        runner = std::make_unique<FilterRunner>(ModulePath(options.modulePath));
     } catch (const ToolError& error) {
         std::fprintf(stderr, "error: %s\n", error.what());
         return EXIT_STATUS_FAILED;
