@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Sets up, builds both toolchains (Linux native and the Windows cross build) and runs every test:
 # the native suite under the sanitizers, the parallel frames under ThreadSanitizer, short fuzzing
-# runs, the native suite, then the Windows suite under Wine inside a virtual X display.
+# runs, the native suite (the installed tool included), the Debian package installed and removed,
+# the README's Slurm recipe on a one-node cluster, then the Windows suite under Wine inside a
+# virtual X display.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
@@ -35,6 +37,10 @@ done
 
 echo "== native tests =="
 ctest --preset native -j2 || status=1
+echo "== Debian package: built, installed with apt-get, run from /usr/bin, removed =="
+bash scripts/package-stage.sh build/native || status=1
+echo "== Slurm: the README's farm recipe on a one-node cluster of the test's own =="
+bash scripts/slurm-stage.sh build/native || status=1
 echo "== Windows tests (Wine) =="
 xvfb-run -a -s "-screen 0 1280x1024x24" ctest --preset windows || status=1
 exit $status

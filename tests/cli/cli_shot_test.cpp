@@ -60,11 +60,12 @@ TEST_F(Shot, WorkersInParallelWriteTheSamePicturesAsOneAndAFailingFrameFailsAlon
 
 TEST_F(Shot, ReportHasAnEntryAFrameAndSkipExistingResumesWithoutRewriting)
 {
+    // The report's folder is made when missing, as a farm task's often is.
     WriteShot(3);
     const ToolRun first =
-        Run({"apply", "--frames", "2-4", "f.%04d.exr", "-o", "grey/", "--report", "run.json"});
+        Run({"apply", "--frames", "2-4", "f.%04d.exr", "-o", "grey/", "--report", "reports/run.json"});
     EXPECT_EQ(first.status, 1) << first.err;
-    const nlohmann::json report = nlohmann::json::parse(Bytes("run.json"));
+    const nlohmann::json report = nlohmann::json::parse(Bytes("reports/run.json"));
     ASSERT_EQ(report["frames"].size(), 3u);
     const nlohmann::json& written = report["frames"][0];
     EXPECT_EQ(written["frame"], 2);
@@ -80,12 +81,12 @@ TEST_F(Shot, ReportHasAnEntryAFrameAndSkipExistingResumesWithoutRewriting)
 
     std::filesystem::last_write_time(Path("grey/f.0002.png"), std::filesystem::file_time_type{});
     std::filesystem::remove(Path("grey/f.0003.png"));
-    const ToolRun resumed = Run(
-        {"apply", "--frames", "2-3", "f.%04d.exr", "-o", "grey/", "--skip-existing", "--report", "run.json"});
+    const ToolRun resumed = Run({"apply", "--frames", "2-3", "f.%04d.exr", "-o", "grey/", "--skip-existing",
+                                 "--report", "reports/run.json"});
     EXPECT_EQ(resumed.status, 0) << resumed.err;
     EXPECT_THAT(resumed.out, HasSubstr("2 frames: 1 written, 1 skipped, 0 failed"));
     EXPECT_EQ(std::filesystem::last_write_time(Path("grey/f.0002.png")), std::filesystem::file_time_type{});
-    const nlohmann::json again = nlohmann::json::parse(Bytes("run.json"));
+    const nlohmann::json again = nlohmann::json::parse(Bytes("reports/run.json"));
     EXPECT_EQ(again["frames"][0]["status"], "skipped");
     EXPECT_EQ(again["frames"][1]["status"], "written");
     // Nothing but whole outputs is left behind.

@@ -173,7 +173,8 @@ std::vector<Option> ApplyTable(Command& command)
              [&o](const std::string& v) { o.maxMemory = ParseMemorySize(v); }},
             {{"--module"},
              "PATH",
-             "the plug-in module to load (default: KELDA.FLT beside deepglass)",
+             "the plug-in module to load (default: the file $DEEPGLASS_MODULE\n"
+             "names, else KELDA.FLT beside deepglass or where it was installed)",
              [&o](const std::string& v) { o.modulePath = v; },
              "Module"}};
 }

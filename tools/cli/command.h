@@ -33,7 +33,7 @@ struct ApplyOptions {
     MatteRequest matte; // an ID channel built from a Cryptomatte layer
     ChannelNames names;
     std::string view;       // "": the file's default view; "all": every view
-    std::string modulePath; // empty: the module beside the tool
+    std::string modulePath; // empty: found by ModulePath
     BackgroundRule background = DEFAULT_BACKGROUND;
     RangeChoice range;
     bool opaque = false;

@@ -8,13 +8,6 @@ namespace {
 // Where the summaries start in the tool's list of commands.
 constexpr HelpLayout COMMAND_LIST_LAYOUT{43, false};
 
-const CommandSpec* FindCommand(const std::string& name)
-{
-    for (const CommandSpec& spec : CommandTable())
-        if (name == spec.name) return &spec;
-    return nullptr;
-}
-
 // "apply, info, sample and demo": the commands with help of their own.
 std::string CommandNames()
 {
@@ -60,13 +53,14 @@ std::string HelpText(const std::string& topic)
 {
     const CommandSpec* spec = FindCommand(topic);
     if (spec == nullptr || spec->operands == nullptr) {
-        std::string text = TOOL_HELP_TITLE;
+        std::string text = "deepglass - " + std::string(TOOL_SUMMARY) + "\n\nUsage:\n";
         for (const CommandSpec& listed : CommandTable())
             text += HelpRow("deepglass " + std::string(listed.synopsis), listed.summary, COMMAND_LIST_LAYOUT);
-        return text + TOOL_HELP_NOTES;
+        return text + "\n" + TOOL_DESCRIPTION + "\n" + ToolModuleText() +
+               "\nExit status: " + TOOL_EXIT_STATUS;
     }
     Command unbound;
     const std::vector<Option> options = spec->options(unbound);
-    return "Usage: deepglass " + topic + " " + UsageOptions(options) + " " + spec->operands + "\n\n" +
-           spec->description + OptionHelp(options, spec->layout) + spec->epilogue;
+    return "Usage: deepglass " + UsageLine(*spec) + "\n\n" + spec->description +
+           OptionHelp(options, spec->layout) + spec->epilogue;
 }

@@ -1,14 +1,24 @@
 #include "cli/command_table.h"
 
 #include "cli/command_options.h"
+#include "module/filter_runner.h"
 
-const char* const TOOL_HELP_TITLE = "deepglass - grey depth pictures from rendered EXR frames\n\nUsage:\n";
-const char* const TOOL_HELP_NOTES =
-    "\nThe filter maps each frame's depth to grey: the nearest depth white, the farthest black, linear\n"
+const char* const TOOL_SUMMARY = "grey depth pictures from rendered EXR frames";
+const char* const TOOL_DESCRIPTION =
+    "The filter maps each frame's depth to grey: the nearest depth white, the farthest black, linear\n"
     "in between, with the grey level in red, green, blue and alpha alike. Pixels the renderer left\n"
-    "empty (depth -1e30) come out black with alpha 0.\n\n"
-    "Exit status: 0 when everything succeeded, 1 when a frame or the command failed, 2 when the\n"
+    "empty (depth -1e30) come out black with alpha 0.\n";
+const char* const TOOL_EXIT_STATUS =
+    "0 when everything succeeded, 1 when a frame or the command failed, 2 when the\n"
     "command line is wrong.\n";
+
+std::string ToolModuleText()
+{
+    return std::string("The module is the file --module names, else the one the environment variable\n") +
+           MODULE_ENVIRONMENT_VARIABLE + " names, else " + MODULE_FILE_NAME +
+           " beside deepglass (in a build folder),\nelse " + INSTALLED_MODULE_FOLDER + "/" +
+           MODULE_FILE_NAME + " from deepglass's folder, where an installation puts it.\n";
+}
 
 const std::vector<CommandSpec>& CommandTable()
 {
@@ -84,4 +94,18 @@ const std::vector<CommandSpec>& CommandTable()
          .options = VersionTable,
          .finish = FinishVersion}};
     return table;
+}
+
+const CommandSpec* FindCommand(const std::string& name)
+{
+    for (const CommandSpec& spec : CommandTable())
+        if (name == spec.name) return &spec;
+    return nullptr;
+}
+
+std::string UsageLine(const CommandSpec& spec)
+{
+    if (spec.operands == nullptr) return spec.synopsis;
+    Command unbound;
+    return std::string(spec.name) + " " + UsageOptions(spec.options(unbound)) + " " + spec.operands;
 }

@@ -27,7 +27,15 @@ struct CommandSpec {
 
 // In the order the tool's help lists them.
 const std::vector<CommandSpec>& CommandTable();
+// The command with this name, or null.
+const CommandSpec* FindCommand(const std::string& name);
+// What follows "deepglass" in a command's usage line: its name, the options without a help row of
+// their own (or "[options]") and its operands; the synopsis for a command without help of its own.
+std::string UsageLine(const CommandSpec& spec);
 
-// The tool's help around its list of commands.
-extern const char* const TOOL_HELP_TITLE;
-extern const char* const TOOL_HELP_NOTES;
+// The tool's help around its list of commands, and the man page's sections of the same.
+extern const char* const TOOL_SUMMARY;     // after "deepglass - "
+extern const char* const TOOL_DESCRIPTION; // what the filter does to a frame
+extern const char* const TOOL_EXIT_STATUS; // after "Exit status: "
+// Where the module is looked for.
+std::string ToolModuleText();

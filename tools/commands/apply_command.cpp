@@ -39,14 +39,20 @@ void PrepareFilter(FilterRunner& runner, const ApplyOptions& options, std::FILE*
     }
 }
 
-void MakeOutputFolder(const OutputTarget& target)
+void MakeFolder(const std::filesystem::path& folder)
 {
-    const std::filesystem::path folder = target.isFolder ? std::filesystem::path(target.path)
-                                                         : std::filesystem::path(target.path).parent_path();
-    if (folder.empty() || (!target.isFolder && !HasFramePattern(target.path))) return;
+    if (folder.empty()) return;
     std::error_code error;
     std::filesystem::create_directories(folder, error);
     if (error) throw ToolError("cannot make the folder " + folder.string() + ": " + error.message());
+}
+
+void MakeOutputFolder(const OutputTarget& target)
+{
+    if (target.isFolder)
+        MakeFolder(target.path);
+    else if (HasFramePattern(target.path))
+        MakeFolder(std::filesystem::path(target.path).parent_path());
 }
 
 // -j as given, or one a core within the memory budget; never more than the frames to filter.
@@ -97,7 +103,7 @@ std::optional<DepthScale> ShotScale(const ApplyRun& run, const std::vector<ShotF
 std::unique_ptr<FilterRunner> LoadFilter(const std::string& modulePath, std::FILE* errors)
 {
     try {
-        return std::make_unique<FilterRunner>(modulePath.empty() ? DefaultModulePath() : modulePath);
+        return std::make_unique<FilterRunner>(ModulePath(modulePath));
     } catch (const ToolError& error) {
         std::fprintf(errors, "error: %s\n", error.what());
         return nullptr;
@@ -121,6 +127,8 @@ int RunApply(FilterRunner& runner, const ApplyOptions& options, std::FILE* out, 
         if (options.inputs.empty()) return EXIT_STATUS_OK;
         plan = PlanShot(options.inputs, options.frames, options.output);
         MakeOutputFolder(options.output);
+        // Made before any frame is filtered, as a farm task's report folder often is not there yet.
+        if (!options.reportPath.empty()) MakeFolder(std::filesystem::path(options.reportPath).parent_path());
         const int jobs = JobCount(options, plan);
         for (int worker = jobs; worker > 1; --worker)
             filters.push_back(twins.emplace_back(runner.Twin()).get());

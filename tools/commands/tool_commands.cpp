@@ -14,8 +14,8 @@ namespace {
 int RunVersion(const std::string& modulePath)
 {
     std::printf("deepglass %s\n", DEEPGLASS_VERSION_NUMBER);
-    const std::string path = modulePath.empty() ? DefaultModulePath() : modulePath;
     try {
+        const std::string path = ModulePath(modulePath);
         FilterRunner runner(path);
         std::printf("module %s: %s (library version %u)\n", path.c_str(), runner.Description().c_str(),
                     runner.LibraryVersion());

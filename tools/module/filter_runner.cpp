@@ -1,17 +1,15 @@
 #include "module/filter_runner.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 
 #include "base/tool_error.h"
 #include "deepglass_interface.h"
 #include "module/filter_record.h"
 
-namespace {
-
-constexpr const char* MODULE_FILE_NAME = "KELDA.FLT";
-
-} // namespace
+// Set by the build from its install layout.
+const char* const INSTALLED_MODULE_FOLDER = DEEPGLASS_INSTALLED_MODULE_FOLDER;
 
 FilterRunner::FilterRunner(const std::string& modulePath) : path(modulePath)
 {
@@ -89,10 +87,27 @@ void FilterRunner::Render(MemoryStorage& storage)
     if (result == 0) throw ToolError("the filter did not render the frame");
 }
 
-std::string DefaultModulePath()
+std::string FindModule(const std::string& given, const char* environment,
+                       const std::filesystem::path& executable)
+{
+    if (!given.empty()) return given;
+    if (environment != nullptr && *environment != '\0') return environment;
+    const std::filesystem::path folder = executable.parent_path();
+    const std::filesystem::path beside = folder / MODULE_FILE_NAME;
+    const std::filesystem::path installed =
+        (folder / INSTALLED_MODULE_FOLDER / MODULE_FILE_NAME).lexically_normal();
+    std::error_code error;
+    for (const std::filesystem::path& candidate : {beside, installed})
+        if (std::filesystem::is_regular_file(candidate, error)) return candidate.string();
+    throw ToolError("no module: " + std::string(MODULE_FILE_NAME) + " is neither beside " +
+                    executable.string() + " nor in " + installed.parent_path().string() +
+                    "; give --module PATH or set " + MODULE_ENVIRONMENT_VARIABLE);
+}
+
+std::string ModulePath(const std::string& given)
 {
     std::error_code error;
-    const std::filesystem::path executable = std::filesystem::read_symlink("/proc/self/exe", error);
-    if (error) return MODULE_FILE_NAME;
-    return (executable.parent_path() / MODULE_FILE_NAME).string();
+    std::filesystem::path executable = std::filesystem::read_symlink("/proc/self/exe", error);
+    if (error) executable = "deepglass";
+    return FindModule(given, std::getenv(MODULE_ENVIRONMENT_VARIABLE), executable);
 }

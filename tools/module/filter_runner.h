@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
@@ -48,5 +49,17 @@ private:
     std::unique_ptr<ImageFilter> filter;
 };
 
-// The module file beside the running executable.
-std::string DefaultModulePath();
+// The module's file name, the environment variable that may name another file, and the folder an
+// installation puts the module in, relative to the folder of the installed deepglass.
+constexpr const char* MODULE_FILE_NAME = "KELDA.FLT";
+constexpr const char* MODULE_ENVIRONMENT_VARIABLE = "DEEPGLASS_MODULE";
+extern const char* const INSTALLED_MODULE_FOLDER; // "../lib/deepglass" as configured
+
+// The module to load: `given` (--module) when not empty, else the file `environment` names when
+// not null or empty, else the first of KELDA.FLT beside `executable` (a build folder) and
+// KELDA.FLT in INSTALLED_MODULE_FOLDER from it that exists. A ToolError naming both places when
+// neither holds one.
+std::string FindModule(const std::string& given, const char* environment,
+                       const std::filesystem::path& executable);
+// FindModule for the running executable and its environment.
+std::string ModulePath(const std::string& given);
