@@ -22,7 +22,8 @@ constexpr std::size_t FRAMES_CHECKED = 16;
 void CheckShot(const std::vector<std::string>& inputs, const std::vector<int>& frames)
 {
     FUZZ_REQUIRE(!inputs.empty());
-    if (std::any_of(inputs.begin(), inputs.end(), [](const std::string& input) { return HasFramePattern(input); }))
+    if (std::any_of(inputs.begin(), inputs.end(),
+                    [](const std::string& input) { return HasFramePattern(input); }))
         FUZZ_REQUIRE(!frames.empty());
 }
 
@@ -32,8 +33,8 @@ void CheckApply(const ApplyOptions& options)
     FUZZ_REQUIRE(!options.inputs.empty() || !options.filter.saveConfigPath.empty());
     FUZZ_REQUIRE(options.jobs >= 0);
     const std::vector<int> frames(options.frames.begin(),
-                                  options.frames.begin() +
-                                      static_cast<std::ptrdiff_t>(std::min(FRAMES_CHECKED, options.frames.size())));
+                                  options.frames.begin() + static_cast<std::ptrdiff_t>(std::min(
+                                                               FRAMES_CHECKED, options.frames.size())));
     for (const std::string& input : options.inputs) {
         std::vector<std::string> inputs;
         if (HasFramePattern(input))
@@ -84,8 +85,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     switch (command.kind) {
     case CommandKind::HELP: FUZZ_REQUIRE(!HelpText(command.helpTopic).empty()); break;
     case CommandKind::APPLY: CheckApply(command.apply); break;
-    case CommandKind::INFO:
-CheckShot(command.info.inputs, command.info.frames); break;
+    case CommandKind::INFO: CheckShot(command.info.inputs, command.info.frames); break;
     default: break;
     }
     return 0;

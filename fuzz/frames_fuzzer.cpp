@@ -43,7 +43,8 @@ bool NumberReadsBack(const std::string& path)
     std::size_t last = 0;
     while (last < one.size() && one[last] == two[last]) ++last;
     const std::string after = one.substr(last + 1);
-    return std::none_of(after.begin(), after.end(), [](char c) { return std::isdigit(static_cast<unsigned char>(c)); }) &&
+    return std::none_of(after.begin(), after.end(),
+                        [](char c) { return std::isdigit(static_cast<unsigned char>(c)); }) &&
            FrameNumberOf(one) == 1;
 }
 

@@ -11,6 +11,9 @@
 
 namespace {
 
+// The widest span of frames whose repeats are found with one bit a frame (8 MB).
+constexpr std::uint64_t FRAME_SPAN_BITS_MAX = std::uint64_t{1} << 26;
+
 int FrameNumber(const std::string& text, const std::string& whole)
 {
     int value = 0;
@@ -170,13 +173,28 @@ std::vector<int> ParseFrameRange(const std::string& text)
         overlap = static_cast<std::size_t>(parts[k].first) <= reach;
     }
     if (!overlap) return frames;
-    std::vector<std::pair<int, std::size_t>> byFrame; // each frame with where it was named
-    byFrame.reserve(frames.size());
-    for (std::size_t i = 0; i < frames.size(); ++i) byFrame.emplace_back(frames[i], i);
-    std::sort(byFrame.begin(), byFrame.end());
+    // Frames seen so far, as bits over the list's span where that is small enough, else by
+    // sorting the frames with where they were named.
     std::vector<bool> repeated(frames.size(), false);
-    for (std::size_t i = 1; i < byFrame.size(); ++i)
-        if (byFrame[i].first == byFrame[i - 1].first) repeated[byFrame[i].second] = true;
+    const int low = parts.front().first;
+    int high = low;
+    for (const Part& part : parts) high = std::max(high, part.last);
+    const std::uint64_t span = static_cast<std::uint64_t>(high) - static_cast<std::uint64_t>(low) + 1;
+    if (span <= FRAME_SPAN_BITS_MAX) {
+        std::vector<bool> seen(span, false);
+        for (std::size_t i = 0; i < frames.size(); ++i) {
+            const std::size_t bit = static_cast<std::size_t>(frames[i] - low);
+            repeated[i] = seen[bit];
+            seen[bit] = true;
+        }
+    } else {
+        std::vector<std::pair<int, std::size_t>> byFrame; // each frame with where it was named
+        byFrame.reserve(frames.size());
+        for (std::size_t i = 0; i < frames.size(); ++i) byFrame.emplace_back(frames[i], i);
+        std::sort(byFrame.begin(), byFrame.end());
+        for (std::size_t i = 1; i < byFrame.size(); ++i)
+            if (byFrame[i].first == byFrame[i - 1].first) repeated[byFrame[i].second] = true;
+    }
     std::size_t kept = 0;
     for (std::size_t i = 0; i < frames.size(); ++i)
         if (!repeated[i]) frames[kept++] = frames[i];
