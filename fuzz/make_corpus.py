@@ -66,6 +66,54 @@ def render_seeds():
                                         materials=[rng.randrange(5) for _ in range(89)])
 
 
+def cryptomatte_seeds():
+    manifest = b'{"floor": "3d6a2ba7", "sphere.large": "6a3a2a0b", "box": "0d6a1a44", "sphere.small": "1c1f3e0d"}'
+    yield "exact_name", b"box\0" + manifest
+    yield "wildcards", b"sphere.*\nb?x\0" + manifest
+    yield "escaped", b"star\\*\0" + b'{"star*": "00000001", "star\\\\": "00000002"}'
+    yield "no_manifest", b"box"
+    yield "no_match", b"flor\0" + manifest
+    yield "sidecar", b"s*.large\0" + manifest
+    yield "utf8_names", "k\u00e4se?\n\u732b*\0".encode() + '{"k\u00e4sen": "00000abc", "\u732b": "ffffffff"}'.encode()
+    yield "bad_id", b"box\0" + b'{"box": 12}'
+    yield "not_an_object", b"*\0" + b'["box", "00000001"]'
+    yield "malformed", b"*\0" + b'{"box": "0000'
+    yield "lone_backslash", b"box\\\0" + manifest
+    yield "empty_manifest", b"*\0{}"
+
+
+def frames_seeds():
+    yield "single", b"7"
+    yield "range", b"1-100\0shot.%04d.exr"
+    yield "step", b"1-100x2\0shot.####.exr"
+    yield "list", b"1,5,9-12\0out/grey.%d.png"
+    yield "duplicates", b"1-5,3-8,5\0f.%08d.v2.exr"
+    yield "backwards", b"9-1\0dir.%04d/shot.exr"
+    yield "zero_step", b"1-9x0\0a#b##.exr"
+    yield "empty_part", b"1,,2\0shot.%4d.exr"
+    yield "large", b"0-999999\0shot0%02d.exr"
+    yield "too_many", b"0-2147483647\0" + b"shot.%09d.exr"
+
+
+def command_line_seeds():
+    def line(*words):
+        return b"\0".join(word.encode() for word in words)
+
+    yield "apply_one", line("apply", "-o", "out.png", "in.exr")
+    yield "apply_folder", line("apply", "--mode", "object", "--id", "3", "-o", "grey/", "a.0001.exr", "a.0002.exr")
+    yield "apply_shot", line("apply", "--frames", "1-100x2", "-o", "grey.%04d.png", "shot.####.exr")
+    yield "apply_values", line("apply", "--max-memory", "800M", "--background", "depth:1e10", "--range", "2.5:40",
+                               "--range-over", "selection", "--mode", "material", "-j", "2", "x.exr")
+    yield "apply_matte", line("apply", "--mode", "object", "--matte", "sphere.*", "--cryptomatte", "CryptoObject",
+                              "--format", "exr", "--view", "all", "--report", "r.json", "--skip-existing", "in.exr")
+    yield "apply_config", line("apply", "--config", "k.cfg", "--save-config", "s.cfg", "--opaque", "--", "-in.exr")
+    yield "info", line("info", "--frames", "1,5,9-12", "--plot", "c.png", "--range", "shot", "s.%04d.exr")
+    yield "sample", line("sample", "--cryptomatte", "out/crypto.exr")
+    yield "help", line("help", "apply")
+    yield "version", line("--version")
+    yield "bad_size", line("apply", "--max-memory", "12Q", "x.exr")
+
+
 def write(target, seeds):
     folder = CORPUS / target
     folder.mkdir(parents=True, exist_ok=True)
@@ -77,3 +125,6 @@ def write(target, seeds):
 
 write("fuzz_config", config_seeds())
 write("fuzz_render", render_seeds())
+write("fuzz_cryptomatte", cryptomatte_seeds())
+write("fuzz_frames", frames_seeds())
+write("fuzz_command_line", command_line_seeds())

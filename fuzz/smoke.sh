@@ -5,7 +5,7 @@
 #   fuzz/smoke.sh BUILD_DIR [SECONDS_PER_TARGET] [TARGET...]
 set -euo pipefail
 build=${1:?usage: fuzz/smoke.sh BUILD_DIR [SECONDS_PER_TARGET] [TARGET...]}
-seconds=${2:-60}
+seconds=${2:-30}
 shift $(( $# >= 2 ? 2 : 1 ))
 here=$(cd "$(dirname "$0")" && pwd)
 targets=("$@")

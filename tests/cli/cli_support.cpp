@@ -7,6 +7,7 @@
 #include <ImfTiledOutputFile.h>
 #include <half.h>
 #include <png.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 
 #include <algorithm>
@@ -56,8 +57,34 @@ ToolRun RunDeepglass(const fs::path& folder, const std::vector<std::string>& arg
     command += Quoted(ToolPath());
     for (const std::string& argument : arguments) command += " " + Quoted(argument);
     command += " >" + Quoted(out.string()) + " 2>" + Quoted(err.string()) + " </dev/null";
-    const int raw = std::system(command.c_str());
     ToolRun run;
+    int raw = -1;
+    if (limits.measureMemory) {
+        // In a process of its own, whose children are only the shell and the tool, so that their
+        // peak is the tool's alone.
+        int channel[2];
+        if (pipe(channel) != 0) return run;
+        const pid_t child = fork();
+        if (child == 0) {
+            close(channel[0]);
+            const int status = std::system(command.c_str());
+            struct rusage usage {};
+            getrusage(RUSAGE_CHILDREN, &usage);
+            const long values[2] = {status, usage.ru_maxrss};
+            if (write(channel[1], values, sizeof values) != sizeof values) _exit(1);
+            _exit(0);
+        }
+        close(channel[1]);
+        long values[2] = {-1, -1};
+        if (child > 0 && read(channel[0], values, sizeof values) == sizeof values) {
+            raw = static_cast<int>(values[0]);
+            run.peakKilobytes = values[1];
+        }
+        close(channel[0]);
+        if (child > 0) waitpid(child, nullptr, 0);
+    } else {
+        raw = std::system(command.c_str());
+    }
     run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
     run.out = FileText(out);
     run.err = FileText(err);

@@ -15,12 +15,14 @@ struct ToolRun {
     int status = -1;
     std::string out;
     std::string err;
+    long peakKilobytes = -1; // the largest resident size of the tool's process, when measured
 };
 
 // What the tool's process may do, for tests of faults in its output.
 struct RunLimits {
     std::uintmax_t fileSizeBytes = 0; // largest file it may write, in whole 512-byte blocks; 0: no limit
     bool permissionsBindRoot = false; // run as root, it obeys permission bits as any user does
+    bool measureMemory = false;       // fill in the run's peakKilobytes
 };
 
 // Runs deepglass with `arguments` in `folder`.

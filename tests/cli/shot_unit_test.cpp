@@ -28,14 +28,25 @@ TEST(FrameRange, ListsEachFrameOnceInTheOrderGivenAndRefusesWhatItCannotRead)
         {"1,5,9-12", {1, 5, 9, 10, 11, 12}},
         {"5,1-3,2", {5, 1, 2, 3}},
         {"0-0", {0}},
+        {"6-9,1-7x2", {6, 7, 8, 9, 1, 3, 5}}, // overlapping spans, repeats left out
+        {"0-2000000000x1000000000,1000000000", {0, 1000000000, 2000000000}}, // a span too wide for bits
+        {"2147483647,2147483640-2147483647x7", {2147483647, 2147483640}},
     };
     for (const auto& [text, frames] : accepted)
         EXPECT_THAT(ParseFrameRange(text), ElementsAreArray(frames)) << text;
 
     const std::pair<const char*, const char*> refused[] = {
-        {"", "an empty part"},   {"1,,3", "an empty part"},  {"a-3", "a is no frame number"},
-        {"-3", "an empty part"}, {"5-1", "runs backwards"},  {"1-9x0", "the step of 1-9x0 is 0"},
-        {"3x2", "a step (x N)"}, {"1-2000000", "more than"}, {"99999999999", "is no frame number"},
+        {"", "an empty part"},
+        {"1,,3", "an empty part"},
+        {"a-3", "a is no frame number"},
+        {"-3", "an empty part"},
+        {"5-1", "runs backwards"},
+        {"1-9x0", "the step of 1-9x0 is 0"},
+        {"3x2", "a step (x N)"},
+        {"1-2000000", "more than"},
+        {"99999999999", "is no frame number"},
+        // Frames named twice count twice: a list repeating a vast range is refused at once.
+        {"0-999999,0-999999", "names more than 1000000 frames"},
     };
     for (const auto& [text, message] : refused)
         ExpectError<UsageError>([&] { ParseFrameRange(text); }, message);

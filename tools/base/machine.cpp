@@ -1,8 +1,13 @@
 #include "base/machine.h"
 
+#include <signal.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
 #include <thread>
 
 unsigned Cores() { return std::max(1u, std::thread::hardware_concurrency()); }
@@ -14,4 +19,52 @@ std::uint64_t PhysicalMemory()
     return pages > 0 && pageSize > 0
                ? static_cast<std::uint64_t>(pages) * static_cast<std::uint64_t>(pageSize)
                : 0;
+}
+
+ProcessState ProcessStateOf(int pid)
+{
+    // EPERM: the process exists but belongs to someone else.
+    return pid > 0 && (kill(pid, 0) == 0 || errno == EPERM) ? ProcessState::RUNNING : ProcessState::GONE;
+}
+
+std::optional<double> ProcessStartTime(int pid)
+{
+    // Field 22 of /proc/PID/stat is the start in clock ticks after boot; the line's second field,
+    // the command name in parentheses, may itself hold spaces and parentheses.
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string line;
+    if (!std::getline(stat, line)) return std::nullopt;
+    const std::size_t close = line.rfind(')');
+    if (close == std::string::npos) return std::nullopt;
+    std::istringstream fields(line.substr(close + 1));
+    std::string field;
+    for (int index = 3; index <= 22 && fields >> field; ++index)
+        if (index == 22) {
+            // The boot time is given in whole seconds, rounded down: the start found is never late.
+            std::ifstream system("/proc/stat");
+            std::string key;
+            double bootTime = -1;
+            while (system >> key)
+                if (key == "btime") {
+                    system >> bootTime;
+                    break;
+                }
+            const long ticks = sysconf(_SC_CLK_TCK);
+            if (bootTime < 0 || ticks <= 0) return std::nullopt;
+            char* end = nullptr;
+            const double started = std::strtod(field.c_str(), &end);
+            if (end == field.c_str() || *end != '\0') return std::nullopt;
+            return bootTime + started / static_cast<double>(ticks);
+        }
+    return std::nullopt;
+}
+
+std::string HostName()
+{
+    char host[256] = "";
+    if (gethostname(host, sizeof host - 1) != 0) return "";
+    std::string name = host;
+    std::replace_if(
+        name.begin(), name.end(), [](char c) { return c == '/' || c == '.'; }, '_');
+    return name;
 }

@@ -30,8 +30,11 @@ void ResolveOutputTarget(OutputTarget& target, std::optional<OutputFormat> asked
     target.format = asked.value_or(OutputFormat::PNG);
     if (target.path.empty()) return;
     const bool looksLikeFile = HasExtension(target.path, ".png") || HasExtension(target.path, ".exr");
-    target.isFolder = inputCount > 1 || target.path.back() == '/' || fs::is_directory(target.path);
-    if (target.isFolder && looksLikeFile && !fs::is_directory(target.path))
+    // A name the system cannot look up (too long, say) is no existing folder; writing to it reports why.
+    std::error_code error;
+    const bool existingFolder = fs::is_directory(target.path, error);
+    target.isFolder = inputCount > 1 || target.path.back() == '/' || existingFolder;
+    if (target.isFolder && looksLikeFile && !existingFolder)
         throw UsageError("several inputs are written into a folder, but -o " + target.path +
                          " looks like a file name");
     if (target.isFolder) return;

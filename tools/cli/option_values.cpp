@@ -1,15 +1,18 @@
 #include "cli/option_values.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
-#include <set>
 
 #include "base/tool_error.h"
 #include "deepglass_interface.h"
 
 namespace {
+
+// The widest span of frames whose repeats are found with one bit a frame (8 MB).
+constexpr std::uint64_t FRAME_SPAN_BITS_MAX = std::uint64_t{1} << 26;
 
 int FrameNumber(const std::string& text, const std::string& whole)
 {
@@ -143,8 +146,13 @@ std::uint64_t ParseMemorySize(const std::string& text)
 
 std::vector<int> ParseFrameRange(const std::string& text)
 {
-    std::vector<int> frames;
-    std::set<int> seen;
+    // Each part as first, last and step, the frames it names counted before any is listed, so
+    // that a list naming a vast number of frames (also many times over) is refused at once.
+    struct Part {
+        int first, last, step;
+    };
+    std::vector<Part> parts;
+    std::uint64_t named = 0;
     std::size_t start = 0;
     while (start <= text.size()) {
         const std::size_t comma = std::min(text.find(',', start), text.size());
@@ -165,13 +173,52 @@ std::vector<int> ParseFrameRange(const std::string& text)
             if (step == 0) throw UsageError("--frames " + text + ": the step of " + part + " is 0");
         }
         if (last < first) throw UsageError("--frames " + text + ": the range " + part + " runs backwards");
-        for (long long frame = first; frame <= last; frame += step) {
-            if (!seen.insert(static_cast<int>(frame)).second) continue;
-            frames.push_back(static_cast<int>(frame));
-            if (frames.size() > FRAME_RANGE_MAX_COUNT)
-                throw UsageError("--frames " + text + " names more than " +
-                                 std::to_string(FRAME_RANGE_MAX_COUNT) + " frames");
-        }
+        named += (static_cast<std::uint64_t>(last) - static_cast<std::uint64_t>(first)) /
+                     static_cast<std::uint64_t>(step) +
+                 1;
+        if (named > FRAME_RANGE_MAX_COUNT)
+            throw UsageError("--frames " + text + " names more than " +
+                             std::to_string(FRAME_RANGE_MAX_COUNT) + " frames");
+        parts.push_back({first, last, step});
     }
+    std::vector<int> frames;
+    frames.reserve(named);
+    for (const Part& part : parts)
+        for (long long frame = part.first; frame <= part.last; frame += part.step)
+            frames.push_back(static_cast<int>(frame));
+    // A frame named again is left out. Only parts whose spans overlap can repeat one.
+    std::sort(parts.begin(), parts.end(), [](const Part& a, const Part& b) { return a.first < b.first; });
+    bool overlap = false;
+    for (std::size_t k = 1, reach = 0; k < parts.size() && !overlap; ++k) {
+        reach = std::max(reach, static_cast<std::size_t>(parts[k - 1].last));
+        overlap = static_cast<std::size_t>(parts[k].first) <= reach;
+    }
+    if (!overlap) return frames;
+    // Frames seen so far, as bits over the list's span where that is small enough, else by
+    // sorting the frames with where they were named.
+    std::vector<bool> repeated(frames.size(), false);
+    const int low = parts.front().first;
+    int high = low;
+    for (const Part& part : parts) high = std::max(high, part.last);
+    const std::uint64_t span = static_cast<std::uint64_t>(high) - static_cast<std::uint64_t>(low) + 1;
+    if (span <= FRAME_SPAN_BITS_MAX) {
+        std::vector<bool> seen(span, false);
+        for (std::size_t i = 0; i < frames.size(); ++i) {
+            const std::size_t bit = static_cast<std::size_t>(frames[i] - low);
+            repeated[i] = seen[bit];
+            seen[bit] = true;
+        }
+    } else {
+        std::vector<std::pair<int, std::size_t>> byFrame; // each frame with where it was named
+        byFrame.reserve(frames.size());
+        for (std::size_t i = 0; i < frames.size(); ++i) byFrame.emplace_back(frames[i], i);
+        std::sort(byFrame.begin(), byFrame.end());
+        for (std::size_t i = 1; i < byFrame.size(); ++i)
+            if (byFrame[i].first == byFrame[i - 1].first) repeated[byFrame[i].second] = true;
+    }
+    std::size_t kept = 0;
+    for (std::size_t i = 0; i < frames.size(); ++i)
+        if (!repeated[i]) frames[kept++] = frames[i];
+    frames.resize(kept);
     return frames;
 }

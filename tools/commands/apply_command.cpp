@@ -56,7 +56,7 @@ void MakeOutputFolder(const OutputTarget& target)
 }
 
 // -j as given, or one a core within the memory budget; never more than the frames to filter.
-int JobCount(const ApplyOptions& options, const std::vector<ShotFrame>& plan)
+int JobCount(const ApplyOptions& options, const std::vector<ShotFrame>& plan, std::uint64_t budget)
 {
     std::size_t pending = 0;
     const ShotFrame* first = nullptr;
@@ -69,7 +69,7 @@ int JobCount(const ApplyOptions& options, const std::vector<ShotFrame>& plan)
         return static_cast<int>(std::min<std::size_t>(options.jobs, std::max<std::size_t>(pending, 1)));
     std::uint64_t frameBytes = 0;
     try {
-        if (first != nullptr) frameBytes = FrameMemoryEstimate(first->input, options.output.format);
+        if (first != nullptr) frameBytes = FrameMemoryEstimate(first->input, options.output.format, budget);
     } catch (const ToolError&) {
         // The frame's own read reports what is wrong with it; the cores alone decide.
     }
@@ -122,6 +122,8 @@ int RunApply(FilterRunner& runner, const ApplyOptions& options, std::FILE* out, 
     std::vector<FilterRunner*> filters = {&runner};
     std::vector<std::unique_ptr<FilterRunner>> twins;
     std::vector<ShotFrame> plan;
+    // What the frames read at once may take; each worker's reads get an even share of it.
+    const std::uint64_t budget = options.maxMemory != 0 ? options.maxMemory : PhysicalMemory() / 2;
     try {
         PrepareFilter(runner, options, out, errors);
         if (options.inputs.empty()) return EXIT_STATUS_OK;
@@ -129,7 +131,7 @@ int RunApply(FilterRunner& runner, const ApplyOptions& options, std::FILE* out, 
         MakeOutputFolder(options.output);
         // Made before any frame is filtered, as a farm task's report folder often is not there yet.
         if (!options.reportPath.empty()) MakeFolder(std::filesystem::path(options.reportPath).parent_path());
-        const int jobs = JobCount(options, plan);
+        const int jobs = JobCount(options, plan, budget);
         for (int worker = jobs; worker > 1; --worker)
             filters.push_back(twins.emplace_back(runner.Twin()).get());
         SetExrDecodeThreads(DecodeThreadCount(jobs));
@@ -145,8 +147,6 @@ int RunApply(FilterRunner& runner, const ApplyOptions& options, std::FILE* out, 
                  std::nullopt,
                  {}};
     std::vector<FrameBuffers> buffers(filters.size());
-    // Each worker's reads get an even share of the memory budget.
-    const std::uint64_t budget = options.maxMemory != 0 ? options.maxMemory : PhysicalMemory() / 2;
     for (FrameBuffers& held : buffers) held.readBudget = budget / buffers.size();
     // Grey where the filter rewrites every pixel into grey; a record's mode is known only now.
     const bool whole = run.settings.mode == MODE_WHOLE_IMAGE;

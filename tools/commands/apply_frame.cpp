@@ -5,6 +5,7 @@
 
 #include "base/list_text.h"
 #include "commands/filter_input.h"
+#include "files/atomic_output.h"
 
 namespace {
 
@@ -27,9 +28,8 @@ void FilterFrame(FilterRunner& runner, const ApplyRun& run, FrameBuffers& buffer
 
 // The outputs of a frame when all of them are there already. Outputs appear only once complete
 // (renamed into place), so one that exists is whole.
-std::optional<std::vector<std::string>> ExistingOutputs(const ApplyOptions& options, const ShotFrame& shot)
+std::optional<std::vector<std::string>> ExistingOutputs(const std::vector<std::string>& outputs)
 {
-    const std::vector<std::string> outputs = PlannedOutputs(options, shot.input, shot.output);
     for (const std::string& output : outputs) {
         std::error_code error;
         if (!std::filesystem::is_regular_file(output, error)) return std::nullopt;
@@ -53,8 +53,14 @@ FrameRecord RunFrame(FilterRunner& runner, const ApplyRun& run, FrameBuffers& bu
         record.message = shot.problem;
     } else {
         try {
+            const std::vector<std::string> outputs =
+                PlannedOutputs(run.options, buffers, shot.input, shot.output);
+            // Whether the frame is written or skipped, what a dead writer left of its outputs goes.
+            for (const std::string& output : outputs)
+                for (std::string& removed : RemoveDeadWritersTemporaries(output))
+                    outcome.removed.push_back(std::move(removed));
             std::optional<std::vector<std::string>> existing;
-            if (run.options.skipExisting) existing = ExistingOutputs(run.options, shot);
+            if (run.options.skipExisting) existing = ExistingOutputs(outputs);
             if (existing) {
                 record.status = FrameStatus::SKIPPED;
                 record.message = existing->size() == 1 ? "its output exists" : "its outputs exist";
@@ -83,6 +89,12 @@ void ShowFrame(Progress& progress, std::size_t index, const FrameRecord& record,
                ShownOnce& shown)
 {
     const std::string& input = record.input;
+    if (!outcome.removed.empty())
+        progress.Message("note: " + input + ": removed " +
+                         (outcome.removed.size() == 1
+                              ? std::string("a temporary file")
+                              : std::to_string(outcome.removed.size()) + " temporary files") +
+                         " left by a writer that no longer runs: " + ListText(outcome.removed));
     switch (record.status) {
     case FrameStatus::WRITTEN:
         if (outcome.channels != shown.channels) {

@@ -13,8 +13,9 @@
 struct FrameOutcome {
     std::vector<std::string> warnings;
     std::string hint;
-    std::string channels; // which channels were taken
-    std::string ruleNote; // what the automatic background rule took
+    std::string channels;             // which channels were taken
+    std::string ruleNote;             // what the automatic background rule took
+    std::vector<std::string> removed; // temporaries of the frame's outputs left by dead writers
 };
 
 // What a run shows once, or again only when it changes.

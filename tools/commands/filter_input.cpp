@@ -93,11 +93,13 @@ void FilterViews(FilterRunner& runner, const ApplyRun& run, SampleSource& source
 
 } // namespace
 
-std::vector<std::string> PlannedOutputs(const ApplyOptions& options, const std::string& input,
-                                        const std::string& output)
+std::vector<std::string> PlannedOutputs(const ApplyOptions& options, const FrameBuffers& buffers,
+                                        const std::string& input, const std::string& output)
 {
     if (options.view != "all") return {output};
-    const std::vector<std::string> views = ExrStripReader(input).Layout().Views();
+    ExrReadLimits limits;
+    limits.maxSampleBytes = buffers.readBudget;
+    const std::vector<std::string> views = ExrStripReader(input, limits).Layout().Views();
     if (views.empty()) return {output};
     std::vector<std::string> outputs;
     for (const std::string& view : views) outputs.push_back(ViewOutputPath(output, view));

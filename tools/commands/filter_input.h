@@ -27,8 +27,8 @@ struct FilteredInput {
 
 // The outputs FilterInput would write for `input`: `output` itself, or with --view all one a view
 // of the file (read from its header). A ToolError when the header cannot be read.
-std::vector<std::string> PlannedOutputs(const ApplyOptions& options, const std::string& input,
-                                        const std::string& output);
+std::vector<std::string> PlannedOutputs(const ApplyOptions& options, const FrameBuffers& buffers,
+                                        const std::string& input, const std::string& output);
 
 // The grey scale `input` takes by itself (--range frame) over the views `options.view` names, as
 // FilterInput would hand them over; only depth, alpha and the IDs a selection needs are read. None

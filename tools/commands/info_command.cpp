@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "base/machine.h"
 #include "base/number_text.h"
 #include "base/tool_error.h"
 #include "chart/depth_chart.h"
@@ -62,7 +63,10 @@ bool DescribeFrame(const ShotFrame& shot, InfoRun& run, ChartFrame& point)
     }
     ExrReadResult read;
     try {
-        read = ReadExrFile(path);
+        // Held to the budget a run of apply has by default: half of the machine's memory.
+        ExrReadLimits limits;
+        limits.maxSampleBytes = PhysicalMemory() / 2;
+        read = ReadExrFile(path, limits);
     } catch (const ToolError& error) {
         std::fprintf(run.errors, "error: %s\n", error.what()); // the reader names the file
         return false;

@@ -32,7 +32,7 @@ Manifest ParseManifest(const std::string& text, const std::string& source)
     nlohmann::json json;
     try {
         json = nlohmann::json::parse(text);
-    } catch (const nlohmann::json::parse_error& error) {
+    } catch (const nlohmann::json::exception& error) { // a syntax error, or a number beyond a double
         throw ToolError(source + ": malformed manifest (" + error.what() + ")");
     }
     if (!json.is_object())

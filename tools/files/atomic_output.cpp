@@ -5,13 +5,19 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cctype>
+#include <charconv>
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <mutex>
+#include <optional>
 #include <random>
 #include <system_error>
 
+#include "base/machine.h"
 #include "base/tool_error.h"
 
 namespace fs = std::filesystem;
@@ -68,18 +74,102 @@ void ClearPending(int& slot)
 
 // Unique to this writer among every process that may write the same output, also on other machines
 // sharing the folder (where process ids repeat): host name, process id and a random number.
+// The name is .FINAL.HOST.PID.RANDOM.tmp (HOST left out where the host has no name).
 std::string TempToken()
 {
-    char host[256] = "";
-    if (gethostname(host, sizeof host - 1) != 0) host[0] = '\0';
     static thread_local std::mt19937_64 random{std::random_device{}()};
     char token[64];
     std::snprintf(token, sizeof token, "%d.%016llx", static_cast<int>(getpid()),
                   static_cast<unsigned long long>(random()));
-    std::string name = host;
-    std::replace_if(
-        name.begin(), name.end(), [](char c) { return c == '/' || c == '.'; }, '_');
-    return (name.empty() ? "" : name + ".") + token;
+    const std::string host = HostName();
+    return (host.empty() ? "" : host + ".") + token;
+}
+
+// A temporary of another host is taken as abandoned only when it has not been written for this
+// long: its writer cannot be asked whether it still runs, and a frame is written in minutes, not
+// a day. A day also outlasts any clock difference between machines sharing a folder.
+constexpr double OTHER_HOST_ABANDONED_SECONDS = 24 * 60 * 60;
+// How much later than a temporary's last write a process must have started not to be its writer:
+// room for clocks read at different times.
+constexpr double START_SLACK_SECONDS = 2;
+
+struct TempWriter {
+    std::string host; // "": a host without a name
+    int pid = 0;
+};
+
+// The writer named by the rest of a temporary's name after ".FINAL.": "HOST.PID.RANDOM.tmp" or
+// "PID.RANDOM.tmp"; nothing for a name that is not such a temporary.
+std::optional<TempWriter> WriterOf(const std::string& rest)
+{
+    const std::string suffix = ".tmp";
+    if (rest.size() <= suffix.size() || rest.compare(rest.size() - suffix.size(), suffix.size(), suffix) != 0)
+        return std::nullopt;
+    std::vector<std::string> fields;
+    for (std::size_t start = 0, end; start <= rest.size() - suffix.size(); start = end + 1) {
+        end = std::min(rest.find('.', start), rest.size() - suffix.size());
+        fields.push_back(rest.substr(start, end - start));
+    }
+    if (fields.size() != 2 && fields.size() != 3) return std::nullopt;
+    const std::string& random = fields.back();
+    const std::string& pid = fields[fields.size() - 2];
+    const auto hex = [](char c) { return std::isxdigit(static_cast<unsigned char>(c)) != 0; };
+    if (random.size() != 16 || !std::all_of(random.begin(), random.end(), hex)) return std::nullopt;
+    TempWriter writer;
+    const auto [stop, error] = std::from_chars(pid.data(), pid.data() + pid.size(), writer.pid);
+    if (pid.empty() || error != std::errc() || stop != pid.data() + pid.size() || writer.pid <= 0)
+        return std::nullopt;
+    if (fields.size() == 3) {
+        writer.host = fields[0];
+        if (writer.host.empty()) return std::nullopt;
+    }
+    return writer;
+}
+
+// When `path` was last written, in seconds since the epoch; nothing when it is gone.
+std::optional<double> LastWritten(const fs::path& path)
+{
+    struct stat status {};
+    if (::lstat(path.c_str(), &status) != 0) return std::nullopt;
+    return static_cast<double>(status.st_mtim.tv_sec) + static_cast<double>(status.st_mtim.tv_nsec) * 1e-9;
+}
+
+// Whether the temporary `path`, last written at `written`, belongs to a writer that is no more: on
+// this host a process that is gone, or whose id a process started since has taken; elsewhere one
+// that has not written it for a day. This process's own are live.
+bool Abandoned(const TempWriter& writer, double written)
+{
+    const std::string host = HostName();
+    if (host.empty() || writer.host != host) {
+        const double now =
+            std::chrono::duration<double>(std::chrono::system_clock::now().time_since_epoch()).count();
+        return now - written > OTHER_HOST_ABANDONED_SECONDS;
+    }
+    if (writer.pid == static_cast<int>(getpid())) return false;
+    if (ProcessStateOf(writer.pid) == ProcessState::GONE) return true;
+    const std::optional<double> started = ProcessStartTime(writer.pid);
+    return started && *started > written + START_SLACK_SECONDS;
+}
+
+// The names in each output folder that may be temporaries, read once a run: a folder of a shot's
+// outputs holds thousands of pictures, and shared storage is slow to list.
+std::mutex listedLock;
+std::map<std::string, std::vector<std::string>> listedTemporaries;
+
+std::vector<std::string>& TemporariesIn(const fs::path& folder)
+{
+    const std::string key = folder.string();
+    const auto found = listedTemporaries.find(key);
+    if (found != listedTemporaries.end()) return found->second;
+    std::vector<std::string>& names = listedTemporaries[key];
+    std::error_code error;
+    for (fs::directory_iterator it(folder.empty() ? fs::path(".") : folder, error), end; !error && it != end;
+         it.increment(error)) {
+        const std::string name = it->path().filename().string();
+        if (name.size() > 5 && name[0] == '.' && name.compare(name.size() - 4, 4, ".tmp") == 0)
+            names.push_back(name);
+    }
+    return names;
 }
 
 } // namespace
@@ -113,6 +203,30 @@ void AtomicOutput::Write(const std::function<void(const std::string& path)>& wri
         throw ToolError("cannot write " + finalPath + ": " + std::strerror(errno));
     committed = true;
     ClearPending(pendingSlot);
+}
+
+std::vector<std::string> RemoveDeadWritersTemporaries(const std::string& finalPath)
+{
+    const fs::path target(finalPath);
+    const fs::path folder = target.parent_path();
+    const std::string prefix = "." + target.filename().string() + ".";
+    std::vector<std::string> removed;
+    const std::lock_guard<std::mutex> lock(listedLock);
+    std::vector<std::string>& names = TemporariesIn(folder);
+    for (auto it = names.begin(); it != names.end();) {
+        const std::optional<TempWriter> writer =
+            it->rfind(prefix, 0) == 0 ? WriterOf(it->substr(prefix.size())) : std::nullopt;
+        const fs::path path = folder / *it;
+        const std::optional<double> written = writer ? LastWritten(path) : std::nullopt;
+        // Gone already (another run removed it), or removed now: either way no longer listed.
+        if (writer && (!written || Abandoned(*writer, *written))) {
+            if (written && ::unlink(path.c_str()) == 0) removed.push_back(path.string());
+            it = names.erase(it);
+        } else {
+            ++it;
+        }
+    }
+    return removed;
 }
 
 InputFiles::InputFiles(const std::vector<std::string>& inputs)

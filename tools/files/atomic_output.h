@@ -28,6 +28,13 @@ private:
     int pendingSlot = -1; // where the signal handler finds the temporary name
 };
 
+// Removes the temporaries of `finalPath` that writers no longer running left behind, and answers
+// their paths. On this host a temporary's writer is gone when its process is (or when the process
+// with its id started after the file was last written); a temporary of another host, which cannot
+// be asked, is taken as abandoned when it was last written more than a day ago. A live writer's
+// file is never touched. The folder is listed once a run.
+std::vector<std::string> RemoveDeadWritersTemporaries(const std::string& finalPath);
+
 // The inputs of a run, for refusing an output that would write over one of them, also through
 // another spelling or a link. Each input is looked up once, so a check costs the same however
 // many frames a shot has.

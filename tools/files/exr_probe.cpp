@@ -3,10 +3,7 @@
 #include <ImfChannelList.h>
 #include <ImfHeader.h>
 #include <ImfMultiPartInputFile.h>
-
-#include <exception>
-
-#include "base/tool_error.h"
+#include <ImfStdIO.h>
 
 namespace {
 
@@ -19,16 +16,17 @@ std::uint64_t PixelsOf(const Imath::Box2i& box)
 
 } // namespace
 
-ExrSizeFacts ProbeExrSize(const std::string& path)
+ExrSizeFacts ProbeExrSize(const std::string& path, const ExrReadLimits& limits)
 {
-    try {
-        Imf::MultiPartInputFile file(path.c_str());
-        const Imf::Header& header = file.header(0);
-        ExrSizeFacts facts;
+    const std::unique_ptr<std::ifstream> file = OpenInputFile(path);
+    const std::uint64_t size = InputFileSize(path);
+    ExrSizeFacts facts;
+    GuardExrRead(path, [&] {
+        Imf::StdIFStream stream(*file, path.c_str());
+        const std::unique_ptr<Imf::MultiPartInputFile> exr = OpenExrStream(stream, size, limits);
+        const Imf::Header& header = exr->header(0);
         facts.dataPixels = PixelsOf(header.dataWindow());
         for (auto it = header.channels().begin(); it != header.channels().end(); ++it) ++facts.channels;
-        return facts;
-    } catch (const std::exception& error) {
-        throw ToolError(path + ": cannot read its header (" + error.what() + ")");
-    }
+    });
+    return facts;
 }

@@ -17,9 +17,11 @@ constexpr std::uint64_t EXR_PIXEL_BYTES = 48;
 
 } // namespace
 
-std::uint64_t FrameMemoryEstimate(const std::string& input, OutputFormat format)
+std::uint64_t FrameMemoryEstimate(const std::string& input, OutputFormat format, std::uint64_t readBudget)
 {
-    const ExrSizeFacts facts = ProbeExrSize(input);
+    ExrReadLimits limits;
+    limits.maxSampleBytes = readBudget;
+    const ExrSizeFacts facts = ProbeExrSize(input, limits);
     if (format == OutputFormat::PNG) return facts.dataPixels * PNG_PIXEL_BYTES;
     return facts.dataPixels * (8 * facts.channels + EXR_PIXEL_BYTES);
 }

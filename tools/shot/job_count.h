@@ -9,8 +9,9 @@
 #include "files/output_paths.h"
 
 // The memory a frame of this size takes while it is filtered (read, handed to the filter, written),
-// from its header: an upper bound, in bytes.
-std::uint64_t FrameMemoryEstimate(const std::string& input, OutputFormat format);
+// from its header: an upper bound, in bytes. The header is read within `readBudget` (0: none), as
+// the frame itself will be; a ToolError for a file that cannot be read or claims more.
+std::uint64_t FrameMemoryEstimate(const std::string& input, OutputFormat format, std::uint64_t readBudget);
 
 // Workers for `frames` frames of `frameBytes` each on this machine: at least 1, at most the number
 // of cores and the number of frames.
