@@ -37,7 +37,8 @@ int CountNames(const fs::path& folder, const std::string& ending)
     std::error_code error;
     for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
         const std::string name = it->path().filename().string();
-        count += name.size() >= ending.size() && name.compare(name.size() - ending.size(), ending.size(), ending) == 0;
+        count += name.size() >= ending.size() &&
+                 name.compare(name.size() - ending.size(), ending.size(), ending) == 0;
     }
     return count;
 }
@@ -52,7 +53,8 @@ protected:
         const int width = 320, height = 240;
         for (int frame = 1; frame <= FRAMES; ++frame) {
             std::vector<double> depth;
-            for (int i = 0; i < width * height; ++i) depth.push_back(-1.0 - ((i * 7 + frame * 13) % 997) / 10.0);
+            for (int i = 0; i < width * height; ++i)
+                depth.push_back(-1.0 - ((i * 7 + frame * 13) % 997) / 10.0);
             const std::string name = "f.000" + std::to_string(frame) + ".exr";
             WriteTestExr(Path(name), MakeTestFrame(width, height, depth));
             inputs.push_back(name);
@@ -124,7 +126,8 @@ TEST_F(Interruption, KilledRunsResumeToTheSamePicturesAndLeaveNoTemporaries)
         const std::string output = "out" + std::to_string(&point - points);
         const fs::path out = Path(output);
         const bool killed = RunAndKill(Apply(output, {}), [&] {
-            return CountNames(out, ".png") >= point.written && (!point.midWrite || CountNames(out, ".tmp") > 0);
+            return CountNames(out, ".png") >= point.written &&
+                   (!point.midWrite || CountNames(out, ".tmp") > 0);
         });
         const int temporaries = CountNames(out, ".tmp");
         leftTemporaries += temporaries;
