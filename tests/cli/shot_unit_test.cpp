@@ -34,6 +34,18 @@ TEST(FrameRange, ListsEachFrameOnceInTheOrderGivenAndRefusesWhatItCannotRead)
     };
     for (const auto& [text, frames] : accepted)
         EXPECT_THAT(ParseFrameRange(text), ElementsAreArray(frames)) << text;
+    // Lists of many parts, over a narrow span and over one too wide for a bit a frame.
+    for (const int start : {100, 2000000000}) {
+        std::string text = std::to_string(start);
+        std::vector<int> frames = {start};
+        for (int frame = 0; frame < 80; ++frame) {
+            text += "," + std::to_string(frame);
+            frames.push_back(frame);
+        }
+        text += ",5";
+        if (start != 100) frames.push_back(100);
+        EXPECT_THAT(ParseFrameRange(text + ",100"), ElementsAreArray(frames)) << start;
+    }
 
     const std::pair<const char*, const char*> refused[] = {
         {"", "an empty part"},

@@ -162,6 +162,8 @@ TEST(CommandLine, MistakesAreUsageErrorsThatSayWhatIsWrong)
         {{"help", "help"}, "no help on help; commands are apply, info, sample and demo"},
         {{"paint"},
          "unknown command paint; commands are apply, info, sample and demo (see deepglass --help)"},
+        // A name too long for the system to look up is no folder, and no crash either.
+        {{"apply", "-o", std::string(5000, 'g'), "a.exr"}, "must end in .png or .exr (or name a folder"},
     };
     for (const auto& [arguments, message] : cases) {
         SCOPED_TRACE(::testing::PrintToString(arguments));

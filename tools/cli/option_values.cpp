@@ -13,6 +13,10 @@ namespace {
 
 // The widest span of frames whose repeats are found with one bit a frame (8 MB).
 constexpr std::uint64_t FRAME_SPAN_BITS_MAX = std::uint64_t{1} << 26;
+// Tests of frames against the earlier parts they may repeat, beyond which bits or sorting are
+// quicker.
+constexpr std::uint64_t FRAME_REPEAT_TESTS_MAX = 1 << 22;
+constexpr std::size_t FRAME_PARTS_COMPARED_MAX = 64;
 
 int FrameNumber(const std::string& text, const std::string& whole)
 {
@@ -181,25 +185,43 @@ std::vector<int> ParseFrameRange(const std::string& text)
                              std::to_string(FRAME_RANGE_MAX_COUNT) + " frames");
         parts.push_back({first, last, step});
     }
-    std::vector<int> frames;
-    frames.reserve(named);
-    for (const Part& part : parts)
-        for (long long frame = part.first; frame <= part.last; frame += part.step)
-            frames.push_back(static_cast<int>(frame));
-    // A frame named again is left out. Only parts whose spans overlap can repeat one.
-    std::sort(parts.begin(), parts.end(), [](const Part& a, const Part& b) { return a.first < b.first; });
-    bool overlap = false;
-    for (std::size_t k = 1, reach = 0; k < parts.size() && !overlap; ++k) {
-        reach = std::max(reach, static_cast<std::size_t>(parts[k - 1].last));
-        overlap = static_cast<std::size_t>(parts[k].first) <= reach;
+    // A frame named again is left out. Only a part whose span overlaps an earlier part's can repeat
+    // one; where few do, each of its frames is tested against those parts, otherwise against bits
+    // over the list's span, or by sorting where the span is too wide for bits.
+    std::vector<std::vector<std::size_t>> earlier(parts.size()); // the earlier parts each overlaps
+    // Many parts are compared with bits or by sorting, not with one another.
+    std::uint64_t tests = parts.size() > FRAME_PARTS_COMPARED_MAX ? FRAME_REPEAT_TESTS_MAX + 1 : 0;
+    for (std::size_t k = 0; k < parts.size() && tests <= FRAME_REPEAT_TESTS_MAX; ++k) {
+        for (std::size_t j = 0; j < k; ++j)
+            if (parts[k].first <= parts[j].last && parts[j].first <= parts[k].last) earlier[k].push_back(j);
+        tests += earlier[k].size() * (static_cast<std::uint64_t>(parts[k].last - parts[k].first) /
+                                          static_cast<std::uint64_t>(parts[k].step) +
+                                      1);
     }
-    if (!overlap) return frames;
-    // Frames seen so far, as bits over the list's span where that is small enough, else by
-    // sorting the frames with where they were named.
+    std::vector<int> frames(named);
+    std::size_t at = 0;
+    const bool tested = tests <= FRAME_REPEAT_TESTS_MAX;
+    for (std::size_t k = 0; k < parts.size(); ++k) {
+        const Part& part = parts[k];
+        const bool mayRepeat = tested && !earlier[k].empty();
+        for (long long frame = part.first; frame <= part.last; frame += part.step) {
+            if (mayRepeat && std::any_of(earlier[k].begin(), earlier[k].end(), [&](std::size_t j) {
+                    const Part& other = parts[j];
+                    return frame >= other.first && frame <= other.last &&
+                           (frame - other.first) % other.step == 0;
+                }))
+                continue;
+            frames[at++] = static_cast<int>(frame);
+        }
+    }
+    frames.resize(at);
+    if (tested) return frames;
     std::vector<bool> repeated(frames.size(), false);
-    const int low = parts.front().first;
-    int high = low;
-    for (const Part& part : parts) high = std::max(high, part.last);
+    int low = parts.front().first, high = low;
+    for (const Part& part : parts) {
+        low = std::min(low, part.first);
+        high = std::max(high, part.last);
+    }
     const std::uint64_t span = static_cast<std::uint64_t>(high) - static_cast<std::uint64_t>(low) + 1;
     if (span <= FRAME_SPAN_BITS_MAX) {
         std::vector<bool> seen(span, false);
