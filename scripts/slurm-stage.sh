@@ -30,7 +30,7 @@ fail() {
 stop() {
     # Jobs first, so that no task outlives its slurmd; then the daemons, newest first.
     if [ ${#pids[@]} -gt 1 ]; then
-        scancel --quiet --full "--name=grey.sh" 2>/dev/null || true
+        timeout 10 scancel --quiet --full "--name=grey.sh" 2>/dev/null || true
     fi
     for ((i = ${#pids[@]} - 1; i >= 0; i--)); do kill "${pids[i]}" 2>/dev/null || true; done
     for pid in "${pids[@]}"; do
@@ -53,6 +53,7 @@ free_port() {
     fail "no free TCP port found"
 }
 
+[ -x "$build/bin/deepglass" ] || fail "no $build/bin/deepglass: build the native preset first"
 rm -rf "$root"
 mkdir -p "$root"/{etc,state,spool,log,munge,key,work}
 chmod 755 "$root/munge" # munged wants its socket's folder reachable by everyone
