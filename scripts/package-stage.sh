@@ -12,7 +12,12 @@ sudo=()
 apt=("${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get -y -qq -o DPkg::Lock::Timeout=300)
 
 installed() { dpkg-query -W -f='${Status}' deepglass 2>/dev/null | grep -q 'install ok installed'; }
-# An installation this stage did not make is left alone.
+# An installation this stage did not make is left alone: another run of it on this machine is given
+# five minutes to remove its own.
+for _ in $(seq 300); do
+    installed || break
+    sleep 1
+done
 installed && fail "a deepglass package is installed already; this stage installs and removes its own"
 
 rm -f "$build"/deepglass_*.deb

@@ -16,6 +16,7 @@ started=$SECONDS
 
 pids=()
 logs() {
+    [ ${#pids[@]} -gt 0 ] || return 0 # the logs of this run only
     for log in "$root"/log/*; do
         [ -f "$log" ] || continue
         echo "---- ${log#"$project"/}"
@@ -30,7 +31,7 @@ fail() {
 stop() {
     # Jobs first, so that no task outlives its slurmd; then the daemons, newest first.
     if [ ${#pids[@]} -gt 1 ]; then
-        scancel --quiet --full "--name=grey.sh" 2>/dev/null || true
+        timeout 10 scancel --quiet --full "--name=grey.sh" 2>/dev/null || true
     fi
     for ((i = ${#pids[@]} - 1; i >= 0; i--)); do kill "${pids[i]}" 2>/dev/null || true; done
     for pid in "${pids[@]}"; do
@@ -53,6 +54,7 @@ free_port() {
     fail "no free TCP port found"
 }
 
+[ -x "$build/bin/deepglass" ] || fail "no $build/bin/deepglass: build the native preset first"
 rm -rf "$root"
 mkdir -p "$root"/{etc,state,spool,log,munge,key,work}
 chmod 755 "$root/munge" # munged wants its socket's folder reachable by everyone
@@ -132,7 +134,7 @@ for i in $(seq "$frames"); do
 done
 
 # The README's two steps: the shot's range, then the job array.
-range=$(deepglass info --frames "1-$frames" shot/beauty.%04d.exr | sed -n 's/^shot range: //p')
+range=$(deepglass info --frames "1-$frames" shot/beauty.%04d.exr | sed -n 's/^shot range: //p') || true
 [ -n "$range" ] || fail "info printed no shot range"
 submitted=$SECONDS
 job=$(sbatch --parsable --export=ALL,RANGE="$range" --array="0-$((tasks - 1))" --cpus-per-task=1 --mem=200M \
@@ -147,7 +149,7 @@ while [ -n "$(squeue -h -j "$job" -o %i)" ]; do
 done
 # Finished jobs stay known to slurmctld for minutes, each task with its state and exit code.
 states=$(scontrol -o show job "$job" | grep -oE 'JobState=[A-Z_]+ .*ExitCode=[0-9:]+' |
-    sed -E 's/JobState=([A-Z_]+) .*ExitCode=([0-9:]+)/\1 \2/' | sort | uniq -c | sed 's/^ *//')
+    sed -E 's/JobState=([A-Z_]+) .*ExitCode=([0-9:]+)/\1 \2/' | sort | uniq -c | sed 's/^ *//') || true
 if [ "$states" != "$tasks COMPLETED 0:0" ]; then
     tail -n 20 logs/* >&2 || true
     fail "the tasks ended as: $states"
@@ -155,7 +157,8 @@ fi
 echo "slurm: $tasks tasks of $chunk frames done in $((SECONDS - submitted)) s (scale $range)"
 
 # The same shot filtered in one local run on the shot's scale.
-local_run=$(deepglass apply --range shot --frames "1-$frames" shot/beauty.%04d.exr -o local/grey.%04d.png 2>&1)
+local_run=$(deepglass apply --range shot --frames "1-$frames" shot/beauty.%04d.exr -o local/grey.%04d.png 2>&1) ||
+    fail "the local run failed: $local_run"
 grep -qxF "shot range: $range over $frames frames" <<<"$local_run" ||
     fail "the local run's scale is not the one info printed ($range): $local_run"
 for i in $(seq "$frames"); do
