@@ -103,6 +103,24 @@ bool SameFolders(const fs::path& a, const fs::path& b)
     return count > 0 && count == static_cast<std::size_t>(std::distance(fs::directory_iterator(b), {}));
 }
 
+// "  NAME   wall s   CPU s   memory MB", and the bytes of a file when given.
+void PrintMeasure(const char* name, const Measure& measure, double bytes = -1)
+{
+    std::printf("  %-22s %8.3f s %8.3f s %8.1f MB", name, measure.seconds, measure.cpuSeconds,
+                measure.megabytes);
+    if (bytes >= 0) std::printf(" %10.0f", bytes);
+    std::printf("\n");
+}
+
+// The first measure over the second, and the bytes' ratio when given.
+void PrintRatio(const Measure& a, const Measure& b, double bytesRatio = -1)
+{
+    std::printf("  %-22s %8.2fx   %8.2fx   %8.2fx", "ratio", a.seconds / b.seconds,
+                a.cpuSeconds / b.cpuSeconds, a.megabytes / b.megabytes);
+    if (bytesRatio >= 0) std::printf("   %8.2fx", bytesRatio);
+    std::printf("\n");
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -131,12 +149,9 @@ int main(int argc, char** argv)
                  {floor, big, (folder / "floor.png").string(), std::to_string(cores)}},
                 runs);
     std::printf("3840 x 2160, PNG out, whole mode (best of %d)  wall, CPU, peak memory\n", runs);
-    std::printf("  %-22s %8.3f s %8.3f s %8.1f MB\n", "deepglass apply", frame[0].seconds,
-                frame[0].cpuSeconds, frame[0].megabytes);
-    std::printf("  %-22s %8.3f s %8.3f s %8.1f MB\n", "I/O floor", frame[1].seconds, frame[1].cpuSeconds,
-                frame[1].megabytes);
-    std::printf("  %-22s %8.2fx   %8.2fx   %8.2fx\n", "ratio", frame[0].seconds / frame[1].seconds,
-                frame[0].cpuSeconds / frame[1].cpuSeconds, frame[0].megabytes / frame[1].megabytes);
+    PrintMeasure("deepglass apply", frame[0]);
+    PrintMeasure("I/O floor", frame[1]);
+    PrintRatio(frame[0], frame[1]);
 
     const std::vector<Measure> kinds =
         Compare({{tool, "apply", "-j", "1", big, "-o", (folder / "grey.png").string()},
@@ -145,13 +160,9 @@ int main(int argc, char** argv)
     const double greyBytes = static_cast<double>(fs::file_size(folder / "grey.png"));
     const double rgbaBytes = static_cast<double>(fs::file_size(folder / "rgba.png"));
     std::printf("3840 x 2160, the default grey PNG against --png rgba  wall, CPU, peak memory, bytes\n");
-    std::printf("  %-22s %8.3f s %8.3f s %8.1f MB %10.0f\n", "grey (default)", kinds[0].seconds,
-                kinds[0].cpuSeconds, kinds[0].megabytes, greyBytes);
-    std::printf("  %-22s %8.3f s %8.3f s %8.1f MB %10.0f\n", "--png rgba", kinds[1].seconds,
-                kinds[1].cpuSeconds, kinds[1].megabytes, rgbaBytes);
-    std::printf("  %-22s %8.2fx   %8.2fx   %8.2fx   %8.2fx\n", "ratio", kinds[0].seconds / kinds[1].seconds,
-                kinds[0].cpuSeconds / kinds[1].cpuSeconds, kinds[0].megabytes / kinds[1].megabytes,
-                greyBytes / rgbaBytes);
+    PrintMeasure("grey (default)", kinds[0], greyBytes);
+    PrintMeasure("--png rgba", kinds[1], rgbaBytes);
+    PrintRatio(kinds[0], kinds[1], greyBytes / rgbaBytes);
 
     const char* oiiotool = std::getenv("OIIOTOOL") != nullptr ? std::getenv("OIIOTOOL") : "/usr/bin/oiiotool";
     if (fs::exists(oiiotool)) {
@@ -162,12 +173,9 @@ int main(int argc, char** argv)
                     runs);
         std::printf(
             "3840 x 2160, EXR out, object mode, against a copy by oiiotool  wall, CPU, peak memory\n");
-        std::printf("  %-22s %8.3f s %8.3f s %8.1f MB\n", "deepglass apply", exr[0].seconds,
-                    exr[0].cpuSeconds, exr[0].megabytes);
-        std::printf("  %-22s %8.3f s %8.3f s %8.1f MB\n", "oiiotool copy", exr[1].seconds, exr[1].cpuSeconds,
-                    exr[1].megabytes);
-        std::printf("  %-22s %8.2fx   %8.2fx   %8.2fx\n", "ratio", exr[0].seconds / exr[1].seconds,
-                    exr[0].cpuSeconds / exr[1].cpuSeconds, exr[0].megabytes / exr[1].megabytes);
+        PrintMeasure("deepglass apply", exr[0]);
+        PrintMeasure("oiiotool copy", exr[1]);
+        PrintRatio(exr[0], exr[1]);
     } else {
         std::printf("EXR out against oiiotool: left out, no %s (apt-get install openimageio-tools)\n",
                     oiiotool);
@@ -181,10 +189,8 @@ int main(int argc, char** argv)
                  {tool, "apply", "-j", "2", "--frames", "1-8", pattern, "-o", (folder / "j2/").string()}},
                 runs);
     std::printf("8 frames of 1920 x 1080 (best of %d)\n", runs);
-    std::printf("  %-22s %8.3f s %8.3f s %8.1f MB\n", "-j 1", jobs[0].seconds, jobs[0].cpuSeconds,
-                jobs[0].megabytes);
-    std::printf("  %-22s %8.3f s %8.3f s %8.1f MB\n", "-j 2", jobs[1].seconds, jobs[1].cpuSeconds,
-                jobs[1].megabytes);
+    PrintMeasure("-j 1", jobs[0]);
+    PrintMeasure("-j 2", jobs[1]);
     std::printf("  %-22s %8.2f\n", "-j 2 / -j 1", jobs[1].seconds / jobs[0].seconds);
     std::printf("  %-22s %s\n", "same pictures", SameFolders(folder / "j1", folder / "j2") ? "yes" : "NO");
     return 0;

@@ -74,11 +74,8 @@ void FilterViews(FilterRunner& runner, const ApplyRun& run, SampleSource& source
         const ViewFrame made = ViewLayoutOf(source.Layout(), view, options.names);
         const std::optional<ViewMatte> matte = MatteOf(source.Layout(), made, input, options);
         const std::string path = BeginView(run, made, matte, output, perView, filtered);
-        // Without colour only alpha is read, for the background rules.
-        ViewFrame loaded = made;
-        if (!withColour) loaded.choice.hasColour = {false, false, false, made.choice.hasColour[3]};
-        const PreparedView prepared =
-            LoadView(source, loaded, matte, run, buffers, run.channels, filtered.warnings);
+        const PreparedView prepared = LoadView(
+            source, made, matte, run, {run.channels, withColour, run.scale}, buffers, filtered.warnings);
         if (filtered.outputs.empty()) {
             filtered.stats = prepared.stats;
             filtered.scale = prepared.scale;
@@ -117,14 +114,12 @@ std::optional<DepthScale> InputScale(const ApplyRun& run, const std::string& inp
     std::optional<DepthScale> scale;
     std::vector<std::string> warnings;
     for (const std::string& view : SelectViews(reader.Layout(), options.view)) {
-        ViewFrame made = ViewLayoutOf(reader.Layout(), view, options.names);
+        const ViewFrame made = ViewLayoutOf(reader.Layout(), view, options.names);
         if (!made.choice.hasDepth) continue;
-        made.choice.hasColour = {false, false, false, made.choice.hasColour[3]};
         const std::optional<ViewMatte> matte =
             options.range.overSelection ? MatteOf(reader.Layout(), made, input, options) : std::nullopt;
-        ApplyRun own{options, InputFiles({}), run.channels, run.settings, std::nullopt, run.png};
         const std::optional<DepthScale> viewScale =
-            LoadView(reader, made, matte, own, buffers, channels, warnings).scale;
+            LoadView(reader, made, matte, run, {channels, false, std::nullopt}, buffers, warnings).scale;
         if (viewScale) scale = scale ? Widened(*scale, *viewScale) : *viewScale;
     }
     return scale;

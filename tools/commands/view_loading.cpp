@@ -12,11 +12,14 @@ std::optional<ViewMatte> MatteOf(const ExrFile& layout, const ViewFrame& made, c
 }
 
 PreparedView LoadView(SampleSource& source, const ViewFrame& made, const std::optional<ViewMatte>& matte,
-                      const ApplyRun& run, FrameBuffers& buffers, std::uint32_t channels,
+                      const ApplyRun& run, const LoadChoice& choice, FrameBuffers& buffers,
                       std::vector<std::string>& warnings)
 {
     const ApplyOptions& options = run.options;
-    const int extraRows = run.scale ? ScaleRows(made.frame.Width()) : 0;
+    const int extraRows = choice.scale ? ScaleRows(made.frame.Width()) : 0;
+    std::uint32_t channels = choice.channels;
+    ViewFrame loaded = made;
+    if (!choice.colour) loaded.choice.hasColour = {false, false, false, made.choice.hasColour[3]};
     FrameChannel rankZero;
     std::optional<ExtraChannel> extra;
     if (matte) {
@@ -29,9 +32,9 @@ PreparedView LoadView(SampleSource& source, const ViewFrame& made, const std::op
                              }};
         channels &= ~matte->channel;
     }
-    const LoadedFrame loaded = LoadStorageFrame(source, made, options.background, channels, buffers,
-                                                extra ? &*extra : nullptr, extraRows);
-    MemoryStorage& storage = loaded.storage;
+    const LoadedFrame frame = LoadStorageFrame(source, loaded, options.background, channels, buffers,
+                                               extra ? &*extra : nullptr, extraRows);
+    MemoryStorage& storage = frame.storage;
     const std::size_t count = made.frame.PixelCount();
     if (matte) {
         const std::size_t all = storage.PixelCount();
@@ -46,8 +49,7 @@ PreparedView LoadView(SampleSource& source, const ViewFrame& made, const std::op
             std::copy(ids.ids.begin(), ids.ids.end(), storage.AddObjectIds(MemoryStorage::Start::UNWRITTEN));
     }
     const std::span<float> depth(storage.Depth(), count);
-    PreparedView prepared{storage, DepthStatsOf(depth, {storage.Pixels(), count}), std::nullopt,
-                          loaded.taken};
+    PreparedView prepared{storage, DepthStatsOf(depth, {storage.Pixels(), count}), std::nullopt, frame.taken};
     const std::int32_t mode = run.settings.mode;
     const bool selecting =
         options.range.overSelection && (mode == MODE_MATERIAL_ID || mode == MODE_OBJECT_ID);
@@ -57,9 +59,9 @@ PreparedView LoadView(SampleSource& source, const ViewFrame& made, const std::op
         else
             KeepSelected(depth, storage.ObjectIds(), run.settings.SelectionId());
     }
-    if (run.scale) {
-        prepared.scale = run.scale;
-        FixScale(*run.scale, {storage.Depth(), storage.PixelCount()}, count);
+    if (choice.scale) {
+        prepared.scale = choice.scale;
+        FixScale(*choice.scale, {storage.Depth(), storage.PixelCount()}, count);
     } else if (selecting) {
         prepared.scale = ScaleOf(depth);
     } else if (prepared.stats.takingPart > 0) {

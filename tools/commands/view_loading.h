@@ -10,6 +10,7 @@
 #include "cli/command.h"
 #include "cryptomatte/matte_ids.h"
 #include "files/atomic_output.h"
+#include "files/input_files.h"
 #include "files/png_writer.h"
 #include "files/sample_source.h"
 #include "frame/depth_scale.h"
@@ -47,10 +48,17 @@ struct PreparedView {
     std::size_t taken = 0;           // pixels the background rule took
 };
 
-// The view's frame in the worker's storage, with only the ID channels `channels` names. A matte's
-// rank-0 IDs are decoded in the same pass and make the ID channel of its mode. The scale is then
-// fixed as the run asks: over the selected pixels alone, or one for every frame. The matte's
-// warnings are added to `warnings`.
+// What is loaded of a view: the ID channels, whether its colour (without it only alpha is read,
+// for the background rules), and the scale to fix (none: the frame's own).
+struct LoadChoice {
+    std::uint32_t channels = 0;
+    bool colour = true;
+    std::optional<DepthScale> scale;
+};
+
+// The view's frame in the worker's storage. A matte's rank-0 IDs are decoded in the same pass and
+// make the ID channel of its mode. The scale is then fixed as `choice` and the run ask: over the
+// selected pixels alone, or the one given. The matte's warnings are added to `warnings`.
 PreparedView LoadView(SampleSource& source, const ViewFrame& made, const std::optional<ViewMatte>& matte,
-                      const ApplyRun& run, FrameBuffers& buffers, std::uint32_t channels,
+                      const ApplyRun& run, const LoadChoice& choice, FrameBuffers& buffers,
                       std::vector<std::string>& warnings);

@@ -2,10 +2,7 @@
 // folder and renamed over the final name only once complete. Inputs are never written over.
 #pragma once
 
-#include <sys/types.h>
-
 #include <functional>
-#include <map>
 #include <string>
 #include <vector>
 
@@ -34,17 +31,3 @@ private:
 // be asked, is taken as abandoned when it was last written more than a day ago. A live writer's
 // file is never touched. The folder is listed once a run.
 std::vector<std::string> RemoveDeadWritersTemporaries(const std::string& finalPath);
-
-// The inputs of a run, for refusing an output that would write over one of them, also through
-// another spelling or a link. Each input is looked up once, so a check costs the same however
-// many frames a shot has.
-class InputFiles {
-public:
-    explicit InputFiles(const std::vector<std::string>& inputs);
-    // A ToolError when `output` is one of the inputs.
-    void RefuseOverwrite(const std::string& output) const;
-
-private:
-    std::map<std::pair<dev_t, ino_t>, std::string> byFile; // the inputs that exist, by file
-    std::map<std::string, std::string> byPath;             // by their canonical paths
-};

@@ -9,6 +9,7 @@
 
 #include "base/tool_error.h"
 #include "files/atomic_output.h"
+#include "files/input_files.h"
 #include "module/filter_record.h"
 #include "module/filter_runner.h"
 
