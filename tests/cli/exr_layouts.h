@@ -27,6 +27,28 @@ struct TestPart {
 void WriteTestParts(const std::filesystem::path& path, const std::vector<TestPart>& parts,
                     const std::vector<std::string>& multiView = {});
 
+// One sample of a deep pixel: depth, alpha and colour premultiplied by it.
+struct DeepSample {
+    float z = 0;
+    float a = 1;
+    float r = 0, g = 0, b = 0;
+};
+
+// A deep part of width x height pixels at (0, 0), channels R, G, B, A (half) and Z (float), whose
+// samples are stored in the order given.
+struct DeepTestPart {
+    std::string name; // empty: no name attribute (only in a file of one part)
+    std::string view; // empty: no view attribute
+    int width = 1, height = 1;
+    bool tiled = false; // tiles of 2 x 2 pixels
+    std::vector<std::vector<DeepSample>> pixels; // row-major
+    int compression = 0; // Imf::Compression: none by default
+};
+
+// Writes the deep parts, then the flat ones, as one file (a single-part file for one part).
+void WriteDeepTestParts(const std::filesystem::path& path, const std::vector<DeepTestPart>& deep,
+                        const std::vector<TestPart>& flat = {});
+
 struct RawChannel {
     int type = 0;                       // Imf::PixelType
     std::vector<std::uint32_t> samples; // the stored bits (half: the low 16)

@@ -33,7 +33,8 @@ FrameChannel Channel(const std::string& name, SampleType type, const Samples& va
 
 ExrPart Part(const std::string& name, PixelBox window, std::vector<FrameChannel> channels)
 {
-    ExrPart part{name, "", {}};
+    ExrPart part;
+    part.name = name;
     part.frame.dataWindow = part.frame.displayWindow = window;
     part.frame.channels = std::move(channels);
     return part;

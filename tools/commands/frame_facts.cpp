@@ -1,5 +1,7 @@
 #include "commands/frame_facts.h"
 
+#include <algorithm>
+
 #include "base/list_text.h"
 #include "base/number_text.h"
 #include "files/sample_source.h"
@@ -22,6 +24,12 @@ std::string RangeText(const DepthStats& stats)
                            : NumberText(stats.minMagnitude) + " to " + NumberText(stats.maxMagnitude);
     if (stats.notANumber > 0) text += ", " + std::to_string(stats.notANumber) + " px NaN";
     return text;
+}
+
+std::string DeepText(const DeepCounts& deep)
+{
+    return std::to_string(deep.total) + " in all, at most " + std::to_string(deep.most) + " a pixel, " +
+           std::to_string(deep.empty) + " px without any";
 }
 
 std::string IdList(const IdCounts& ids, std::size_t shown)
@@ -59,6 +67,16 @@ FrameFacts FactsOf(const ExrFile& file, const ViewFrame& made, const InfoOptions
     const std::size_t count = storage.PixelCount();
     const BMM_Color_64* colour = storage.Pixels();
     for (std::size_t i = 0; i < count; ++i) facts.transparent += colour[i].a == 0 ? 1 : 0;
+    std::vector<bool> counted(file.parts.size(), false);
+    for (const ViewChannel& channel : made.channels) {
+        const ExrPart& part = file.parts[channel.part];
+        if (!part.deep || counted[channel.part]) continue;
+        counted[channel.part] = true;
+        DeepCounts& deep = facts.deep ? *facts.deep : facts.deep.emplace();
+        deep.total += part.deepCounts.total;
+        deep.most = std::max(deep.most, part.deepCounts.most);
+        deep.empty += part.deepCounts.empty;
+    }
     const ChannelChoice& choice = made.choice;
     const ExrFrame ids = GatherFrame(file, made.channels, {choice.material, choice.object}, choice.depth);
     if (const FrameChannel* channel = ids.Find(choice.material)) facts.materialIds = IdCountsOf(*channel);
@@ -89,7 +107,8 @@ void PrintLayout(const ExrFile& file, std::FILE* out)
                 channels.push_back({channel.storedName, "", 0, "", channel.type});
         std::fprintf(out, "    %zu %s%s, %s: %s\n", index, part.name.c_str(),
                      part.view.empty() ? "" : (" (view " + part.view + ")").c_str(),
-                     part.frame.tiled ? "tiled" : "scanline", ViewChannelListText(channels).c_str());
+                     (std::string(part.deep ? "deep " : "") + (part.frame.tiled ? "tiled" : "scanline")).c_str(),
+                     ViewChannelListText(channels).c_str());
     }
 }
 
@@ -107,6 +126,7 @@ void PrintDetail(const std::string& path, const ViewFrame& made, const FrameFact
                BoxText(frame.displayWindow) + " (" + std::to_string(frame.displayWindow.Width()) + " x " +
                    std::to_string(frame.displayWindow.Height()) + ")");
     PrintField(out, "channels", ViewChannelListText(made.channels));
+    if (facts.deep) PrintField(out, "deep samples", DeepText(*facts.deep) + " (read flattened)");
     PrintField(out, "taken", made.choice.Text());
     const ChannelChoice& choice = made.choice;
     if (facts.hasDepth) {
@@ -141,6 +161,7 @@ void PrintLine(const std::string& label, const ViewFrame& made, const FrameFacts
                 ShareText(facts.transparent, frame.PixelCount());
     else
         line += "  no depth channel " + made.choice.depth;
+    if (facts.deep) line += "  deep samples " + std::to_string(facts.deep->total);
     line += "  " + made.choice.material + " " +
             (facts.materialIds ? IdList(*facts.materialIds, IDS_SHOWN_IN_LINE) : "none");
     line += "  " + made.choice.object + " " +

@@ -4,15 +4,27 @@
 // several parts with a `view` attribute each; channels in no view belong to every view.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
 #include "files/exr_frame.h"
 
+// The samples of a deep part, counted.
+struct DeepCounts {
+    std::uint64_t total = 0;
+    std::uint32_t most = 0;  // in one pixel
+    std::uint64_t empty = 0; // pixels without any
+};
+
 struct ExrPart {
     std::string name; // the part's name attribute; empty when it has none
     std::string view; // the part's view attribute; empty when it has none
     ExrFrame frame;   // its windows, header and channels under their stored names
+    // A deep part, whose channels are read flattened (see DeepPlan), one sample a pixel; its
+    // sample counts once they are read.
+    bool deep = false;
+    DeepCounts deepCounts;
 };
 
 // One channel as a view sees it: `name` without the view, where it is stored.

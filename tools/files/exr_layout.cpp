@@ -18,6 +18,7 @@
 #include <sys/stat.h>
 
 #include "base/tool_error.h"
+#include "files/deep_flatten.h"
 #include "files/exr_claims.h"
 
 namespace {
@@ -92,10 +93,8 @@ std::unique_ptr<Imf::MultiPartInputFile> OpenExrStream(Imf::IStream& stream, std
     SetOpenLimitsOnce();
     bool tiled = false;
     bool deep = false;
-    bool multiPart = false;
+    bool multiPart = false; // both known from the headers that follow
     if (!Imf::isOpenExrFile(stream, tiled, deep, multiPart)) throw ExrReadFailure("not an EXR file");
-    if (deep && !multiPart)
-        throw ExrReadFailure("a deep EXR file; only flat (scanline or tiled) frames can be filtered");
     // OpenEXR's C++ library sizes tables and buffers by what a header claims before it reads what
     // they hold, so the claims are checked against the file first.
     const ByteSource source = [&](std::uint64_t offset, void* buffer, std::size_t count) -> std::size_t {
@@ -119,16 +118,12 @@ ExrFile ExrLayoutOf(const Imf::MultiPartInputFile& file, const ExrReadLimits& li
     std::size_t pixels = 0;
     for (int index = 0; index < file.parts(); ++index) {
         const Imf::Header& header = file.header(index);
-        // Deep parts are refused by name; they hold no frame the filter could take.
-        if (header.hasType() && Imf::isDeepData(header.type()))
-            throw ExrReadFailure(
-                (file.parts() == 1 ? std::string("a deep EXR file") : PartName(header, index) + " is deep") +
-                "; only flat (scanline or tiled) frames can be filtered");
         if (header.hasTileDescription() && header.tileDescription().mode != Imf::ONE_LEVEL)
             note = PartName(header, index) + " is mip-mapped; only its full-resolution level is read";
         ExrPart& part = layout.parts.emplace_back();
         part.name = header.hasName() ? header.name() : "";
         part.view = header.hasView() ? header.view() : "";
+        part.deep = header.hasType() && Imf::isDeepData(header.type());
         ExrFrame& frame = part.frame;
         frame.dataWindow = BoxOf(header.dataWindow());
         frame.displayWindow = BoxOf(header.displayWindow());
@@ -144,6 +139,14 @@ ExrFile ExrLayoutOf(const Imf::MultiPartInputFile& file, const ExrReadLimits& li
             held.type = TypeOf(it.channel().type);
             held.xSampling = it.channel().xSampling;
             held.ySampling = it.channel().ySampling;
+        }
+        // A deep part whose samples cannot be ordered is refused before any is read.
+        if (part.deep) {
+            try {
+                const DeepPlan plan(frame.channels);
+            } catch (const ExrReadFailure& failure) {
+                throw ExrReadFailure(PartName(header, index) + ": " + failure.what());
+            }
         }
     }
     if (file.parts() == 1 && Imf::hasMultiView(file.header(0)))

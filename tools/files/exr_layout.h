@@ -10,10 +10,10 @@
 #include <fstream>
 #include <functional>
 #include <memory>
-#include <stdexcept>
 #include <string>
 
 #include "files/exr_file.h"
+#include "files/exr_read_failure.h"
 
 // The host's frames are at most this wide and high (its bitmap sizes are 16-bit).
 constexpr int FRAME_MAX_SIDE = 65535;
@@ -27,10 +27,6 @@ struct ExrReadLimits {
     std::uint64_t maxSampleBytes = 0;
 };
 
-// A fault of the file itself, named as it is; anything else that stops a read is damage.
-struct ExrReadFailure : std::runtime_error {
-    using std::runtime_error::runtime_error;
-};
 
 // The file opened for reading; a ToolError naming it when it cannot be (missing, a folder, ...).
 std::unique_ptr<std::ifstream> OpenInputFile(const std::string& path);
@@ -44,7 +40,7 @@ std::uint64_t InputFileSize(const std::string& path);
 
 // The headers of every part and every channel's view, no samples yet; `note` tells of a
 // mip-mapped part, of which only the full-resolution level is read. ExrReadFailure for a deep part
-// or a frame beyond the limits.
+// whose samples cannot be ordered or a frame beyond the limits.
 ExrFile ExrLayoutOf(const Imf::MultiPartInputFile& file, const ExrReadLimits& limits, std::string& note);
 
 // How many threads of OpenEXR's own pool decode the blocks of a read side by side (0: the reading

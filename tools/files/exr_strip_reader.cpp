@@ -9,6 +9,7 @@
 #include <algorithm>
 
 #include "base/tool_error.h"
+#include "files/deep_part.h"
 #include "files/exr_layout.h"
 
 namespace {
@@ -26,10 +27,11 @@ struct ExrStripReader::Open {
 };
 
 ExrStripReader::ExrStripReader(const std::string& path, const ExrReadLimits& limits)
-    : path(path), open(std::make_unique<Open>())
+    : path(path), open(std::make_unique<Open>()), budget(limits.maxSampleBytes)
 {
     open->file = OpenInputFile(path);
     const std::uint64_t size = InputFileSize(path);
+    fileBytes = size;
     GuardExrRead(path, [&] {
         open->stream = std::make_unique<Imf::StdIFStream>(*open->file, path.c_str());
         open->exr = OpenExrStream(*open->stream, size, limits);
@@ -55,6 +57,18 @@ void ExrStripReader::Read(const std::vector<ViewChannel>& channels, const PixelB
             const int right = std::min(from.maxX, window.maxX);
             if (taken.empty() || top > bottom || left > right) continue;
             const std::size_t width = static_cast<std::size_t>(from.Width());
+            if (layout.parts[part].deep) {
+                ExrPart& deepPart = layout.parts[part];
+                DeepPartReader deep(*open->exr, part, deepPart.frame, budget, fileBytes);
+                deepPart.deepCounts = deep.Counts();
+                std::vector<int> wanted;
+                for (std::size_t i : taken)
+                    wanted.push_back(
+                        static_cast<int>(deepPart.frame.Find(channels[i].storedName) - deepPart.frame.channels.data()));
+                deep.ReadRows(top, bottom, wanted, scratch, [&](std::size_t k, int y, const std::uint32_t* row) {
+                    sink(taken[k], y - window.minY, left - window.minX, right - left + 1, row + (left - from.minX));
+                });
+            } else {
             const std::size_t stripSize = width * STRIP_ROWS;
             if (scratch.size() < stripSize * taken.size()) scratch.resize(stripSize * taken.size());
             Imf::InputPart input(*open->exr, part);
@@ -75,6 +89,7 @@ void ExrStripReader::Read(const std::vector<ViewChannel>& channels, const PixelB
                     for (std::size_t k = 0; k < taken.size(); ++k)
                         sink(taken[k], y - window.minY, left - window.minX, right - left + 1,
                              scratch.data() + k * stripSize + (y - y0) * width + (left - from.minX));
+            }
             }
             if (!open->exr->partComplete(part))
                 throw ExrReadFailure("incomplete EXR file: some of its pixels were never written");

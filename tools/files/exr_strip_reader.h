@@ -36,6 +36,8 @@ private:
 
     std::string path;
     std::unique_ptr<Open> open;
+    std::uint64_t budget = 0;    // the samples one frame may take; 0: no limit
+    std::uint64_t fileBytes = 0; // which a deep part's sample counts cannot claim far beyond
     ExrFile layout;
     std::string note;
 };

@@ -151,8 +151,13 @@ void WriteExrFile(const std::string& path, const ExrFile& file, std::vector<std:
 {
     try {
         std::vector<Imf::Header> headers;
-        for (const ExrPart& part : file.parts)
+        for (const ExrPart& part : file.parts) {
             headers.push_back(HeaderFor(part.frame, part.name, file.parts.size() > 1, notes));
+            if (part.deep)
+                notes.push_back("the deep part" + (part.name.empty() ? std::string() : " " + part.name) +
+                                " is written flattened: one sample a pixel, its colour composited front to "
+                                "back, its depth the nearest visible sample's");
+        }
         std::sort(notes.begin(), notes.end());
         notes.erase(std::unique(notes.begin(), notes.end()), notes.end());
         // The file's stream is ours, so that its state can be checked once OpenEXR is done: the
@@ -181,7 +186,7 @@ void WriteExrFile(const std::string& path, const ExrFile& file, std::vector<std:
 void WriteExr(const std::string& path, const ExrFrame& frame)
 {
     ExrFile file;
-    file.parts.push_back({"", "", frame});
+    file.parts.emplace_back().frame = frame;
     std::vector<std::string> notes;
     WriteExrFile(path, file, notes);
 }

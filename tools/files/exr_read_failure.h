@@ -1,0 +1,8 @@
+// A fault of an EXR file itself, named as it is; anything else that stops a read is damage.
+#pragma once
+
+#include <stdexcept>
+
+struct ExrReadFailure : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
