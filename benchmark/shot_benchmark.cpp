@@ -12,11 +12,6 @@
 // EXR output in object mode against a plain copy of the file by oiiotool (OIIOTOOL, default
 // /usr/bin/oiiotool, from Debian's openimageio-tools; left out when missing); the time of -j 1 and
 // -j 2 on the 8 frames with their ratio, and whether both wrote the same pictures.
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
-
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -28,70 +23,11 @@
 #include <thread>
 #include <vector>
 
-extern char** environ;
+#include "process_runs.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-
-struct Measure {
-    double seconds = 1e30;
-    double cpuSeconds = 1e30;
-    double megabytes = 0;
-};
-
-double Seconds(const timeval& time) { return static_cast<double>(time.tv_sec) + time.tv_usec / 1e6; }
-
-// Runs the command, its output and messages sent to /dev/null; exits the benchmark if it fails.
-Measure RunOnce(const std::vector<std::string>& command)
-{
-    std::vector<char*> argv;
-    for (const std::string& argument : command) argv.push_back(const_cast<char*>(argument.c_str()));
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    const auto started = std::chrono::steady_clock::now();
-    pid_t child = 0;
-    if (posix_spawn(&child, argv[0], &actions, nullptr, argv.data(), environ) != 0) {
-        std::fprintf(stderr, "cannot run %s\n", argv[0]);
-        std::exit(1);
-    }
-    int status = 0;
-    rusage usage{};
-    wait4(child, &status, 0, &usage);
-    posix_spawn_file_actions_destroy(&actions);
-    Measure measure;
-    measure.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-    measure.cpuSeconds = Seconds(usage.ru_utime) + Seconds(usage.ru_stime);
-    measure.megabytes = static_cast<double>(usage.ru_maxrss) / 1024.0;
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
-        std::fprintf(stderr, "failed: %s\n", command[0].c_str());
-        std::exit(1);
-    }
-    return measure;
-}
-
-// The best time and the largest peak memory of `runs` alternating runs of each command.
-std::vector<Measure> Compare(const std::vector<std::vector<std::string>>& commands, int runs)
-{
-    std::vector<Measure> best(commands.size());
-    for (int run = 0; run < runs; ++run)
-        for (std::size_t i = 0; i < commands.size(); ++i) {
-            const Measure measure = RunOnce(commands[i]);
-            best[i].seconds = std::min(best[i].seconds, measure.seconds);
-            best[i].cpuSeconds = std::min(best[i].cpuSeconds, measure.cpuSeconds);
-            best[i].megabytes = std::max(best[i].megabytes, measure.megabytes);
-        }
-    return best;
-}
-
-std::string Bytes(const fs::path& path)
-{
-    std::ifstream file(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(file), {}};
-}
 
 bool SameFolders(const fs::path& a, const fs::path& b)
 {
@@ -101,24 +37,6 @@ bool SameFolders(const fs::path& a, const fs::path& b)
         if (Bytes(entry.path()) != Bytes(b / entry.path().filename())) return false;
     }
     return count > 0 && count == static_cast<std::size_t>(std::distance(fs::directory_iterator(b), {}));
-}
-
-// "  NAME   wall s   CPU s   memory MB", and the bytes of a file when given.
-void PrintMeasure(const char* name, const Measure& measure, double bytes = -1)
-{
-    std::printf("  %-22s %8.3f s %8.3f s %8.1f MB", name, measure.seconds, measure.cpuSeconds,
-                measure.megabytes);
-    if (bytes >= 0) std::printf(" %10.0f", bytes);
-    std::printf("\n");
-}
-
-// The first measure over the second, and the bytes' ratio when given.
-void PrintRatio(const Measure& a, const Measure& b, double bytesRatio = -1)
-{
-    std::printf("  %-22s %8.2fx   %8.2fx   %8.2fx", "ratio", a.seconds / b.seconds,
-                a.cpuSeconds / b.cpuSeconds, a.megabytes / b.megabytes);
-    if (bytesRatio >= 0) std::printf("   %8.2fx", bytesRatio);
-    std::printf("\n");
 }
 
 } // namespace

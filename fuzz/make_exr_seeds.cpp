@@ -1,10 +1,17 @@
 // Writes the EXR target's seed corpus: small frames in each storage form and compression the
-// reader meets, with colour, depth and both ID channels. Run once by hand after a change:
+// reader meets, with colour, depth and both ID channels, and deep frames. Run once by hand after a change:
 //   <fuzz build>/bin/fuzz_exr_seeds fuzz/corpus/fuzz_exr
 #include <ImfChannelList.h>
+#include <ImfDeepFrameBuffer.h>
+#include <ImfDeepScanLineOutputPart.h>
+#include <ImfDeepTiledOutputPart.h>
 #include <ImfFrameBuffer.h>
 #include <ImfHeader.h>
+#include <ImfMultiPartOutputFile.h>
 #include <ImfOutputFile.h>
+#include <ImfOutputPart.h>
+#include <ImfPartType.h>
+#include <ImfTileDescription.h>
 #include <ImfTiledOutputFile.h>
 #include <half.h>
 
@@ -63,6 +70,71 @@ void Write(const std::string& folder, const Seed& seed)
     }
 }
 
+// A deep frame of 3 x 2 pixels holding 0 to 3 samples each, unsorted, some transparent: R, A
+// (half) and Z (float); with `flat`, a flat part of object IDs follows, as a two-part file.
+void WriteDeep(const std::string& folder, const char* name, bool tiled, Imf::Compression compression,
+               bool flat)
+{
+    constexpr int WIDTH = 3, HEIGHT = 2;
+    const Imath::Box2i window({0, 0}, {WIDTH - 1, HEIGHT - 1});
+    std::vector<Imf::Header> headers(1, Imf::Header(window, window));
+    Imf::Header& deep = headers[0];
+    deep.compression() = compression;
+    deep.setName("deep");
+    deep.setType(tiled ? Imf::DEEPTILE : Imf::DEEPSCANLINE);
+    if (tiled) deep.setTileDescription(Imf::TileDescription(2, 2));
+    for (const char* channel : {"A", "R"}) deep.channels().insert(channel, Imf::Channel(Imf::HALF));
+    deep.channels().insert("Z", Imf::Channel(Imf::FLOAT));
+    if (flat) {
+        Imf::Header& ids = headers.emplace_back(window, window);
+        ids.setName("ids");
+        ids.setType(Imf::SCANLINEIMAGE);
+        ids.channels().insert("objectID", Imf::Channel(Imf::UINT));
+    }
+    const unsigned int counts[WIDTH * HEIGHT] = {2, 0, 3, 1, 2, 1};
+    std::vector<half> alpha, red;
+    std::vector<float> depth;
+    for (int s = 0; s < 9; ++s) {
+        alpha.push_back(half(s % 3 == 0 ? 0.0f : 0.5f * (s % 2 + 1)));
+        red.push_back(half(0.1f * s));
+        depth.push_back(static_cast<float>((s * 7) % 5 + 1));
+    }
+    std::vector<void*> pointers[3];
+    for (int p = 0, next = 0; p < WIDTH * HEIGHT; next += static_cast<int>(counts[p]), ++p) {
+        pointers[0].push_back(alpha.data() + next);
+        pointers[1].push_back(red.data() + next);
+        pointers[2].push_back(depth.data() + next);
+    }
+    Imf::DeepFrameBuffer buffer;
+    buffer.insertSampleCountSlice(Imf::Slice(Imf::UINT,
+                                             reinterpret_cast<char*>(const_cast<unsigned int*>(counts)),
+                                             sizeof(unsigned int), sizeof(unsigned int) * WIDTH));
+    const char* names[] = {"A", "R", "Z"};
+    for (int c = 0; c < 3; ++c)
+        buffer.insert(names[c], Imf::DeepSlice(c < 2 ? Imf::HALF : Imf::FLOAT,
+                                               reinterpret_cast<char*>(pointers[c].data()), sizeof(void*),
+                                               sizeof(void*) * WIDTH, c < 2 ? sizeof(half) : sizeof(float)));
+    Imf::MultiPartOutputFile file((folder + "/" + name + ".exr").c_str(), headers.data(),
+                                  static_cast<int>(headers.size()));
+    if (tiled) {
+        Imf::DeepTiledOutputPart part(file, 0);
+        part.setFrameBuffer(buffer);
+        part.writeTiles(0, part.numXTiles() - 1, 0, part.numYTiles() - 1);
+    } else {
+        Imf::DeepScanLineOutputPart part(file, 0);
+        part.setFrameBuffer(buffer);
+        part.writePixels(HEIGHT);
+    }
+    if (flat) {
+        std::vector<std::uint32_t> ids = {1, 2, 3, 1, 2, 3};
+        Imf::FrameBuffer idBuffer;
+        idBuffer.insert("objectID", Imf::Slice::Make(Imf::UINT, ids.data(), window, 4, 4 * WIDTH));
+        Imf::OutputPart part(file, 1);
+        part.setFrameBuffer(idBuffer);
+        part.writePixels(HEIGHT);
+    }
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -81,5 +153,8 @@ int main(int argc, char** argv)
         {"tiled_zip", 4, 5, Imf::ZIP_COMPRESSION, true, Imf::UINT},
     };
     for (const Seed& seed : seeds) Write(argv[1], seed);
+    WriteDeep(argv[1], "deep_scanline_none", false, Imf::NO_COMPRESSION, false);
+    WriteDeep(argv[1], "deep_scanline_zips_with_ids", false, Imf::ZIPS_COMPRESSION, true);
+    WriteDeep(argv[1], "deep_tiled_rle", true, Imf::RLE_COMPRESSION, false);
     return 0;
 }

@@ -25,8 +25,12 @@ constexpr double INF = std::numeric_limits<double>::infinity();
 std::vector<std::vector<DeepSample>> Pixels(float shift)
 {
     auto s = [shift](float z, float a, float c) { return DeepSample{z + shift, a, c, c / 2, 0}; };
-    return {{s(5, 1, 0.25f), s(2, 0.5f, 0.5f)}, {s(1, 0, 0.125f), s(3, 1, 0.5f)}, {},
-            {s(4, 1, 0.75f), s(6, 1, 0.25f)},   {s(8, 1, 1)},                       {s(2.5f, 0.25f, 0.25f)}};
+    return {{s(5, 1, 0.25f), s(2, 0.5f, 0.5f)},
+            {s(1, 0, 0.125f), s(3, 1, 0.5f)},
+            {},
+            {s(4, 1, 0.75f), s(6, 1, 0.25f)},
+            {s(8, 1, 1)},
+            {s(2.5f, 0.25f, 0.25f)}};
 }
 
 // What the pixels above flatten to, as a flat frame; `objects` where the frame has object IDs.
@@ -67,7 +71,8 @@ protected:
         ids.frame.width = 3;
         ids.frame.height = 2;
         ids.frame.channels = {{"objectID", Imf::UINT, OBJECTS}};
-        WriteDeepTestParts(Path("stereo.exr"), {DeepPart("left", "left", 0), DeepPart("right", "right", 1, true)}, {ids});
+        WriteDeepTestParts(Path("stereo.exr"),
+                           {DeepPart("left", "left", 0), DeepPart("right", "right", 1, true)}, {ids});
         WriteTestExr(Path("flat.exr"), FlatOf(0));
         WriteTestExr(Path("flat-left.exr"), FlatOf(0, OBJECTS));
         WriteTestExr(Path("flat-right.exr"), FlatOf(1, OBJECTS));
@@ -105,8 +110,8 @@ TEST_F(Deep, EveryDeepLayoutGivesThePictureOfItsFlatVersion)
     };
     // The grey picture, and the composited colour itself where the filter selects only some pixels.
     for (const std::vector<std::string>& mode :
-         {std::vector<std::string>{}, std::vector<std::string>{"--mode", "object", "--id", "9", "--png", "rgba",
-                                                               "--bits", "16"}}) {
+         {std::vector<std::string>{},
+          std::vector<std::string>{"--mode", "object", "--id", "9", "--png", "rgba", "--bits", "16"}}) {
         for (const Case& test : cases) {
             std::vector<std::string> arguments = mode;
             arguments.push_back(test.flat);
@@ -124,8 +129,8 @@ TEST_F(Deep, EveryDeepLayoutGivesThePictureOfItsFlatVersion)
     EXPECT_EQ(grey.Channel(0)[4], 0);
     EXPECT_EQ(grey.Channel(3)[2], 0);
     // The composited colour: 0.625 red, 0.3125 green in 16 bits.
-    const Png colour = Picture({"--mode", "object", "--id", "9", "--png", "rgba", "--bits", "16", "scanline.exr"},
-                               "colour.png");
+    const Png colour = Picture(
+        {"--mode", "object", "--id", "9", "--png", "rgba", "--bits", "16", "scanline.exr"}, "colour.png");
     EXPECT_EQ(colour.Channel(0)[0], 40959);
     EXPECT_EQ(colour.Channel(1)[0], 20480);
 }
@@ -188,9 +193,9 @@ TEST_F(Deep, DamagedSampleCountsAndOversizedClaimsAreRefused)
         EXPECT_FALSE(std::filesystem::exists(Path("out.png")));
     }
     // Counts the file could hold, but more than the memory allowed.
-    WriteDeepTestParts(Path("many.exr"), {{"", "", 64, 64, false,
-                                           std::vector<std::vector<DeepSample>>(4096, std::vector<DeepSample>(64)),
-                                           2}});
+    WriteDeepTestParts(Path("many.exr"),
+                       {{"", "", 64, 64, false,
+                         std::vector<std::vector<DeepSample>>(4096, std::vector<DeepSample>(64)), 2}});
     const ToolRun run = Run({"apply", "--max-memory", "1M", "many.exr", "-o", "out.png"});
     EXPECT_EQ(run.status, 1);
     EXPECT_THAT(run.err, HasSubstr("its sample counts claim 262144 samples (5.0 MB), more than the 1.0 MB"));

@@ -83,12 +83,12 @@ TEST_F(BadInput, FileClaimingMoreThanItHoldsOrMayTakeIsRefusedBeforeItIsRead)
                   "whole.exr: its headers claim 80 KB of samples, more than the 64 KB one frame may take");
 }
 
-TEST_F(BadInput, DeepFileIsRejected)
+TEST_F(BadInput, DeepFileWithoutZIsRejected)
 {
     Imf::Header header(2, 1);
     header.setType(Imf::DEEPSCANLINE);
     header.compression() = Imf::ZIPS_COMPRESSION;
-    header.channels().insert("Z", Imf::Channel(Imf::FLOAT));
+    header.channels().insert("depth", Imf::Channel(Imf::FLOAT));
     std::vector<unsigned int> counts = {1, 1};
     std::vector<float> samples = {-1.0f, -2.0f};
     std::vector<float*> pointers = {&samples[0], &samples[1]};
@@ -97,13 +97,14 @@ TEST_F(BadInput, DeepFileIsRejected)
         Imf::DeepFrameBuffer buffer;
         buffer.insertSampleCountSlice(Imf::Slice(Imf::UINT, reinterpret_cast<char*>(counts.data()),
                                                  sizeof(unsigned int), sizeof(unsigned int) * 2));
-        buffer.insert("Z", Imf::DeepSlice(Imf::FLOAT, reinterpret_cast<char*>(pointers.data()),
-                                          sizeof(float*), sizeof(float*) * 2, sizeof(float)));
+        buffer.insert("depth", Imf::DeepSlice(Imf::FLOAT, reinterpret_cast<char*>(pointers.data()),
+                                              sizeof(float*), sizeof(float*) * 2, sizeof(float)));
         file.setFrameBuffer(buffer);
         file.writePixels(1);
     }
     before = FolderNames(folder);
-    ExpectRefused({"apply", "deep.exr", "-o", "out.png"}, 1, "deep.exr: a deep EXR file");
+    ExpectRefused({"apply", "deep.exr", "-o", "out.png"}, 1,
+                  "deep.exr: part 0: deep channel depth has no Z channel to order its samples by");
 }
 
 TEST_F(BadInput, FrameWithoutDepthListsItsChannels)

@@ -14,7 +14,10 @@
 
 namespace {
 
-FrameChannel Channel(const std::string& name, SampleType type = SampleType::FLOAT) { return {name, type, {}}; }
+FrameChannel Channel(const std::string& name, SampleType type = SampleType::FLOAT)
+{
+    return {name, type, {}};
+}
 
 std::uint32_t Bits(float value) { return std::bit_cast<std::uint32_t>(value); }
 
@@ -66,11 +69,11 @@ TEST(DeepFlatten, DepthAndIdsAreTheNearestVisibleSamplesPerLayer)
         float fogR;
     };
     const Case cases[] = {
-        {{}, {}, {}, {}, inf, 0, 0},                                   // empty: nothing rendered
-        {{5, 2}, {1, 0.5f}, {0, 0}, {4, 3}, 2, 3, 2},                  // unsorted
-        {{1, 3}, {0, 1}, {1, 1}, {4, 3}, 3, 3, 1},                     // transparent in front; fog its own alpha
-        {{1, 2}, {0, 0}, {0.5f, 0.5f}, {1, 2}, inf, 0, 1.5f},          // nothing visible
-        {{nan, 4, 2}, {1, 1, 0.5f}, {0, 0, 0}, {7, 8, 9}, 2, 9, 3},    // NaN depths last; glow adds up
+        {{}, {}, {}, {}, inf, 0, 0},                                // empty: nothing rendered
+        {{5, 2}, {1, 0.5f}, {0, 0}, {4, 3}, 2, 3, 2},               // unsorted
+        {{1, 3}, {0, 1}, {1, 1}, {4, 3}, 3, 3, 1},                  // transparent in front; fog its own alpha
+        {{1, 2}, {0, 0}, {0.5f, 0.5f}, {1, 2}, inf, 0, 1.5f},       // nothing visible
+        {{nan, 4, 2}, {1, 1, 0.5f}, {0, 0, 0}, {7, 8, 9}, 2, 9, 3}, // NaN depths last; glow adds up
     };
     DeepPlan::Scratch scratch;
     for (const Case& test : cases) {

@@ -4,7 +4,6 @@
 #include <ImfDeepFrameBuffer.h>
 #include <ImfDeepScanLineOutputPart.h>
 #include <ImfDeepTiledOutputPart.h>
-#include <ImfTileDescription.h>
 #include <ImfFrameBuffer.h>
 #include <ImfHeader.h>
 #include <ImfInputPart.h>
@@ -14,6 +13,7 @@
 #include <ImfPartType.h>
 #include <ImfStandardAttributes.h>
 #include <ImfStringAttribute.h>
+#include <ImfTileDescription.h>
 #include <half.h>
 
 #include <bit>
@@ -37,7 +37,8 @@ Imf::Header FlatHeader(const TestPart& part, const std::vector<Imf::Header>& bef
                        const std::vector<std::string>& multiView)
 {
     const TestFrame& frame = part.frame;
-    const Imath::Box2i data({frame.minX, frame.minY}, {frame.minX + frame.width - 1, frame.minY + frame.height - 1});
+    const Imath::Box2i data({frame.minX, frame.minY},
+                            {frame.minX + frame.width - 1, frame.minY + frame.height - 1});
     Imf::Header header(before.empty() ? data : before.front().displayWindow(), data);
     if (!part.name.empty()) header.setName(part.name);
     if (!part.view.empty()) header.setView(part.view);
@@ -64,14 +65,15 @@ void WriteFlatPart(Imf::MultiPartOutputFile& file, int index, const TestPart& pa
         const Imath::Box2i window = header.dataWindow();
         if (channel.type == Imf::HALF) {
             std::vector<std::uint16_t>& samples = halves.emplace_back();
-            for (double value : channel.values) samples.push_back(static_cast<std::uint16_t>(Stored(value, Imf::HALF)));
-            buffer.insert(channel.name,
-                          Imf::Slice::Make(Imf::HALF, samples.data(), window, 2, 2 * width, sampling, sampling));
+            for (double value : channel.values)
+                samples.push_back(static_cast<std::uint16_t>(Stored(value, Imf::HALF)));
+            buffer.insert(channel.name, Imf::Slice::Make(Imf::HALF, samples.data(), window, 2, 2 * width,
+                                                         sampling, sampling));
         } else {
             std::vector<std::uint32_t>& samples = words.emplace_back();
             for (double value : channel.values) samples.push_back(Stored(value, channel.type));
-            buffer.insert(channel.name,
-                          Imf::Slice::Make(channel.type, samples.data(), window, 4, 4 * width, sampling, sampling));
+            buffer.insert(channel.name, Imf::Slice::Make(channel.type, samples.data(), window, 4, 4 * width,
+                                                         sampling, sampling));
         }
     }
     Imf::OutputPart out(file, index);
@@ -87,7 +89,8 @@ void WriteDeepPart(Imf::MultiPartOutputFile& file, int index, const DeepTestPart
     std::vector<std::vector<float>> depth(1);
     std::vector<std::vector<void*>> pointers(5, std::vector<void*>(pixels));
     std::size_t total = 0;
-    for (std::size_t p = 0; p < pixels; ++p) total += counts[p] = static_cast<unsigned int>(part.pixels[p].size());
+    for (std::size_t p = 0; p < pixels; ++p)
+        total += counts[p] = static_cast<unsigned int>(part.pixels[p].size());
     // Reserved whole, so that the pointers into them stay valid.
     for (auto& samples : colour) samples.reserve(total);
     depth[0].reserve(total);
@@ -138,7 +141,8 @@ void WriteDeepTestParts(const fs::path& path, const std::vector<DeepTestPart>& d
     std::vector<Imf::Header> headers;
     for (const DeepTestPart& part : deep) {
         const Imath::Box2i data({0, 0}, {part.width - 1, part.height - 1});
-        Imf::Header& header = headers.emplace_back(headers.empty() ? data : headers.front().displayWindow(), data);
+        Imf::Header& header =
+            headers.emplace_back(headers.empty() ? data : headers.front().displayWindow(), data);
         if (!part.name.empty()) header.setName(part.name);
         if (!part.view.empty()) header.setView(part.view);
         header.compression() = static_cast<Imf::Compression>(part.compression);

@@ -40,9 +40,9 @@ struct DeepTestPart {
     std::string name; // empty: no name attribute (only in a file of one part)
     std::string view; // empty: no view attribute
     int width = 1, height = 1;
-    bool tiled = false; // tiles of 2 x 2 pixels
+    bool tiled = false;                          // tiles of 2 x 2 pixels
     std::vector<std::vector<DeepSample>> pixels; // row-major
-    int compression = 0; // Imf::Compression: none by default
+    int compression = 0;                         // Imf::Compression: none by default
 };
 
 // Writes the deep parts, then the flat ones, as one file (a single-part file for one part).

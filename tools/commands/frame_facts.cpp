@@ -105,10 +105,11 @@ void PrintLayout(const ExrFile& file, std::FILE* out)
         for (const ViewChannel& channel : file.channels)
             if (channel.part == static_cast<int>(index))
                 channels.push_back({channel.storedName, "", 0, "", channel.type});
-        std::fprintf(out, "    %zu %s%s, %s: %s\n", index, part.name.c_str(),
-                     part.view.empty() ? "" : (" (view " + part.view + ")").c_str(),
-                     (std::string(part.deep ? "deep " : "") + (part.frame.tiled ? "tiled" : "scanline")).c_str(),
-                     ViewChannelListText(channels).c_str());
+        std::fprintf(
+            out, "    %zu %s%s, %s: %s\n", index, part.name.c_str(),
+            part.view.empty() ? "" : (" (view " + part.view + ")").c_str(),
+            (std::string(part.deep ? "deep " : "") + (part.frame.tiled ? "tiled" : "scanline")).c_str(),
+            ViewChannelListText(channels).c_str());
     }
 }
 

@@ -21,7 +21,7 @@ struct FrameFacts {
     std::vector<float> depth;            // as handed to the filter, for a chart
     std::optional<IdCounts> materialIds; // none: the view has no such channel
     std::optional<IdCounts> objectIds;
-    std::optional<DeepCounts> deep;      // the samples of the deep parts the view's channels are in
+    std::optional<DeepCounts> deep; // the samples of the deep parts the view's channels are in
 };
 
 // What the filter would be handed of the view, counted. `buffers` holds the frame's memory.

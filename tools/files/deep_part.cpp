@@ -59,7 +59,8 @@ DeepPartReader::DeepPartReader(Imf::MultiPartInputFile& file, int part, const Ex
         parts->tiled = std::make_unique<Imf::DeepTiledInputPart>(file, part);
         bandRows = static_cast<int>(parts->tiled->tileYSize());
         parts->tiled->setFrameBuffer(buffer);
-        parts->tiled->readPixelSampleCounts(0, parts->tiled->numXTiles(0) - 1, 0, parts->tiled->numYTiles(0) - 1);
+        parts->tiled->readPixelSampleCounts(0, parts->tiled->numXTiles(0) - 1, 0,
+                                            parts->tiled->numYTiles(0) - 1);
     } else {
         parts->scanline = std::make_unique<Imf::DeepScanLineInputPart>(file, part);
         bandRows = DEEP_BAND_ROWS;
@@ -72,14 +73,16 @@ DeepPartReader::DeepPartReader(Imf::MultiPartInputFile& file, int part, const Ex
         counts.empty += count == 0 ? 1 : 0;
     }
     std::uint64_t storedBytes = 0;
-    for (const FrameChannel& channel : frame.channels) storedBytes += channel.type == SampleType::HALF ? 2 : 4;
+    for (const FrameChannel& channel : frame.channels)
+        storedBytes += channel.type == SampleType::HALF ? 2 : 4;
     const std::uint64_t held = counts.total * HELD_SAMPLE_BYTES * frame.channels.size();
     if (fileBytes != 0 && counts.total * storedBytes > fileBytes * MOST_PACKING)
         throw ExrReadFailure("damaged EXR file: its sample counts claim " + SamplesText(counts.total, held) +
                              ", more than its " + MemoryText(fileBytes) + " could hold");
     if (budget != 0 && held > budget)
-        throw ExrReadFailure("its sample counts claim " + SamplesText(counts.total, held) + ", more than the " +
-                             MemoryText(budget) + " one frame may take (--max-memory sets the budget)");
+        throw ExrReadFailure("its sample counts claim " + SamplesText(counts.total, held) +
+                             ", more than the " + MemoryText(budget) +
+                             " one frame may take (--max-memory sets the budget)");
 }
 
 DeepPartReader::~DeepPartReader() = default;
@@ -110,12 +113,11 @@ int DeepPartReader::ReadBand(int y0, const std::vector<int>& wanted, std::uint32
             next += bandCounts[p];
         }
         const FrameChannel& channel = frame.channels[needed[j]];
-        buffer.insert(channel.name,
-                      Imf::DeepSlice(channel.type == SampleType::UINT ? Imf::UINT : Imf::FLOAT,
-                                     BaseFor(section, window.minX, y0, sizeof(std::uint32_t*),
-                                             sizeof(std::uint32_t*) * width),
-                                     sizeof(std::uint32_t*), sizeof(std::uint32_t*) * width,
-                                     sizeof(std::uint32_t)));
+        buffer.insert(channel.name, Imf::DeepSlice(channel.type == SampleType::UINT ? Imf::UINT : Imf::FLOAT,
+                                                   BaseFor(section, window.minX, y0, sizeof(std::uint32_t*),
+                                                           sizeof(std::uint32_t*) * width),
+                                                   sizeof(std::uint32_t*), sizeof(std::uint32_t*) * width,
+                                                   sizeof(std::uint32_t)));
     }
     // OpenEXR takes a new frame buffer's counts as unknown until they are read into it again;
     // they are what was read before, as the file holds them.

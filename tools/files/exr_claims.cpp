@@ -37,7 +37,8 @@ std::int64_t ReadBytes(exr_const_context_t, void* user, void* buffer, std::uint6
     const std::uint64_t wanted = std::min(count, input->size - offset);
     const std::size_t read = (*input->source)(offset, buffer, static_cast<std::size_t>(wanted));
     if (input->hideDeepFlag && offset <= DEEP_FLAG_BYTE && DEEP_FLAG_BYTE < offset + read)
-        static_cast<unsigned char*>(buffer)[DEEP_FLAG_BYTE - offset] &= static_cast<unsigned char>(~DEEP_FLAG_BIT);
+        static_cast<unsigned char*>(buffer)[DEEP_FLAG_BYTE - offset] &=
+            static_cast<unsigned char>(~DEEP_FLAG_BIT);
     return static_cast<std::int64_t>(read);
 }
 

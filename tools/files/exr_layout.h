@@ -27,7 +27,6 @@ struct ExrReadLimits {
     std::uint64_t maxSampleBytes = 0;
 };
 
-
 // The file opened for reading; a ToolError naming it when it cannot be (missing, a folder, ...).
 std::unique_ptr<std::ifstream> OpenInputFile(const std::string& path);
 

@@ -63,33 +63,35 @@ void ExrStripReader::Read(const std::vector<ViewChannel>& channels, const PixelB
                 deepPart.deepCounts = deep.Counts();
                 std::vector<int> wanted;
                 for (std::size_t i : taken)
-                    wanted.push_back(
-                        static_cast<int>(deepPart.frame.Find(channels[i].storedName) - deepPart.frame.channels.data()));
-                deep.ReadRows(top, bottom, wanted, scratch, [&](std::size_t k, int y, const std::uint32_t* row) {
-                    sink(taken[k], y - window.minY, left - window.minX, right - left + 1, row + (left - from.minX));
-                });
+                    wanted.push_back(static_cast<int>(deepPart.frame.Find(channels[i].storedName) -
+                                                      deepPart.frame.channels.data()));
+                deep.ReadRows(top, bottom, wanted, scratch,
+                              [&](std::size_t k, int y, const std::uint32_t* row) {
+                                  sink(taken[k], y - window.minY, left - window.minX, right - left + 1,
+                                       row + (left - from.minX));
+                              });
             } else {
-            const std::size_t stripSize = width * STRIP_ROWS;
-            if (scratch.size() < stripSize * taken.size()) scratch.resize(stripSize * taken.size());
-            Imf::InputPart input(*open->exr, part);
-            for (int y0 = top; y0 <= bottom; y0 += STRIP_ROWS) {
-                const int y1 = std::min(bottom, y0 + STRIP_ROWS - 1);
-                Imf::FrameBuffer buffer;
-                for (std::size_t k = 0; k < taken.size(); ++k) {
-                    const ViewChannel& channel = channels[taken[k]];
-                    const Imf::PixelType type = channel.type == SampleType::UINT ? Imf::UINT : Imf::FLOAT;
-                    buffer.insert(channel.storedName,
-                                  Imf::Slice::Make(type, scratch.data() + k * stripSize, {from.minX, y0},
-                                                   from.Width(), STRIP_ROWS, sizeof(std::uint32_t),
-                                                   sizeof(std::uint32_t) * width));
+                const std::size_t stripSize = width * STRIP_ROWS;
+                if (scratch.size() < stripSize * taken.size()) scratch.resize(stripSize * taken.size());
+                Imf::InputPart input(*open->exr, part);
+                for (int y0 = top; y0 <= bottom; y0 += STRIP_ROWS) {
+                    const int y1 = std::min(bottom, y0 + STRIP_ROWS - 1);
+                    Imf::FrameBuffer buffer;
+                    for (std::size_t k = 0; k < taken.size(); ++k) {
+                        const ViewChannel& channel = channels[taken[k]];
+                        const Imf::PixelType type = channel.type == SampleType::UINT ? Imf::UINT : Imf::FLOAT;
+                        buffer.insert(channel.storedName,
+                                      Imf::Slice::Make(type, scratch.data() + k * stripSize, {from.minX, y0},
+                                                       from.Width(), STRIP_ROWS, sizeof(std::uint32_t),
+                                                       sizeof(std::uint32_t) * width));
+                    }
+                    input.setFrameBuffer(buffer);
+                    input.readPixels(y0, y1);
+                    for (int y = y0; y <= y1; ++y)
+                        for (std::size_t k = 0; k < taken.size(); ++k)
+                            sink(taken[k], y - window.minY, left - window.minX, right - left + 1,
+                                 scratch.data() + k * stripSize + (y - y0) * width + (left - from.minX));
                 }
-                input.setFrameBuffer(buffer);
-                input.readPixels(y0, y1);
-                for (int y = y0; y <= y1; ++y)
-                    for (std::size_t k = 0; k < taken.size(); ++k)
-                        sink(taken[k], y - window.minY, left - window.minX, right - left + 1,
-                             scratch.data() + k * stripSize + (y - y0) * width + (left - from.minX));
-            }
             }
             if (!open->exr->partComplete(part))
                 throw ExrReadFailure("incomplete EXR file: some of its pixels were never written");

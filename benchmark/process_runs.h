@@ -1,0 +1,24 @@
+// Commands run as processes of their own and measured: wall time, CPU time (user and system) and
+// peak resident memory, from wait4; the compared commands alternate so that the load of a shared
+// machine weighs on each alike.
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+struct Measure {
+    double seconds = 1e30;
+    double cpuSeconds = 1e30;
+    double megabytes = 0;
+};
+
+// Runs the command, its output and messages sent to /dev/null; exits the benchmark if it fails.
+Measure RunOnce(const std::vector<std::string>& command);
+// The best time and the largest peak memory of `runs` alternating runs of each command.
+std::vector<Measure> Compare(const std::vector<std::vector<std::string>>& commands, int runs);
+std::string Bytes(const std::filesystem::path& path);
+// "  NAME   wall s   CPU s   memory MB", and the bytes of a file when given.
+void PrintMeasure(const char* name, const Measure& measure, double bytes = -1);
+// The first measure over the second, and the bytes' ratio when given.
+void PrintRatio(const Measure& a, const Measure& b, double bytesRatio = -1);
