@@ -30,7 +30,7 @@ struct ExrReadLimits {
 // The file opened for reading; a ToolError naming it when it cannot be (missing, a folder, ...).
 std::unique_ptr<std::ifstream> OpenInputFile(const std::string& path);
 
-// Checks that `stream`, `size` bytes long, holds a flat EXR file that holds what its headers claim
+// Checks that `stream`, `size` bytes long, holds an EXR file that holds what its headers claim
 // within `limits`, and opens it at its start; ExrReadFailure when not.
 std::unique_ptr<Imf::MultiPartInputFile> OpenExrStream(Imf::IStream& stream, std::uint64_t size,
                                                        const ExrReadLimits& limits);

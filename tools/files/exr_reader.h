@@ -1,6 +1,6 @@
-// Reading an EXR file, scanline or tiled, single- or multi-part, from a file or from memory: every
-// part and every channel's view. Every failure is a ToolError whose message names the file and
-// what is wrong with it.
+// Reading an EXR file, scanline or tiled, flat or deep (made flat), single- or multi-part, from a
+// file or from memory: every part and every channel's view. Every failure is a ToolError whose
+// message names the file and what is wrong with it.
 #pragma once
 
 #include <cstddef>
