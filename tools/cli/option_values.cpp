@@ -148,7 +148,7 @@ std::uint64_t ParseMemorySize(const std::string& text)
     return value << shift;
 }
 
-std::vector<int> ParseFrameRange(const std::string& text)
+std::vector<int> ParseFrameRange(const std::string& text, std::size_t maxCount)
 {
     // Each part as first, last and step, the frames it names counted before any is listed, so
     // that a list naming a vast number of frames (also many times over) is refused at once.
@@ -180,9 +180,8 @@ std::vector<int> ParseFrameRange(const std::string& text)
         named += (static_cast<std::uint64_t>(last) - static_cast<std::uint64_t>(first)) /
                      static_cast<std::uint64_t>(step) +
                  1;
-        if (named > FRAME_RANGE_MAX_COUNT)
-            throw UsageError("--frames " + text + " names more than " +
-                             std::to_string(FRAME_RANGE_MAX_COUNT) + " frames");
+        if (named > maxCount)
+            throw UsageError("--frames " + text + " names more than " + std::to_string(maxCount) + " frames");
         parts.push_back({first, last, step});
     }
     // A frame named again is left out. Only a part whose span overlaps an earlier part's can repeat
