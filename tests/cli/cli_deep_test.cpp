@@ -78,15 +78,6 @@ protected:
         WriteTestExr(Path("flat-right.exr"), FlatOf(1, OBJECTS));
     }
 
-    Png Picture(std::vector<std::string> arguments, const std::string& output)
-    {
-        arguments.insert(arguments.begin(), "apply");
-        arguments.insert(arguments.end(), {"-o", output});
-        const ToolRun run = Run(arguments);
-        EXPECT_EQ(run.status, 0) << run.err;
-        return ReadPng(Path(output));
-    }
-
     std::string Bytes(const std::string& name) const
     {
         std::ifstream file(Path(name), std::ios::binary);
@@ -115,21 +106,21 @@ TEST_F(Deep, EveryDeepLayoutGivesThePictureOfItsFlatVersion)
         for (const Case& test : cases) {
             std::vector<std::string> arguments = mode;
             arguments.push_back(test.flat);
-            const std::vector<std::uint16_t> expected = Picture(arguments, "expected.png").samples;
+            const std::vector<std::uint16_t> expected = Applied(arguments, "expected.png").samples;
             arguments = mode;
             arguments.insert(arguments.end(), test.arguments.begin(), test.arguments.end());
             arguments.push_back(test.input);
-            EXPECT_EQ(Picture(arguments, "actual.png").samples, expected)
+            EXPECT_EQ(Applied(arguments, "actual.png").samples, expected)
                 << test.input << " " << (mode.empty() ? "whole" : "object");
         }
     }
     // Nearest (2) white, farthest (8) black, the empty pixel transparent black.
-    const Png grey = Picture({"--png", "rgba", "scanline.exr"}, "grey.png");
+    const Png grey = Applied({"--png", "rgba", "scanline.exr"}, "grey.png");
     EXPECT_EQ(grey.Channel(0)[0], 65535);
     EXPECT_EQ(grey.Channel(0)[4], 0);
     EXPECT_EQ(grey.Channel(3)[2], 0);
     // The composited colour: 0.625 red, 0.3125 green in 16 bits.
-    const Png colour = Picture(
+    const Png colour = Applied(
         {"--mode", "object", "--id", "9", "--png", "rgba", "--bits", "16", "scanline.exr"}, "colour.png");
     EXPECT_EQ(colour.Channel(0)[0], 40959);
     EXPECT_EQ(colour.Channel(1)[0], 20480);

@@ -130,13 +130,9 @@ protected:
     }
 
     // The PNG samples of one run; a failed run fails the test.
-    std::vector<std::uint16_t> Picture(std::vector<std::string> arguments, const std::string& output)
+    std::vector<std::uint16_t> Picture(const std::vector<std::string>& arguments, const std::string& output)
     {
-        arguments.insert(arguments.begin(), "apply");
-        arguments.insert(arguments.end(), {"-o", output});
-        const ToolRun run = Run(arguments);
-        EXPECT_EQ(run.status, 0) << run.err;
-        return ReadPng(Path(output)).samples;
+        return Applied(arguments, output).samples;
     }
 };
 

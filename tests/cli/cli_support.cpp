@@ -229,3 +229,12 @@ void CliTest::SetUp()
 }
 
 void CliTest::TearDown() { fs::remove_all(folder); }
+
+Png CliTest::Applied(std::vector<std::string> arguments, const std::string& output)
+{
+    arguments.insert(arguments.begin(), "apply");
+    arguments.insert(arguments.end(), {"-o", output});
+    const ToolRun run = Run(arguments);
+    EXPECT_EQ(run.status, 0) << run.err;
+    return ReadPng(Path(output));
+}

@@ -76,6 +76,8 @@ protected:
         return RunDeepglass(folder, arguments, limits);
     }
     std::filesystem::path Path(const std::string& name) const { return folder / name; }
+    // The picture `apply ARGUMENTS -o OUTPUT` writes; a failed run fails the test.
+    Png Applied(std::vector<std::string> arguments, const std::string& output);
 
     std::filesystem::path folder;
 };

@@ -42,7 +42,7 @@ TEST(DeepFlatten, ColourAndAlphaAreOpenExrsCompositeOnRandomPixels)
         }
         const std::uint32_t* samples[] = {a.data(), nullptr, nullptr, r.data(), z.data()};
         std::uint32_t out[2];
-        plan.Flatten(count, samples, wanted, out, scratch);
+        plan.Flatten(count, samples, wanted, out, 1, scratch);
         // OpenEXR's order: Z, then ZBack (here Z again), then alpha, then the rest.
         const float* inputs[] = {fz.data(), fz.data(), fa.data(), fr.data()};
         const char* names[] = {"Z", "Z", "A", "R"};
@@ -83,7 +83,7 @@ TEST(DeepFlatten, DepthAndIdsAreTheNearestVisibleSamplesPerLayer)
             z.push_back(Bits(test.z[s])), a.push_back(Bits(test.a[s])), fogA.push_back(Bits(test.fogA[s]));
         const std::uint32_t* samples[] = {a.data(), z.data(), test.ids.data(), fogA.data(), fogR.data()};
         std::uint32_t out[3];
-        plan.Flatten(count, samples, {1, 2, 4}, out, scratch);
+        plan.Flatten(count, samples, {1, 2, 4}, out, 1, scratch);
         EXPECT_EQ(out[0], Bits(test.depth)) << count;
         EXPECT_EQ(out[1], test.id) << count;
         EXPECT_EQ(std::bit_cast<float>(out[2]), test.fogR) << count;

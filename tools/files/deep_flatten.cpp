@@ -112,7 +112,7 @@ std::size_t DeepPlan::Order(const Layer& layer, std::size_t count, const std::ui
 }
 
 void DeepPlan::Flatten(std::size_t count, const std::uint32_t* const* samples, const std::vector<int>& wanted,
-                       std::uint32_t* out, Scratch& scratch) const
+                       std::uint32_t* out, std::size_t stride, Scratch& scratch) const
 {
     int ordered = -1; // the layer `scratch` holds the order of
     std::size_t nearest = 0;
@@ -121,7 +121,7 @@ void DeepPlan::Flatten(std::size_t count, const std::uint32_t* const* samples, c
         const ChannelPlan& plan = plans[wanted[k]];
         const Layer& layer = layers[plan.layer];
         if (count == 0) {
-            out[k] = plan.rule == Rule::NEAREST && !plan.uint ? NO_SURFACE_DEPTH : 0;
+            out[k * stride] = plan.rule == Rule::NEAREST && !plan.uint ? NO_SURFACE_DEPTH : 0;
             continue;
         }
         if (ordered != plan.layer) {
@@ -141,12 +141,14 @@ void DeepPlan::Flatten(std::size_t count, const std::uint32_t* const* samples, c
         }
         const std::uint32_t* values = samples[wanted[k]];
         if (plan.rule == Rule::NEAREST) {
-            out[k] = nearest < count ? values[scratch.order[nearest]] : plan.uint ? 0 : NO_SURFACE_DEPTH;
+            out[k * stride] = nearest < count ? values[scratch.order[nearest]]
+                              : plan.uint     ? 0
+                                              : NO_SURFACE_DEPTH;
             continue;
         }
         float sum = 0.0f;
         for (std::size_t i = 0; i < weighted; ++i)
             sum += scratch.weights[i] * FloatOf(values[scratch.order[i]]);
-        out[k] = std::bit_cast<std::uint32_t>(sum);
+        out[k * stride] = std::bit_cast<std::uint32_t>(sum);
     }
 }

@@ -34,9 +34,10 @@ public:
 
     // Flattens one pixel of `count` samples. `samples[c]` holds the pixel's samples of the part's
     // channel c as FrameChannel holds them (UINT as it is, HALF and FLOAT as a float's bits); it
-    // needs to be set only for the channels Needed(wanted) names. out[k] gets channel wanted[k].
+    // needs to be set only for the channels Needed(wanted) names. out[k * stride] gets channel
+    // wanted[k].
     void Flatten(std::size_t count, const std::uint32_t* const* samples, const std::vector<int>& wanted,
-                 std::uint32_t* out, Scratch& scratch) const;
+                 std::uint32_t* out, std::size_t stride, Scratch& scratch) const;
 
 private:
     struct Layer {

@@ -31,6 +31,16 @@ char* BaseFor(void* first, int x0, int y0, std::size_t xStride, std::size_t yStr
                                    static_cast<std::intptr_t>(y0) * static_cast<std::intptr_t>(yStride));
 }
 
+// The slice of every pixel's sample count over the frame's data window.
+Imf::Slice CountSlice(std::vector<std::uint32_t>& counts, const ExrFrame& frame)
+{
+    const std::size_t rowBytes = sizeof(std::uint32_t) * static_cast<std::size_t>(frame.Width());
+    return Imf::Slice(
+        Imf::UINT,
+        BaseFor(counts.data(), frame.dataWindow.minX, frame.dataWindow.minY, sizeof(std::uint32_t), rowBytes),
+        sizeof(std::uint32_t), rowBytes);
+}
+
 std::string SamplesText(std::uint64_t samples, std::uint64_t bytes)
 {
     return std::to_string(samples) + " samples (" + MemoryText(bytes) + ")";
@@ -41,6 +51,24 @@ std::string SamplesText(std::uint64_t samples, std::uint64_t bytes)
 struct DeepPartReader::Parts {
     std::unique_ptr<Imf::DeepScanLineInputPart> scanline;
     std::unique_ptr<Imf::DeepTiledInputPart> tiled;
+
+    // Reads into `buffer` the sample counts of rows `y0` to `y1` (whole rows of tiles of a tiled
+    // part, whose first row is `top`), and with `samples` their samples too. OpenEXR takes a new
+    // frame buffer's counts as unknown until they are read into it, so they are read each time.
+    void Read(const Imf::DeepFrameBuffer& buffer, int top, int y0, int y1, bool samples)
+    {
+        if (tiled) {
+            const int rows = static_cast<int>(tiled->tileYSize());
+            const int first = (y0 - top) / rows, last = (y1 - top) / rows, across = tiled->numXTiles(0) - 1;
+            tiled->setFrameBuffer(buffer);
+            tiled->readPixelSampleCounts(0, across, first, last);
+            if (samples) tiled->readTiles(0, across, first, last);
+        } else {
+            scanline->setFrameBuffer(buffer);
+            scanline->readPixelSampleCounts(y0, y1);
+            if (samples) scanline->readPixels(y0, y1);
+        }
+    }
 };
 
 DeepPartReader::DeepPartReader(Imf::MultiPartInputFile& file, int part, const ExrFrame& frame,
@@ -48,25 +76,17 @@ DeepPartReader::DeepPartReader(Imf::MultiPartInputFile& file, int part, const Ex
     : frame(frame), parts(std::make_unique<Parts>()), plan(frame.channels)
 {
     const PixelBox& window = frame.dataWindow;
-    const std::size_t width = static_cast<std::size_t>(frame.Width());
     sampleCounts.assign(frame.PixelCount(), 0);
-    Imf::DeepFrameBuffer buffer;
-    buffer.insertSampleCountSlice(Imf::Slice(Imf::UINT,
-                                             BaseFor(sampleCounts.data(), window.minX, window.minY,
-                                                     sizeof(std::uint32_t), sizeof(std::uint32_t) * width),
-                                             sizeof(std::uint32_t), sizeof(std::uint32_t) * width));
     if (frame.tiled) {
         parts->tiled = std::make_unique<Imf::DeepTiledInputPart>(file, part);
         bandRows = static_cast<int>(parts->tiled->tileYSize());
-        parts->tiled->setFrameBuffer(buffer);
-        parts->tiled->readPixelSampleCounts(0, parts->tiled->numXTiles(0) - 1, 0,
-                                            parts->tiled->numYTiles(0) - 1);
     } else {
         parts->scanline = std::make_unique<Imf::DeepScanLineInputPart>(file, part);
         bandRows = DEEP_BAND_ROWS;
-        parts->scanline->setFrameBuffer(buffer);
-        parts->scanline->readPixelSampleCounts(window.minY, window.maxY);
     }
+    Imf::DeepFrameBuffer buffer;
+    buffer.insertSampleCountSlice(CountSlice(sampleCounts, frame));
+    parts->Read(buffer, window.minY, window.minY, window.maxY, false);
     for (std::uint32_t count : sampleCounts) {
         counts.total += count;
         counts.most = std::max(counts.most, count);
@@ -101,10 +121,7 @@ int DeepPartReader::ReadBand(int y0, const std::vector<int>& wanted, std::uint32
     pointers.resize(pixels * needed.size());
 
     Imf::DeepFrameBuffer buffer;
-    buffer.insertSampleCountSlice(Imf::Slice(Imf::UINT,
-                                             BaseFor(sampleCounts.data(), window.minX, window.minY,
-                                                     sizeof(std::uint32_t), sizeof(std::uint32_t) * width),
-                                             sizeof(std::uint32_t), sizeof(std::uint32_t) * width));
+    buffer.insertSampleCountSlice(CountSlice(sampleCounts, frame));
     for (std::size_t j = 0; j < needed.size(); ++j) {
         std::uint32_t* next = samples.data() + j * bandSamples;
         std::uint32_t** section = pointers.data() + j * pixels;
@@ -119,26 +136,12 @@ int DeepPartReader::ReadBand(int y0, const std::vector<int>& wanted, std::uint32
                                                    sizeof(std::uint32_t*), sizeof(std::uint32_t*) * width,
                                                    sizeof(std::uint32_t)));
     }
-    // OpenEXR takes a new frame buffer's counts as unknown until they are read into it again;
-    // they are what was read before, as the file holds them.
-    if (parts->tiled) {
-        const int row = (y0 - window.minY) / bandRows;
-        const int last = parts->tiled->numXTiles(0) - 1;
-        parts->tiled->setFrameBuffer(buffer);
-        parts->tiled->readPixelSampleCounts(0, last, row, row);
-        parts->tiled->readTiles(0, last, row, row);
-    } else {
-        parts->scanline->setFrameBuffer(buffer);
-        parts->scanline->readPixelSampleCounts(y0, y1);
-        parts->scanline->readPixels(y0, y1);
-    }
+    parts->Read(buffer, window.minY, y0, y1, true);
 
     std::vector<const std::uint32_t*> pixelSamples(frame.channels.size(), nullptr);
-    std::vector<std::uint32_t> flat(wanted.size());
     for (std::size_t p = 0; p < pixels; ++p) {
         for (std::size_t j = 0; j < needed.size(); ++j) pixelSamples[needed[j]] = pointers[j * pixels + p];
-        plan.Flatten(bandCounts[p], pixelSamples.data(), wanted, flat.data(), scratch);
-        for (std::size_t k = 0; k < wanted.size(); ++k) out[k * stride + p] = flat[k];
+        plan.Flatten(bandCounts[p], pixelSamples.data(), wanted, out + p, stride, scratch);
     }
     return y1;
 }
