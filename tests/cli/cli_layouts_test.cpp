@@ -124,8 +124,7 @@ protected:
         WriteTestParts(Path("compositing.exr"), {Part("", "", Channels(LEFT, compositing))});
         // Float HDR colour and a chroma channel at half resolution, which nothing needs.
         TestPart hdr = Part("", "", Channels(RIGHT, Plain(), Imf::FLOAT));
-        hdr.frame.channels.push_back({"RY_sub", Imf::HALF, {0.5, -0.25}});
-        hdr.sampling = 2;
+        hdr.frame.channels.push_back({"chroma.RY", Imf::HALF, {0.5, -0.25}, 2});
         WriteTestParts(Path("hdr.exr"), {hdr});
     }
 

@@ -35,7 +35,8 @@ std::string HostLibraryPath(); // a shared object that loads but is no plug-in m
 struct TestChannel {
     std::string name;
     Imf::PixelType type;
-    std::vector<double> values; // row-major over the data window; UINT channels take them as whole numbers
+    std::vector<double> values; // row-major over its samples; UINT channels take them as whole numbers
+    int sampling = 1;           // x and y sampling: one sample a sampling x sampling block
 };
 
 struct TestFrame {

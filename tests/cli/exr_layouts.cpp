@@ -30,8 +30,6 @@ std::uint32_t Stored(double value, Imf::PixelType type)
     return static_cast<std::uint32_t>(value);
 }
 
-bool Subsampled(const std::string& name) { return name.size() > 4 && name.ends_with("_sub"); }
-
 // The header of a flat part; the parts of a file share one display window, the first's data window.
 Imf::Header FlatHeader(const TestPart& part, const std::vector<Imf::Header>& before,
                        const std::vector<std::string>& multiView)
@@ -47,8 +45,7 @@ Imf::Header FlatHeader(const TestPart& part, const std::vector<Imf::Header>& bef
     for (const auto& [name, value] : part.attributes) header.insert(name, Imf::StringAttribute(value));
     header.setType(Imf::SCANLINEIMAGE);
     for (const TestChannel& channel : frame.channels) {
-        const int sampling = Subsampled(channel.name) ? part.sampling : 1;
-        header.channels().insert(channel.name, Imf::Channel(channel.type, sampling, sampling));
+        header.channels().insert(channel.name, Imf::Channel(channel.type, channel.sampling, channel.sampling));
     }
     return header;
 }
@@ -60,7 +57,7 @@ void WriteFlatPart(Imf::MultiPartOutputFile& file, int index, const TestPart& pa
     std::vector<std::vector<std::uint16_t>> halves;
     Imf::FrameBuffer buffer;
     for (const TestChannel& channel : frame.channels) {
-        const int sampling = Subsampled(channel.name) ? part.sampling : 1;
+        const int sampling = channel.sampling;
         const std::size_t width = static_cast<std::size_t>(frame.width / sampling);
         const Imath::Box2i window = header.dataWindow();
         if (channel.type == Imf::HALF) {

@@ -17,7 +17,6 @@ struct TestPart {
     std::string name; // empty: no name attribute (only in a file of one part)
     std::string view; // empty: no view attribute
     TestFrame frame;
-    int sampling = 1; // of channels whose names end in "_sub"
     // String attributes of its header.
     std::vector<std::pair<std::string, std::string>> attributes = {};
 };

@@ -7,6 +7,8 @@
 #include <bit>
 #include <cmath>
 
+#include "base/tool_error.h"
+
 namespace {
 
 constexpr float LEVEL_FULL = 65535.0f;
@@ -61,6 +63,19 @@ void StoreFilteredColour(ExrFile& written, const FilteredView& filtered, std::ve
         int part = 0;
         FrameChannel& channel = ColourChannel(written, filtered, component, part);
         const PixelBox& to = written.parts[part].frame.dataWindow;
+        // A subsampled channel has one sample at each pixel whose coordinates its sampling divides
+        // (the data window's corner among them): that sample takes the colour written at its own
+        // pixel, and the other pixels of its block have no sample to take theirs.
+        const int xs = channel.xSampling;
+        const int ys = channel.ySampling;
+        const std::int64_t columns = to.Width() / xs;
+        if (channel.samples.size() != static_cast<std::size_t>(columns * (to.Height() / ys)))
+            throw ToolError("channel " + channel.name + " was not read; its filtered colour cannot be stored");
+        if (xs != 1 || ys != 1)
+            warnings.push_back("channel " + channel.name + " is stored at " + std::to_string(xs) + " x " +
+                               std::to_string(ys) +
+                               " sampling: each of its samples takes the filtered colour of the pixel it "
+                               "stands at");
         for (std::size_t i = 0; i < rewritten.size(); ++i) {
             if (!rewritten[i]) continue;
             const std::int64_t x = from.minX + static_cast<std::int64_t>(i % from.Width());
@@ -69,9 +84,10 @@ void StoreFilteredColour(ExrFile& written, const FilteredView& filtered, std::ve
                 ++uncovered;
                 continue;
             }
+            if (x % xs != 0 || y % ys != 0) continue;
             const BMM_Color_64& pixel = filtered.colour[i];
             const std::uint16_t levels[] = {pixel.r, pixel.g, pixel.b, pixel.a};
-            channel.samples[static_cast<std::size_t>((y - to.minY) * to.Width() + (x - to.minX))] =
+            channel.samples[static_cast<std::size_t>((y - to.minY) / ys * columns + (x - to.minX) / xs)] =
                 SampleOf(levels[component], channel.type);
         }
     }
