@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "files/png_writer.h"
+#include "output/png_writer.h"
 
 namespace {
 

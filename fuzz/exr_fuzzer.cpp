@@ -6,8 +6,8 @@
 #include <string>
 
 #include "base/tool_error.h"
-#include "files/exr_reader.h"
-#include "files/sample_source.h"
+#include "exr/exr_reader.h"
+#include "exr/sample_source.h"
 #include "frame/storage_frame.h"
 #include "frame/view_frame.h"
 #include "frames.h"

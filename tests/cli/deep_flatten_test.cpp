@@ -9,8 +9,8 @@
 #include <limits>
 #include <random>
 
-#include "files/deep_flatten.h"
-#include "files/exr_read_failure.h"
+#include "base/exr_read_failure.h"
+#include "image/deep_flatten.h"
 
 namespace {
 

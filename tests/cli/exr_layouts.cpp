@@ -45,7 +45,8 @@ Imf::Header FlatHeader(const TestPart& part, const std::vector<Imf::Header>& bef
     for (const auto& [name, value] : part.attributes) header.insert(name, Imf::StringAttribute(value));
     header.setType(Imf::SCANLINEIMAGE);
     for (const TestChannel& channel : frame.channels) {
-        header.channels().insert(channel.name, Imf::Channel(channel.type, channel.sampling, channel.sampling));
+        header.channels().insert(channel.name,
+                                 Imf::Channel(channel.type, channel.sampling, channel.sampling));
     }
     return header;
 }

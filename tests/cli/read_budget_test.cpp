@@ -9,7 +9,7 @@
 #include "base/number_text.h"
 #include "base/tool_error.h"
 #include "cli/option_values.h"
-#include "files/exr_claims.h"
+#include "exr/exr_claims.h"
 
 using ::testing::HasSubstr;
 using ::testing::IsEmpty;

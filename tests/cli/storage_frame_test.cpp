@@ -11,9 +11,9 @@
 #include <optional>
 
 #include "expect_error.h"
-#include "files/exr_reader.h"
-#include "files/exr_strip_reader.h"
-#include "files/exr_writer.h"
+#include "exr/exr_input.h"
+#include "exr/exr_reader.h"
+#include "exr/exr_writer.h"
 #include "frame/storage_frame.h"
 #include "frame/view_frame.h"
 
@@ -152,7 +152,7 @@ TEST(StorageFrame, HoldsTheFrameAsTheFilterTakesItFromEitherSource)
         for (ExrPart& part : file.parts) part.frame.displayWindow = ROW;
         std::vector<std::string> notes;
         WriteExrFile(path.string(), file, notes);
-        ExrStripReader strip(path.string());
+        ExrInput strip(path.string());
         const ExrReadResult read = ReadExrFile(path.string());
         HeldSamples held(read.file);
         for (SampleSource* source : {static_cast<SampleSource*>(&strip), static_cast<SampleSource*>(&held)}) {

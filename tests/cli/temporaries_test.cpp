@@ -11,7 +11,7 @@
 #include <fstream>
 
 #include "base/machine.h"
-#include "files/atomic_output.h"
+#include "output/atomic_output.h"
 
 namespace fs = std::filesystem;
 using ::testing::UnorderedElementsAreArray;

@@ -7,10 +7,10 @@
 
 #include "cli/command_line.h"
 #include "expect_error.h"
-#include "files/output_writer.h"
 #include "frame/channel_discovery.h"
 #include "frame/frame_stats.h"
 #include "module/filter_record.h"
+#include "output/output_writer.h"
 
 using ::testing::ElementsAre;
 using ::testing::ElementsAreArray;

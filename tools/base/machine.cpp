@@ -21,6 +21,8 @@ std::uint64_t PhysicalMemory()
                : 0;
 }
 
+std::uint64_t MemoryBudget(std::uint64_t asked) { return asked != 0 ? asked : PhysicalMemory() / 2; }
+
 ProcessState ProcessStateOf(int pid)
 {
     // EPERM: the process exists but belongs to someone else.

@@ -9,6 +9,9 @@
 unsigned Cores();
 // The machine's physical memory in bytes; 0 when the machine does not say.
 std::uint64_t PhysicalMemory();
+// What the frames a command reads at once may take: `asked` (--max-memory), or when that is 0 half
+// of the machine's memory (0, no budget, when the machine does not say).
+std::uint64_t MemoryBudget(std::uint64_t asked);
 
 // What is known on this host of the process `pid`.
 enum class ProcessState { GONE, RUNNING };

@@ -8,7 +8,7 @@
 #include <numbers>
 
 #include "base/tool_error.h"
-#include "files/atomic_output.h"
+#include "output/atomic_output.h"
 
 namespace {
 

@@ -8,12 +8,12 @@
 #include <vector>
 
 #include "cryptomatte/matte_ids.h"
-#include "files/output_paths.h"
-#include "files/png_writer.h"
 #include "frame/background.h"
 #include "frame/channel_discovery.h"
 #include "frame/depth_scale.h"
 #include "module/filter_configuration.h"
+#include "output/png_writer.h"
+#include "shot/output_paths.h"
 
 // --range and --range-over: the grey scale frames are handed to the filter with.
 struct RangeChoice {

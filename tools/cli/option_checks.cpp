@@ -87,5 +87,4 @@ void CheckMatteRequest(const std::vector<std::string>& patterns, MatteRequest& r
         case PatternFault::NONE: request.patterns.emplace_back(text);
         }
     }
-    if (!filter.id) filter.id = 1;
 }

@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "cryptomatte/matte_ids.h"
-#include "files/output_paths.h"
 #include "module/filter_configuration.h"
+#include "shot/output_paths.h"
 
 // The choice contradicts itself or its ID lies outside its mode's range.
 void CheckFilterChoice(const FilterChoice& choice);

@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "cli/command.h"
-#include "files/output_paths.h"
 #include "frame/background.h"
+#include "shot/output_paths.h"
 
 // The largest frame range a command line may name; far more frames than any shot holds.
 constexpr std::size_t FRAME_RANGE_MAX_COUNT = 1000000;

@@ -10,16 +10,14 @@
 #include "base/machine.h"
 #include "base/number_text.h"
 #include "base/tool_error.h"
-#include "commands/apply_frame.h"
-#include "commands/filter_input.h"
-#include "commands/progress.h"
-#include "files/atomic_output.h"
-#include "files/exr_layout.h"
-#include "files/output_writer.h"
-#include "frame/frame_stats.h"
+#include "exr/exr_layout.h"
+#include "module/filter_configuration.h"
 #include "module/filter_runner.h"
+#include "pipeline/frame_job.h"
+#include "pipeline/shot_scale.h"
 #include "shot/frame_pattern.h"
 #include "shot/job_count.h"
+#include "shot/progress.h"
 #include "shot/shot_plan.h"
 #include "shot/shot_report.h"
 #include "shot/worker_pool.h"
@@ -55,7 +53,8 @@ void MakeOutputFolder(const OutputTarget& target)
         MakeFolder(std::filesystem::path(target.path).parent_path());
 }
 
-// -j as given, or one a core within the memory budget; never more than the frames to filter.
+// -j as given, or as many frames as fit in the memory budget, one a core; never more than the
+// frames to filter.
 int JobCount(const ApplyOptions& options, const std::vector<ShotFrame>& plan, std::uint64_t budget)
 {
     std::size_t pending = 0;
@@ -73,29 +72,119 @@ int JobCount(const ApplyOptions& options, const std::vector<ShotFrame>& plan, st
     } catch (const ToolError&) {
         // The frame's own read reports what is wrong with it; the cores alone decide.
     }
-    return DefaultJobCount(pending, frameBytes);
+    return DefaultJobCount(pending, frameBytes, budget);
 }
 
-// The one scale of the shot: every frame's own, widened over the shot, read in parallel by the
-// same workers. A frame that cannot be read is left out here and reported by its own filtering.
-std::optional<DepthScale> ShotScale(const ApplyRun& run, const std::vector<ShotFrame>& plan,
-                                    std::vector<FrameBuffers>& buffers, std::FILE* out)
+// The run's frames and workers, and the filter's twins the workers beyond the first use.
+struct ApplyShot {
+    std::vector<ShotFrame> plan;
+    std::vector<std::unique_ptr<FilterRunner>> twins;
+    std::vector<Worker> workers;
+};
+
+// Plans the shot: the filter configured (its record saved when asked), the frames and their
+// outputs, the folders they go to, and one worker a job with its own filter.
+ApplyShot PlanApply(FilterRunner& runner, const ApplyOptions& options, std::uint64_t budget, std::FILE* out,
+                    std::FILE* errors)
 {
-    std::vector<std::optional<DepthScale>> scales(plan.size());
-    ForEachInParallel(plan.size(), static_cast<int>(buffers.size()), [&](std::size_t index, int worker) {
-        if (!plan[index].problem.empty()) return;
-        try {
-            scales[index] = InputScale(run, plan[index].input, buffers[worker]);
-        } catch (const std::exception&) {
-        }
-    });
-    std::optional<DepthScale> shot;
-    for (const std::optional<DepthScale>& scale : scales)
-        if (scale) shot = shot ? Widened(*shot, *scale) : *scale;
-    if (shot)
-        std::fprintf(out, "shot range: %s:%s over %zu frames\n", NumberText(shot->nearest).c_str(),
-                     NumberText(shot->farthest).c_str(), plan.size());
+    ApplyShot shot;
+    PrepareFilter(runner, options, out, errors);
+    if (options.inputs.empty()) return shot;
+    shot.plan = PlanShot(options.inputs, options.frames, options.output);
+    MakeOutputFolder(options.output);
+    // Made before any frame is filtered, as a farm task's report folder often is not there yet.
+    if (!options.reportPath.empty()) MakeFolder(std::filesystem::path(options.reportPath).parent_path());
+    const int jobs = JobCount(options, shot.plan, budget);
+    shot.workers.resize(static_cast<std::size_t>(jobs));
+    shot.workers[0].filter = &runner;
+    for (std::size_t worker = 1; worker < shot.workers.size(); ++worker)
+        shot.workers[worker].filter = shot.twins.emplace_back(runner.Twin()).get();
+    SetExrDecodeThreads(DecodeThreadCount(jobs));
     return shot;
+}
+
+// How PNG pictures are stored: grey where the filter rewrites every pixel into grey, which only
+// the mode its record holds tells.
+std::optional<PngFormat> PngFormatOf(const ApplyOptions& options, const FilterSettings& settings,
+                                     std::FILE* errors)
+{
+    const bool whole = settings.mode == MODE_WHOLE_IMAGE;
+    if (options.png == PngKind::GREY && !whole) {
+        std::fprintf(
+            errors,
+            "error: --png grey writes one grey channel, but the configuration record's mode %d keeps "
+            "the colour of the pixels it does not select; use --png rgba\n",
+            static_cast<int>(settings.mode));
+        return std::nullopt;
+    }
+    PngFormat format;
+    format.kind = options.png.value_or(whole ? PngKind::GREY : PngKind::RGBA);
+    format.bits = options.bits;
+    return WithCompression(format, options.compression);
+}
+
+// The one scale of every frame, when the run asks for one; false, the error shown, when --range
+// shot finds none.
+bool FixRunScale(ApplyRun& run, const std::vector<ShotFrame>& plan, std::vector<Worker>& workers,
+                 std::FILE* out, std::FILE* errors)
+{
+    const RangeChoice& range = run.options.range;
+    if (range.kind == RangeChoice::Kind::FIXED) run.scale = range.scale;
+    if (range.kind != RangeChoice::Kind::SHOT) return true;
+    const ShotRange shot = ShotScale(run, plan, workers);
+    if (!shot.scale) {
+        std::fprintf(errors,
+                     "error: --range shot: no depth takes part in any frame (after --background %s), so "
+                     "there is no scale to give them; no frame was written\n",
+                     run.options.background.Text().c_str());
+        return false;
+    }
+    std::fprintf(out, "shot range: %s:%s over %zu frames\n", NumberText(shot.scale->nearest).c_str(),
+                 NumberText(shot.scale->farthest).c_str(), shot.frames);
+    run.scale = shot.scale;
+    return true;
+}
+
+// Every frame filtered by the workers, with progress; the records in the plan's order.
+std::vector<FrameRecord> FilterShot(const ApplyRun& run, const std::vector<ShotFrame>& plan,
+                                    std::vector<Worker>& workers, std::FILE* out, std::FILE* errors)
+{
+    Progress progress(plan.size(), isatty(fileno(out)) != 0, out, errors);
+    std::vector<FrameRecord> records(plan.size());
+    std::mutex shown;
+    ShownOnce once;
+    ForEachInParallel(plan.size(), static_cast<int>(workers.size()), [&](std::size_t index, int worker) {
+        {
+            const std::lock_guard<std::mutex> lock(shown);
+            progress.Begin(index, plan[index].input);
+        }
+        FrameOutcome outcome;
+        FrameRecord record = RunFrameJob(run, workers[worker], plan[index], outcome);
+        const std::lock_guard<std::mutex> lock(shown);
+        ShowFrame(progress, index, record, outcome, once);
+        records[index] = std::move(record);
+    });
+    progress.End();
+    return records;
+}
+
+// The summary line and the report; answers the exit status.
+int ReportShot(const ApplyOptions& options, const std::vector<FrameRecord>& records, double seconds,
+               std::FILE* out, std::FILE* errors)
+{
+    std::fprintf(out, "%s\n", SummaryLine(records, seconds).c_str());
+    bool failed = false;
+    for (const FrameRecord& record : records)
+        failed |= record.status == FrameStatus::FAILED || record.status == FrameStatus::MISSING;
+    if (!options.reportPath.empty()) {
+        try {
+            WriteShotReport(options.reportPath, records, seconds);
+        } catch (const ToolError& error) {
+            std::fprintf(errors, "error: %s\n", error.what());
+            failed = true;
+        }
+    }
+    return failed ? EXIT_STATUS_FAILED : EXIT_STATUS_OK;
 }
 
 } // namespace
@@ -119,87 +208,30 @@ int RunApply(const ApplyOptions& options, std::FILE* out, std::FILE* errors)
 int RunApply(FilterRunner& runner, const ApplyOptions& options, std::FILE* out, std::FILE* errors)
 {
     const auto started = Clock::now();
-    std::vector<FilterRunner*> filters = {&runner};
-    std::vector<std::unique_ptr<FilterRunner>> twins;
-    std::vector<ShotFrame> plan;
-    // What the frames read at once may take; each worker's reads get an even share of it.
-    const std::uint64_t budget = options.maxMemory != 0 ? options.maxMemory : PhysicalMemory() / 2;
+    const std::uint64_t budget = MemoryBudget(options.maxMemory);
+    ApplyShot shot;
     try {
-        PrepareFilter(runner, options, out, errors);
-        if (options.inputs.empty()) return EXIT_STATUS_OK;
-        plan = PlanShot(options.inputs, options.frames, options.output);
-        MakeOutputFolder(options.output);
-        // Made before any frame is filtered, as a farm task's report folder often is not there yet.
-        if (!options.reportPath.empty()) MakeFolder(std::filesystem::path(options.reportPath).parent_path());
-        const int jobs = JobCount(options, plan, budget);
-        for (int worker = jobs; worker > 1; --worker)
-            filters.push_back(twins.emplace_back(runner.Twin()).get());
-        SetExrDecodeThreads(DecodeThreadCount(jobs));
+        shot = PlanApply(runner, options, budget, out, errors);
     } catch (const ToolError& error) {
         std::fprintf(errors, "error: %s\n", error.what());
         return EXIT_STATUS_FAILED;
     }
-
+    if (options.inputs.empty()) return EXIT_STATUS_OK;
+    const FilterSettings settings = SettingsOf(runner.SaveRecord());
+    const std::optional<PngFormat> png = PngFormatOf(options, settings, errors);
+    if (!png) return EXIT_STATUS_FAILED;
+    // Each worker's reads get an even share of the budget.
+    ExrReadLimits limits;
+    limits.maxSampleBytes = budget / shot.workers.size();
     ApplyRun run{options,
-                 InputFiles(ExistingInputs(plan)),
+                 InputFiles(ExistingInputs(shot.plan)),
                  runner.ChannelsRequired(),
-                 SettingsOf(runner.SaveRecord()),
+                 settings,
+                 limits,
                  std::nullopt,
-                 {}};
-    std::vector<FrameBuffers> buffers(filters.size());
-    for (FrameBuffers& held : buffers) held.readBudget = budget / buffers.size();
-    // Grey where the filter rewrites every pixel into grey; a record's mode is known only now.
-    const bool whole = run.settings.mode == MODE_WHOLE_IMAGE;
-    if (options.png == PngKind::GREY && !whole) {
-        std::fprintf(
-            errors,
-            "error: --png grey writes one grey channel, but the configuration record's mode %d keeps "
-            "the colour of the pixels it does not select; use --png rgba\n",
-            static_cast<int>(run.settings.mode));
-        return EXIT_STATUS_FAILED;
-    }
-    run.png.kind = options.png.value_or(whole ? PngKind::GREY : PngKind::RGBA);
-    run.png.bits = options.bits;
-    run.png = WithCompression(run.png, options.compression);
-    if (options.range.kind == RangeChoice::Kind::FIXED) run.scale = options.range.scale;
-    if (options.range.kind == RangeChoice::Kind::SHOT) {
-        run.scale = ShotScale(run, plan, buffers, out);
-        if (!run.scale) {
-            std::fprintf(errors,
-                         "error: --range shot: no depth takes part in any frame (after --background %s), so "
-                         "there is no scale to give them; no frame was written\n",
-                         options.background.Text().c_str());
-            return EXIT_STATUS_FAILED;
-        }
-    }
-    Progress progress(plan.size(), isatty(fileno(out)) != 0, out, errors);
-    std::vector<FrameRecord> records(plan.size());
-    std::mutex shown;
-    ShownOnce once;
-    ForEachInParallel(plan.size(), static_cast<int>(filters.size()), [&](std::size_t index, int worker) {
-        {
-            const std::lock_guard<std::mutex> lock(shown);
-            progress.Begin(index, plan[index].input);
-        }
-        FrameOutcome outcome;
-        FrameRecord record = RunFrame(*filters[worker], run, buffers[worker], plan[index], outcome);
-        const std::lock_guard<std::mutex> lock(shown);
-        ShowFrame(progress, index, record, outcome, once);
-        records[index] = std::move(record);
-    });
-    progress.End();
-    const double seconds = std::chrono::duration<double>(Clock::now() - started).count();
-    std::fprintf(out, "%s\n", SummaryLine(records, seconds).c_str());
-    bool failed = false;
-    for (const FrameRecord& record : records)
-        failed |= record.status == FrameStatus::FAILED || record.status == FrameStatus::MISSING;
-    if (!options.reportPath.empty()) {
-        try {
-            WriteShotReport(options.reportPath, records, seconds);
-        } catch (const ToolError& error) {
-            std::fprintf(errors, "error: %s\n", error.what());
-            failed = true;
-        }
-    }
-    return failed ? EXIT_STATUS_FAILED : EXIT_STATUS_OK;
+                 *png};
+    if (!FixRunScale(run, shot.plan, shot.workers, out, errors)) return EXIT_STATUS_FAILED;
+    const std::vector<FrameRecord> records = FilterShot(run, shot.plan, shot.workers, out, errors);
+    return ReportShot(options, records, std::chrono::duration<double>(Clock::now() - started).count(), out,
+                      errors);
 }

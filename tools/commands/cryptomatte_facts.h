@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <string>
 
-#include "files/exr_file.h"
+#include "exr/exr_file.h"
 #include "frame/view_frame.h"
 
 // Nothing when the view has no Cryptomatte layer. `path` locates sidecar manifests; a manifest

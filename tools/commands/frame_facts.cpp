@@ -4,7 +4,7 @@
 
 #include "base/list_text.h"
 #include "base/number_text.h"
-#include "files/sample_source.h"
+#include "exr/sample_source.h"
 
 namespace {
 

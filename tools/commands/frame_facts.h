@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "cli/command.h"
-#include "files/exr_file.h"
+#include "exr/exr_file.h"
 #include "frame/frame_stats.h"
 #include "frame/storage_frame.h"
 #include "frame/view_frame.h"

@@ -9,7 +9,7 @@
 #include "chart/depth_chart.h"
 #include "commands/cryptomatte_facts.h"
 #include "commands/frame_facts.h"
-#include "files/exr_reader.h"
+#include "exr/exr_reader.h"
 #include "frame/view_frame.h"
 #include "shot/shot_plan.h"
 
@@ -48,8 +48,9 @@ struct InfoRun {
     std::FILE* errors;
     bool single = false; // one frame, described field by field
     FrameBuffers buffers;
-    FrameFacts first;               // of the first view of a single frame, for its histogram
-    std::optional<DepthScale> shot; // over every view of every frame, as apply --range shot takes it
+    std::uint64_t budget = 0; // every read is held to it, as in a run of apply
+    FrameFacts first;         // of the first view of a single frame, for its histogram
+    std::vector<std::optional<DepthScale>> frameScales; // of the frames described, for the shot's range
 };
 
 // One frame of the list described and its chart point filled; false when it failed.
@@ -63,15 +64,15 @@ bool DescribeFrame(const ShotFrame& shot, InfoRun& run, ChartFrame& point)
     }
     ExrReadResult read;
     try {
-        // Held to the budget a run of apply has by default: half of the machine's memory.
         ExrReadLimits limits;
-        limits.maxSampleBytes = PhysicalMemory() / 2;
+        limits.maxSampleBytes = run.budget;
         read = ReadExrFile(path, limits);
     } catch (const ToolError& error) {
         std::fprintf(run.errors, "error: %s\n", error.what()); // the reader names the file
         return false;
     }
     bool described = true;
+    std::optional<DepthScale> frameScale; // over the frame's views, as apply --range shot takes it
     try {
         if (run.single) {
             std::fprintf(run.out, "%s\n", path.c_str());
@@ -86,12 +87,13 @@ bool DescribeFrame(const ShotFrame& shot, InfoRun& run, ChartFrame& point)
             } else {
                 PrintLine(view.empty() ? path : path + " " + view, made, facts, run.out);
             }
-            if (facts.hasDepth && facts.stats.takingPart > 0) {
-                const DepthScale scale{facts.stats.minMagnitude, facts.stats.maxMagnitude};
-                run.shot = run.shot ? Widened(*run.shot, scale) : scale;
+            const std::optional<DepthScale> scale =
+                facts.hasDepth ? OwnScaleOf(facts.stats) : std::optional<DepthScale>();
+            if (scale) {
+                frameScale = frameScale ? Widened(*frameScale, *scale) : *scale;
                 if (!point.nearest) {
-                    point.nearest = scale.nearest;
-                    point.farthest = scale.farthest;
+                    point.nearest = scale->nearest;
+                    point.farthest = scale->farthest;
                 }
             }
             if (run.single && run.first.depth.empty()) run.first = std::move(facts);
@@ -101,6 +103,7 @@ bool DescribeFrame(const ShotFrame& shot, InfoRun& run, ChartFrame& point)
         described = false;
     }
     if (!read.note.empty()) std::fprintf(run.errors, "note: %s: %s\n", path.c_str(), read.note.c_str());
+    if (described) run.frameScales.push_back(frameScale);
     return described;
 }
 
@@ -111,7 +114,7 @@ int RunInfo(const InfoOptions& options, std::FILE* out, std::FILE* errors)
     const std::vector<ShotFrame> plan = PlanShot(options.inputs, options.frames, OutputTarget{});
     const bool numbered =
         std::all_of(plan.begin(), plan.end(), [](const ShotFrame& shot) { return shot.number.has_value(); });
-    InfoRun run{options, out, errors, plan.size() == 1, {}, {}, std::nullopt};
+    InfoRun run{options, out, errors, plan.size() == 1, {}, MemoryBudget(0), {}, {}};
     std::vector<ChartFrame> chart(plan.size());
     int status = EXIT_STATUS_OK;
     for (std::size_t i = 0; i < plan.size(); ++i) {
@@ -119,13 +122,15 @@ int RunInfo(const InfoOptions& options, std::FILE* out, std::FILE* errors)
         if (!DescribeFrame(plan[i], run, chart[i])) status = EXIT_STATUS_FAILED;
     }
     // The scale of the whole shot, for apply --range in each task of a farm.
+    const ShotRange shot = ShotRangeOf(run.frameScales);
     if (plan.size() > 1)
         std::fprintf(out, "shot range: %s\n",
-                     run.shot ? (NumberText(run.shot->nearest) + ":" + NumberText(run.shot->farthest)).c_str()
-                              : "none (no depth takes part in any frame)");
+                     shot.scale
+                         ? (NumberText(shot.scale->nearest) + ":" + NumberText(shot.scale->farthest)).c_str()
+                         : "none (no depth takes part in any frame)");
     if (!options.plotPath.empty()) {
         try {
-            DrawChart(options, chart, numbered, run.first, run.shot);
+            DrawChart(options, chart, numbered, run.first, shot.scale);
             std::fprintf(out, "wrote %s\n", options.plotPath.c_str());
         } catch (const ToolError& error) {
             std::fprintf(errors, "error: %s\n", error.what());

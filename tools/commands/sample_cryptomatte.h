@@ -2,7 +2,7 @@
 // beside its beauty pass, so that selecting by name can be tried on the bundled scene.
 #pragma once
 
-#include "files/exr_frame.h"
+#include "exr/exr_frame.h"
 
 // Object names: floor, sphere.large, box, sphere.small (object IDs 1 to 4).
 // Material names: floor_tiles, glass (the spheres), wood (the box) (material-effects IDs 1 to 3).

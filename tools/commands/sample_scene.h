@@ -3,7 +3,7 @@
 // material-effects IDs and object IDs.
 #pragma once
 
-#include "files/exr_frame.h"
+#include "exr/exr_frame.h"
 
 // Material-effects IDs: 1 floor, 2 the two spheres, 3 the box.
 // Object IDs: 1 floor, 2 large sphere, 3 box, 4 small sphere.

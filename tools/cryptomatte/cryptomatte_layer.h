@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "cryptomatte/manifest.h"
-#include "files/exr_file.h"
+#include "exr/exr_file.h"
 
 struct CryptomatteLayer {
     std::string key;

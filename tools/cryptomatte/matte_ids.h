@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "cryptomatte/matte_selection.h"
-#include "files/exr_file.h"
+#include "exr/exr_file.h"
 
 struct MatteRequest {
     std::vector<NamePattern> patterns; // --matte

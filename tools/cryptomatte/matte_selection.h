@@ -11,7 +11,7 @@
 
 #include "cryptomatte/manifest.h"
 #include "cryptomatte/name_pattern.h"
-#include "files/exr_frame.h"
+#include "image/frame_channel.h"
 
 struct MatteSelection {
     std::set<std::uint32_t> ids;

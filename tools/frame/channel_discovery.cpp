@@ -51,17 +51,6 @@ std::string LayerText(const std::string& layer) { return layer.empty() ? "\"\" (
 
 } // namespace
 
-std::vector<std::string> ChannelChoice::Present() const
-{
-    std::vector<std::string> names;
-    for (const std::string& name : PresentColour())
-        if (!name.empty()) names.push_back(name);
-    if (hasDepth) names.push_back(depth);
-    if (hasMaterial) names.push_back(material);
-    if (hasObject) names.push_back(object);
-    return names;
-}
-
 std::array<std::string, 4> ChannelChoice::PresentColour() const
 {
     std::array<std::string, 4> names;

@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "files/exr_file.h"
+#include "exr/exr_file.h"
 
 // What the user asked for; an empty name is found by layout.
 struct ChannelNames {
@@ -37,8 +37,6 @@ struct ChannelChoice {
     bool hasMaterial = false;
     bool hasObject = false;
 
-    // The channels taken that the view has, for reading.
-    std::vector<std::string> Present() const;
     // The colour channels the view has, an empty name for each it lacks.
     std::array<std::string, 4> PresentColour() const;
     // "colour R, G, B, A; depth Z; material-effects ID materialID; object ID none (no objectID)"

@@ -25,6 +25,17 @@ DepthScale Widened(const DepthScale& a, const DepthScale& b)
     return {std::min(a.nearest, b.nearest), std::max(a.farthest, b.farthest)};
 }
 
+ShotRange ShotRangeOf(const std::vector<std::optional<DepthScale>>& frameScales)
+{
+    ShotRange range;
+    for (const std::optional<DepthScale>& scale : frameScales) {
+        if (!scale) continue;
+        range.scale = range.scale ? Widened(*range.scale, *scale) : *scale;
+        ++range.frames;
+    }
+    return range;
+}
+
 void FixScale(const DepthScale& scale, std::span<float> depth, std::size_t framePixels)
 {
     for (std::size_t i = 0; i < framePixels; ++i) {

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <optional>
 #include <span>
+#include <vector>
 
 struct DepthScale {
     float nearest = 0.0f; // magnitudes
@@ -23,6 +24,14 @@ int ScaleRows(int width);
 std::optional<DepthScale> ScaleOf(std::span<const float> depth);
 // Two scales as one that holds both.
 DepthScale Widened(const DepthScale& a, const DepthScale& b);
+
+// The one scale of a shot: its frames' own scales (none for a frame where no depth takes part)
+// widened into one, and how many frames took part; no scale when none did.
+struct ShotRange {
+    std::optional<DepthScale> scale;
+    std::size_t frames = 0;
+};
+ShotRange ShotRangeOf(const std::vector<std::optional<DepthScale>>& frameScales);
 
 // Fixes the filter's scale: the frame's `depth` (its first `framePixels` values) clamped into
 // `scale`, and the rest of the array, the rows below the frame, holding its two ends.

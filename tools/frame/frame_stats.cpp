@@ -53,6 +53,12 @@ DepthStats DepthStatsOf(std::span<const float> depth, std::span<const BMM_Color_
     return stats;
 }
 
+std::optional<DepthScale> OwnScaleOf(const DepthStats& stats)
+{
+    if (stats.takingPart == 0) return std::nullopt;
+    return DepthScale{stats.minMagnitude, stats.maxMagnitude};
+}
+
 std::string BackgroundHint(const DepthStats& stats)
 {
     if (stats.takingPart == 0 || stats.minMagnitude == stats.maxMagnitude) return {};

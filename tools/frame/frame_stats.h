@@ -5,13 +5,15 @@
 #include <cstddef>
 #include <cstdint>
 #include <map>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
 
 #include "bitmap.h"
-#include "files/exr_frame.h"
 #include "frame/background.h"
+#include "frame/depth_scale.h"
+#include "image/frame_channel.h"
 
 struct DepthStats {
     std::size_t pixels = 0;
@@ -27,6 +29,9 @@ struct DepthStats {
 };
 
 DepthStats DepthStatsOf(std::span<const float> depth, std::span<const BMM_Color_64> colour);
+// The scale the filter takes a frame of these depths by: from the nearest to the farthest
+// magnitude taking part; none when none does.
+std::optional<DepthScale> OwnScaleOf(const DepthStats& stats);
 
 // A hint to show when a frame's empty background looks as if it were stored as the nearest or
 // farthest depth (a large share of the frame there, all with alpha 0); empty otherwise.

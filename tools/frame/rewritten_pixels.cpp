@@ -1,11 +1,12 @@
 #include "frame/rewritten_pixels.h"
+#include "image/level.h"
 
 #include <algorithm>
 
 namespace {
 
 // Red differs from green: never a grey the filter writes.
-constexpr BMM_Color_64 MARKER = {65535, 0, 65535, 0};
+constexpr BMM_Color_64 MARKER = {LEVEL_FULL, 0, LEVEL_FULL, 0};
 
 bool IsMarker(const BMM_Color_64& pixel)
 {

@@ -7,9 +7,8 @@
 #include <cstdint>
 #include <string>
 
-#include "files/exr_frame.h"
-
-constexpr std::uint16_t COLOUR_FULL = 65535;
+#include "image/frame_channel.h"
+#include "image/level.h"
 
 // A colour sample as the host's level: clamped to 0..1 (NaN as 0), scaled to 0..65535 and
 // rounded half away from zero. The product of a float and 65535 is exact in a double and so is
@@ -17,8 +16,8 @@ constexpr std::uint16_t COLOUR_FULL = 65535;
 inline std::uint16_t ColourLevel(float value)
 {
     if (!(value > 0.0f)) return 0; // NaN as well
-    if (value >= 1.0f) return COLOUR_FULL;
-    return static_cast<std::uint16_t>(static_cast<double>(value) * COLOUR_FULL + 0.5);
+    if (value >= 1.0f) return LEVEL_FULL;
+    return static_cast<std::uint16_t>(static_cast<double>(value) * LEVEL_FULL + 0.5);
 }
 
 // An ID sample as FrameChannel holds it (UINT as is, HALF and FLOAT as a float's bits): whether it

@@ -6,8 +6,9 @@
 #include <span>
 
 #include "base/tool_error.h"
-#include "files/exr_layout.h"
+#include "exr/exr_layout.h"
 #include "frame/samples.h"
+#include "image/level.h"
 
 namespace {
 
@@ -141,7 +142,7 @@ LoadedFrame LoadStorageFrame(SampleSource& source, const ViewFrame& made, const 
     BMM_Color_64* pixels = storage.Pixels();
     for (int k = 0; k < 4; ++k) {
         if (choice.hasColour[k] && start(static_cast<Role>(k)) == MemoryStorage::Start::UNWRITTEN) continue;
-        const std::uint16_t level = !choice.hasColour[k] && k == 3 ? COLOUR_FULL : 0;
+        const std::uint16_t level = !choice.hasColour[k] && k == 3 ? LEVEL_FULL : 0;
         for (std::size_t i = 0; i < count; ++i) pixels[i].*COLOUR_MEMBER[k] = level;
     }
 

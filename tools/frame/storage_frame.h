@@ -10,7 +10,7 @@
 #include <memory>
 #include <vector>
 
-#include "files/sample_source.h"
+#include "exr/sample_source.h"
 #include "frame/background.h"
 #include "frame/view_frame.h"
 #include "memory_storage.h"
@@ -20,7 +20,6 @@
 struct FrameBuffers {
     std::unique_ptr<MemoryStorage> storage;
     std::vector<std::uint32_t> scratch; // a strip of decoded rows
-    std::uint64_t readBudget = 0;       // the memory this worker's reads may claim; 0: no limit
 };
 
 // A channel decoded in the same pass for a caller of its own (the rank-0 IDs a matte is built

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "files/exr_file.h"
+#include "exr/exr_file.h"
 #include "frame/channel_discovery.h"
 
 struct ViewFrame {

@@ -8,10 +8,10 @@
 #include <iterator>
 
 #include "base/tool_error.h"
-#include "files/atomic_output.h"
-#include "files/input_files.h"
 #include "module/filter_record.h"
 #include "module/filter_runner.h"
+#include "output/atomic_output.h"
+#include "shot/input_files.h"
 
 namespace {
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "bitmap.h"
 #include "deepglass_interface.h"
 
 std::vector<unsigned char> PaddedRecord(std::vector<unsigned char> record)
@@ -20,6 +21,15 @@ FilterSettings SettingsOf(const std::vector<unsigned char>& record)
 }
 
 std::uint32_t FilterSettings::SelectionId() const { return mode == MODE_MATERIAL_ID ? materialId : objectId; }
+
+std::uint32_t SelectionChannelOf(std::int32_t mode)
+{
+    switch (mode) {
+    case MODE_MATERIAL_ID: return CHANNEL_MATERIAL_ID;
+    case MODE_OBJECT_ID: return CHANNEL_OBJECT_ID;
+    default: return 0;
+    }
+}
 
 std::vector<unsigned char> RecordWith(std::vector<unsigned char> record, std::int32_t mode,
                                       std::optional<int> id)

@@ -17,6 +17,10 @@ struct FilterSettings {
     std::uint32_t SelectionId() const;
 };
 
+// The ID channel `mode` selects pixels by: CHANNEL_MATERIAL_ID in the material-effects mode,
+// CHANNEL_OBJECT_ID in the object mode, 0 in a mode that selects none.
+std::uint32_t SelectionChannelOf(std::int32_t mode);
+
 // `record` at least as long as the words the tool reads, missing bytes 0.
 std::vector<unsigned char> PaddedRecord(std::vector<unsigned char> record);
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "base/machine.h"
-#include "files/exr_probe.h"
+#include "exr/exr_probe.h"
 
 namespace {
 
@@ -26,11 +26,10 @@ std::uint64_t FrameMemoryEstimate(const std::string& input, OutputFormat format,
     return facts.dataPixels * (8 * facts.channels + EXR_PIXEL_BYTES);
 }
 
-int DefaultJobCount(std::size_t frames, std::uint64_t frameBytes)
+int DefaultJobCount(std::size_t frames, std::uint64_t frameBytes, std::uint64_t budget)
 {
     const std::uint64_t cores = Cores();
     std::uint64_t jobs = std::min<std::uint64_t>(cores, std::max<std::size_t>(frames, 1));
-    const std::uint64_t budget = PhysicalMemory() / 2;
     if (budget > 0 && frameBytes > 0) jobs = std::min(jobs, std::max<std::uint64_t>(1, budget / frameBytes));
     return static_cast<int>(jobs);
 }

@@ -1,21 +1,21 @@
 // How many frames to work on at once when the command line does not say: one a core, fewer when
-// that many frames in flight would not fit in half of the machine's memory.
+// that many frames in flight would not fit in the memory budget.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <string>
 
-#include "files/output_paths.h"
+#include "shot/output_paths.h"
 
 // The memory a frame of this size takes while it is filtered (read, handed to the filter, written),
 // from its header: an upper bound, in bytes. The header is read within `readBudget` (0: none), as
 // the frame itself will be; a ToolError for a file that cannot be read or claims more.
 std::uint64_t FrameMemoryEstimate(const std::string& input, OutputFormat format, std::uint64_t readBudget);
 
-// Workers for `frames` frames of `frameBytes` each on this machine: at least 1, at most the number
-// of cores and the number of frames.
-int DefaultJobCount(std::size_t frames, std::uint64_t frameBytes);
+// Workers for `frames` frames of `frameBytes` each on this machine within `budget` bytes (0: no
+// budget): at least 1, at most the number of cores and the number of frames.
+int DefaultJobCount(std::size_t frames, std::uint64_t frameBytes, std::uint64_t budget);
 
 // Threads for OpenEXR to decode with while `jobs` workers run: one a core when cores would
 // otherwise idle, none (each worker decodes its own) when the workers take every core.

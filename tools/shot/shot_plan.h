@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "files/output_paths.h"
+#include "shot/output_paths.h"
 
 struct ShotFrame {
     std::string input;

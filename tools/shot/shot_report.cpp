@@ -10,7 +10,7 @@
 #include "base/number_text.h"
 #include "base/tool_error.h"
 #include "deepglass_interface.h"
-#include "files/atomic_output.h"
+#include "output/atomic_output.h"
 
 namespace {
 

@@ -1,0 +1,8 @@
+#include "exr/exr_frame.h"
+
+const FrameChannel* ExrFrame::Find(const std::string& name) const
+{
+    for (const FrameChannel& channel : channels)
+        if (channel.name == name) return &channel;
+    return nullptr;
+}

@@ -1,0 +1,117 @@
+#include "exr/exr_input.h"
+
+#include <ImfFrameBuffer.h>
+#include <ImfHeader.h>
+#include <ImfInputPart.h>
+#include <ImfMultiPartInputFile.h>
+#include <ImfStdIO.h>
+
+#include <algorithm>
+
+#include "base/tool_error.h"
+#include "exr/deep_part.h"
+#include "exr/exr_layout.h"
+#include "exr/exr_reader.h"
+
+namespace {
+
+// Rows decoded at a time: a whole number of every compression's line blocks (1, 16, 32), and
+// enough of them for OpenEXR's threads to decode side by side, while the strip stays in the cache.
+constexpr int STRIP_ROWS = 64;
+
+} // namespace
+
+struct ExrInput::Open {
+    std::unique_ptr<std::ifstream> file;
+    std::unique_ptr<Imf::StdIFStream> stream;
+    std::unique_ptr<Imf::MultiPartInputFile> exr;
+    // A deep part's reader, made when the part is first read: its sample counts are read once.
+    std::vector<std::unique_ptr<DeepPartReader>> deep;
+};
+
+ExrInput::ExrInput(const std::string& path, const ExrReadLimits& limits)
+    : path(path), open(std::make_unique<Open>()), limits(limits)
+{
+    open->file = OpenInputFile(path);
+    const std::uint64_t size = InputFileSize(path);
+    fileBytes = size;
+    GuardExrRead(path, [&] {
+        open->stream = std::make_unique<Imf::StdIFStream>(*open->file, path.c_str());
+        open->exr = OpenExrStream(*open->stream, size, limits);
+        layout = ExrLayoutOf(*open->exr, limits, note);
+    });
+    open->deep.resize(layout.parts.size());
+}
+
+ExrInput::~ExrInput() = default;
+
+void ExrInput::Read(const std::vector<ViewChannel>& channels, const PixelBox& window,
+                    std::vector<std::uint32_t>& scratch, const RowSink& sink)
+{
+    RequireWholeChannels(layout, channels, false);
+    GuardExrRead(path, [&] {
+        for (int part = 0; part < static_cast<int>(layout.parts.size()); ++part) {
+            std::vector<std::size_t> taken; // indices into `channels` of this part's channels
+            for (std::size_t i = 0; i < channels.size(); ++i)
+                if (channels[i].part == part) taken.push_back(i);
+            const PixelBox& from = layout.parts[part].frame.dataWindow;
+            const int top = std::max(from.minY, window.minY);
+            const int bottom = std::min(from.maxY, window.maxY);
+            const int left = std::max(from.minX, window.minX);
+            const int right = std::min(from.maxX, window.maxX);
+            if (taken.empty() || top > bottom || left > right) continue;
+            const std::size_t width = static_cast<std::size_t>(from.Width());
+            if (layout.parts[part].deep) {
+                ExrPart& deepPart = layout.parts[part];
+                std::unique_ptr<DeepPartReader>& deep = open->deep[part];
+                if (!deep)
+                    deep = std::make_unique<DeepPartReader>(*open->exr, part, deepPart.frame,
+                                                            limits.maxSampleBytes, fileBytes);
+                deepPart.deepCounts = deep->Counts();
+                std::vector<int> wanted;
+                for (std::size_t i : taken)
+                    wanted.push_back(static_cast<int>(deepPart.frame.Find(channels[i].storedName) -
+                                                      deepPart.frame.channels.data()));
+                deep->ReadRows(top, bottom, wanted, scratch,
+                               [&](std::size_t k, int y, const std::uint32_t* row) {
+                                   sink(taken[k], y - window.minY, left - window.minX, right - left + 1,
+                                        row + (left - from.minX));
+                               });
+            } else {
+                const std::size_t stripSize = width * STRIP_ROWS;
+                if (scratch.size() < stripSize * taken.size()) scratch.resize(stripSize * taken.size());
+                Imf::InputPart input(*open->exr, part);
+                for (int y0 = top; y0 <= bottom; y0 += STRIP_ROWS) {
+                    const int y1 = std::min(bottom, y0 + STRIP_ROWS - 1);
+                    Imf::FrameBuffer buffer;
+                    for (std::size_t k = 0; k < taken.size(); ++k) {
+                        const ViewChannel& channel = channels[taken[k]];
+                        const Imf::PixelType type = channel.type == SampleType::UINT ? Imf::UINT : Imf::FLOAT;
+                        buffer.insert(channel.storedName,
+                                      Imf::Slice::Make(type, scratch.data() + k * stripSize, {from.minX, y0},
+                                                       from.Width(), STRIP_ROWS, sizeof(std::uint32_t),
+                                                       sizeof(std::uint32_t) * width));
+                    }
+                    input.setFrameBuffer(buffer);
+                    input.readPixels(y0, y1);
+                    for (int y = y0; y <= y1; ++y)
+                        for (std::size_t k = 0; k < taken.size(); ++k)
+                            sink(taken[k], y - window.minY, left - window.minX, right - left + 1,
+                                 scratch.data() + k * stripSize + (y - y0) * width + (left - from.minX));
+                }
+            }
+            if (!open->exr->partComplete(part))
+                throw ExrReadFailure("incomplete EXR file: some of its pixels were never written");
+        }
+    });
+}
+
+ExrFile ExrInput::ReadWhole()
+{
+    ExrFile file = layout;
+    GuardExrRead(path, [&] {
+        for (int part = 0; part < static_cast<int>(file.parts.size()); ++part)
+            ReadPartSamples(*open->exr, part, file, {}, limits, fileBytes);
+    });
+    return file;
+}

@@ -1,0 +1,47 @@
+// An EXR input opened once, its headers read and held to its limits: chosen channels read a strip
+// of rows at a time (no whole-frame copy of a channel is held), or every sample read whole.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "exr/exr_file.h"
+#include "exr/exr_layout.h"
+#include "exr/sample_source.h"
+
+class ExrInput : public SampleSource {
+public:
+    // Opens `path` and reads its headers, holding the file to `limits`; a ToolError naming the file
+    // when either fails.
+    explicit ExrInput(const std::string& path, const ExrReadLimits& limits = {});
+    ~ExrInput();
+    ExrInput(const ExrInput&) = delete;
+    ExrInput& operator=(const ExrInput&) = delete;
+
+    // Every part and every channel's view, without samples.
+    const ExrFile& Layout() const override { return layout; }
+    const std::string& Path() const { return path; }
+    // Something the reader skips that the user may want to know (a mip-mapped part's lower levels).
+    const std::string& Note() const { return note; }
+
+    // Decodes the channels from the file; see SampleSource.
+    void Read(const std::vector<ViewChannel>& channels, const PixelBox& window,
+              std::vector<std::uint32_t>& scratch, const RowSink& sink) override;
+    // Every part with every sample, read from the file as it stands open; a ToolError naming the
+    // file when that fails.
+    ExrFile ReadWhole();
+
+private:
+    struct Open;
+
+    std::string path;
+    std::unique_ptr<Open> open;
+    ExrReadLimits limits;
+    std::uint64_t fileBytes = 0; // which a deep part's sample counts cannot claim far beyond
+    ExrFile layout;
+    std::string note;
+};

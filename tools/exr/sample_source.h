@@ -1,0 +1,50 @@
+// Chosen channels of a file handed over a strip of rows at a time, for a caller that converts the
+// samples into buffers of its own as they arrive: decoded from the file (ExrInput) or taken
+// from a file held whole in memory (HeldSamples). Both place each channel by pixel coordinates.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+#include "exr/exr_file.h"
+
+class SampleSource {
+public:
+    virtual ~SampleSource() = default;
+
+    // Every part and every channel's view; samples only where the source holds them.
+    virtual const ExrFile& Layout() const = 0;
+
+    // Gets `count` samples of channel `channel` (an index into the channels read) for the pixels
+    // from (`column`, `row`) on, both counted from the window's corner, held as FrameChannel holds
+    // them: UINT as it is, HALF and FLOAT as a float's bits.
+    using RowSink = std::function<void(std::size_t channel, int row, int column, int count,
+                                       const std::uint32_t* samples)>;
+
+    // Hands `channels` over `window`, each from its own part; pixels of the window that a
+    // channel's part does not cover are not handed over. `scratch` keeps its memory for the next
+    // call. A ToolError for a subsampled channel or a damaged or incomplete part; one the sink
+    // throws passes unchanged.
+    virtual void Read(const std::vector<ViewChannel>& channels, const PixelBox& window,
+                      std::vector<std::uint32_t>& scratch, const RowSink& sink) = 0;
+};
+
+// A ToolError naming the first of `channels` that is subsampled, or with `held`, has no samples in
+// `file`.
+void RequireWholeChannels(const ExrFile& file, const std::vector<ViewChannel>& channels, bool held);
+
+// The samples of a file read whole.
+class HeldSamples : public SampleSource {
+public:
+    // `file` outlives this.
+    explicit HeldSamples(const ExrFile& file) : file(file) {}
+
+    const ExrFile& Layout() const override { return file; }
+    void Read(const std::vector<ViewChannel>& channels, const PixelBox& window,
+              std::vector<std::uint32_t>& scratch, const RowSink& sink) override;
+
+private:
+    const ExrFile& file;
+};

@@ -1,0 +1,29 @@
+// One channel of a frame as the tool holds it, 32 bits a sample whatever its stored type, so that
+// an output can keep the channels the filter does not touch.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+enum class SampleType { UINT, HALF, FLOAT };
+
+// Every sample is held in 32 bits, whatever its stored type: the size readers reckon memory by.
+constexpr std::uint64_t HELD_SAMPLE_BYTES = sizeof(std::uint32_t);
+
+// A channel's samples over the data window, row-major. UINT channels hold their values as they
+// are; HALF and FLOAT channels hold the bits of a float (HALF converts to float and back exactly).
+// A subsampled channel holds one sample per xSampling x ySampling pixels. A channel the reader
+// was told to leave unread has no samples.
+struct FrameChannel {
+    std::string name;
+    SampleType type = SampleType::FLOAT;
+    std::vector<std::uint32_t> samples;
+    int xSampling = 1;
+    int ySampling = 1;
+
+    float FloatAt(std::size_t index) const;
+};
+
+const char* SampleTypeName(SampleType type);

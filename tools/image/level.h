@@ -1,0 +1,6 @@
+// The host's colour levels: 16 bits a component, 0 for none and LEVEL_FULL for full.
+#pragma once
+
+#include <cstdint>
+
+constexpr std::uint16_t LEVEL_FULL = 65535;

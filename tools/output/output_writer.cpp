@@ -1,0 +1,72 @@
+#include "output/output_writer.h"
+
+#include <algorithm>
+#include <optional>
+
+#include "base/tool_error.h"
+#include "exr/exr_writer.h"
+#include "image/level.h"
+#include "output/atomic_output.h"
+#include "output/png_writer.h"
+
+namespace {
+
+constexpr int PNG_MAX_SIDE = 65535;
+
+} // namespace
+
+DisplayRows::DisplayRows(const ExrFrame& frame, const BMM_Color_64* colour, bool opaque)
+    : data(frame.dataWindow), display(frame.displayWindow), colour(colour), opaque(opaque)
+{
+    if (display.Width() > PNG_MAX_SIDE || display.Height() > PNG_MAX_SIDE)
+        throw ToolError("the display window is " + std::to_string(display.Width()) + " x " +
+                        std::to_string(display.Height()) +
+                        " pixels; a PNG holds the display window, at most 65535 on a side (write .exr)");
+}
+
+bool DisplayRows::Cropped() const
+{
+    return data.minX < display.minX || data.minY < display.minY || data.maxX > display.maxX ||
+           data.maxY > display.maxY;
+}
+
+const BMM_Color_64* DisplayRows::Row(int y)
+{
+    const int frameY = display.minY + y;
+    const BMM_Color_64* source =
+        frameY >= data.minY && frameY <= data.maxY
+            ? colour + static_cast<std::size_t>(frameY - data.minY) * static_cast<std::size_t>(data.Width())
+            : nullptr;
+    if (source != nullptr && !opaque && data.minX == display.minX && data.maxX == display.maxX) return source;
+    row.assign(static_cast<std::size_t>(Width()),
+               BMM_Color_64{0, 0, 0, static_cast<std::uint16_t>(opaque ? LEVEL_FULL : 0)});
+    if (source == nullptr) return row.data();
+    for (int x = std::max(data.minX, display.minX); x <= std::min(data.maxX, display.maxX); ++x) {
+        BMM_Color_64 pixel = source[x - data.minX];
+        if (opaque) pixel.a = LEVEL_FULL;
+        row[static_cast<std::size_t>(x - display.minX)] = pixel;
+    }
+    return row.data();
+}
+
+void WriteFilteredPng(const std::string& path, const ExrFrame& frame, const BMM_Color_64* colour, bool opaque,
+                      const PngFormat& format, std::vector<std::string>& warnings)
+{
+    DisplayRows rows(frame, colour, opaque);
+    if (rows.Cropped())
+        warnings.push_back("part of the data window lies outside the display window and is not in " + path);
+    AtomicOutput(path).Write([&](const std::string& temp) {
+        WritePng(
+            temp, rows.Width(), rows.Height(), [&](int y) { return rows.Row(y); }, format);
+    });
+}
+
+void WriteFilteredExr(const std::string& path, ExrFile& file, const FilteredView& filtered, bool keep,
+                      std::vector<std::string>& warnings)
+{
+    std::optional<ExrFile> copy;
+    if (keep) copy = file;
+    ExrFile& written = keep ? *copy : file;
+    StoreFilteredColour(written, filtered, warnings);
+    AtomicOutput(path).Write([&](const std::string& temp) { WriteExrFile(temp, written, warnings); });
+}

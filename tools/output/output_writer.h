@@ -1,0 +1,45 @@
+// Writing what the filter gave back: a PNG of the display window, or an EXR that keeps everything
+// the filter did not change.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "bitmap.h"
+#include "exr/exr_frame.h"
+#include "output/filtered_exr.h"
+#include "output/png_writer.h"
+
+// The rows of the picture a PNG holds: the display window, the data window's pixels at their
+// offset, the rest transparent black; alpha 65535 everywhere when `opaque`. A row is made only when
+// asked for, and handed straight from the frame's colour where it needs no change.
+class DisplayRows {
+public:
+    // `colour` covers `frame`'s data window and outlives this. A ToolError when the display window
+    // is too large for a PNG.
+    DisplayRows(const ExrFrame& frame, const BMM_Color_64* colour, bool opaque);
+
+    int Width() const { return static_cast<int>(display.Width()); }
+    int Height() const { return static_cast<int>(display.Height()); }
+    // Part of the data window lies outside the display window.
+    bool Cropped() const;
+    // Row y of the picture, valid until the next call.
+    const BMM_Color_64* Row(int y);
+
+private:
+    PixelBox data;
+    PixelBox display;
+    const BMM_Color_64* colour;
+    bool opaque;
+    std::vector<BMM_Color_64> row;
+};
+
+// Writes the picture of the filtered colour of `frame` (covering its data window) to `path` as a
+// whole, adding the warnings the picture calls for; a ToolError when it cannot be written.
+void WriteFilteredPng(const std::string& path, const ExrFrame& frame, const BMM_Color_64* colour, bool opaque,
+                      const PngFormat& format, std::vector<std::string>& warnings);
+// Writes `file` as read, with the filtered view's colour where the filter rewrote pixels (see
+// StoreFilteredColour), to `path` as a whole. With `keep` the colour is stored into a copy and
+// `file` stays as read, for another view to be written from; otherwise into `file` itself.
+void WriteFilteredExr(const std::string& path, ExrFile& file, const FilteredView& filtered, bool keep,
+                      std::vector<std::string>& warnings);

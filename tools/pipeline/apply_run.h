@@ -1,0 +1,31 @@
+// What every frame of an `apply` run shares, worked out once before the first frame is read, and
+// the workers that filter the frames.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+
+#include "cli/command.h"
+#include "exr/exr_layout.h"
+#include "frame/depth_scale.h"
+#include "frame/storage_frame.h"
+#include "module/filter_record.h"
+#include "module/filter_runner.h"
+#include "output/png_writer.h"
+#include "shot/input_files.h"
+
+struct ApplyRun {
+    const ApplyOptions& options;
+    InputFiles inputs;               // never written over
+    std::uint32_t channels = 0;      // the channels the configured filter asks for
+    FilterSettings settings;         // the configured filter's mode and IDs, read back from its record
+    ExrReadLimits limits;            // every read of an input: one worker's share of the memory budget
+    std::optional<DepthScale> scale; // the one grey scale of every frame, when there is one
+    PngFormat png;                   // how PNG pictures are stored
+};
+
+// One worker of a run: its own filter, and the memory it keeps from one frame to the next.
+struct Worker {
+    FilterRunner* filter = nullptr;
+    FrameBuffers buffers;
+};

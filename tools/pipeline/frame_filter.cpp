@@ -1,0 +1,122 @@
+#include "pipeline/frame_filter.h"
+
+#include "base/number_text.h"
+#include "pipeline/view_load.h"
+#include "pipeline/view_writer.h"
+
+namespace {
+
+void WarnMissingIds(const ChannelChoice& choice, std::uint32_t required, const std::string& channelList,
+                    std::vector<std::string>& warnings)
+{
+    auto missing = [&](const char* what, const std::string& name) {
+        warnings.push_back("no " + std::string(what) + " channel " + name +
+                           ": the filter leaves the frame unchanged (the frame has " + channelList + ")");
+    };
+    if ((required & CHANNEL_MATERIAL_ID) && !choice.hasMaterial)
+        missing("material-effects ID", choice.material);
+    if ((required & CHANNEL_OBJECT_ID) && !choice.hasObject) missing("object ID", choice.object);
+}
+
+// The channels taken, as the note tells them: a matte stands for the ID channel of its mode.
+ChannelChoice TakenChannels(const ViewFrame& made, const std::optional<ViewMatte>& matte)
+{
+    ChannelChoice taken = made.choice;
+    if (matte && matte->channel == CHANNEL_MATERIAL_ID) {
+        taken.material = MatteSourceText(matte->plan);
+        taken.hasMaterial = true;
+    } else if (matte) {
+        taken.object = MatteSourceText(matte->plan);
+        taken.hasObject = true;
+    }
+    return taken;
+}
+
+// The note for the first view whose pixels the automatic rule took.
+std::string RuleNote(const ApplyOptions& options, std::size_t taken, std::size_t pixels)
+{
+    if (options.background.kind != BackgroundRule::Kind::AUTO || taken == 0) return {};
+    return "--background auto handed " + ShareText(taken, pixels) +
+           " of the frame to the filter as nothing rendered (" + AUTO_BACKGROUND_TEXT +
+           "); --background none hands every pixel over as stored";
+}
+
+// Every view the run names, through the same steps whatever the output: its output named and
+// checked, its depth required, the channels taken told and missing IDs warned of, its frame
+// loaded, then rendered and written by `writer`.
+FilteredFrame FilterViews(const ApplyRun& run, Worker& worker, SampleSource& source, const std::string& input,
+                          const std::string& output, ViewWriter& writer)
+{
+    const ApplyOptions& options = run.options;
+    const bool perView = options.view == "all" && !source.Layout().Views().empty();
+    FilteredFrame filtered;
+    for (const std::string& view : SelectViews(source.Layout(), options.view)) {
+        const ViewFrame made = ViewLayoutOf(source.Layout(), view, options.names);
+        const std::optional<ViewMatte> matte = MatteOf(source.Layout(), made, input, run);
+        const std::string path = perView ? ViewOutputPath(output, made.view) : output;
+        run.inputs.RefuseOverwrite(path);
+        RequireDepth(made);
+        const ChannelChoice taken = TakenChannels(made, matte);
+        filtered.channels += (filtered.channels.empty() ? "" : "; ") +
+                             (made.view.empty() ? "" : made.view + ": ") + taken.Text();
+        WarnMissingIds(taken, run.channels, ViewChannelListText(made.channels), filtered.warnings);
+        const PreparedView prepared =
+            LoadView(source, made, matte, run, {run.channels, writer.TakesColour(), run.scale}, worker.buffers,
+                     filtered.warnings);
+        if (filtered.outputs.empty()) filtered.scale = prepared.scale;
+        if (filtered.hint.empty()) filtered.hint = BackgroundHint(prepared.stats);
+        if (filtered.ruleNote.empty())
+            filtered.ruleNote = RuleNote(options, prepared.taken, made.frame.PixelCount());
+        writer.Write(*worker.filter, prepared.storage, made, path, filtered.warnings);
+        filtered.outputs.push_back(path);
+    }
+    return filtered;
+}
+
+} // namespace
+
+std::vector<std::string> PlannedOutputs(const ApplyOptions& options, const ExrFile& layout,
+                                        const std::string& output)
+{
+    if (options.view != "all" || layout.Views().empty()) return {output};
+    std::vector<std::string> outputs;
+    for (const std::string& view : layout.Views()) outputs.push_back(ViewOutputPath(output, view));
+    return outputs;
+}
+
+std::optional<DepthScale> FrameScale(const ApplyRun& run, ExrInput& input, FrameBuffers& buffers)
+{
+    const ApplyOptions& options = run.options;
+    // Selection needs the IDs; the background rules need alpha and depth; nothing needs R, G, B.
+    const std::uint32_t channels = options.range.overSelection ? run.channels : 0;
+    std::optional<DepthScale> scale;
+    std::vector<std::string> warnings;
+    for (const std::string& view : SelectViews(input.Layout(), options.view)) {
+        const ViewFrame made = ViewLayoutOf(input.Layout(), view, options.names);
+        if (!made.choice.hasDepth) continue;
+        const std::optional<ViewMatte> matte =
+            options.range.overSelection ? MatteOf(input.Layout(), made, input.Path(), run) : std::nullopt;
+        const std::optional<DepthScale> viewScale =
+            LoadView(input, made, matte, run, {channels, false, std::nullopt}, buffers, warnings).scale;
+        if (viewScale) scale = scale ? Widened(*scale, *viewScale) : *viewScale;
+    }
+    return scale;
+}
+
+FilteredFrame FilterFrame(const ApplyRun& run, Worker& worker, ExrInput& input, const std::string& output)
+{
+    if (run.options.output.format == OutputFormat::PNG) {
+        // A PNG takes only colour, depth and the IDs the filter asks for, decoded a strip at a time.
+        PngViewWriter writer(run.options.opaque, run.png);
+        FilteredFrame filtered = FilterViews(run, worker, input, input.Path(), output, writer);
+        if (!input.Note().empty()) filtered.warnings.insert(filtered.warnings.begin(), input.Note());
+        return filtered;
+    }
+    // An EXR keeps every part and channel: the whole file is read.
+    ExrFile file = input.ReadWhole();
+    HeldSamples held(file);
+    ExrViewWriter writer(file, SelectViews(file, run.options.view).size());
+    FilteredFrame filtered = FilterViews(run, worker, held, input.Path(), output, writer);
+    if (!input.Note().empty()) filtered.warnings.insert(filtered.warnings.begin(), input.Note());
+    return filtered;
+}

@@ -1,0 +1,133 @@
+#include "pipeline/frame_job.h"
+
+#include <chrono>
+#include <filesystem>
+
+#include "base/list_text.h"
+#include "output/atomic_output.h"
+#include "pipeline/frame_filter.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+void FilterInto(const ApplyRun& run, Worker& worker, ExrInput& input, FrameRecord& record,
+                FrameOutcome& outcome)
+{
+    FilteredFrame filtered = FilterFrame(run, worker, input, record.planned);
+    outcome.warnings = std::move(filtered.warnings);
+    outcome.hint = std::move(filtered.hint);
+    outcome.channels = std::move(filtered.channels);
+    outcome.ruleNote = std::move(filtered.ruleNote);
+    record.outputs = std::move(filtered.outputs);
+    if (filtered.scale) {
+        record.nearest = filtered.scale->nearest;
+        record.farthest = filtered.scale->farthest;
+    }
+}
+
+// The outputs of a frame when all of them are there already. Outputs appear only once complete
+// (renamed into place), so one that exists is whole.
+std::optional<std::vector<std::string>> ExistingOutputs(const std::vector<std::string>& outputs)
+{
+    for (const std::string& output : outputs) {
+        std::error_code error;
+        if (!std::filesystem::is_regular_file(output, error)) return std::nullopt;
+    }
+    return outputs;
+}
+
+} // namespace
+
+FrameRecord RunFrameJob(const ApplyRun& run, Worker& worker, const ShotFrame& shot, FrameOutcome& outcome)
+{
+    const auto started = Clock::now();
+    FrameRecord record;
+    record.input = shot.input;
+    record.planned = shot.output;
+    record.number = shot.number;
+    if (!shot.problem.empty()) {
+        record.status = shot.missing ? FrameStatus::MISSING : FrameStatus::FAILED;
+        record.message = shot.problem;
+    } else {
+        try {
+            // The input is opened once: here already when its views name the outputs.
+            std::optional<ExrInput> input;
+            std::vector<std::string> outputs = {shot.output};
+            if (run.options.view == "all") {
+                input.emplace(shot.input, run.limits);
+                outputs = PlannedOutputs(run.options, input->Layout(), shot.output);
+            }
+            // Whether the frame is written or skipped, what a dead writer left of its outputs goes.
+            for (const std::string& output : outputs)
+                for (std::string& removed : RemoveDeadWritersTemporaries(output))
+                    outcome.removed.push_back(std::move(removed));
+            std::optional<std::vector<std::string>> existing;
+            if (run.options.skipExisting) existing = ExistingOutputs(outputs);
+            if (existing) {
+                record.status = FrameStatus::SKIPPED;
+                record.message = existing->size() == 1 ? "its output exists" : "its outputs exist";
+                record.outputs = std::move(*existing);
+            } else {
+                if (!input) input.emplace(shot.input, run.limits);
+                FilterInto(run, worker, *input, record, outcome);
+                record.status = FrameStatus::WRITTEN;
+            }
+        } catch (const std::exception& failure) {
+            record.status = FrameStatus::FAILED;
+            record.message = dynamic_cast<const std::bad_alloc*>(&failure) != nullptr
+                                 ? std::string("not enough memory for this frame")
+                                 : failure.what();
+            record.nearest = record.farthest = std::nullopt;
+            record.outputs.clear();
+        }
+    }
+    if (record.status == FrameStatus::WRITTEN) record.message = ListText(outcome.warnings, "; ");
+    record.seconds = std::chrono::duration<double>(Clock::now() - started).count();
+    return record;
+}
+
+void ShowFrame(Progress& progress, std::size_t index, const FrameRecord& record, const FrameOutcome& outcome,
+               ShownOnce& shown)
+{
+    const std::string& input = record.input;
+    if (!outcome.removed.empty())
+        progress.Message("note: " + input + ": removed " +
+                         (outcome.removed.size() == 1
+                              ? std::string("a temporary file")
+                              : std::to_string(outcome.removed.size()) + " temporary files") +
+                         " left by a writer that no longer runs: " + ListText(outcome.removed));
+    switch (record.status) {
+    case FrameStatus::WRITTEN:
+        if (outcome.channels != shown.channels) {
+            progress.Message("note: " + input + ": channels " + outcome.channels);
+            shown.channels = outcome.channels;
+        }
+        if (!outcome.ruleNote.empty() && !shown.ruleNote) {
+            progress.Message("note: " + input + ": " + outcome.ruleNote);
+            shown.ruleNote = true;
+        }
+        for (const std::string& warning : outcome.warnings)
+            progress.Message("warning: " + input + ": " + warning);
+        if (!outcome.hint.empty() && !shown.hint) {
+            progress.Message("hint: " + input + ": " + outcome.hint);
+            shown.hint = true;
+        }
+        progress.Done(index, input + " -> " + ListText(record.outputs));
+        break;
+    case FrameStatus::SKIPPED:
+        progress.Done(index, input + ": skipped, " + ListText(record.outputs) +
+                                 (record.outputs.size() == 1 ? " exists" : " exist"));
+        break;
+    case FrameStatus::MISSING:
+        progress.Message("error: frame " + std::to_string(record.number.value_or(0)) + " " + record.message);
+        progress.Done(index, input + ": missing");
+        break;
+    case FrameStatus::FAILED: {
+        const bool named = record.message.find(input) != std::string::npos;
+        progress.Message("error: " + (named ? record.message : input + ": " + record.message));
+        progress.Done(index, input + ": failed");
+        break;
+    }
+    }
+}

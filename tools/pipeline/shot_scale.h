@@ -1,0 +1,13 @@
+// The one grey scale of a shot (--range shot): every frame's own scale, read in parallel by the
+// run's workers, widened over the shot.
+#pragma once
+
+#include <vector>
+
+#include "frame/depth_scale.h"
+#include "pipeline/apply_run.h"
+#include "shot/shot_plan.h"
+
+// The shot's range over the frames of `plan` that can be read. A frame that cannot be read is
+// left out here and reported by its own filtering.
+ShotRange ShotScale(const ApplyRun& run, const std::vector<ShotFrame>& plan, std::vector<Worker>& workers);

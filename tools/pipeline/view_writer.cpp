@@ -1,0 +1,20 @@
+#include "pipeline/view_writer.h"
+
+#include "frame/rewritten_pixels.h"
+#include "output/output_writer.h"
+
+void PngViewWriter::Write(FilterRunner& filter, MemoryStorage& storage, const ViewFrame& made,
+                          const std::string& path, std::vector<std::string>& warnings)
+{
+    filter.Render(storage);
+    WriteFilteredPng(path, made.frame, storage.Pixels(), opaque, format, warnings);
+}
+
+void ExrViewWriter::Write(FilterRunner& filter, MemoryStorage& storage, const ViewFrame& made,
+                          const std::string& path, std::vector<std::string>& warnings)
+{
+    const std::vector<bool> rewritten = RenderFindingRewritten(filter, storage, made.frame.PixelCount());
+    const FilteredView written{made.view,        made.choice.colour, PartOf(made, made.choice.depth),
+                               made.frame.dataWindow, storage.Pixels(), &rewritten};
+    WriteFilteredExr(path, file, written, --viewsLeft > 0, warnings);
+}

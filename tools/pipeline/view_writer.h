@@ -1,0 +1,55 @@
+// Where a filtered view goes: each kind of output renders the view's frame through the filter and
+// writes what came back, so that the views of a frame take the same steps whatever is written.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+#include "exr/exr_file.h"
+#include "frame/view_frame.h"
+#include "memory_storage.h"
+#include "module/filter_runner.h"
+#include "output/png_writer.h"
+
+class ViewWriter {
+public:
+    virtual ~ViewWriter() = default;
+    // Whether the frame handed to the filter carries the view's colour; without it only alpha is
+    // loaded, for the background rules, and the writer needs only what the filter rewrote.
+    virtual bool TakesColour() const = 0;
+    // Renders the view's frame, in `storage`, and writes what came back to `path`, adding the
+    // warnings the output calls for; a ToolError when it cannot be written.
+    virtual void Write(FilterRunner& filter, MemoryStorage& storage, const ViewFrame& made,
+                       const std::string& path, std::vector<std::string>& warnings) = 0;
+};
+
+// A PNG picture of the display window. The filter leaves every pixel it does not select as it was
+// handed over, so the frame's own colour goes in and the picture comes out whole.
+class PngViewWriter final : public ViewWriter {
+public:
+    PngViewWriter(bool opaque, const PngFormat& format) : opaque(opaque), format(format) {}
+    bool TakesColour() const override { return true; }
+    void Write(FilterRunner& filter, MemoryStorage& storage, const ViewFrame& made, const std::string& path,
+               std::vector<std::string>& warnings) override;
+
+private:
+    bool opaque;
+    PngFormat format;
+};
+
+// The input file with the view's rewritten pixels stored into its colour channels: the pixels
+// the filter rewrote are told apart from those it kept, so that the kept ones stay bit for bit.
+class ExrViewWriter final : public ViewWriter {
+public:
+    // `file` is the input read whole, `views` the number of views to be written from it: each but
+    // the last is written from a copy, so that the next starts from the file as read.
+    ExrViewWriter(ExrFile& file, std::size_t views) : file(file), viewsLeft(views) {}
+    bool TakesColour() const override { return false; }
+    void Write(FilterRunner& filter, MemoryStorage& storage, const ViewFrame& made, const std::string& path,
+               std::vector<std::string>& warnings) override;
+
+private:
+    ExrFile& file;
+    std::size_t viewsLeft;
+};
