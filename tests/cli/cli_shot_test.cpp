@@ -110,3 +110,15 @@ TEST_F(Shot, InfoDrawsARangeChartForASequenceAndAHistogramForOneFrame)
 }
 
 } // namespace
+
+// The default -j is the number of frames the memory budget holds: three 4K frames claiming about
+// 220 MB each under a 250 MB budget are filtered one at a time, and each is written.
+TEST_F(Shot, DefaultJobsFitTheMemoryBudget)
+{
+    ASSERT_EQ(Run({"sample", "--width", "3840", "--height", "2160", "a.exr"}).status, 0);
+    std::filesystem::copy_file(Path("a.exr"), Path("b.exr"));
+    std::filesystem::copy_file(Path("a.exr"), Path("c.exr"));
+    const ToolRun run = Run({"apply", "--max-memory", "250M", "a.exr", "b.exr", "c.exr", "-o", "out/"});
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_THAT(FolderNames(Path("out")), ElementsAre("a.png", "b.png", "c.png"));
+}

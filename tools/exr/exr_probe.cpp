@@ -3,6 +3,7 @@
 #include <ImfChannelList.h>
 #include <ImfHeader.h>
 #include <ImfMultiPartInputFile.h>
+#include <ImfPartType.h>
 #include <ImfStdIO.h>
 
 namespace {
@@ -27,6 +28,14 @@ ExrSizeFacts ProbeExrSize(const std::string& path, const ExrReadLimits& limits)
         const Imf::Header& header = exr->header(0);
         facts.dataPixels = PixelsOf(header.dataWindow());
         for (auto it = header.channels().begin(); it != header.channels().end(); ++it) ++facts.channels;
+        for (int part = 0; part < exr->parts(); ++part) {
+            const Imf::Header& each = exr->header(part);
+            if (each.type() == Imf::DEEPSCANLINE || each.type() == Imf::DEEPTILE) continue;
+            const Imath::Box2i window = each.dataWindow();
+            for (auto it = each.channels().begin(); it != each.channels().end(); ++it)
+                facts.sampleBytes += PixelsOf(window) / static_cast<std::uint64_t>(it.channel().xSampling) /
+                                     static_cast<std::uint64_t>(it.channel().ySampling) * HELD_SAMPLE_BYTES;
+        }
     });
     return facts;
 }

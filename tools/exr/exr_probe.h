@@ -9,7 +9,8 @@
 
 struct ExrSizeFacts {
     std::uint64_t dataPixels = 0;
-    std::uint64_t channels = 0; // of the first part
+    std::uint64_t channels = 0;    // of the first part
+    std::uint64_t sampleBytes = 0; // the samples of its flat parts, as the reader holds them
 };
 
 // A ToolError naming the file when its header cannot be read, or when the file claims more than

@@ -22,8 +22,9 @@ std::uint64_t FrameMemoryEstimate(const std::string& input, OutputFormat format,
     ExrReadLimits limits;
     limits.maxSampleBytes = readBudget;
     const ExrSizeFacts facts = ProbeExrSize(input, limits);
-    if (format == OutputFormat::PNG) return facts.dataPixels * PNG_PIXEL_BYTES;
-    return facts.dataPixels * (8 * facts.channels + EXR_PIXEL_BYTES);
+    const std::uint64_t working = format == OutputFormat::PNG ? facts.dataPixels * PNG_PIXEL_BYTES
+                                                              : facts.dataPixels * (8 * facts.channels + EXR_PIXEL_BYTES);
+    return std::max(working, facts.sampleBytes);
 }
 
 int DefaultJobCount(std::size_t frames, std::uint64_t frameBytes, std::uint64_t budget)
