@@ -60,6 +60,12 @@ FrameFacts FactsOf(const ExrFile& file, const ViewFrame& made, const InfoOptions
                    FrameBuffers& buffers)
 {
     FrameFacts facts;
+    const ChannelChoice& choice = made.choice;
+    const ExrFrame ids = GatherFrame(file, made.channels, {choice.material, choice.object}, choice.depth);
+    if (const FrameChannel* channel = ids.Find(choice.material)) facts.materialIds = IdCountsOf(*channel);
+    if (const FrameChannel* channel = ids.Find(choice.object)) facts.objectIds = IdCountsOf(*channel);
+    facts.problem = SamplingProblem(made, options.background, 0);
+    if (!facts.problem.empty()) return facts;
     HeldSamples held(file);
     const LoadedFrame loaded = LoadStorageFrame(held, made, options.background, 0, buffers);
     MemoryStorage& storage = loaded.storage;
@@ -77,10 +83,6 @@ FrameFacts FactsOf(const ExrFile& file, const ViewFrame& made, const InfoOptions
         deep.most = std::max(deep.most, part.deepCounts.most);
         deep.empty += part.deepCounts.empty;
     }
-    const ChannelChoice& choice = made.choice;
-    const ExrFrame ids = GatherFrame(file, made.channels, {choice.material, choice.object}, choice.depth);
-    if (const FrameChannel* channel = ids.Find(choice.material)) facts.materialIds = IdCountsOf(*channel);
-    if (const FrameChannel* channel = ids.Find(choice.object)) facts.objectIds = IdCountsOf(*channel);
     if (!choice.hasDepth) return facts;
     facts.hasDepth = true;
     facts.depth.assign(storage.Depth(), storage.Depth() + count);
@@ -104,7 +106,8 @@ void PrintLayout(const ExrFile& file, std::FILE* out)
         std::vector<ViewChannel> channels;
         for (const ViewChannel& channel : file.channels)
             if (channel.part == static_cast<int>(index))
-                channels.push_back({channel.storedName, "", 0, "", channel.type});
+                channels.push_back(
+                    {channel.storedName, "", 0, "", channel.type, channel.xSampling, channel.ySampling});
         std::fprintf(
             out, "    %zu %s%s, %s: %s\n", index, part.name.c_str(),
             part.view.empty() ? "" : (" (view " + part.view + ")").c_str(),
@@ -130,7 +133,9 @@ void PrintDetail(const std::string& path, const ViewFrame& made, const FrameFact
     if (facts.deep) PrintField(out, "deep samples", DeepText(*facts.deep) + " (read flattened)");
     PrintField(out, "taken", made.choice.Text());
     const ChannelChoice& choice = made.choice;
-    if (facts.hasDepth) {
+    if (!facts.problem.empty()) {
+        PrintField(out, "filter", "cannot take this view: " + facts.problem);
+    } else if (facts.hasDepth) {
         PrintField(out, "depth " + choice.depth, RangeText(facts.stats) + " (magnitudes that take part)");
         const std::string rule = options.background.kind == BackgroundRule::Kind::NONE
                                      ? ""
@@ -145,7 +150,7 @@ void PrintDetail(const std::string& path, const ViewFrame& made, const FrameFact
     } else {
         PrintField(out, "depth", "none: no channel " + choice.depth);
     }
-    PrintField(out, "alpha 0", ShareText(facts.transparent, frame.PixelCount()));
+    if (facts.problem.empty()) PrintField(out, "alpha 0", ShareText(facts.transparent, frame.PixelCount()));
     PrintField(out, choice.material, IdsText(facts.materialIds, IDS_SHOWN_IN_DETAIL));
     PrintField(out, choice.object, IdsText(facts.objectIds, IDS_SHOWN_IN_DETAIL));
     const std::string hint = facts.hasDepth ? BackgroundHint(facts.stats) : "";
@@ -156,7 +161,9 @@ void PrintLine(const std::string& label, const ViewFrame& made, const FrameFacts
 {
     const ExrFrame& frame = made.frame;
     std::string line = label + "  " + std::to_string(frame.Width()) + "x" + std::to_string(frame.Height());
-    if (facts.hasDepth)
+    if (!facts.problem.empty())
+        line += "  cannot filter: " + facts.problem;
+    else if (facts.hasDepth)
         line += "  depth " + RangeText(facts.stats) + "  background " +
                 ShareText(facts.stats.background, facts.stats.pixels) + "  alpha 0 " +
                 ShareText(facts.transparent, frame.PixelCount());

@@ -22,6 +22,7 @@ struct FrameFacts {
     std::optional<IdCounts> materialIds; // none: the view has no such channel
     std::optional<IdCounts> objectIds;
     std::optional<DeepCounts> deep; // the samples of the deep parts the view's channels are in
+    std::string problem;            // what keeps the filter from taking the view; empty: nothing
 };
 
 // What the filter would be handed of the view, counted. `buffers` holds the frame's memory.

@@ -75,14 +75,12 @@ ExrFrame GatherFrame(const ExrFile& file, const std::vector<ViewChannel>& view,
         if (source == nullptr || frame.Find(name) != nullptr) continue;
         const FrameChannel* stored = file.Stored(*source);
         const PixelBox& from = file.parts[source->part].frame.dataWindow;
-        if (stored == nullptr ||
-            stored->samples.size() != static_cast<std::size_t>(from.Width() * from.Height()))
-            throw ToolError("channel " + name +
-                            " is subsampled or was not read; it cannot be handed to the filter");
+        if (stored == nullptr || !HoldsSamples(*stored, from))
+            throw ToolError("channel " + name + " was not read; it cannot be handed to the filter");
         FrameChannel& placed = frame.channels.emplace_back();
         placed.name = name;
         placed.type = stored->type;
-        if (from == to) {
+        if (from == to && stored->xSampling == 1 && stored->ySampling == 1) {
             placed.samples = stored->samples;
             continue;
         }
@@ -90,10 +88,8 @@ ExrFrame GatherFrame(const ExrFile& file, const std::vector<ViewChannel>& view,
         const int fromX = std::max(from.minX, to.minX);
         const int toX = std::min(from.maxX, to.maxX);
         for (int y = std::max(from.minY, to.minY); y <= std::min(from.maxY, to.maxY) && fromX <= toX; ++y)
-            std::copy_n(
-                stored->samples.begin() + (std::int64_t{y} - from.minY) * from.Width() + (fromX - from.minX),
-                toX - fromX + 1,
-                placed.samples.begin() + (std::int64_t{y} - to.minY) * to.Width() + (fromX - to.minX));
+            CopyRow(*stored, from, y, fromX, toX - fromX + 1,
+                    placed.samples.data() + (std::int64_t{y} - to.minY) * to.Width() + (fromX - to.minX));
     }
     std::sort(frame.channels.begin(), frame.channels.end(),
               [](const FrameChannel& a, const FrameChannel& b) { return a.name < b.name; });
@@ -107,6 +103,8 @@ std::string ViewChannelListText(const std::vector<ViewChannel>& channels)
                      [](const ViewChannel& a, const ViewChannel& b) { return a.name < b.name; });
     std::vector<std::string> texts;
     for (const ViewChannel& channel : sorted)
-        texts.push_back(channel.name + " (" + SampleTypeName(channel.type) + ")");
+        texts.push_back(
+            channel.name + " (" + SampleTypeName(channel.type) +
+            (channel.Subsampled() ? ", " + SamplingText(channel.xSampling, channel.ySampling) : "") + ")");
     return texts.empty() ? "no channels" : ListText(texts);
 }

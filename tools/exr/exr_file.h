@@ -34,6 +34,10 @@ struct ViewChannel {
     int part = 0;
     std::string storedName;
     SampleType type = SampleType::FLOAT;
+    int xSampling = 1; // one sample a xSampling x ySampling block of pixels
+    int ySampling = 1;
+
+    bool Subsampled() const { return xSampling != 1 || ySampling != 1; }
 };
 
 struct ExrFile {
@@ -58,11 +62,12 @@ struct ExrFile {
 std::vector<std::string> SelectViews(const ExrFile& file, const std::string& wanted);
 
 // The named channels of a view as one frame over the data window of the part that holds
-// `windowChannel` (its display window and header too), each channel placed by pixel coordinates;
-// pixels its own part does not cover hold 0. Names missing from the view are left out. A ToolError
-// for a named channel that is subsampled or was not read.
+// `windowChannel` (its display window and header too), each channel placed by pixel coordinates,
+// one sample a pixel (a subsampled channel's samples each cover their block); pixels its own part
+// does not cover hold 0. Names missing from the view are left out. A ToolError for a named channel
+// that was not read.
 ExrFrame GatherFrame(const ExrFile& file, const std::vector<ViewChannel>& view,
                      const std::vector<std::string>& names, const std::string& windowChannel);
 
-// "A (HALF), B (HALF), ..." for messages.
+// "A (HALF), B (HALF), RY (HALF, 2 x 2), ..." for messages: a subsampled channel with its sampling.
 std::string ViewChannelListText(const std::vector<ViewChannel>& channels);

@@ -45,10 +45,47 @@ ExrInput::ExrInput(const std::string& path, const ExrReadLimits& limits)
 
 ExrInput::~ExrInput() = default;
 
+void ExrInput::ReadSubsampled(int part, const std::vector<ViewChannel>& channels,
+                              std::vector<std::size_t>& taken, const PixelBox& window, const RowSink& sink)
+{
+    // Subsampled channels are few and small: each is decoded whole, then handed over a row at a
+    // time with each sample covering its block. The others stay in `taken` for the strips.
+    const PixelBox& from = layout.parts[part].frame.dataWindow;
+    std::vector<std::pair<std::size_t, FrameChannel>> held;
+    Imf::FrameBuffer buffer;
+    for (auto at = taken.begin(); at != taken.end();) {
+        const ViewChannel& channel = channels[*at];
+        if (!channel.Subsampled()) {
+            ++at;
+            continue;
+        }
+        FrameChannel& samples = held.emplace_back(*at, FrameChannel{}).second;
+        samples.type = channel.type;
+        samples.xSampling = channel.xSampling;
+        samples.ySampling = channel.ySampling;
+        const std::size_t columns = static_cast<std::size_t>(from.Width() / channel.xSampling);
+        samples.samples.assign(columns * static_cast<std::size_t>(from.Height() / channel.ySampling), 0);
+        at = taken.erase(at);
+    }
+    if (held.empty()) return;
+    for (auto& [k, samples] : held) {
+        const std::size_t columns = static_cast<std::size_t>(from.Width() / samples.xSampling);
+        buffer.insert(channels[k].storedName,
+                      Imf::Slice::Make(
+                          samples.type == SampleType::UINT ? Imf::UINT : Imf::FLOAT, samples.samples.data(),
+                          Imath::Box2i({from.minX, from.minY}, {from.maxX, from.maxY}), sizeof(std::uint32_t),
+                          sizeof(std::uint32_t) * columns, samples.xSampling, samples.ySampling));
+    }
+    Imf::InputPart input(*open->exr, part);
+    input.setFrameBuffer(buffer);
+    input.readPixels(from.minY, from.maxY);
+    std::vector<std::uint32_t> row;
+    for (const auto& [k, samples] : held) HandOverHeld(samples, from, k, window, row, sink);
+}
+
 void ExrInput::Read(const std::vector<ViewChannel>& channels, const PixelBox& window,
                     std::vector<std::uint32_t>& scratch, const RowSink& sink)
 {
-    RequireWholeChannels(layout, channels, false);
     GuardExrRead(path, [&] {
         for (int part = 0; part < static_cast<int>(layout.parts.size()); ++part) {
             std::vector<std::size_t> taken; // indices into `channels` of this part's channels
@@ -78,10 +115,11 @@ void ExrInput::Read(const std::vector<ViewChannel>& channels, const PixelBox& wi
                                         row + (left - from.minX));
                                });
             } else {
+                ReadSubsampled(part, channels, taken, window, sink);
                 const std::size_t stripSize = width * STRIP_ROWS;
                 if (scratch.size() < stripSize * taken.size()) scratch.resize(stripSize * taken.size());
                 Imf::InputPart input(*open->exr, part);
-                for (int y0 = top; y0 <= bottom; y0 += STRIP_ROWS) {
+                for (int y0 = top; y0 <= bottom && !taken.empty(); y0 += STRIP_ROWS) {
                     const int y1 = std::min(bottom, y0 + STRIP_ROWS - 1);
                     Imf::FrameBuffer buffer;
                     for (std::size_t k = 0; k < taken.size(); ++k) {

@@ -38,6 +38,11 @@ public:
 private:
     struct Open;
 
+    // Decodes the subsampled channels of `taken` (indices into `channels`, all of flat part
+    // `part`) and hands them over; they leave `taken`.
+    void ReadSubsampled(int part, const std::vector<ViewChannel>& channels, std::vector<std::size_t>& taken,
+                        const PixelBox& window, const RowSink& sink);
+
     std::string path;
     std::unique_ptr<Open> open;
     ExrReadLimits limits;

@@ -155,7 +155,8 @@ ExrFile ExrLayoutOf(const Imf::MultiPartInputFile& file, const ExrReadLimits& li
     Imf::GetChannelsInMultiPartFile(file, names);
     for (const Imf::MultiViewChannelName& name : names) {
         const FrameChannel* stored = layout.parts[name.part_number].frame.Find(name.internal_name);
-        layout.channels.push_back({name.name, name.view, name.part_number, name.internal_name, stored->type});
+        layout.channels.push_back({name.name, name.view, name.part_number, name.internal_name, stored->type,
+                                   stored->xSampling, stored->ySampling});
     }
     return layout;
 }

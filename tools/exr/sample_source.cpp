@@ -4,33 +4,37 @@
 
 #include "base/tool_error.h"
 
-void RequireWholeChannels(const ExrFile& file, const std::vector<ViewChannel>& channels, bool held)
+void HandOverHeld(const FrameChannel& stored, const PixelBox& from, std::size_t k, const PixelBox& window,
+                  std::vector<std::uint32_t>& scratch, const SampleSource::RowSink& sink)
 {
-    for (const ViewChannel& channel : channels) {
-        const FrameChannel* stored = file.Stored(channel);
-        const PixelBox& part = file.parts[channel.part].frame.dataWindow;
-        const bool whole =
-            stored != nullptr && stored->xSampling == 1 && stored->ySampling == 1 &&
-            (!held || stored->samples.size() == static_cast<std::size_t>(part.Width() * part.Height()));
-        if (!whole)
-            throw ToolError("channel " + channel.name +
-                            (held ? " is subsampled or was not read" : " is subsampled") +
-                            "; it cannot be handed to the filter");
+    const int left = std::max(from.minX, window.minX);
+    const int right = std::min(from.maxX, window.maxX);
+    const int top = std::max(from.minY, window.minY);
+    const int bottom = std::min(from.maxY, window.maxY);
+    if (left > right) return;
+    const bool subsampled = stored.xSampling != 1 || stored.ySampling != 1;
+    if (subsampled && scratch.size() < static_cast<std::size_t>(right - left + 1))
+        scratch.resize(static_cast<std::size_t>(right - left + 1));
+    for (int y = top; y <= bottom; ++y) {
+        if (!subsampled) {
+            sink(k, y - window.minY, left - window.minX, right - left + 1,
+                 stored.samples.data() + (std::int64_t{y} - from.minY) * from.Width() + (left - from.minX));
+            continue;
+        }
+        CopyRow(stored, from, y, left, right - left + 1, scratch.data());
+        sink(k, y - window.minY, left - window.minX, right - left + 1, scratch.data());
     }
 }
 
 void HeldSamples::Read(const std::vector<ViewChannel>& channels, const PixelBox& window,
-                       std::vector<std::uint32_t>&, const RowSink& sink)
+                       std::vector<std::uint32_t>& scratch, const RowSink& sink)
 {
-    RequireWholeChannels(file, channels, true);
     for (std::size_t k = 0; k < channels.size(); ++k) {
-        const std::vector<std::uint32_t>& samples = file.Stored(channels[k])->samples;
+        const FrameChannel* stored = file.Stored(channels[k]);
         const PixelBox& from = file.parts[channels[k].part].frame.dataWindow;
-        const int left = std::max(from.minX, window.minX);
-        const int right = std::min(from.maxX, window.maxX);
-        for (int y = std::max(from.minY, window.minY); y <= std::min(from.maxY, window.maxY) && left <= right;
-             ++y)
-            sink(k, y - window.minY, left - window.minX, right - left + 1,
-                 samples.data() + (std::int64_t{y} - from.minY) * from.Width() + (left - from.minX));
+        if (stored == nullptr || !HoldsSamples(*stored, from))
+            throw ToolError("channel " + channels[k].name +
+                            " was not read; it cannot be handed to the filter");
+        HandOverHeld(*stored, from, k, window, scratch, sink);
     }
 }

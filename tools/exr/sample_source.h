@@ -23,19 +23,18 @@ public:
     using RowSink = std::function<void(std::size_t channel, int row, int column, int count,
                                        const std::uint32_t* samples)>;
 
-    // Hands `channels` over `window`, each from its own part; pixels of the window that a
-    // channel's part does not cover are not handed over. `scratch` keeps its memory for the next
-    // call. A ToolError for a subsampled channel or a damaged or incomplete part; one the sink
-    // throws passes unchanged.
+    // Hands `channels` over `window`, each from its own part, one sample a pixel: a subsampled
+    // channel's stored sample is handed over for every pixel of its block. Pixels of the window
+    // that a channel's part does not cover are not handed over. `scratch` keeps its memory for the
+    // next call. A ToolError for a damaged or incomplete part; one the sink throws passes unchanged.
     virtual void Read(const std::vector<ViewChannel>& channels, const PixelBox& window,
                       std::vector<std::uint32_t>& scratch, const RowSink& sink) = 0;
 };
 
-// A ToolError naming the first of `channels` that is subsampled, or with `held`, has no samples in
-// `file`.
-void RequireWholeChannels(const ExrFile& file, const std::vector<ViewChannel>& channels, bool held);
+// Hands `stored`, held whole over `from`, to `sink` as channel `k` over `window`, as Read does.
+void HandOverHeld(const FrameChannel& stored, const PixelBox& from, std::size_t k, const PixelBox& window,
+                  std::vector<std::uint32_t>& scratch, const SampleSource::RowSink& sink);
 
-// The samples of a file read whole.
 class HeldSamples : public SampleSource {
 public:
     // `file` outlives this.

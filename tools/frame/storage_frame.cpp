@@ -92,7 +92,47 @@ private:
     const std::vector<Wanted>& wanted;
 };
 
+const ViewChannel* ChannelNamed(const ViewFrame& made, const std::string& name)
+{
+    for (const ViewChannel& channel : made.channels)
+        if (channel.name == name) return &channel;
+    return nullptr;
+}
+
+std::string Refusal(const ViewChannel& channel, const std::string& need)
+{
+    return "channel " + channel.name + " is subsampled (" +
+           SamplingText(channel.xSampling, channel.ySampling) + "): " + need;
+}
+
 } // namespace
+
+std::string SamplingProblem(const ViewFrame& made, const BackgroundRule& background, std::uint32_t channels)
+{
+    const ChannelChoice& choice = made.choice;
+    const struct {
+        bool taken;
+        const std::string& name;
+        const char* need;
+    } everyPixel[] = {
+        {choice.hasDepth, choice.depth, "the filter needs its depth at every pixel"},
+        {(channels & CHANNEL_MATERIAL_ID) && choice.hasMaterial, choice.material,
+         "the filter needs its IDs at every pixel"},
+        {(channels & CHANNEL_OBJECT_ID) && choice.hasObject, choice.object,
+         "the filter needs its IDs at every pixel"},
+    };
+    for (const auto& channel : everyPixel) {
+        const ViewChannel* found = channel.taken ? ChannelNamed(made, channel.name) : nullptr;
+        if (found != nullptr && found->Subsampled()) return Refusal(*found, channel.need);
+    }
+    const bool alphaRule =
+        background.kind == BackgroundRule::Kind::AUTO || background.kind == BackgroundRule::Kind::ALPHA;
+    const ViewChannel* alpha = choice.hasColour[3] ? ChannelNamed(made, choice.colour[3]) : nullptr;
+    if (alphaRule && alpha != nullptr && alpha->Subsampled())
+        return Refusal(*alpha, "--background " + background.Text() +
+                                   " needs its alpha at every pixel (--background none or depth:V does not)");
+    return {};
+}
 
 LoadedFrame LoadStorageFrame(SampleSource& source, const ViewFrame& made, const BackgroundRule& background,
                              std::uint32_t channels, FrameBuffers& buffers, const ExtraChannel* extra,
@@ -124,6 +164,13 @@ LoadedFrame LoadStorageFrame(SampleSource& source, const ViewFrame& made, const 
         if (w.channel.type == SampleType::UINT && std::count(w.roles.begin(), w.roles.end(), Role::DEPTH))
             throw ToolError("the depth channel " + w.channel.name +
                             " holds UINT samples; depth must be HALF or FLOAT");
+    const std::string problem = SamplingProblem(made, background, channels);
+    if (!problem.empty()) throw ToolError(problem);
+    if (extra != nullptr && extra->channel.Subsampled())
+        throw ToolError(Refusal(extra->channel, "the filter needs its IDs at every pixel"));
+    std::vector<std::string> blockColour;
+    for (const Wanted& w : wanted)
+        if (w.channel.Subsampled()) blockColour.push_back(w.channel.name);
 
     if (made.frame.Height() + extraRows > FRAME_MAX_SIDE)
         throw ToolError("the frame is " + std::to_string(made.frame.Height()) +
@@ -167,5 +214,6 @@ LoadedFrame LoadStorageFrame(SampleSource& source, const ViewFrame& made, const 
     std::fill(storage.Depth() + count, storage.Depth() + all, 0.0f);
     if (material) std::fill(storage.MaterialIds() + count, storage.MaterialIds() + all, 0);
     if (object) std::fill(storage.ObjectIds() + count, storage.ObjectIds() + all, 0);
-    return {storage, ApplyBackground(background, {pixels, count}, {storage.Depth(), count})};
+    return {storage, ApplyBackground(background, {pixels, count}, {storage.Depth(), count}),
+            std::move(blockColour)};
 }

@@ -31,16 +31,23 @@ struct ExtraChannel {
 
 struct LoadedFrame {
     MemoryStorage& storage;
-    std::size_t taken = 0; // pixels the background rule handed over as "nothing rendered"
+    std::size_t taken = 0;                // pixels the background rule handed over as "nothing rendered"
+    std::vector<std::string> blockColour; // subsampled colour channels, each sample taken for its block
 };
+
+// What keeps the view from being handed to the filter as `LoadStorageFrame` would load it: a
+// channel it takes at every pixel (the depth, the IDs `channels` asks for, alpha where the
+// background rule looks at it) stored subsampled. Empty when nothing does.
+std::string SamplingProblem(const ViewFrame& made, const BackgroundRule& background, std::uint32_t channels);
 
 // Fills the storage of `buffers` (made anew only when the frame's size differs from the last) with
 // the channels `made` chose, over its frame's data window, with the background rule applied to
 // its depth. Only the ID channels `channels` (the filter's channel bits) asks for are added, and
 // only those the view has. Pixels a channel's part does not cover hold 0; a missing colour channel
-// reads as 0, a missing alpha as opaque, a missing depth as 0. A ToolError for UINT depth, an ID
-// that does not fit the host's channel or a read that fails. With `extraRows`, the storage holds
-// that many rows more below the frame, all 0, for the caller to fill.
+// reads as 0, a missing alpha as opaque, a missing depth as 0; a subsampled colour channel gives
+// each stored sample to its whole block. A ToolError for UINT depth, a SamplingProblem, an ID that
+// does not fit the host's channel or a read that fails; nothing is allocated before the first two. With
+// `extraRows`, the storage holds that many rows more below the frame, all 0, for the caller to fill.
 LoadedFrame LoadStorageFrame(SampleSource& source, const ViewFrame& made, const BackgroundRule& background,
                              std::uint32_t channels, FrameBuffers& buffers,
                              const ExtraChannel* extra = nullptr, int extraRows = 0);

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "image/pixel_box.h"
+
 enum class SampleType { UINT, HALF, FLOAT };
 
 // Every sample is held in 32 bits, whatever its stored type: the size readers reckon memory by.
@@ -27,3 +29,12 @@ struct FrameChannel {
 };
 
 const char* SampleTypeName(SampleType type);
+// "2 x 2", a channel's sampling for messages.
+std::string SamplingText(int xSampling, int ySampling);
+
+// Whether `channel` holds its samples over `window`, at its sampling (none when left unread).
+bool HoldsSamples(const FrameChannel& channel, const PixelBox& window);
+// Copies `count` pixels of row `y`, from column `x` on, of `channel` held over `window` (all of them
+// within it), one sample a pixel: a subsampled channel's sample covers its whole block.
+void CopyRow(const FrameChannel& channel, const PixelBox& window, int y, int x, int count,
+             std::uint32_t* out);

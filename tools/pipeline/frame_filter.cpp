@@ -1,5 +1,6 @@
 #include "pipeline/frame_filter.h"
 
+#include "base/list_text.h"
 #include "base/number_text.h"
 #include "pipeline/view_load.h"
 #include "pipeline/view_writer.h"
@@ -41,6 +42,15 @@ std::string RuleNote(const ApplyOptions& options, std::size_t taken, std::size_t
            "); --background none hands every pixel over as stored";
 }
 
+// The note for a view whose colour channels are subsampled.
+std::string SamplingNote(const std::vector<std::string>& channels)
+{
+    if (channels.empty()) return {};
+    return (channels.size() == 1 ? "channel " + channels[0] + " is"
+                                 : "channels " + ListText(channels) + " are") +
+           " subsampled: each stored sample is taken for the whole block of pixels it covers";
+}
+
 // Every view the run names, through the same steps whatever the output: its output named and
 // checked, its depth required, the channels taken told and missing IDs warned of, its frame
 // loaded, then rendered and written by `writer`.
@@ -61,12 +71,13 @@ FilteredFrame FilterViews(const ApplyRun& run, Worker& worker, SampleSource& sou
                              (made.view.empty() ? "" : made.view + ": ") + taken.Text();
         WarnMissingIds(taken, run.channels, ViewChannelListText(made.channels), filtered.warnings);
         const PreparedView prepared =
-            LoadView(source, made, matte, run, {run.channels, writer.TakesColour(), run.scale}, worker.buffers,
-                     filtered.warnings);
+            LoadView(source, made, matte, run, {run.channels, writer.TakesColour(), run.scale},
+                     worker.buffers, filtered.warnings);
         if (filtered.outputs.empty()) filtered.scale = prepared.scale;
         if (filtered.hint.empty()) filtered.hint = BackgroundHint(prepared.stats);
         if (filtered.ruleNote.empty())
             filtered.ruleNote = RuleNote(options, prepared.taken, made.frame.PixelCount());
+        if (filtered.samplingNote.empty()) filtered.samplingNote = SamplingNote(prepared.blockColour);
         writer.Write(*worker.filter, prepared.storage, made, path, filtered.warnings);
         filtered.outputs.push_back(path);
     }

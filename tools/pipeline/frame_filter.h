@@ -17,6 +17,7 @@ struct FilteredFrame {
     std::string channels;            // which channels were taken, view by view
     std::optional<DepthScale> scale; // the grey scale of the first view filtered; none: no depth took part
     std::string ruleNote;            // what the automatic background rule took, where it took pixels
+    std::string samplingNote;        // which colour channels were subsampled, where a view had some
 };
 
 // The outputs FilterFrame writes for a file of `layout`: `output` itself, or with --view all

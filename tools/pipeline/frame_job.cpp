@@ -19,6 +19,7 @@ void FilterInto(const ApplyRun& run, Worker& worker, ExrInput& input, FrameRecor
     outcome.hint = std::move(filtered.hint);
     outcome.channels = std::move(filtered.channels);
     outcome.ruleNote = std::move(filtered.ruleNote);
+    outcome.samplingNote = std::move(filtered.samplingNote);
     record.outputs = std::move(filtered.outputs);
     if (filtered.scale) {
         record.nearest = filtered.scale->nearest;
@@ -106,6 +107,10 @@ void ShowFrame(Progress& progress, std::size_t index, const FrameRecord& record,
         if (!outcome.ruleNote.empty() && !shown.ruleNote) {
             progress.Message("note: " + input + ": " + outcome.ruleNote);
             shown.ruleNote = true;
+        }
+        if (!outcome.samplingNote.empty() && !shown.samplingNote) {
+            progress.Message("note: " + input + ": " + outcome.samplingNote);
+            shown.samplingNote = true;
         }
         for (const std::string& warning : outcome.warnings)
             progress.Message("warning: " + input + ": " + warning);

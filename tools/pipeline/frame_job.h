@@ -15,6 +15,7 @@ struct FrameOutcome {
     std::string hint;
     std::string channels;             // which channels were taken
     std::string ruleNote;             // what the automatic background rule took
+    std::string samplingNote;         // which colour channels were subsampled
     std::vector<std::string> removed; // temporaries of the frame's outputs left by dead writers
 };
 
@@ -22,6 +23,7 @@ struct FrameOutcome {
 struct ShownOnce {
     bool hint = false;
     bool ruleNote = false;
+    bool samplingNote = false;
     std::string channels;
 };
 

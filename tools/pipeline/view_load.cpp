@@ -19,7 +19,8 @@ PreparedView LoadView(SampleSource& source, const ViewFrame& made, const std::op
     const int extraRows = choice.scale ? ScaleRows(made.frame.Width()) : 0;
     std::uint32_t channels = choice.channels;
     ViewFrame loaded = made;
-    if (!choice.colour) loaded.choice.hasColour = {false, false, false, made.choice.hasColour[3]};
+    if (!choice.colour || run.settings.mode == MODE_WHOLE_IMAGE)
+        loaded.choice.hasColour = {false, false, false, made.choice.hasColour[3]};
     FrameChannel rankZero;
     std::optional<ExtraChannel> extra;
     if (matte) {
@@ -48,7 +49,8 @@ PreparedView LoadView(SampleSource& source, const ViewFrame& made, const std::op
             std::copy(ids.ids.begin(), ids.ids.end(), storage.AddObjectIds(MemoryStorage::Start::UNWRITTEN));
     }
     const std::span<float> depth(storage.Depth(), count);
-    PreparedView prepared{storage, DepthStatsOf(depth, {storage.Pixels(), count}), std::nullopt, frame.taken};
+    PreparedView prepared{storage, DepthStatsOf(depth, {storage.Pixels(), count}), std::nullopt, frame.taken,
+                          frame.blockColour};
     const std::uint32_t selection = SelectionChannelOf(run.settings.mode);
     const bool selecting = options.range.overSelection && selection != 0;
     if (selecting) {

@@ -29,13 +29,15 @@ std::optional<ViewMatte> MatteOf(const ExrFile& layout, const ViewFrame& made, c
 // A view's frame in the worker's storage as the filter is handed it, and what was found on the way.
 struct PreparedView {
     MemoryStorage& storage;
-    DepthStats stats;                // of the depths as stored, after the background rule
-    std::optional<DepthScale> scale; // the filter's scale; none: no depth takes part
-    std::size_t taken = 0;           // pixels the background rule took
+    DepthStats stats;                     // of the depths as stored, after the background rule
+    std::optional<DepthScale> scale;      // the filter's scale; none: no depth takes part
+    std::size_t taken = 0;                // pixels the background rule took
+    std::vector<std::string> blockColour; // subsampled colour channels, each sample taken for its block
 };
 
 // What is loaded of a view: the ID channels, whether its colour (without it only alpha is read,
-// for the background rules), and the scale to fix (none: the frame's own).
+// for the background rules; the whole mode, which rewrites every pixel, never reads it), and the
+// scale to fix (none: the frame's own).
 struct LoadChoice {
     std::uint32_t channels = 0;
     bool colour = true;

@@ -22,8 +22,9 @@ std::uint64_t FrameMemoryEstimate(const std::string& input, OutputFormat format,
     ExrReadLimits limits;
     limits.maxSampleBytes = readBudget;
     const ExrSizeFacts facts = ProbeExrSize(input, limits);
-    const std::uint64_t working = format == OutputFormat::PNG ? facts.dataPixels * PNG_PIXEL_BYTES
-                                                              : facts.dataPixels * (8 * facts.channels + EXR_PIXEL_BYTES);
+    const std::uint64_t working = format == OutputFormat::PNG
+                                      ? facts.dataPixels * PNG_PIXEL_BYTES
+                                      : facts.dataPixels * (8 * facts.channels + EXR_PIXEL_BYTES);
     return std::max(working, facts.sampleBytes);
 }
 
