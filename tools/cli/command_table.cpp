@@ -20,9 +20,9 @@ std::string ToolModuleText()
            MODULE_FILE_NAME + " from deepglass's folder, where an installation puts it.\n";
 }
 
-const std::vector<CommandSpec>& CommandTable()
+const std::vector<CommandEntry>& CommandTable()
 {
-    static const std::vector<CommandSpec> table = {
+    static const std::vector<CommandEntry> table = {
         {.name = "apply",
          .kind = CommandKind::APPLY,
          .synopsis = "apply [options] INPUT.exr...",
@@ -96,16 +96,16 @@ const std::vector<CommandSpec>& CommandTable()
     return table;
 }
 
-const CommandSpec* FindCommand(const std::string& name)
+const CommandEntry* FindCommand(const std::string& name)
 {
-    for (const CommandSpec& spec : CommandTable())
-        if (name == spec.name) return &spec;
+    for (const CommandEntry& entry : CommandTable())
+        if (name == entry.name) return &entry;
     return nullptr;
 }
 
-std::string UsageLine(const CommandSpec& spec)
+std::string UsageLine(const CommandEntry& entry)
 {
-    if (spec.operands == nullptr) return spec.synopsis;
+    if (entry.operands == nullptr) return entry.synopsis;
     Command unbound;
-    return std::string(spec.name) + " " + UsageOptions(spec.options(unbound)) + " " + spec.operands;
+    return std::string(entry.name) + " " + UsageOptions(entry.options(unbound)) + " " + entry.operands;
 }
