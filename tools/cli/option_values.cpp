@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "base/number_text.h"
 #include "base/tool_error.h"
 #include "deepglass_interface.h"
 
@@ -83,8 +84,8 @@ void ParseRange(const std::string& text, RangeChoice& range)
                              " is negative; NEAR and FAR are depth magnitudes");
     }
     if (!(ends[1] < DEPTH_LIMIT))
-        throw UsageError("--range " + text +
-                         ": FAR must lie below 1e20, where depths take no part in a scale");
+        throw UsageError("--range " + text + ": FAR must lie below " + ExponentText(DEPTH_LIMIT) +
+                         ", where depths take no part in a scale");
     if (!(ends[0] < ends[1])) throw UsageError("--range " + text + ": NEAR must be nearer than FAR");
     range.kind = RangeChoice::Kind::FIXED;
     range.scale = {ends[0], ends[1]};
