@@ -19,12 +19,15 @@ TestPart Frame(int sampling)
         depth.push_back(1 + i);
         objects.push_back(1 + (i / SIDE) % 2);
     }
-    TestPart part{"", "", {0, 0, SIDE, SIDE}};
+    TestPart part;
+    part.frame.width = part.frame.height = SIDE;
     const char* names[] = {"B", "G", "R"};
     for (int c = 0; c < 3; ++c) {
-        TestChannel& channel = part.frame.channels.emplace_back(TestChannel{names[c], Imf::HALF, {}, sampling});
+        TestChannel& channel =
+            part.frame.channels.emplace_back(TestChannel{names[c], Imf::HALF, {}, sampling});
         for (int y = 0; y < SIDE; y += sampling)
-            for (int x = 0; x < SIDE; x += sampling) channel.values.push_back(0.125 * (c + 1) + 0.01 * (x + y));
+            for (int x = 0; x < SIDE; x += sampling)
+                channel.values.push_back(0.125 * (c + 1) + 0.01 * (x + y));
     }
     part.frame.channels.push_back({"A", Imf::HALF, alpha});
     part.frame.channels.push_back({"Z", Imf::FLOAT, depth});
@@ -58,7 +61,9 @@ TEST_F(Sampling, ExrOutputStoresSubsampledColourAtItsOwnSampling)
             run.insert(run.end(), {std::string(input) + ".exr", "-o", std::string(input) + "-out.exr"});
             const ToolRun done = Run(run);
             ASSERT_EQ(done.status, 0) << done.err;
-            if (input == std::string("sub")) EXPECT_THAT(done.err, HasSubstr("channel R is stored at 2 x 2 sampling"));
+            if (input == std::string("sub")) {
+                EXPECT_THAT(done.err, HasSubstr("channel R is stored at 2 x 2 sampling"));
+            }
         }
         const RawPart full = ReadRawParts(Path("full-out.exr")).at(0);
         const RawPart sub = ReadRawParts(Path("sub-out.exr")).at(0);
