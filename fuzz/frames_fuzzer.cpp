@@ -16,8 +16,8 @@ namespace {
 
 constexpr std::size_t SORTED_MAX = 1 << 14;
 // Lists are held to fewer frames than the command line allows, so that each input stays quick
-// (a million frames take milliseconds under the sanitizers); every path of the parser (repeats
-// tested part by part, with bits, by sorting) is reached with far fewer.
+// (a million frames take milliseconds under the sanitizers); every path of the parser is reached
+// with far fewer.
 constexpr std::size_t FUZZ_FRAMES_MAX = 1 << 16;
 
 void CheckList(const std::string& text)

@@ -8,16 +8,16 @@
 #include <ImfFrameBuffer.h>
 #include <ImfHeader.h>
 #include <ImfMultiPartOutputFile.h>
-#include <ImfOutputFile.h>
 #include <ImfOutputPart.h>
 #include <ImfPartType.h>
 #include <ImfTileDescription.h>
-#include <ImfTiledOutputFile.h>
 #include <half.h>
 
 #include <cstdint>
 #include <string>
 #include <vector>
+
+#include "exr_writing.h"
 
 namespace {
 
@@ -57,17 +57,7 @@ void Write(const std::string& folder, const Seed& seed)
         seed.idType == Imf::UINT ? static_cast<void*>(uintIds.data()) : static_cast<void*>(floatIds.data());
     add("materialID", seed.idType, ids, 4);
     add("objectID", seed.idType, ids, 4);
-    const std::string path = folder + "/" + seed.name + ".exr";
-    if (seed.tiled) {
-        header.setTileDescription(Imf::TileDescription(2, 2));
-        Imf::TiledOutputFile file(path.c_str(), header);
-        file.setFrameBuffer(buffer);
-        file.writeTiles(0, file.numXTiles() - 1, 0, file.numYTiles() - 1);
-    } else {
-        Imf::OutputFile file(path.c_str(), header);
-        file.setFrameBuffer(buffer);
-        file.writePixels(seed.height);
-    }
+    WriteFlatExr(folder + "/" + seed.name + ".exr", header, buffer, seed.tiled);
 }
 
 // A deep frame of 3 x 2 pixels holding 0 to 3 samples each, unsorted, some transparent: R, A

@@ -10,9 +10,7 @@
 //   materialId, objectId               32 bits each
 //   failed ReadPixels, PutPixels, QueryChannel call   one byte each, 255 for none
 //   per pixel: depth, then the material IDs (8 bits), then the object IDs (16 bits), where present
-#include <cmath>
-#include <iterator>
-#include <limits>
+#include <vector>
 
 #include "frames.h"
 #include "fuzz_support.h"
@@ -23,35 +21,14 @@ namespace {
 constexpr int MAX_SIDE = 64;
 constexpr std::uint8_t NO_FAILURE = 255;
 
-// Depths where the mapping's comparisons and conversions turn.
-const float DEPTH_PALETTE[] = {0.0f,
-                               -0.0f,
-                               -10.0f,
-                               -20.0f,
-                               -30.0f,
-                               10.0f,
-                               -0.5f,
-                               -1.0f,
-                               -65535.0f,
-                               1e20f,
-                               -1e20f,
-                               std::nextafter(1e20f, 0.0f),
-                               -std::nextafter(1e20f, 0.0f),
-                               1e30f,
-                               -1e30f,
-                               std::numeric_limits<float>::infinity(),
-                               -std::numeric_limits<float>::infinity(),
-                               std::numeric_limits<float>::quiet_NaN(),
-                               -std::numeric_limits<float>::quiet_NaN(),
-                               std::numeric_limits<float>::denorm_min(),
-                               -std::numeric_limits<float>::denorm_min(),
-                               std::numeric_limits<float>::max(),
-                               -std::numeric_limits<float>::max(),
-                               std::numeric_limits<float>::min(),
-                               -1e-30f,
-                               -1e10f,
-                               -16777216.0f,
-                               -16777217.0f};
+// Depths where the mapping's comparisons and conversions turn: ordinary ones, the extreme ones,
+// and those where a float stops holding every whole number.
+const std::vector<float> DEPTH_PALETTE = [] {
+    std::vector<float> palette = {0.0f, -0.0f, -10.0f, -20.0f, -30.0f, 10.0f, -0.5f, -1.0f, -65535.0f};
+    palette.insert(palette.end(), EXTREME_DEPTHS.begin(), EXTREME_DEPTHS.end());
+    palette.insert(palette.end(), {-1e-30f, -1e10f, -16777216.0f, -16777217.0f});
+    return palette;
+}();
 
 int FailureAt(std::uint8_t value) { return value == NO_FAILURE ? MemoryStorage::NEVER : value; }
 
@@ -83,7 +60,7 @@ RenderScenario ScenarioFrom(ByteReader& input)
     const std::size_t count = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
     std::vector<float> depth(count);
     for (float& z : depth) {
-        z = paletteDepths ? DEPTH_PALETTE[input.Byte() % std::size(DEPTH_PALETTE)] : input.Float();
+        z = paletteDepths ? DEPTH_PALETTE[input.Byte() % DEPTH_PALETTE.size()] : input.Float();
     }
     scenario.frame = MakeFrame(width, height, std::move(depth));
     if ((channels & 2) != 0) {

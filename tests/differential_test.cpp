@@ -7,6 +7,7 @@
 #include <limits>
 #include <random>
 #include <string>
+#include <vector>
 
 #include "frames.h"
 #include "mapping_kernels.h"
@@ -19,29 +20,17 @@ namespace {
 
 float NastyDepth(std::mt19937& random)
 {
-    static const float nasty[] = {0.0f,
-                                  -0.0f,
-                                  std::numeric_limits<float>::denorm_min(),
-                                  -std::numeric_limits<float>::denorm_min(),
-                                  std::numeric_limits<float>::quiet_NaN(),
-                                  -std::numeric_limits<float>::quiet_NaN(),
-                                  std::numeric_limits<float>::infinity(),
-                                  -std::numeric_limits<float>::infinity(),
-                                  1e20f,
-                                  -1e20f,
-                                  std::nextafter(1e20f, 0.0f),
-                                  -std::nextafter(1e20f, 0.0f),
-                                  1e30f,
-                                  -1e30f,
-                                  -1e30f,
-                                  -1e30f,
-                                  std::numeric_limits<float>::max(),
-                                  std::numeric_limits<float>::min(),
-                                  std::numeric_limits<float>::signaling_NaN(),
-                                  std::numeric_limits<float>::denorm_min() * 3.0f};
+    static const std::vector<float> nasty = [] {
+        std::vector<float> depths = {0.0f, -0.0f};
+        depths.insert(depths.end(), EXTREME_DEPTHS.begin(), EXTREME_DEPTHS.end());
+        // The host's background depth more often, a signalling NaN and a denormal above the smallest.
+        depths.insert(depths.end(), {-1e30f, -1e30f, std::numeric_limits<float>::signaling_NaN(),
+                                     std::numeric_limits<float>::denorm_min() * 3.0f});
+        return depths;
+    }();
     std::uniform_int_distribution<int> pick(0, 9);
     switch (pick(random)) {
-    case 0: return nasty[std::uniform_int_distribution<std::size_t>(0, std::size(nasty) - 1)(random)];
+    case 0: return nasty[std::uniform_int_distribution<std::size_t>(0, nasty.size() - 1)(random)];
     case 1: return std::uniform_real_distribution<float>(-1e6f, 1e6f)(random);
     case 2: return -std::uniform_real_distribution<float>(9.0f, 11.0f)(random);
     case 3: return std::uniform_real_distribution<float>(9.0f, 11.0f)(random);

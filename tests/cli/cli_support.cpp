@@ -3,8 +3,6 @@
 #include <ImfChannelList.h>
 #include <ImfFrameBuffer.h>
 #include <ImfHeader.h>
-#include <ImfOutputFile.h>
-#include <ImfTiledOutputFile.h>
 #include <half.h>
 #include <png.h>
 #include <sys/resource.h>
@@ -16,6 +14,8 @@
 #include <fstream>
 #include <sstream>
 #include <unistd.h>
+
+#include "exr_writing.h"
 
 namespace fs = std::filesystem;
 
@@ -126,16 +126,7 @@ void WriteTestExr(const fs::path& path, const TestFrame& frame)
         buffer.insert(channel.name, Imf::Slice::Make(channel.type, bytes.data(), data, size,
                                                      size * static_cast<std::size_t>(frame.width)));
     }
-    if (frame.tiled) {
-        header.setTileDescription(Imf::TileDescription(2, 2));
-        Imf::TiledOutputFile file(path.c_str(), header);
-        file.setFrameBuffer(buffer);
-        file.writeTiles(0, file.numXTiles() - 1, 0, file.numYTiles() - 1);
-    } else {
-        Imf::OutputFile file(path.c_str(), header);
-        file.setFrameBuffer(buffer);
-        file.writePixels(frame.height);
-    }
+    WriteFlatExr(path.string(), header, buffer, frame.tiled);
 }
 
 TestFrame MakeTestFrame(int width, int height, std::vector<double> depth, std::vector<double> colour,

@@ -29,12 +29,12 @@ TEST(FrameRange, ListsEachFrameOnceInTheOrderGivenAndRefusesWhatItCannotRead)
         {"5,1-3,2", {5, 1, 2, 3}},
         {"0-0", {0}},
         {"6-9,1-7x2", {6, 7, 8, 9, 1, 3, 5}}, // overlapping spans, repeats left out
-        {"0-2000000000x1000000000,1000000000", {0, 1000000000, 2000000000}}, // a span too wide for bits
+        {"0-2000000000x1000000000,1000000000", {0, 1000000000, 2000000000}}, // a wide span
         {"2147483647,2147483640-2147483647x7", {2147483647, 2147483640}},
     };
     for (const auto& [text, frames] : accepted)
         EXPECT_THAT(ParseFrameRange(text), ElementsAreArray(frames)) << text;
-    // Lists of many parts, over a narrow span and over one too wide for a bit a frame.
+    // Lists of many parts, over a narrow span and over a wide one.
     for (const int start : {100, 2000000000}) {
         std::string text = std::to_string(start);
         std::vector<int> frames = {start};

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <functional>
 
+#include "base/number_text.h"
 #include "cli/command_line.h"
 #include "expect_error.h"
 #include "frame/channel_discovery.h"
@@ -316,6 +317,15 @@ TEST(ChannelDiscovery, DepthDecidesTheLayerAndTheOtherRolesFollowIt)
         else
             EXPECT_THAT(ChooseChannels(channels, test.asked).Text(), HasSubstr(test.taken));
     }
+}
+
+TEST(ExponentText, WritesTheExponentWithoutPlusSignOrLeadingZeros)
+{
+    const std::pair<float, const char*> cases[] = {
+        {1e20f, "1e20"},   {-1e30f, "-1e30"}, {2.5e-7f, "2.5e-7"},
+        {1e-30f, "1e-30"}, {3.0f, "3e0"},     {1e5f, "1e5"},
+    };
+    for (const auto& [value, text] : cases) EXPECT_EQ(ExponentText(value), text) << text;
 }
 
 TEST(FilterRecord, ShortRecordReadsItsMissingBytesAsZeroAndTakesTheWordsOfItsMode)

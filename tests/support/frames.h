@@ -2,13 +2,36 @@
 // record in a form that gtest can compare.
 #pragma once
 
+#include <array>
+#include <bit>
 #include <cstdint>
+#include <limits>
 #include <memory>
 #include <ostream>
 #include <vector>
 
 #include "memory_storage.h"
 #include "reference_mapping.h"
+
+// Depths where the mapping's comparisons and conversions turn at the ends of what a float holds:
+// either side of the depth limit 1e20, the far cut-off 1e30, infinities, NaNs, the smallest and
+// largest magnitudes.
+inline constexpr float BELOW_DEPTH_LIMIT = std::bit_cast<float>(std::bit_cast<std::uint32_t>(1e20f) - 1);
+inline constexpr std::array<float, 15> EXTREME_DEPTHS = {1e20f,
+                                                         -1e20f,
+                                                         BELOW_DEPTH_LIMIT,
+                                                         -BELOW_DEPTH_LIMIT,
+                                                         1e30f,
+                                                         -1e30f,
+                                                         std::numeric_limits<float>::infinity(),
+                                                         -std::numeric_limits<float>::infinity(),
+                                                         std::numeric_limits<float>::quiet_NaN(),
+                                                         -std::numeric_limits<float>::quiet_NaN(),
+                                                         std::numeric_limits<float>::denorm_min(),
+                                                         -std::numeric_limits<float>::denorm_min(),
+                                                         std::numeric_limits<float>::max(),
+                                                         -std::numeric_limits<float>::max(),
+                                                         std::numeric_limits<float>::min()};
 
 // A storage holding `frame`'s colour and depth, plus its ID channels where present.
 std::unique_ptr<MemoryStorage> MakeStorage(const ReferenceFrame& frame, bool withDepth = true);

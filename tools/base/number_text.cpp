@@ -10,6 +10,17 @@ std::string NumberText(float value)
     return std::string(text, result.ptr);
 }
 
+std::string ExponentText(float value)
+{
+    char text[64];
+    const auto result = std::to_chars(text, text + sizeof text, value, std::chars_format::scientific);
+    const std::string written(text, result.ptr); // "1e+20", "2.5e-07": a sign and two digits at least
+    const std::size_t exponent = written.find('e') + 1;
+    std::size_t digits = exponent + 1;
+    while (digits + 1 < written.size() && written[digits] == '0') ++digits;
+    return written.substr(0, exponent) + (written[exponent] == '-' ? "-" : "") + written.substr(digits);
+}
+
 std::string MemoryText(std::uint64_t bytes)
 {
     const char* units[] = {"bytes", "KB", "MB", "GB", "TB", "PB", "EB"};

@@ -3,8 +3,23 @@
 #include "base/tool_error.h"
 #include "cli/option_checks.h"
 #include "cli/option_values.h"
+#include "deepglass_interface.h"
 #include "shot/frame_pattern.h"
 #include "shot/shot_plan.h"
+
+namespace {
+
+// The --id help, with the IDs the control dialog's spinners can be set to.
+const char* IdBoundsHelp()
+{
+    static const std::string help = "the material-effects ID (" + std::to_string(MATERIAL_ID_MIN) + ".." +
+                                    std::to_string(MATERIAL_ID_MAX) + ") or object ID (" +
+                                    std::to_string(OBJECT_ID_MIN) + ".." + std::to_string(OBJECT_ID_MAX) +
+                                    "); default 1";
+    return help.c_str();
+}
+
+} // namespace
 
 std::vector<Option> ApplyTable(Command& command)
 {
@@ -58,7 +73,7 @@ std::vector<Option> ApplyTable(Command& command)
              "Filter settings"},
             {{"--id"},
              "N",
-             "the material-effects ID (1..8) or object ID (1..65535); default 1",
+             IdBoundsHelp(),
              [&o](const std::string& v) { o.filter.id = ParseWholeNumber("--id", v); }},
             {{"--matte"},
              "PATTERN",

@@ -1,6 +1,8 @@
 #include "cli/command_table.h"
 
+#include "base/number_text.h"
 #include "cli/command_options.h"
+#include "deepglass_interface.h"
 #include "module/filter_runner.h"
 
 const char* const TOOL_SUMMARY = "grey depth pictures from rendered EXR frames";
@@ -20,9 +22,19 @@ std::string ToolModuleText()
            MODULE_FILE_NAME + " from deepglass's folder, where an installation puts it.\n";
 }
 
-const std::vector<CommandSpec>& CommandTable()
+const std::vector<CommandEntry>& CommandTable()
 {
-    static const std::vector<CommandSpec> table = {
+    // Names the depth limit, at and above which depths take no part in a frame's range.
+    static const std::string infoDescription =
+        "For one frame: its size and windows, its channels with their types, the depth range the filter\n"
+        "would use (the smallest and largest depth magnitude below " +
+        ExponentText(DEPTH_LIMIT) +
+        "), the share of background, and\n"
+        "the material-effects and object IDs present with their pixel counts.\n"
+        "For several frames: one line a frame with the same depth range, background share and IDs, so\n"
+        "that the per-frame grey scale of a sequence (and the flicker it can cause) shows beforehand,\n"
+        "and last the shot's range, NEAR:FAR, for apply --range in each task of a farm.\n";
+    static const std::vector<CommandEntry> table = {
         {.name = "apply",
          .kind = CommandKind::APPLY,
          .synopsis = "apply [options] INPUT.exr...",
@@ -48,14 +60,7 @@ const std::vector<CommandSpec>& CommandTable()
          .synopsis = "info [options] INPUT.exr...",
          .summary = "size, channels, depth range and IDs of frames",
          .operands = "INPUT.exr...",
-         .description =
-             "For one frame: its size and windows, its channels with their types, the depth range the "
-             "filter\n"
-             "would use (the smallest and largest depth magnitude below 1e20), the share of background, and\n"
-             "the material-effects and object IDs present with their pixel counts.\n"
-             "For several frames: one line a frame with the same depth range, background share and IDs, so\n"
-             "that the per-frame grey scale of a sequence (and the flicker it can cause) shows beforehand,\n"
-             "and last the shot's range, NEAR:FAR, for apply --range in each task of a farm.\n",
+         .description = infoDescription.c_str(),
          .options = InfoTable,
          .finish = FinishInfo},
         {.name = "sample",
@@ -96,16 +101,16 @@ const std::vector<CommandSpec>& CommandTable()
     return table;
 }
 
-const CommandSpec* FindCommand(const std::string& name)
+const CommandEntry* FindCommand(const std::string& name)
 {
-    for (const CommandSpec& spec : CommandTable())
-        if (name == spec.name) return &spec;
+    for (const CommandEntry& entry : CommandTable())
+        if (name == entry.name) return &entry;
     return nullptr;
 }
 
-std::string UsageLine(const CommandSpec& spec)
+std::string UsageLine(const CommandEntry& entry)
 {
-    if (spec.operands == nullptr) return spec.synopsis;
+    if (entry.operands == nullptr) return entry.synopsis;
     Command unbound;
-    return std::string(spec.name) + " " + UsageOptions(spec.options(unbound)) + " " + spec.operands;
+    return std::string(entry.name) + " " + UsageOptions(entry.options(unbound)) + " " + entry.operands;
 }

@@ -9,7 +9,7 @@
 #include "cli/command.h"
 #include "cli/option_table.h"
 
-struct CommandSpec {
+struct CommandEntry {
     const char* name;
     CommandKind kind;
     const char* synopsis; // after "deepglass" in the tool's list of commands
@@ -26,12 +26,12 @@ struct CommandSpec {
 };
 
 // In the order the tool's help lists them.
-const std::vector<CommandSpec>& CommandTable();
+const std::vector<CommandEntry>& CommandTable();
 // The command with this name, or null.
-const CommandSpec* FindCommand(const std::string& name);
+const CommandEntry* FindCommand(const std::string& name);
 // What follows "deepglass" in a command's usage line: its name, the options without a help row of
 // their own (or "[options]") and its operands; the synopsis for a command without help of its own.
-std::string UsageLine(const CommandSpec& spec);
+std::string UsageLine(const CommandEntry& entry);
 
 // The tool's help around its list of commands, and the man page's sections of the same.
 extern const char* const TOOL_SUMMARY;     // after "deepglass - "

@@ -37,10 +37,10 @@ std::string Words(const std::string& words)
 }
 
 // One command's branch: its options, then what each option's value and the operands complete to.
-std::string CommandBranch(const CommandSpec& spec)
+std::string CommandBranch(const CommandEntry& entry)
 {
     Command unbound;
-    const std::vector<Option> options = spec.options(unbound);
+    const std::vector<Option> options = entry.options(unbound);
     std::vector<std::string> names;
     std::string values;
     std::vector<std::string> files, free;
@@ -55,16 +55,16 @@ std::string CommandBranch(const CommandSpec& spec)
         else
             free.push_back(pattern);
     }
-    if (spec.operands != nullptr) names.push_back("--help");
+    if (entry.operands != nullptr) names.push_back("--help");
     std::string branch =
-        "    " + std::string(spec.name) + ")\n        options='" + ListText(names, " ") + "'\n";
+        "    " + std::string(entry.name) + ")\n        options='" + ListText(names, " ") + "'\n";
     if (!values.empty() || !files.empty() || !free.empty()) {
         branch += "        case $prev in\n" + values;
         if (!files.empty()) branch += "        " + ListText(files, " | ") + ") _deepglass_files; return ;;\n";
         if (!free.empty()) branch += "        " + ListText(free, " | ") + ") return ;;\n";
         branch += "        esac\n";
     }
-    const std::string operands = spec.operands != nullptr ? spec.operands : "";
+    const std::string operands = entry.operands != nullptr ? entry.operands : "";
     if (operands.find(".exr") != std::string::npos)
         branch += "        operands=exr\n";
     else if (operands.find("FOLDER") != std::string::npos)
@@ -78,10 +78,10 @@ std::string BashCompletion()
 {
     std::vector<std::string> commands, helpTopics;
     std::string branches;
-    for (const CommandSpec& spec : CommandTable()) {
-        commands.push_back(spec.name);
-        if (spec.operands != nullptr) helpTopics.push_back(spec.name);
-        if (spec.kind != CommandKind::HELP) branches += CommandBranch(spec);
+    for (const CommandEntry& entry : CommandTable()) {
+        commands.push_back(entry.name);
+        if (entry.operands != nullptr) helpTopics.push_back(entry.name);
+        if (entry.kind != CommandKind::HELP) branches += CommandBranch(entry);
     }
     commands.push_back("--help");
     return "# bash completion for deepglass: its commands, their options and the values these take. Made\n"

@@ -90,13 +90,13 @@ std::string Options(const std::vector<Option>& options)
     return roff;
 }
 
-std::string CommandSection(const CommandSpec& spec)
+std::string CommandSection(const CommandEntry& entry)
 {
-    if (spec.operands == nullptr)
-        return ".TP\n\\fBdeepglass " + Escaped(spec.synopsis) + "\\fR\n" + Paragraphs(spec.summary);
+    if (entry.operands == nullptr)
+        return ".TP\n\\fBdeepglass " + Escaped(entry.synopsis) + "\\fR\n" + Paragraphs(entry.summary);
     Command unbound;
-    return ".SS " + Escaped(spec.name) + "\n.B deepglass " + Escaped(UsageLine(spec)) + "\n.PP\n" +
-           Paragraphs(spec.description) + Options(spec.options(unbound)) + Paragraphs(spec.epilogue);
+    return ".SS " + Escaped(entry.name) + "\n.B deepglass " + Escaped(UsageLine(entry)) + "\n.PP\n" +
+           Paragraphs(entry.description) + Options(entry.options(unbound)) + Paragraphs(entry.epilogue);
 }
 
 } // namespace
@@ -107,14 +107,14 @@ std::string ManPage()
     std::string roff =
         ".TH DEEPGLASS 1 \"\" \"deepglass " DEEPGLASS_VERSION_NUMBER "\" \"User Commands\"\n.nh\n.ad l\n";
     roff += ".SH NAME\ndeepglass \\- " + Escaped(TOOL_SUMMARY) + "\n.SH SYNOPSIS\n";
-    for (const CommandSpec& spec : CommandTable())
-        roff += ".B deepglass " + Escaped(UsageLine(spec)) + "\n.br\n";
+    for (const CommandEntry& entry : CommandTable())
+        roff += ".B deepglass " + Escaped(UsageLine(entry)) + "\n.br\n";
     roff += ".SH DESCRIPTION\n" + Paragraphs(TOOL_DESCRIPTION) + ".SH COMMANDS\n";
-    for (const CommandSpec& spec : CommandTable())
-        if (spec.operands != nullptr) roff += CommandSection(spec);
+    for (const CommandEntry& entry : CommandTable())
+        if (entry.operands != nullptr) roff += CommandSection(entry);
     roff += ".SS Other commands\n";
-    for (const CommandSpec& spec : CommandTable())
-        if (spec.operands == nullptr) roff += CommandSection(spec);
+    for (const CommandEntry& entry : CommandTable())
+        if (entry.operands == nullptr) roff += CommandSection(entry);
     roff += ".SH ENVIRONMENT\n.TP\n.B " + Escaped(MODULE_ENVIRONMENT_VARIABLE) +
             "\nthe plug\\-in module to load where \\fB\\-\\-module\\fR names none (see FILES)\n";
     roff += ".SH FILES\n" + Paragraphs(ToolModuleText());

@@ -6,17 +6,11 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "base/number_text.h"
 #include "base/tool_error.h"
 #include "deepglass_interface.h"
 
 namespace {
-
-// The widest span of frames whose repeats are found with one bit a frame (8 MB).
-constexpr std::uint64_t FRAME_SPAN_BITS_MAX = std::uint64_t{1} << 26;
-// Tests of frames against the earlier parts they may repeat, beyond which bits or sorting are
-// quicker.
-constexpr std::uint64_t FRAME_REPEAT_TESTS_MAX = 1 << 22;
-constexpr std::size_t FRAME_PARTS_COMPARED_MAX = 64;
 
 int FrameNumber(const std::string& text, const std::string& whole)
 {
@@ -83,8 +77,8 @@ void ParseRange(const std::string& text, RangeChoice& range)
                              " is negative; NEAR and FAR are depth magnitudes");
     }
     if (!(ends[1] < DEPTH_LIMIT))
-        throw UsageError("--range " + text +
-                         ": FAR must lie below 1e20, where depths take no part in a scale");
+        throw UsageError("--range " + text + ": FAR must lie below " + ExponentText(DEPTH_LIMIT) +
+                         ", where depths take no part in a scale");
     if (!(ends[0] < ends[1])) throw UsageError("--range " + text + ": NEAR must be nearer than FAR");
     range.kind = RangeChoice::Kind::FIXED;
     range.scale = {ends[0], ends[1]};
@@ -184,62 +178,21 @@ std::vector<int> ParseFrameRange(const std::string& text, std::size_t maxCount)
             throw UsageError("--frames " + text + " names more than " + std::to_string(maxCount) + " frames");
         parts.push_back({first, last, step});
     }
-    // A frame named again is left out. Only a part whose span overlaps an earlier part's can repeat
-    // one; where few do, each of its frames is tested against those parts, otherwise against bits
-    // over the list's span, or by sorting where the span is too wide for bits.
-    std::vector<std::vector<std::size_t>> earlier(parts.size()); // the earlier parts each overlaps
-    // Many parts are compared with bits or by sorting, not with one another.
-    std::uint64_t tests = parts.size() > FRAME_PARTS_COMPARED_MAX ? FRAME_REPEAT_TESTS_MAX + 1 : 0;
-    for (std::size_t k = 0; k < parts.size() && tests <= FRAME_REPEAT_TESTS_MAX; ++k) {
-        for (std::size_t j = 0; j < k; ++j)
-            if (parts[k].first <= parts[j].last && parts[j].first <= parts[k].last) earlier[k].push_back(j);
-        tests += earlier[k].size() * (static_cast<std::uint64_t>(parts[k].last - parts[k].first) /
-                                          static_cast<std::uint64_t>(parts[k].step) +
-                                      1);
-    }
-    std::vector<int> frames(named);
-    std::size_t at = 0;
-    const bool tested = tests <= FRAME_REPEAT_TESTS_MAX;
-    for (std::size_t k = 0; k < parts.size(); ++k) {
-        const Part& part = parts[k];
-        const bool mayRepeat = tested && !earlier[k].empty();
-        for (long long frame = part.first; frame <= part.last; frame += part.step) {
-            if (mayRepeat && std::any_of(earlier[k].begin(), earlier[k].end(), [&](std::size_t j) {
-                    const Part& other = parts[j];
-                    return frame >= other.first && frame <= other.last &&
-                           (frame - other.first) % other.step == 0;
-                }))
-                continue;
-            frames[at++] = static_cast<int>(frame);
-        }
-    }
-    frames.resize(at);
-    if (tested) return frames;
+    // A frame named again is left out. Each frame is sorted as one key with where it was named in
+    // its low 32 bits (a list holds fewer frames than that), so that among equal frames the first
+    // named comes first. The keys are distinct, so any sort gives the same order; a merge sort takes
+    // any list in the same time, where runs of rising frames can drive a quicksort to its slowest.
+    std::vector<std::uint64_t> byFrame;
+    byFrame.reserve(named);
+    for (const Part& part : parts)
+        for (long long frame = part.first; frame <= part.last; frame += part.step)
+            byFrame.push_back(static_cast<std::uint64_t>(frame) << 32 | byFrame.size());
+    std::vector<int> frames(byFrame.size());
+    for (std::size_t i = 0; i < byFrame.size(); ++i) frames[i] = static_cast<int>(byFrame[i] >> 32);
+    std::stable_sort(byFrame.begin(), byFrame.end());
     std::vector<bool> repeated(frames.size(), false);
-    int low = parts.front().first, high = low;
-    for (const Part& part : parts) {
-        low = std::min(low, part.first);
-        high = std::max(high, part.last);
-    }
-    const std::uint64_t span = static_cast<std::uint64_t>(high) - static_cast<std::uint64_t>(low) + 1;
-    if (span <= FRAME_SPAN_BITS_MAX) {
-        std::vector<bool> seen(span, false);
-        for (std::size_t i = 0; i < frames.size(); ++i) {
-            const std::size_t bit = static_cast<std::size_t>(frames[i] - low);
-            repeated[i] = seen[bit];
-            seen[bit] = true;
-        }
-    } else {
-        std::vector<std::pair<int, std::size_t>> byFrame; // each frame with where it was named
-        byFrame.reserve(frames.size());
-        for (std::size_t i = 0; i < frames.size(); ++i) byFrame.emplace_back(frames[i], i);
-        // Stable, and by frame alone: the list is runs of rising frames, which can drive a
-        // quicksort to its slowest; a merge sort takes any order in the same time.
-        std::stable_sort(byFrame.begin(), byFrame.end(),
-                         [](const auto& a, const auto& b) { return a.first < b.first; });
-        for (std::size_t i = 1; i < byFrame.size(); ++i)
-            if (byFrame[i].first == byFrame[i - 1].first) repeated[byFrame[i].second] = true;
-    }
+    for (std::size_t i = 1; i < byFrame.size(); ++i)
+        if (byFrame[i] >> 32 == byFrame[i - 1] >> 32) repeated[byFrame[i] & 0xFFFFFFFFu] = true;
     std::size_t kept = 0;
     for (std::size_t i = 0; i < frames.size(); ++i)
         if (!repeated[i]) frames[kept++] = frames[i];

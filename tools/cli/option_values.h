@@ -34,5 +34,6 @@ OutputFormat ParseFormat(const std::string& text);
 // --max-memory: a size such as 1536, 512K, 800M or 2G (powers of 1024).
 std::uint64_t ParseMemorySize(const std::string& text);
 // --frames: the frames of "1-100", "1-100x2" (every second) or "1,5,9-12", in the order given,
-// each once; a UsageError when they are more than `maxCount`.
+// each once (the first naming kept); a UsageError when they are more than `maxCount`, which is
+// below 2^32.
 std::vector<int> ParseFrameRange(const std::string& text, std::size_t maxCount = FRAME_RANGE_MAX_COUNT);
