@@ -1,5 +1,7 @@
-// Writes the EXR target's seed corpus: small frames in each storage form and compression the
-// reader meets, with colour, depth and both ID channels, and deep frames. Run once by hand after a change:
+// Writes the EXR target's seed corpus: small frames in each storage form, compression and line
+// order the reader meets, with colour, depth and both ID channels; deep frames; views in parts and
+// in one part; subsampled and luminance-chroma colour; a mip-mapped part. Run once by hand after a
+// change (fuzz/make_pipeline_seeds.sh makes the pipeline target's seeds from them):
 //   <fuzz build>/bin/fuzz_exr_seeds fuzz/corpus/fuzz_exr
 #include <ImfChannelList.h>
 #include <ImfDeepFrameBuffer.h>
@@ -8,9 +10,11 @@
 #include <ImfFrameBuffer.h>
 #include <ImfHeader.h>
 #include <ImfMultiPartOutputFile.h>
+#include <ImfStandardAttributes.h>
 #include <ImfOutputPart.h>
 #include <ImfPartType.h>
 #include <ImfTileDescription.h>
+#include <ImfTiledOutputPart.h>
 #include <half.h>
 
 #include <cstdint>
@@ -28,6 +32,7 @@ struct Seed {
     Imf::Compression compression;
     bool tiled;
     Imf::PixelType idType;
+    Imf::LineOrder order = Imf::INCREASING_Y;
 };
 
 void Write(const std::string& folder, const Seed& seed)
@@ -35,6 +40,7 @@ void Write(const std::string& folder, const Seed& seed)
     const Imath::Box2i window({2, -1}, {2 + seed.width - 1, -1 + seed.height - 1});
     Imf::Header header(window, window);
     header.compression() = seed.compression;
+    header.lineOrder() = seed.order;
     const std::size_t count = static_cast<std::size_t>(seed.width) * seed.height;
     std::vector<half> colour(count);
     std::vector<float> depth(count);
@@ -125,6 +131,132 @@ void WriteDeep(const std::string& folder, const char* name, bool tiled, Imf::Com
     }
 }
 
+// Flat channels of `width` x `height` pixels at (0, 0), each with its sampling, written as one part
+// of `file`; values follow the pixel's place, so that every channel differs.
+struct FlatChannel {
+    const char* name;
+    Imf::PixelType type;
+    int sampling = 1;
+};
+
+void WriteFlatPart(Imf::MultiPartOutputFile& file, int part, const std::vector<FlatChannel>& channels,
+                   int width, int height)
+{
+    const Imath::Box2i window({0, 0}, {width - 1, height - 1});
+    std::vector<std::vector<float>> floats;
+    std::vector<std::vector<half>> halves;
+    std::vector<std::vector<std::uint32_t>> words;
+    Imf::FrameBuffer buffer;
+    for (std::size_t c = 0; c < channels.size(); ++c) {
+        const FlatChannel& channel = channels[c];
+        const std::size_t columns = static_cast<std::size_t>(width / channel.sampling);
+        const std::size_t count = columns * static_cast<std::size_t>(height / channel.sampling);
+        char* base = nullptr;
+        std::size_t size = 4;
+        if (channel.type == Imf::HALF) {
+            std::vector<half>& samples = halves.emplace_back(count);
+            for (std::size_t i = 0; i < count; ++i) samples[i] = half(static_cast<float>((i + c) % 9) / 8.0f);
+            base = reinterpret_cast<char*>(samples.data());
+            size = sizeof(half);
+        } else if (channel.type == Imf::FLOAT) {
+            std::vector<float>& samples = floats.emplace_back(count);
+            for (std::size_t i = 0; i < count; ++i)
+                samples[i] = i % 6 == 0 ? 1e10f : 1.0f + static_cast<float>(i);
+            base = reinterpret_cast<char*>(samples.data());
+        } else {
+            std::vector<std::uint32_t>& samples = words.emplace_back(count);
+            for (std::size_t i = 0; i < count; ++i) samples[i] = static_cast<std::uint32_t>(i % 3);
+            base = reinterpret_cast<char*>(samples.data());
+        }
+        buffer.insert(channel.name, Imf::Slice::Make(channel.type, base, window, size, size * columns,
+                                                     channel.sampling, channel.sampling));
+    }
+    if (file.header(part).hasTileDescription()) {
+        Imf::TiledOutputPart out(file, part);
+        out.setFrameBuffer(buffer);
+        for (int level = 0; level < out.numLevels(); ++level) {
+            // Every level is written from the full-resolution samples' first rows; only their
+            // being there matters to the reader, which takes the full level alone.
+            out.writeTiles(0, out.numXTiles(level) - 1, 0, out.numYTiles(level) - 1, level);
+        }
+    } else {
+        Imf::OutputPart out(file, part);
+        out.setFrameBuffer(buffer);
+        out.writePixels(height);
+    }
+}
+
+struct FlatPart {
+    const char* name; // "" for a single-part file
+    const char* view; // "" for none
+    std::vector<FlatChannel> channels;
+};
+
+void WriteParts(const std::string& path, const std::vector<FlatPart>& parts, int width, int height,
+                const std::vector<std::string>& multiView = {}, bool mipmapped = false)
+{
+    const Imath::Box2i window({0, 0}, {width - 1, height - 1});
+    std::vector<Imf::Header> headers;
+    for (const FlatPart& part : parts) {
+        Imf::Header& header = headers.emplace_back(window, window);
+        if (*part.name != 0) header.setName(part.name);
+        if (*part.view != 0) header.setView(part.view);
+        if (!multiView.empty()) Imf::addMultiView(header, multiView);
+        if (mipmapped) {
+            header.setTileDescription(Imf::TileDescription(2, 2, Imf::MIPMAP_LEVELS));
+            header.setType(Imf::TILEDIMAGE);
+        } else {
+            header.setType(Imf::SCANLINEIMAGE);
+        }
+        for (const FlatChannel& channel : part.channels)
+            header.channels().insert(channel.name,
+                                     Imf::Channel(channel.type, channel.sampling, channel.sampling));
+    }
+    Imf::MultiPartOutputFile file(path.c_str(), headers.data(), static_cast<int>(headers.size()));
+    for (std::size_t part = 0; part < parts.size(); ++part)
+        WriteFlatPart(file, static_cast<int>(part), parts[part].channels, width, height);
+}
+
+const std::vector<FlatChannel> RGBA = {
+    {"A", Imf::HALF}, {"B", Imf::HALF}, {"G", Imf::HALF}, {"R", Imf::HALF}};
+
+std::vector<FlatChannel> With(std::vector<FlatChannel> channels, const std::vector<FlatChannel>& more)
+{
+    channels.insert(channels.end(), more.begin(), more.end());
+    return channels;
+}
+
+void WriteLayouts(const std::string& folder)
+{
+    const FlatChannel depth{"Z", Imf::FLOAT};
+    const FlatChannel objects{"objectID", Imf::UINT};
+    WriteParts(folder + "/views_in_parts.exr",
+               {{"rgba_left", "left", RGBA},
+                {"depth_left", "left", {depth, objects}},
+                {"rgba_right", "right", RGBA},
+                {"depth_right", "right", {depth}}},
+               4, 2);
+    WriteParts(
+        folder + "/views_in_one_part.exr",
+        {{"", "",
+          With(RGBA,
+               {depth, objects, {"left.A", Imf::HALF}, {"left.R", Imf::HALF}, {"left.Z", Imf::FLOAT}})}},
+        4, 2, {"right", "left"});
+    WriteParts(
+        folder + "/subsampled_colour.exr",
+        {{"",
+          "",
+          {{"A", Imf::HALF}, {"B", Imf::HALF, 2}, {"G", Imf::HALF, 2}, {"R", Imf::HALF, 2}, depth, objects}}},
+        4, 4);
+    WriteParts(folder + "/subsampled_depth.exr", {{"", "", With(RGBA, {{"Z", Imf::FLOAT, 2}})}}, 4, 4);
+    WriteParts(
+        folder + "/luminance_chroma.exr",
+        {{"", "", {{"A", Imf::HALF}, {"BY", Imf::HALF, 2}, {"RY", Imf::HALF, 2}, {"Y", Imf::HALF}, depth}}},
+        4, 4);
+    WriteParts(folder + "/luminance_only.exr", {{"", "", {{"Y", Imf::HALF}, depth}}}, 3, 2);
+    WriteParts(folder + "/mipmapped.exr", {{"", "", With(RGBA, {depth, objects})}}, 4, 4, {}, true);
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -141,10 +273,13 @@ int main(int argc, char** argv)
         {"scanline_dwaa", 5, 3, Imf::DWAA_COMPRESSION, false, Imf::UINT},
         {"tiled_none", 5, 3, Imf::NO_COMPRESSION, true, Imf::UINT},
         {"tiled_zip", 4, 5, Imf::ZIP_COMPRESSION, true, Imf::UINT},
+        {"scanline_decreasing", 4, 3, Imf::ZIP_COMPRESSION, false, Imf::UINT, Imf::DECREASING_Y},
+        {"tiled_random", 5, 4, Imf::ZIP_COMPRESSION, true, Imf::UINT, Imf::RANDOM_Y},
     };
     for (const Seed& seed : seeds) Write(argv[1], seed);
     WriteDeep(argv[1], "deep_scanline_none", false, Imf::NO_COMPRESSION, false);
     WriteDeep(argv[1], "deep_scanline_zips_with_ids", false, Imf::ZIPS_COMPRESSION, true);
     WriteDeep(argv[1], "deep_tiled_rle", true, Imf::RLE_COMPRESSION, false);
+    WriteLayouts(argv[1]);
     return 0;
 }
