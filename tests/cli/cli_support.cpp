@@ -54,6 +54,7 @@ ToolRun RunDeepglass(const fs::path& folder, const std::vector<std::string>& arg
     // Root writes into any folder unless its override of permission bits is taken from the
     // capabilities the tool can have.
     if (limits.permissionsBindRoot && geteuid() == 0) command += "setpriv --bounding-set -dac_override -- ";
+    for (const std::string& argument : limits.runUnder) command += Quoted(argument) + " ";
     command += Quoted(ToolPath());
     for (const std::string& argument : arguments) command += " " + Quoted(argument);
     command += " >" + Quoted(out.string()) + " 2>" + Quoted(err.string()) + " </dev/null";

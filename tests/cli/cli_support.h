@@ -23,6 +23,7 @@ struct RunLimits {
     std::uintmax_t fileSizeBytes = 0; // largest file it may write, in whole 512-byte blocks; 0: no limit
     bool permissionsBindRoot = false; // run as root, it obeys permission bits as any user does
     bool measureMemory = false;       // fill in the run's peakKilobytes
+    std::vector<std::string> runUnder = {}; // a program the tool runs under, with its arguments (a tracer)
 };
 
 // Runs deepglass with `arguments` in `folder`.

@@ -1,5 +1,6 @@
 #include "output/atomic_output.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -173,6 +174,30 @@ std::vector<std::string>& TemporariesIn(const fs::path& folder)
     return names;
 }
 
+// Flushes what the system holds of the file or folder at `path` to its disk: 0, or the reason it
+// could not. Opened for reading, which fsync needs no more than, so that a file or folder the tool
+// may write in but not read back is still synced; the open is retried when a signal interrupts it.
+int SyncToDisk(const std::string& path, int flags)
+{
+    int descriptor;
+    do descriptor = ::open(path.c_str(), flags | O_RDONLY | O_CLOEXEC);
+    while (descriptor < 0 && errno == EINTR);
+    if (descriptor < 0) return errno;
+    int reason = 0;
+    while (::fsync(descriptor) != 0) {
+        if (errno == EINTR) continue;
+        reason = errno;
+        break;
+    }
+    ::close(descriptor);
+    return reason;
+}
+
+// Whether a folder's sync failed only for want of a way to sync it: a filesystem that cannot sync
+// folders (EINVAL, ENOTSUP), or a folder the tool may write in but not open (EACCES). Its file's
+// data is on the disk already; only its name may not outlast a power loss there, as it never could.
+bool FolderCannotBeSynced(int reason) { return reason == EINVAL || reason == ENOTSUP || reason == EACCES; }
+
 } // namespace
 
 AtomicOutput::AtomicOutput(std::string finalPath) : finalPath(std::move(finalPath))
@@ -200,10 +225,21 @@ void AtomicOutput::Write(const std::function<void(const std::string& path)>& wri
             message.replace(at, tempPath.size(), finalPath);
         throw ToolError(message);
     }
+    // The data reaches the disk before the file takes its final name, so that after a power loss a
+    // file under that name is whole (and --skip-existing may trust it) rather than empty or short.
+    if (const int reason = SyncToDisk(tempPath, 0); reason != 0)
+        throw ToolError("cannot write " + finalPath + ": " + std::strerror(reason));
     if (std::rename(tempPath.c_str(), finalPath.c_str()) != 0)
         throw ToolError("cannot write " + finalPath + ": " + std::strerror(errno));
     committed = true;
     ClearPending(pendingSlot);
+    // The rename is a change to the folder, which reaches the disk only with the folder's own sync:
+    // without it the file could be back under its temporary name, or gone, after a power loss. A
+    // failure leaves the file whole under its final name, but the frame is not reported written.
+    const fs::path folder = fs::path(finalPath).parent_path();
+    const int reason = SyncToDisk(folder.empty() ? "." : folder.string(), O_DIRECTORY);
+    if (reason != 0 && !FolderCannotBeSynced(reason))
+        throw ToolError("cannot write " + finalPath + ": " + std::strerror(reason));
 }
 
 std::vector<std::string> RemoveDeadWritersTemporaries(const std::string& finalPath)

@@ -1,5 +1,7 @@
 // Output files appear whole or not at all: each is written under a temporary name in its own
-// folder and renamed over the final name only once complete. Inputs are never written over.
+// folder, synced to the disk, and renamed over the final name only once complete, and the folder
+// is synced after the rename, so that a file under its final name is whole also after a power loss
+// or a lost node. Inputs are never written over.
 #pragma once
 
 #include <functional>
@@ -14,8 +16,9 @@ public:
     AtomicOutput(const AtomicOutput&) = delete;
     AtomicOutput& operator=(const AtomicOutput&) = delete;
 
-    // Runs `write` on the temporary name, then renames the file to the final name. A ToolError
-    // when either fails, its message naming the final name.
+    // Runs `write` on the temporary name (which `write` leaves closed), syncs the file, renames it
+    // to the final name and syncs its folder. A ToolError when any of these fails, its message
+    // naming the final name.
     void Write(const std::function<void(const std::string& path)>& write);
 
 private:
