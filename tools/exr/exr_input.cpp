@@ -4,9 +4,12 @@
 #include <ImfHeader.h>
 #include <ImfInputPart.h>
 #include <ImfMultiPartInputFile.h>
+#include <ImfRgbaFile.h>
 #include <ImfStdIO.h>
 
 #include <algorithm>
+#include <bit>
+#include <cstdint>
 
 #include "base/tool_error.h"
 #include "exr/deep_part.h"
@@ -152,4 +155,45 @@ ExrFile ExrInput::ReadWhole()
             ReadPartSamples(*open->exr, part, file, {}, limits, fileBytes);
     });
     return file;
+}
+
+void ExrInput::ReadLumaChroma(const PixelBox& window, std::vector<std::uint32_t>& scratch, const RowSink& sink)
+{
+    GuardExrRead(path, [&] {
+        // The file was held to its claims when it was opened; the RGBA interface reads it anew.
+        const std::unique_ptr<std::ifstream> file = OpenInputFile(path);
+        Imf::StdIFStream stream(*file, path.c_str());
+        Imf::RgbaInputFile rgba(stream);
+        const Imath::Box2i box = rgba.dataWindow();
+        const PixelBox from{box.min.x, box.min.y, box.max.x, box.max.y};
+        const int top = std::max(from.minY, window.minY);
+        const int bottom = std::min(from.maxY, window.maxY);
+        const int left = std::max(from.minX, window.minX);
+        const int right = std::min(from.maxX, window.maxX);
+        if (top > bottom || left > right) return;
+        const std::size_t width = static_cast<std::size_t>(from.Width());
+        const std::size_t count = static_cast<std::size_t>(right - left + 1);
+        std::vector<Imf::Rgba> strip(width * STRIP_ROWS);
+        if (scratch.size() < count) scratch.resize(count);
+        for (int y0 = top; y0 <= bottom; y0 += STRIP_ROWS) {
+            const int y1 = std::min(bottom, y0 + STRIP_ROWS - 1);
+            // OpenEXR finds pixel (x, y) at base + x + y * width.
+            const std::intptr_t offset = static_cast<std::intptr_t>(from.minX) +
+                                         static_cast<std::intptr_t>(y0) * static_cast<std::intptr_t>(width);
+            rgba.setFrameBuffer(reinterpret_cast<Imf::Rgba*>(reinterpret_cast<std::intptr_t>(strip.data()) -
+                                                             offset * static_cast<std::intptr_t>(sizeof(Imf::Rgba))),
+                                1, width);
+            rgba.readPixels(y0, y1);
+            for (int y = y0; y <= y1; ++y) {
+                const Imf::Rgba* row = strip.data() + static_cast<std::size_t>(y - y0) * width + (left - from.minX);
+                for (std::size_t k = 0; k < 3; ++k) {
+                    for (std::size_t i = 0; i < count; ++i) {
+                        const half value = k == 0 ? row[i].r : k == 1 ? row[i].g : row[i].b;
+                        scratch[i] = std::bit_cast<std::uint32_t>(static_cast<float>(value));
+                    }
+                    sink(k, y - window.minY, left - window.minX, static_cast<int>(count), scratch.data());
+                }
+            }
+        }
+    });
 }

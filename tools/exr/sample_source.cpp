@@ -4,6 +4,11 @@
 
 #include "base/tool_error.h"
 
+void SampleSource::ReadLumaChroma(const PixelBox&, std::vector<std::uint32_t>&, const RowSink&)
+{
+    throw ToolError("luminance-chroma colour is converted only as its file is read");
+}
+
 void HandOverHeld(const FrameChannel& stored, const PixelBox& from, std::size_t k, const PixelBox& window,
                   std::vector<std::uint32_t>& scratch, const SampleSource::RowSink& sink)
 {

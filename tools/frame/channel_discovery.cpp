@@ -32,6 +32,10 @@ LayerNames NamesOf(const std::string& layer)
     return names;
 }
 
+// Luminance and the two chroma channels, as OpenEXR's RGBA interface stores colour in its
+// luminance-chroma mode.
+const char* const LUMINANCE[3] = {"Y", "RY", "BY"};
+
 bool EndsWith(const std::string& text, const std::string& end)
 {
     return text.size() > end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
@@ -65,7 +69,8 @@ std::string ChannelChoice::Text() const
     for (const std::string& name : PresentColour())
         if (!name.empty()) present.push_back(name);
     auto role = [](bool has, const std::string& name) { return has ? name : "none (no " + name + ")"; };
-    return "colour " + (present.empty() ? std::string("none") : ListText(present)) + "; depth " +
+    return "colour " + (present.empty() ? std::string("none") : ListText(present)) +
+           (lumaChroma ? " (luminance-chroma)" : "") + "; depth " +
            role(hasDepth, depth) + "; material-effects ID " + role(hasMaterial, material) + "; object ID " +
            role(hasObject, object);
 }
@@ -116,6 +121,14 @@ ChannelChoice ChooseChannels(const std::vector<ViewChannel>& channels, const Cha
     const LayerNames names = NamesOf(choice.layer);
     choice.colour = names.colour;
     for (int c = 0; c < 4; ++c) choice.hasColour[c] = present.count(names.colour[c]) != 0;
+    const bool rgb = choice.hasColour[0] || choice.hasColour[1] || choice.hasColour[2];
+    if (choice.layer.empty() && !rgb && present.count(LUMINANCE[0]) != 0) {
+        choice.lumaChroma = true;
+        for (int c = 0; c < 3; ++c) {
+            choice.colour[c] = LUMINANCE[c];
+            choice.hasColour[c] = present.count(LUMINANCE[c]) != 0;
+        }
+    }
     choice.material = asked.material.empty() ? names.material : asked.material;
     choice.object = asked.object.empty() ? names.object : asked.object;
     choice.hasDepth = present.count(choice.depth) != 0;

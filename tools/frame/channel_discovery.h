@@ -6,6 +6,9 @@
 //   compositing   R G B A                depth.Z      materialID           objectID
 //   multilayer    L.Combined.R G B A     L.Depth.Z    L.IndexMA.X          L.IndexOB.X
 //
+// Plain channels without R, G and B but with a luminance Y (and the chroma RY, BY) hold
+// luminance-chroma colour, which is read as R, G, B through OpenEXR's own conversion.
+//
 // The plain and compositing names make up the unnamed layer ""; each multilayer render layer L
 // is a layer of its own. Depth decides the layer; colour and IDs come from the same layer.
 #pragma once
@@ -28,7 +31,7 @@ struct ChannelNames {
 struct ChannelChoice {
     std::string layer;
     // Each channel taken, or the one looked for; has... says whether the view has it.
-    std::array<std::string, 4> colour; // R, G, B, A
+    std::array<std::string, 4> colour; // R, G, B, A; Y, RY, BY, A for luminance-chroma colour
     std::string depth;
     std::string material;
     std::string object;
@@ -36,10 +39,12 @@ struct ChannelChoice {
     bool hasDepth = false;
     bool hasMaterial = false;
     bool hasObject = false;
+    bool lumaChroma = false; // colour[0..2] are Y, RY and BY
 
     // The colour channels the view has, an empty name for each it lacks.
     std::array<std::string, 4> PresentColour() const;
-    // "colour R, G, B, A; depth Z; material-effects ID materialID; object ID none (no objectID)"
+    // "colour R, G, B, A; depth Z; material-effects ID materialID; object ID none (no objectID)";
+    // luminance-chroma colour is "colour Y, RY, BY, A (luminance-chroma)"
     std::string Text() const;
 };
 
