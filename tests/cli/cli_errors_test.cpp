@@ -29,9 +29,10 @@ protected:
     }
 
     // Runs the tool and expects the status, the message on the error stream and no new files.
-    void ExpectRefused(const std::vector<std::string>& arguments, int status, const std::string& message)
+    void ExpectRefused(const std::vector<std::string>& arguments, int status, const std::string& message,
+                       const RunLimits& limits = {})
     {
-        const ToolRun run = Run(arguments);
+        const ToolRun run = Run(arguments, limits);
         EXPECT_EQ(run.status, status) << run.err;
         EXPECT_THAT(run.err, HasSubstr(message));
         EXPECT_THAT(FolderNames(folder), ElementsAreArray(before));
@@ -197,10 +198,34 @@ TEST_F(BadInput, InputsAreNeverWrittenOver)
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(after), {}), bytes);
 }
 
+// A folder the tool may not write in (also as root): no temporary can be made there. A final name
+// that a folder holds: the temporary is written whole, cannot take the name, and must be removed.
 TEST_F(BadInput, OutputThatCannotBeWrittenLeavesNoTemporaryFile)
 {
-    ExpectRefused({"apply", "good.exr", "-o", "no/such/folder/out.png"}, 1,
-                  "cannot write no/such/folder/out.png");
+    namespace fs = std::filesystem;
+    fs::create_directories(Path("shut"));
+    fs::permissions(Path("shut"), fs::perms(0555));
+    fs::create_directories(Path("taken/good.exr"));
+    before = FolderNames(folder);
+    struct Case {
+        std::vector<std::string> arguments;
+        std::string message;
+        std::string folder;
+        std::vector<std::string> left;
+    };
+    const Case cases[] = {
+        {{"-o", "shut/"}, "cannot write shut/good.png: Permission denied", "shut", {}},
+        {{"-o", "taken/", "--format", "exr"},
+         "cannot write taken/good.exr: Is a directory",
+         "taken",
+         {"good.exr"}},
+    };
+    for (const Case& test : cases) {
+        std::vector<std::string> arguments = {"apply", "good.exr"};
+        arguments.insert(arguments.end(), test.arguments.begin(), test.arguments.end());
+        ExpectRefused(arguments, 1, test.message, {.permissionsBindRoot = true});
+        EXPECT_THAT(FolderNames(Path(test.folder)), ElementsAreArray(test.left)) << test.message;
+    }
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 // A run stopped as a farm stops it (SIGKILL, at any moment) and run again with --skip-existing:
-// every picture as an uninterrupted run writes it, and no temporary left. And a header that claims
+// every picture as an uninterrupted run writes it, and no temporary left. A run stopped by SIGINT,
+// SIGTERM or SIGHUP while it writes: its temporary removed at once. And a header that claims
 // far more than its file holds: refused by every path that opens the file, before anything is
 // allocated for the claim.
 #include <gmock/gmock.h>
@@ -10,9 +11,11 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstring>
 #include <fstream>
 #include <functional>
 #include <iterator>
+#include <optional>
 #include <thread>
 
 #include "cli_support.h"
@@ -69,9 +72,10 @@ protected:
         return arguments;
     }
 
-    // Starts the tool on `arguments` and kills it with SIGKILL once `ready` holds (or the run
-    // ends first, or after 20 s); answers whether it was killed while running.
-    bool RunAndKill(const std::vector<std::string>& arguments, const std::function<bool()>& ready) const
+    // Starts the tool on `arguments` and sends it `signalNumber` once `ready` holds (or after
+    // 20 s); answers its wait status when the signal came while it ran, nothing when it ended first.
+    std::optional<int> RunAndSignal(const std::vector<std::string>& arguments,
+                                    const std::function<bool()>& ready, int signalNumber = SIGKILL) const
     {
         const std::string tool = ToolPath();
         std::vector<char*> argv = {const_cast<char*>(tool.c_str())};
@@ -90,13 +94,13 @@ protected:
         int status = 0;
         while (waitpid(child, &status, WNOHANG) == 0) {
             if (ready() || std::chrono::steady_clock::now() > deadline) {
-                kill(child, SIGKILL);
+                kill(child, signalNumber);
                 waitpid(child, &status, 0); // reaped: its process id names no process any more
-                return WIFSIGNALED(status);
+                return status;
             }
             std::this_thread::sleep_for(std::chrono::microseconds(200));
         }
-        return false;
+        return std::nullopt;
     }
 
     std::vector<std::string> inputs;
@@ -125,10 +129,11 @@ TEST_F(Interruption, KilledRunsResumeToTheSamePicturesAndLeaveNoTemporaries)
         SCOPED_TRACE(point.what);
         const std::string output = "out" + std::to_string(&point - points);
         const fs::path out = Path(output);
-        const bool killed = RunAndKill(Apply(output, {}), [&] {
+        const std::optional<int> status = RunAndSignal(Apply(output, {}), [&] {
             return CountNames(out, ".png") >= point.written &&
                    (!point.midWrite || CountNames(out, ".tmp") > 0);
         });
+        const bool killed = status && WIFSIGNALED(*status);
         const int temporaries = CountNames(out, ".tmp");
         leftTemporaries += temporaries;
         EXPECT_TRUE(killed || temporaries == 0);
@@ -146,6 +151,30 @@ TEST_F(Interruption, KilledRunsResumeToTheSamePicturesAndLeaveNoTemporaries)
     }
     // The mid-write kill points must have caught a writer at work, or the test proved nothing.
     EXPECT_GT(leftTemporaries, 0);
+}
+
+// The signals a user, a terminal or a scheduler stops a run with: the temporary being written is
+// removed, and the run ends killed by that very signal, so that whatever started it sees why.
+TEST_F(Interruption, StopSignalsRemoveTheTemporaryBeingWrittenAndEndTheRunBySignal)
+{
+    // A frame whose picture takes long enough to write that the signal lands mid-write.
+    const int width = 1600, height = 1200;
+    std::vector<double> depth;
+    for (int i = 0; i < width * height; ++i) depth.push_back(-1.0 - (i % 9973 * 7919 % 9973) / 10.0);
+    WriteTestExr(Path("large.exr"), MakeTestFrame(width, height, depth));
+    for (const int signalNumber : {SIGINT, SIGTERM, SIGHUP}) {
+        SCOPED_TRACE(strsignal(signalNumber));
+        const std::string output = "out-" + std::to_string(signalNumber);
+        fs::create_directories(Path(output));
+        bool writing = false;
+        const std::optional<int> status = RunAndSignal(
+            {"apply", "large.exr", "-o", output + "/large.png"},
+            [&] { return writing = CountNames(Path(output), ".tmp") > 0; }, signalNumber);
+        ASSERT_TRUE(writing) << "the signal came before the picture was being written";
+        ASSERT_TRUE(status && WIFSIGNALED(*status)) << "the run ended before the signal, or by itself";
+        EXPECT_EQ(WTERMSIG(*status), signalNumber);
+        EXPECT_THAT(FolderNames(Path(output)), ::testing::IsEmpty());
+    }
 }
 
 // A whole 2 x 2 frame whose last header attribute, a string, claims 1.8 GB that the file lacks.

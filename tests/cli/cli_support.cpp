@@ -3,6 +3,8 @@
 #include <ImfChannelList.h>
 #include <ImfFrameBuffer.h>
 #include <ImfHeader.h>
+#include <ImfTileDescription.h>
+#include <ImfTiledOutputFile.h>
 #include <half.h>
 #include <png.h>
 #include <sys/resource.h>
@@ -104,30 +106,51 @@ void WriteTestExr(const fs::path& path, const TestFrame& frame)
             {frame.displayMinX, frame.displayMinY},
             {frame.displayMinX + frame.displayWidth - 1, frame.displayMinY + frame.displayHeight - 1});
     Imf::Header header(display, data);
-    const std::size_t count = static_cast<std::size_t>(frame.width) * frame.height;
-    std::vector<std::vector<char>> storage;
-    Imf::FrameBuffer buffer;
-    for (const TestChannel& channel : frame.channels) {
+    header.compression() = frame.compression;
+    for (const TestChannel& channel : frame.channels)
         header.channels().insert(channel.name, Imf::Channel(channel.type));
-        const std::size_t size = channel.type == Imf::HALF ? sizeof(half) : 4;
-        std::vector<char>& bytes = storage.emplace_back(count * size);
-        for (std::size_t i = 0; i < count; ++i) {
-            const double value = channel.values.at(i);
-            if (channel.type == Imf::HALF) {
-                const half h(static_cast<float>(value));
-                std::memcpy(&bytes[i * size], &h, size);
-            } else if (channel.type == Imf::FLOAT) {
-                const float f = static_cast<float>(value);
-                std::memcpy(&bytes[i * size], &f, size);
-            } else {
-                const std::uint32_t u = static_cast<std::uint32_t>(value);
-                std::memcpy(&bytes[i * size], &u, size);
+    std::vector<std::vector<char>> storage;
+    // The samples of the level whose pixels are `window`.
+    const auto levelBuffer = [&](const Imath::Box2i& window) {
+        const std::size_t width = static_cast<std::size_t>(window.max.x - window.min.x + 1);
+        const std::size_t count = width * static_cast<std::size_t>(window.max.y - window.min.y + 1);
+        const bool full = window == data;
+        storage.clear();
+        Imf::FrameBuffer buffer;
+        for (const TestChannel& channel : frame.channels) {
+            const std::size_t size = channel.type == Imf::HALF ? sizeof(half) : 4;
+            std::vector<char>& bytes = storage.emplace_back(count * size);
+            for (std::size_t i = 0; i < count; ++i) {
+                const double value = channel.values.at(full ? i : channel.values.size() - 1 - i);
+                if (channel.type == Imf::HALF) {
+                    const half h(static_cast<float>(value));
+                    std::memcpy(&bytes[i * size], &h, size);
+                } else if (channel.type == Imf::FLOAT) {
+                    const float f = static_cast<float>(value);
+                    std::memcpy(&bytes[i * size], &f, size);
+                } else {
+                    const std::uint32_t u = static_cast<std::uint32_t>(value);
+                    std::memcpy(&bytes[i * size], &u, size);
+                }
+            }
+            buffer.insert(channel.name,
+                          Imf::Slice::Make(channel.type, bytes.data(), window, size, size * width));
+        }
+        return buffer;
+    };
+    if (frame.tiled && frame.levels != Imf::ONE_LEVEL) {
+        header.setTileDescription(Imf::TileDescription(2, 2, frame.levels));
+        Imf::TiledOutputFile file(path.c_str(), header);
+        for (int ly = 0; ly < file.numYLevels(); ++ly) {
+            for (int lx = 0; lx < file.numXLevels(); ++lx) {
+                if (frame.levels != Imf::RIPMAP_LEVELS && lx != ly) continue;
+                file.setFrameBuffer(levelBuffer(file.dataWindowForLevel(lx, ly)));
+                file.writeTiles(0, file.numXTiles(lx) - 1, 0, file.numYTiles(ly) - 1, lx, ly);
             }
         }
-        buffer.insert(channel.name, Imf::Slice::Make(channel.type, bytes.data(), data, size,
-                                                     size * static_cast<std::size_t>(frame.width)));
+    } else {
+        WriteFlatExr(path.string(), header, levelBuffer(data), frame.tiled);
     }
-    WriteFlatExr(path.string(), header, buffer, frame.tiled);
 }
 
 TestFrame MakeTestFrame(int width, int height, std::vector<double> depth, std::vector<double> colour,

@@ -2,7 +2,9 @@
 // as a separate process, its PNG outputs read back with libpng.
 #pragma once
 
+#include <ImfCompression.h>
 #include <ImfPixelType.h>
+#include <ImfTileDescription.h>
 
 #include <cstdint>
 #include <filesystem>
@@ -44,9 +46,13 @@ struct TestFrame {
     int minX = 0, minY = 0, width = 1, height = 1;                             // data window
     int displayMinX = 0, displayMinY = 0, displayWidth = 0, displayHeight = 0; // 0: as the data window
     std::vector<TestChannel> channels;
-    bool tiled = false;
+    bool tiled = false;                     // tiles of 2 x 2 pixels
+    Imf::LevelMode levels = Imf::ONE_LEVEL; // of a tiled frame
+    Imf::Compression compression = Imf::ZIP_COMPRESSION;
 };
 
+// Below the full level of a mip- or rip-mapped frame, a level's sample i is the full level's sample
+// count - 1 - i, so that a lower level read in the full one's place shows.
 void WriteTestExr(const std::filesystem::path& path, const TestFrame& frame);
 // A frame of width x height with colour (R, G, B, A half), depth Z (float) and, where given,
 // materialID and objectID (UINT).
