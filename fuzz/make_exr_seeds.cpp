@@ -10,9 +10,9 @@
 #include <ImfFrameBuffer.h>
 #include <ImfHeader.h>
 #include <ImfMultiPartOutputFile.h>
-#include <ImfStandardAttributes.h>
 #include <ImfOutputPart.h>
 #include <ImfPartType.h>
+#include <ImfStandardAttributes.h>
 #include <ImfTileDescription.h>
 #include <ImfTiledOutputPart.h>
 #include <half.h>

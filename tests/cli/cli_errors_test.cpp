@@ -214,9 +214,10 @@ TEST_F(BadInput, OutputThatCannotBeWrittenLeavesNoTemporaryFile)
         std::vector<std::string> left;
     };
     const Case cases[] = {
-        {{"-o", "shut/"}, "cannot write shut/good.png: Permission denied", "shut", {}},
+        {{"-o", "shut/"}, "error: good.exr: cannot write shut/good.png: Permission denied", "shut", {}},
+        // The output's path holds the input's name; the message still names the input first.
         {{"-o", "taken/", "--format", "exr"},
-         "cannot write taken/good.exr: Is a directory",
+         "error: good.exr: cannot write taken/good.exr: Is a directory",
          "taken",
          {"good.exr"}},
     };

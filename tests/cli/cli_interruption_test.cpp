@@ -74,8 +74,10 @@ protected:
 
     // Starts the tool on `arguments` and sends it `signalNumber` once `ready` holds (or after
     // 20 s); answers its wait status when the signal came while it ran, nothing when it ended first.
+    // With `ignored`, the tool starts with that signal ignored, as under nohup.
     std::optional<int> RunAndSignal(const std::vector<std::string>& arguments,
-                                    const std::function<bool()>& ready, int signalNumber = SIGKILL) const
+                                    const std::function<bool()>& ready, int signalNumber = SIGKILL,
+                                    int ignored = 0) const
     {
         const std::string tool = ToolPath();
         std::vector<char*> argv = {const_cast<char*>(tool.c_str())};
@@ -87,6 +89,7 @@ protected:
             const int quiet = open("/dev/null", O_WRONLY);
             dup2(quiet, 1);
             dup2(quiet, 2);
+            if (ignored != 0) signal(ignored, SIG_IGN);
             execv(tool.c_str(), argv.data());
             _exit(127);
         }
@@ -175,6 +178,15 @@ TEST_F(Interruption, StopSignalsRemoveTheTemporaryBeingWrittenAndEndTheRunBySign
         EXPECT_EQ(WTERMSIG(*status), signalNumber);
         EXPECT_THAT(FolderNames(Path(output)), ::testing::IsEmpty());
     }
+    // Started with hang-ups ignored, as under nohup, a run goes on through one and writes its picture.
+    fs::create_directories(Path("nohup"));
+    bool writing = false;
+    const std::optional<int> status = RunAndSignal(
+        {"apply", "large.exr", "-o", "nohup/large.png"},
+        [&] { return writing = CountNames(Path("nohup"), ".tmp") > 0; }, SIGHUP, SIGHUP);
+    ASSERT_TRUE(writing && status);
+    EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 0);
+    EXPECT_THAT(FolderNames(Path("nohup")), ::testing::ElementsAre("large.png"));
 }
 
 // A whole 2 x 2 frame whose last header attribute, a string, claims 1.8 GB that the file lacks.

@@ -157,7 +157,8 @@ ExrFile ExrInput::ReadWhole()
     return file;
 }
 
-void ExrInput::ReadLumaChroma(const PixelBox& window, std::vector<std::uint32_t>& scratch, const RowSink& sink)
+void ExrInput::ReadLumaChroma(const PixelBox& window, std::vector<std::uint32_t>& scratch,
+                              const RowSink& sink)
 {
     GuardExrRead(path, [&] {
         // The file was held to its claims when it was opened; the RGBA interface reads it anew.
@@ -180,12 +181,14 @@ void ExrInput::ReadLumaChroma(const PixelBox& window, std::vector<std::uint32_t>
             // OpenEXR finds pixel (x, y) at base + x + y * width.
             const std::intptr_t offset = static_cast<std::intptr_t>(from.minX) +
                                          static_cast<std::intptr_t>(y0) * static_cast<std::intptr_t>(width);
-            rgba.setFrameBuffer(reinterpret_cast<Imf::Rgba*>(reinterpret_cast<std::intptr_t>(strip.data()) -
-                                                             offset * static_cast<std::intptr_t>(sizeof(Imf::Rgba))),
-                                1, width);
+            rgba.setFrameBuffer(
+                reinterpret_cast<Imf::Rgba*>(reinterpret_cast<std::intptr_t>(strip.data()) -
+                                             offset * static_cast<std::intptr_t>(sizeof(Imf::Rgba))),
+                1, width);
             rgba.readPixels(y0, y1);
             for (int y = y0; y <= y1; ++y) {
-                const Imf::Rgba* row = strip.data() + static_cast<std::size_t>(y - y0) * width + (left - from.minX);
+                const Imf::Rgba* row =
+                    strip.data() + static_cast<std::size_t>(y - y0) * width + (left - from.minX);
                 for (std::size_t k = 0; k < 3; ++k) {
                     for (std::size_t i = 0; i < count; ++i) {
                         const half value = k == 0 ? row[i].r : k == 1 ? row[i].g : row[i].b;

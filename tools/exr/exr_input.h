@@ -31,7 +31,8 @@ public:
     // Decodes the channels from the file; see SampleSource.
     void Read(const std::vector<ViewChannel>& channels, const PixelBox& window,
               std::vector<std::uint32_t>& scratch, const RowSink& sink) override;
-    void ReadLumaChroma(const PixelBox& window, std::vector<std::uint32_t>& scratch, const RowSink& sink) override;
+    void ReadLumaChroma(const PixelBox& window, std::vector<std::uint32_t>& scratch,
+                        const RowSink& sink) override;
     // Every part with every sample, read from the file as it stands open; a ToolError naming the
     // file when that fails.
     ExrFile ReadWhole();

@@ -33,7 +33,8 @@ public:
     // Hands over the luminance-chroma colour (Y, RY, BY) of the file's first part as R, G, B,
     // channels 0, 1 and 2 of `sink`, over `window` as Read does, converted as OpenEXR's RGBA
     // interface converts it. Only a source that reads the file can: the others raise a ToolError.
-    virtual void ReadLumaChroma(const PixelBox& window, std::vector<std::uint32_t>& scratch, const RowSink& sink);
+    virtual void ReadLumaChroma(const PixelBox& window, std::vector<std::uint32_t>& scratch,
+                                const RowSink& sink);
 };
 
 // Hands `stored`, held whole over `from`, to `sink` as channel `k` over `window`, as Read does.

@@ -70,9 +70,8 @@ std::string ChannelChoice::Text() const
         if (!name.empty()) present.push_back(name);
     auto role = [](bool has, const std::string& name) { return has ? name : "none (no " + name + ")"; };
     return "colour " + (present.empty() ? std::string("none") : ListText(present)) +
-           (lumaChroma ? " (luminance-chroma)" : "") + "; depth " +
-           role(hasDepth, depth) + "; material-effects ID " + role(hasMaterial, material) + "; object ID " +
-           role(hasObject, object);
+           (lumaChroma ? " (luminance-chroma)" : "") + "; depth " + role(hasDepth, depth) +
+           "; material-effects ID " + role(hasMaterial, material) + "; object ID " + role(hasObject, object);
 }
 
 ChannelChoice ChooseChannels(const std::vector<ViewChannel>& channels, const ChannelNames& asked)

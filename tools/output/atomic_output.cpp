@@ -44,8 +44,12 @@ extern "C" void RemovePendingAndStop(int signalNumber)
 
 void WatchForStopSignals()
 {
+    // A signal the run was started ignoring (a hang-up under nohup, an interrupt of a background
+    // job) stays ignored: it does not stop the run, so there is nothing to remove.
     static const bool installed = [] {
-        for (int signalNumber : {SIGINT, SIGTERM, SIGHUP}) std::signal(signalNumber, RemovePendingAndStop);
+        for (int signalNumber : {SIGINT, SIGTERM, SIGHUP})
+            if (std::signal(signalNumber, RemovePendingAndStop) == SIG_IGN)
+                std::signal(signalNumber, SIG_IGN);
         return true;
     }();
     (void)installed;

@@ -38,6 +38,16 @@ std::optional<std::vector<std::string>> ExistingOutputs(const std::vector<std::s
     return outputs;
 }
 
+// Whether `message` names `input` itself, as a word followed by a colon (a reader's "IN: ..." or
+// "cannot read IN: ..."), rather than within another path such as an output's.
+bool NamesInput(const std::string& message, const std::string& input)
+{
+    for (std::size_t at = message.find(input); at != std::string::npos; at = message.find(input, at + 1))
+        if ((at == 0 || message[at - 1] == ' ') && message.compare(at + input.size(), 1, ":") == 0)
+            return true;
+    return false;
+}
+
 } // namespace
 
 FrameRecord RunFrameJob(const ApplyRun& run, Worker& worker, const ShotFrame& shot, FrameOutcome& outcome)
@@ -129,7 +139,7 @@ void ShowFrame(Progress& progress, std::size_t index, const FrameRecord& record,
         progress.Done(index, input + ": missing");
         break;
     case FrameStatus::FAILED: {
-        const bool named = record.message.find(input) != std::string::npos;
+        const bool named = NamesInput(record.message, input);
         progress.Message("error: " + (named ? record.message : input + ": " + record.message));
         progress.Done(index, input + ": failed");
         break;
