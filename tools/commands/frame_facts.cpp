@@ -66,8 +66,11 @@ FrameFacts FactsOf(const ExrFile& file, const ViewFrame& made, const InfoOptions
     if (const FrameChannel* channel = ids.Find(choice.object)) facts.objectIds = IdCountsOf(*channel);
     facts.problem = SamplingProblem(made, options.background, 0);
     if (!facts.problem.empty()) return facts;
+    // What info counts needs alpha and depth alone.
+    ViewFrame read = made;
+    read.choice.hasColour = {false, false, false, made.choice.hasColour[3]};
     HeldSamples held(file);
-    const LoadedFrame loaded = LoadStorageFrame(held, made, options.background, 0, buffers);
+    const LoadedFrame loaded = LoadStorageFrame(held, read, options.background, 0, buffers);
     MemoryStorage& storage = loaded.storage;
     facts.taken = loaded.taken;
     const std::size_t count = storage.PixelCount();

@@ -152,8 +152,11 @@ LoadedFrame LoadStorageFrame(SampleSource& source, const ViewFrame& made, const 
         same->roles.push_back(role);
         if (!Covers(source.Layout().parts[found->part].frame.dataWindow, window)) uncovered.push_back(role);
     };
+    // Luminance-chroma colour is converted by the source as a whole, into R, G and B.
+    const bool converted = choice.lumaChroma && choice.hasColour[0];
+    auto fromChannel = [&](int k) { return choice.hasColour[k] && !(choice.lumaChroma && k < 3); };
     for (int k = 0; k < 4; ++k)
-        if (choice.hasColour[k]) want(choice.colour[k], static_cast<Role>(k));
+        if (fromChannel(k)) want(choice.colour[k], static_cast<Role>(k));
     want(choice.depth, Role::DEPTH);
     if (!choice.hasDepth) uncovered.push_back(Role::DEPTH); // zeros, for a caller that only counts alpha
     const bool material = (channels & CHANNEL_MATERIAL_ID) && choice.hasMaterial;
@@ -188,7 +191,7 @@ LoadedFrame LoadStorageFrame(SampleSource& source, const ViewFrame& made, const 
     const std::size_t count = made.frame.PixelCount();
     BMM_Color_64* pixels = storage.Pixels();
     for (int k = 0; k < 4; ++k) {
-        if (choice.hasColour[k] && start(static_cast<Role>(k)) == MemoryStorage::Start::UNWRITTEN) continue;
+        if (fromChannel(k) && start(static_cast<Role>(k)) == MemoryStorage::Start::UNWRITTEN) continue;
         const std::uint16_t level = !choice.hasColour[k] && k == 3 ? LEVEL_FULL : 0;
         for (std::size_t i = 0; i < count; ++i) pixels[i].*COLOUR_MEMBER[k] = level;
     }
@@ -208,6 +211,14 @@ LoadedFrame LoadStorageFrame(SampleSource& source, const ViewFrame& made, const 
                             sink(channel, row, column, count, samples);
                     });
     }
+    if (converted)
+        source.ReadLumaChroma(
+            window, buffers.scratch,
+            [&](std::size_t k, int row, int column, int count, const std::uint32_t* samples) {
+                BMM_Color_64* to = pixels + static_cast<std::size_t>(row) * storage.Width() + column;
+                for (int i = 0; i < count; ++i)
+                    to[i].*COLOUR_MEMBER[k] = ColourLevel(std::bit_cast<float>(samples[i]));
+            });
     // The rows below the frame hold nothing of it.
     const std::size_t all = storage.PixelCount();
     std::fill(pixels + count, pixels + all, BMM_Color_64{0, 0, 0, 0});

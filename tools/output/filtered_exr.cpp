@@ -23,6 +23,13 @@ std::uint32_t SampleOf(std::uint16_t level, SampleType type)
     }
 }
 
+bool ViewHas(const ExrFile& file, const FilteredView& filtered, int component)
+{
+    for (const ViewChannel& channel : file.ChannelsOfView(filtered.view))
+        if (channel.name == filtered.names[component]) return true;
+    return false;
+}
+
 // Where the view keeps colour channel `name`, adding the channel when there is none.
 FrameChannel& ColourChannel(ExrFile& file, const FilteredView& filtered, int component, int& part)
 {
@@ -59,6 +66,8 @@ void StoreFilteredColour(ExrFile& written, const FilteredView& filtered, std::ve
     const PixelBox& from = filtered.window;
     std::size_t uncovered = 0;
     for (int component = 0; component < 4; ++component) {
+        const bool chroma = filtered.lumaChroma && (component == 1 || component == 2);
+        if (chroma && !ViewHas(written, filtered, component)) continue;
         int part = 0;
         FrameChannel& channel = ColourChannel(written, filtered, component, part);
         const PixelBox& to = written.parts[part].frame.dataWindow;
@@ -88,7 +97,7 @@ void StoreFilteredColour(ExrFile& written, const FilteredView& filtered, std::ve
             const BMM_Color_64& pixel = filtered.colour[i];
             const std::uint16_t levels[] = {pixel.r, pixel.g, pixel.b, pixel.a};
             channel.samples[static_cast<std::size_t>((y - to.minY) / ys * columns + (x - to.minX) / xs)] =
-                SampleOf(levels[component], channel.type);
+                SampleOf(chroma ? 0 : levels[component], channel.type);
         }
     }
     if (uncovered > 0)

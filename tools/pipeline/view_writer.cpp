@@ -14,8 +14,12 @@ void ExrViewWriter::Write(FilterRunner& filter, MemoryStorage& storage, const Vi
                           const std::string& path, std::vector<std::string>& warnings)
 {
     const std::vector<bool> rewritten = RenderFindingRewritten(filter, storage, made.frame.PixelCount());
-    const FilteredView written{
-        made.view,        made.choice.colour, PartOf(made, made.choice.depth), made.frame.dataWindow,
-        storage.Pixels(), &rewritten};
+    const FilteredView written{made.view,
+                               made.choice.colour,
+                               made.choice.lumaChroma,
+                               PartOf(made, made.choice.depth),
+                               made.frame.dataWindow,
+                               storage.Pixels(),
+                               &rewritten};
     WriteFilteredExr(path, file, written, --viewsLeft > 0, warnings);
 }
