@@ -82,6 +82,14 @@ TEST_F(BadInput, FileClaimingMoreThanItHoldsOrMayTakeIsRefusedBeforeItIsRead)
                   "claims.exr: damaged or truncated EXR file: its headers claim 17 GB of samples");
     ExpectRefused({"apply", "whole.exr", "-o", "out.exr", "--max-memory", "64K"}, 1,
                   "whole.exr: its headers claim 80 KB of samples, more than the 64 KB one frame may take");
+    // A display window, which no sample backs, is held to the budget as the picture it makes.
+    TestFrame wide = MakeTestFrame(2, 1, {-1.0, -2.0});
+    wide.displayWidth = wide.displayHeight = 60000;
+    WriteTestExr(Path("wide.exr"), wide);
+    before = FolderNames(folder);
+    ExpectRefused(
+        {"apply", "wide.exr", "-o", "out.png", "--max-memory", "1G"}, 1,
+        "wide.exr: the display window is 60000 x 60000 pixels, a picture of 6.7 GB, more than the 1.0 GB");
 }
 
 TEST_F(BadInput, DeepFileWithoutZIsRejected)

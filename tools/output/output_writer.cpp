@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <optional>
 
+#include "base/number_text.h"
 #include "base/tool_error.h"
 #include "exr/exr_writer.h"
 #include "image/level.h"
@@ -21,7 +22,8 @@ DisplayRows::DisplayRows(const ExrFrame& frame, const BMM_Color_64* colour, bool
     if (display.Width() > PNG_MAX_SIDE || display.Height() > PNG_MAX_SIDE)
         throw ToolError("the display window is " + std::to_string(display.Width()) + " x " +
                         std::to_string(display.Height()) +
-                        " pixels; a PNG holds the display window, at most 65535 on a side (write .exr)");
+                        " pixels; a PNG holds the display window, at most " + std::to_string(PNG_MAX_SIDE) +
+                        " on a side (write .exr)");
 }
 
 bool DisplayRows::Cropped() const
@@ -50,9 +52,19 @@ const BMM_Color_64* DisplayRows::Row(int y)
 }
 
 void WriteFilteredPng(const std::string& path, const ExrFrame& frame, const BMM_Color_64* colour, bool opaque,
-                      const PngFormat& format, std::vector<std::string>& warnings)
+                      const PngFormat& format, std::uint64_t budget, std::vector<std::string>& warnings)
 {
     DisplayRows rows(frame, colour, opaque);
+    // The display window is the file's own claim, which no sample backs: a picture its reader
+    // could not hold within the budget is refused before anything is written.
+    const std::uint64_t bytes = static_cast<std::uint64_t>(rows.Width()) *
+                                static_cast<std::uint64_t>(rows.Height()) *
+                                (format.kind == PngKind::GREY ? 1u : 4u) * (format.bits == 8 ? 1u : 2u);
+    if (budget != 0 && bytes > budget)
+        throw ToolError(
+            "the display window is " + std::to_string(rows.Width()) + " x " + std::to_string(rows.Height()) +
+            " pixels, a picture of " + MemoryText(bytes) + ", more than the " + MemoryText(budget) +
+            " one frame may take (--max-memory sets the budget; .exr holds the data window alone)");
     if (rows.Cropped())
         warnings.push_back("part of the data window lies outside the display window and is not in " + path);
     AtomicOutput(path).Write([&](const std::string& temp) {

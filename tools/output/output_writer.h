@@ -2,6 +2,7 @@
 // the filter did not change.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -35,9 +36,10 @@ private:
 };
 
 // Writes the picture of the filtered colour of `frame` (covering its data window) to `path` as a
-// whole, adding the warnings the picture calls for; a ToolError when it cannot be written.
+// whole, adding the warnings the picture calls for; a ToolError when it cannot be written, or when
+// its samples would take more than `budget` bytes (0: no budget).
 void WriteFilteredPng(const std::string& path, const ExrFrame& frame, const BMM_Color_64* colour, bool opaque,
-                      const PngFormat& format, std::vector<std::string>& warnings);
+                      const PngFormat& format, std::uint64_t budget, std::vector<std::string>& warnings);
 // Writes `file` as read, with the filtered view's colour where the filter rewrote pixels (see
 // StoreFilteredColour), to `path` as a whole. With `keep` the colour is stored into a copy and
 // `file` stays as read, for another view to be written from; otherwise into `file` itself.

@@ -118,7 +118,7 @@ FilteredFrame FilterFrame(const ApplyRun& run, Worker& worker, ExrInput& input, 
 {
     if (run.options.output.format == OutputFormat::PNG) {
         // A PNG takes only colour, depth and the IDs the filter asks for, decoded a strip at a time.
-        PngViewWriter writer(run.options.opaque, run.png);
+        PngViewWriter writer(run.options.opaque, run.png, run.limits.maxSampleBytes);
         FilteredFrame filtered = FilterViews(run, worker, input, input.Path(), output, writer);
         if (!input.Note().empty()) filtered.warnings.insert(filtered.warnings.begin(), input.Note());
         return filtered;

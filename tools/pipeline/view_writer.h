@@ -28,7 +28,11 @@ public:
 // handed over, so the frame's own colour goes in and the picture comes out whole.
 class PngViewWriter final : public ViewWriter {
 public:
-    PngViewWriter(bool opaque, const PngFormat& format) : opaque(opaque), format(format) {}
+    // A picture is held to `budget` bytes of samples (0: none), as the frame's reads are.
+    PngViewWriter(bool opaque, const PngFormat& format, std::uint64_t budget)
+        : opaque(opaque), format(format), budget(budget)
+    {
+    }
     bool TakesColour() const override { return true; }
     void Write(FilterRunner& filter, MemoryStorage& storage, const ViewFrame& made, const std::string& path,
                std::vector<std::string>& warnings) override;
@@ -36,6 +40,7 @@ public:
 private:
     bool opaque;
     PngFormat format;
+    std::uint64_t budget;
 };
 
 // The input file with the view's rewritten pixels stored into its colour channels: the pixels
