@@ -79,11 +79,12 @@ TEST(CommandLine, AcceptedCommandsCarryTheirOptions)
         {{"apply", "--mode", "material", "--save-config", "m.cfg"},
          CommandKind::APPLY,
          [](const Command& c) { EXPECT_EQ(c.apply.filter.saveConfigPath, "m.cfg"); }},
-        {{"info", "--background", "alpha", "--object=O", "a.exr", "b.exr"},
+        {{"info", "--background", "alpha", "--object=O", "--max-memory", "2M", "a.exr", "b.exr"},
          CommandKind::INFO,
          [](const Command& c) {
              EXPECT_EQ(c.info.background.kind, BackgroundRule::Kind::ALPHA);
              EXPECT_EQ(c.info.names.object, "O");
+             EXPECT_EQ(c.info.maxMemory, 2u << 20);
              EXPECT_EQ(c.info.inputs.size(), 2u);
          }},
         {{"sample", "--width=64", "s.exr"},

@@ -54,7 +54,8 @@ struct InfoOptions {
     BackgroundRule background = DEFAULT_BACKGROUND;
     RangeChoice range; // the scale drawn over the chart
     std::vector<int> frames;
-    std::string plotPath; // a chart of the depth ranges, when given
+    std::string plotPath;        // a chart of the depth ranges, when given
+    std::uint64_t maxMemory = 0; // what a frame's samples may take; 0: half of the machine's
 };
 
 struct SampleOptions {

@@ -36,7 +36,11 @@ std::vector<Option> InfoTable(Command& command)
             {{"--object"},
              "NAME",
              "the channels to take, as apply takes them (default: found)",
-             [&o](const std::string& v) { o.names.object = v; }}};
+             [&o](const std::string& v) { o.names.object = v; }},
+            {{"--max-memory"},
+             "SIZE",
+             "the memory a frame's samples may take, as apply takes it (default: half of this machine's)",
+             [&o](const std::string& v) { o.maxMemory = ParseMemorySize(v); }}};
 }
 
 void FinishInfo(Command& command, std::vector<std::string>& operands)

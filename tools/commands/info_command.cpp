@@ -114,7 +114,7 @@ int RunInfo(const InfoOptions& options, std::FILE* out, std::FILE* errors)
     const std::vector<ShotFrame> plan = PlanShot(options.inputs, options.frames, OutputTarget{});
     const bool numbered =
         std::all_of(plan.begin(), plan.end(), [](const ShotFrame& shot) { return shot.number.has_value(); });
-    InfoRun run{options, out, errors, plan.size() == 1, {}, MemoryBudget(0), {}, {}};
+    InfoRun run{options, out, errors, plan.size() == 1, {}, MemoryBudget(options.maxMemory), {}, {}};
     std::vector<ChartFrame> chart(plan.size());
     int status = EXIT_STATUS_OK;
     for (std::size_t i = 0; i < plan.size(); ++i) {
