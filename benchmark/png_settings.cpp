@@ -15,6 +15,8 @@
 
 #include "output/png_writer.h"
 
+using namespace deepglass;
+
 namespace {
 
 struct Picture {

@@ -13,6 +13,8 @@
 #include "fuzz_support.h"
 #include "shot/frame_pattern.h"
 
+using namespace deepglass;
+
 namespace {
 
 // Frame lists may name up to a million frames; the outputs of a few are enough to check.

@@ -20,6 +20,8 @@
 #include "cryptomatte/name_pattern.h"
 #include "fuzz_support.h"
 
+using namespace deepglass;
+
 namespace {
 
 // A pattern that stands for exactly `name`: each wildcard and backslash made plain.

@@ -14,6 +14,8 @@
 #include "fuzz_support.h"
 #include "render_oracle.h"
 
+using namespace deepglass;
+
 namespace {
 
 // Keeps each input quick and its memory bounded; the reader refuses larger frames up front.

@@ -12,6 +12,8 @@
 #include "fuzz_support.h"
 #include "shot/frame_pattern.h"
 
+using namespace deepglass;
+
 namespace {
 
 constexpr std::size_t SORTED_MAX = 1 << 14;

@@ -19,6 +19,8 @@
 #include "fuzz_support.h"
 #include "module/filter_runner.h"
 
+using namespace deepglass;
+
 namespace fs = std::filesystem;
 
 namespace {

@@ -11,5 +11,5 @@ int main(int argc, char** argv)
     // its partial file removed, and the other frames are still written, where the signal's default
     // would end the whole run and leave the partial file behind.
     std::signal(SIGXFSZ, SIG_IGN);
-    return RunTool(std::vector<std::string>(argv + 1, argv + argc));
+    return deepglass::RunTool(std::vector<std::string>(argv + 1, argv + argc));
 }

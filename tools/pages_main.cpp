@@ -15,7 +15,7 @@ int main(int argc, char** argv)
         return 2;
     }
     std::ofstream file(argv[2], std::ios::binary);
-    file << (what == "man" ? ManPage() : BashCompletion());
+    file << (what == "man" ? deepglass::ManPage() : deepglass::BashCompletion());
     file.close();
     if (!file) {
         std::fprintf(stderr, "deepglass-pages: cannot write %s\n", argv[2]);

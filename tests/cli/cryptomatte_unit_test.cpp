@@ -10,6 +10,8 @@
 #include "cryptomatte/name_pattern.h"
 #include "expect_error.h"
 
+using namespace deepglass;
+
 namespace {
 
 TEST(CryptomatteHash, PublishedValues)

@@ -12,6 +12,8 @@
 #include "base/exr_read_failure.h"
 #include "image/deep_flatten.h"
 
+using namespace deepglass;
+
 namespace {
 
 FrameChannel Channel(const std::string& name, SampleType type = SampleType::FLOAT)

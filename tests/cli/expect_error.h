@@ -8,7 +8,7 @@
 
 #include "base/tool_error.h"
 
-template <typename Error = ToolError, typename Call>
+template <typename Error = deepglass::ToolError, typename Call>
 void ExpectError(Call&& call, const std::string& part)
 {
     try {

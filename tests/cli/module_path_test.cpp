@@ -11,6 +11,8 @@
 #include "expect_error.h"
 #include "module/filter_runner.h"
 
+using namespace deepglass;
+
 namespace fs = std::filesystem;
 
 namespace {

@@ -11,6 +11,8 @@
 #include "cli/option_values.h"
 #include "exr/exr_claims.h"
 
+using namespace deepglass;
+
 using ::testing::HasSubstr;
 using ::testing::IsEmpty;
 

@@ -13,6 +13,8 @@
 #include "shot/shot_plan.h"
 #include "shot/worker_pool.h"
 
+using namespace deepglass;
+
 using ::testing::ElementsAre;
 using ::testing::ElementsAreArray;
 using ::testing::HasSubstr;

@@ -17,6 +17,8 @@
 #include "frame/storage_frame.h"
 #include "frame/view_frame.h"
 
+using namespace deepglass;
+
 namespace {
 
 using Samples = std::vector<float>;

@@ -13,6 +13,8 @@
 #include "base/machine.h"
 #include "output/atomic_output.h"
 
+using namespace deepglass;
+
 namespace fs = std::filesystem;
 using ::testing::UnorderedElementsAreArray;
 

@@ -13,6 +13,8 @@
 #include "module/filter_record.h"
 #include "output/output_writer.h"
 
+using namespace deepglass;
+
 using ::testing::ElementsAre;
 using ::testing::ElementsAreArray;
 using ::testing::HasSubstr;

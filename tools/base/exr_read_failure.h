@@ -3,6 +3,10 @@
 
 #include <stdexcept>
 
+namespace deepglass {
+
 struct ExrReadFailure : std::runtime_error {
     using std::runtime_error::runtime_error;
 };
+
+} // namespace deepglass

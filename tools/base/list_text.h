@@ -4,9 +4,13 @@
 #include <string>
 #include <vector>
 
+namespace deepglass {
+
 inline std::string ListText(const std::vector<std::string>& items, const std::string& separator = ", ")
 {
     std::string text;
     for (const std::string& item : items) text += (text.empty() ? "" : separator) + item;
     return text;
 }
+
+} // namespace deepglass

@@ -10,6 +10,8 @@
 #include <sstream>
 #include <thread>
 
+namespace deepglass {
+
 unsigned Cores() { return std::max(1u, std::thread::hardware_concurrency()); }
 
 std::uint64_t PhysicalMemory()
@@ -70,3 +72,5 @@ std::string HostName()
         name.begin(), name.end(), [](char c) { return c == '/' || c == '.'; }, '_');
     return name;
 }
+
+} // namespace deepglass

@@ -5,6 +5,8 @@
 #include <optional>
 #include <string>
 
+namespace deepglass {
+
 // The cores to work on, at least 1.
 unsigned Cores();
 // The machine's physical memory in bytes; 0 when the machine does not say.
@@ -21,3 +23,5 @@ ProcessState ProcessStateOf(int pid);
 std::optional<double> ProcessStartTime(int pid);
 // This host's name as temporary files carry it ('.' and '/' made '_'); "" when it has none.
 std::string HostName();
+
+} // namespace deepglass

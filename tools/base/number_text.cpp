@@ -3,6 +3,8 @@
 #include <charconv>
 #include <cstdio>
 
+namespace deepglass {
+
 std::string NumberText(float value)
 {
     char text[64];
@@ -42,3 +44,5 @@ std::string ShareText(std::size_t part, std::size_t whole)
                   whole == 0 ? 0.0 : 100.0 * static_cast<double>(part) / static_cast<double>(whole));
     return text;
 }
+
+} // namespace deepglass

@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <string>
 
+namespace deepglass {
+
 std::string NumberText(float value);
 // The shortest text in powers of ten, as help and messages write limits: "1e20", "-1e30", "2.5e-7".
 std::string ExponentText(float value);
@@ -13,3 +15,5 @@ std::string ExponentText(float value);
 std::string MemoryText(std::uint64_t bytes);
 // Per cent with one decimal, "12.5%".
 std::string ShareText(std::size_t part, std::size_t whole);
+
+} // namespace deepglass

@@ -4,6 +4,8 @@
 
 #include <stdexcept>
 
+namespace deepglass {
+
 struct ToolError : std::runtime_error {
     using std::runtime_error::runtime_error;
 };
@@ -15,3 +17,5 @@ struct UsageError : ToolError {
 constexpr int EXIT_STATUS_OK = 0;
 constexpr int EXIT_STATUS_FAILED = 1;
 constexpr int EXIT_STATUS_USAGE = 2;
+
+} // namespace deepglass

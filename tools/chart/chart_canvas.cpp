@@ -10,6 +10,8 @@
 #include "base/tool_error.h"
 #include "output/atomic_output.h"
 
+namespace deepglass {
+
 namespace {
 
 constexpr double MARGIN_LEFT = 100;
@@ -193,3 +195,5 @@ void ChartCanvas::Save(const std::string& path)
             throw ToolError("cannot write " + temp + ": " + cairo_status_to_string(status));
     });
 }
+
+} // namespace deepglass

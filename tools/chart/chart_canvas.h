@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+namespace deepglass {
+
 struct AxisRange {
     double low = 0.0;
     double high = 1.0;
@@ -60,3 +62,5 @@ private:
 AxisRange NiceRange(double low, double high, bool whole = false);
 // A number as a tick label shows it: short, without trailing zeros.
 std::string TickText(double value);
+
+} // namespace deepglass

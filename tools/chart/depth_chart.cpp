@@ -7,6 +7,8 @@
 #include "base/number_text.h"
 #include "chart/chart_canvas.h"
 
+namespace deepglass {
+
 namespace {
 
 constexpr int CHART_WIDTH = 1000;
@@ -216,3 +218,5 @@ void DrawDepthHistogram(const std::string& path, const std::string& title,
                     FARTHEST_COLOUR.red, FARTHEST_COLOUR.green, FARTHEST_COLOUR.blue}});
     canvas.Save(path);
 }
+
+} // namespace deepglass

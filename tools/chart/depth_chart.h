@@ -9,6 +9,8 @@
 
 #include "frame/depth_scale.h"
 
+namespace deepglass {
+
 struct ChartFrame {
     double x = 0.0;               // the frame number, or its place in the sequence
     std::optional<float> nearest; // none: no pixel took part in the range
@@ -25,3 +27,5 @@ void DrawRangeChart(const std::string& path, const std::string& title, const std
 // `background` counts the pixels left out of it, shown in the legend.
 void DrawDepthHistogram(const std::string& path, const std::string& title,
                         const std::vector<float>& magnitudes, std::size_t background);
+
+} // namespace deepglass

@@ -7,6 +7,8 @@
 #include "shot/frame_pattern.h"
 #include "shot/shot_plan.h"
 
+namespace deepglass {
+
 namespace {
 
 // The --id help, with the IDs the control dialog's spinners can be set to.
@@ -224,3 +226,5 @@ void FinishApply(Command& command, std::vector<std::string>& operands)
     if (options.opaque && options.output.format == OutputFormat::EXR)
         throw UsageError("--opaque is for PNG output; an EXR output keeps the filter's alpha");
 }
+
+} // namespace deepglass

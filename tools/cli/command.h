@@ -15,6 +15,8 @@
 #include "output/png_writer.h"
 #include "shot/output_paths.h"
 
+namespace deepglass {
+
 // --range and --range-over: the grey scale frames are handed to the filter with.
 struct RangeChoice {
     enum class Kind { FRAME, SHOT, FIXED };
@@ -85,3 +87,5 @@ struct Command {
     std::optional<OutputFormat> format;
     std::vector<std::string> mattes;
 };
+
+} // namespace deepglass

@@ -3,6 +3,8 @@
 #include "base/tool_error.h"
 #include "cli/command_table.h"
 
+namespace deepglass {
+
 namespace {
 
 // Where the summaries start in the tool's list of commands.
@@ -64,3 +66,5 @@ std::string HelpText(const std::string& topic)
     return "Usage: deepglass " + UsageLine(*entry) + "\n\n" + entry->description +
            OptionHelp(options, entry->layout) + entry->epilogue;
 }
+
+} // namespace deepglass

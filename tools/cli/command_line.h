@@ -7,8 +7,12 @@
 
 #include "cli/command.h"
 
+namespace deepglass {
+
 // A UsageError for anything it cannot follow.
 Command ParseCommandLine(const std::vector<std::string>& arguments);
 
 // The help of the tool (topic "") or of one command; the tool's for a topic without its own.
 std::string HelpText(const std::string& topic);
+
+} // namespace deepglass

@@ -6,6 +6,8 @@
 #include "shot/frame_pattern.h"
 #include "shot/shot_plan.h"
 
+namespace deepglass {
+
 std::vector<Option> InfoTable(Command& command)
 {
     InfoOptions& o = command.info;
@@ -92,3 +94,5 @@ void FinishVersion(Command&, std::vector<std::string>& operands)
 {
     if (!operands.empty()) throw UsageError("--version takes no operands");
 }
+
+} // namespace deepglass

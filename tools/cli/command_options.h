@@ -8,6 +8,8 @@
 #include "cli/command.h"
 #include "cli/option_table.h"
 
+namespace deepglass {
+
 std::vector<Option> ApplyTable(Command& command);
 void FinishApply(Command& command, std::vector<std::string>& operands);
 std::vector<Option> InfoTable(Command& command);
@@ -18,3 +20,5 @@ std::vector<Option> DemoTable(Command& command);
 void FinishDemo(Command& command, std::vector<std::string>& operands);
 std::vector<Option> VersionTable(Command& command);
 void FinishVersion(Command& command, std::vector<std::string>& operands);
+
+} // namespace deepglass

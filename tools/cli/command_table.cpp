@@ -5,6 +5,8 @@
 #include "deepglass_interface.h"
 #include "module/filter_runner.h"
 
+namespace deepglass {
+
 const char* const TOOL_SUMMARY = "grey depth pictures from rendered EXR frames";
 const char* const TOOL_DESCRIPTION =
     "The filter maps each frame's depth to grey: the nearest depth white, the farthest black, linear\n"
@@ -114,3 +116,5 @@ std::string UsageLine(const CommandEntry& entry)
     Command unbound;
     return std::string(entry.name) + " " + UsageOptions(entry.options(unbound)) + " " + entry.operands;
 }
+
+} // namespace deepglass

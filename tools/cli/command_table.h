@@ -9,6 +9,8 @@
 #include "cli/command.h"
 #include "cli/option_table.h"
 
+namespace deepglass {
+
 struct CommandEntry {
     const char* name;
     CommandKind kind;
@@ -39,3 +41,5 @@ extern const char* const TOOL_DESCRIPTION; // what the filter does to a frame
 extern const char* const TOOL_EXIT_STATUS; // after "Exit status: "
 // Where the module is looked for.
 std::string ToolModuleText();
+
+} // namespace deepglass

@@ -5,6 +5,8 @@
 #include "base/list_text.h"
 #include "cli/command_table.h"
 
+namespace deepglass {
+
 namespace {
 
 // The words of a value's name that are typed as they stand: "png|exr" gives png and exr,
@@ -129,3 +131,5 @@ std::string BashCompletion()
            "}\n"
            "complete -o filenames -F _deepglass deepglass\n";
 }
+
+} // namespace deepglass

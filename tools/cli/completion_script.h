@@ -4,5 +4,9 @@
 
 #include <string>
 
+namespace deepglass {
+
 // A script for bash-completion's completions folder (or to source), completing `deepglass`.
 std::string BashCompletion();
+
+} // namespace deepglass

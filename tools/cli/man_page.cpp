@@ -7,6 +7,8 @@
 #include "deepglass_interface.h"
 #include "module/filter_runner.h"
 
+namespace deepglass {
+
 namespace {
 
 // Text as roff prints it: backslashes and hyphens escaped (a plain "-" may print as a hyphen that
@@ -121,3 +123,5 @@ std::string ManPage()
     roff += ".SH EXIT STATUS\n" + Paragraphs(TOOL_EXIT_STATUS);
     return roff;
 }
+
+} // namespace deepglass

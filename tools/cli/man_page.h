@@ -4,5 +4,9 @@
 
 #include <string>
 
+namespace deepglass {
+
 // The page in the man macros of roff.
 std::string ManPage();
+
+} // namespace deepglass

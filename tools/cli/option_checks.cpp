@@ -6,6 +6,8 @@
 #include "cryptomatte/name_pattern.h"
 #include "shot/frame_pattern.h"
 
+namespace deepglass {
+
 namespace fs = std::filesystem;
 
 void CheckFilterChoice(const FilterChoice& choice)
@@ -88,3 +90,5 @@ void CheckMatteRequest(const std::vector<std::string>& patterns, MatteRequest& r
         }
     }
 }
+
+} // namespace deepglass

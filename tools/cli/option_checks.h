@@ -12,6 +12,8 @@
 #include "module/filter_configuration.h"
 #include "shot/output_paths.h"
 
+namespace deepglass {
+
 // The choice contradicts itself or its ID lies outside its mode's range.
 void CheckFilterChoice(const FilterChoice& choice);
 // --cryptomatte without --matte, --matte outside the object and material modes, a pattern that
@@ -26,3 +28,5 @@ void CheckShotInputs(const std::vector<std::string>& inputs, const std::vector<i
 void ResolveOutputTarget(OutputTarget& target, std::optional<OutputFormat> asked, std::size_t inputCount);
 // Settles an output pattern ("grey.%04d.png"): its format from its name, never a folder.
 void ResolvePatternOutput(OutputTarget& target, std::optional<OutputFormat> asked);
+
+} // namespace deepglass

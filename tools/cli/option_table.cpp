@@ -7,6 +7,8 @@
 #include "base/list_text.h"
 #include "base/tool_error.h"
 
+namespace deepglass {
+
 namespace {
 
 std::string Spelling(const Option& option)
@@ -129,3 +131,5 @@ std::string UsageOptions(const std::vector<Option>& options)
     }
     return text;
 }
+
+} // namespace deepglass

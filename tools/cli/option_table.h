@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+namespace deepglass {
+
 struct Option {
     std::vector<std::string> names; // "-o", "--output"
     const char* value = nullptr;    // the value's name in help ("PATH"); null for a switch
@@ -41,3 +43,5 @@ std::string HelpRow(const std::string& left, const std::string& help, const Help
 std::string OptionHelp(const std::vector<Option>& options, const HelpLayout& layout);
 // "[--width W] [--height H]" for the options with no row of their own, or "[options]" if any has one.
 std::string UsageOptions(const std::vector<Option>& options);
+
+} // namespace deepglass

@@ -10,6 +10,8 @@
 #include "base/tool_error.h"
 #include "deepglass_interface.h"
 
+namespace deepglass {
+
 namespace {
 
 int FrameNumber(const std::string& text, const std::string& whole)
@@ -199,3 +201,5 @@ std::vector<int> ParseFrameRange(const std::string& text, std::size_t maxCount)
     frames.resize(kept);
     return frames;
 }
+
+} // namespace deepglass

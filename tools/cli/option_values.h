@@ -11,6 +11,8 @@
 #include "frame/background.h"
 #include "shot/output_paths.h"
 
+namespace deepglass {
+
 // The largest frame range a command line may name; far more frames than any shot holds.
 constexpr std::size_t FRAME_RANGE_MAX_COUNT = 1000000;
 
@@ -37,3 +39,5 @@ std::uint64_t ParseMemorySize(const std::string& text);
 // each once (the first naming kept); a UsageError when they are more than `maxCount`, which is
 // below 2^32.
 std::vector<int> ParseFrameRange(const std::string& text, std::size_t maxCount = FRAME_RANGE_MAX_COUNT);
+
+} // namespace deepglass

@@ -22,6 +22,8 @@
 #include "shot/shot_report.h"
 #include "shot/worker_pool.h"
 
+namespace deepglass {
+
 namespace {
 
 using Clock = std::chrono::steady_clock;
@@ -235,3 +237,5 @@ int RunApply(FilterRunner& runner, const ApplyOptions& options, std::FILE* out, 
     return ReportShot(options, records, std::chrono::duration<double>(Clock::now() - started).count(), out,
                       errors);
 }
+
+} // namespace deepglass

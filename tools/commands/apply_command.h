@@ -9,6 +9,8 @@
 #include <memory>
 #include <string>
 
+namespace deepglass {
+
 class FilterRunner;
 
 // The module at `modulePath` (empty: the one beside the tool) loaded and its filter made; null,
@@ -20,3 +22,5 @@ int RunApply(const ApplyOptions& options, std::FILE* out, std::FILE* errors);
 // The same with a filter of a module already loaded (the options' module is not loaded again);
 // `runner` is configured by the options.
 int RunApply(FilterRunner& runner, const ApplyOptions& options, std::FILE* out, std::FILE* errors);
+
+} // namespace deepglass

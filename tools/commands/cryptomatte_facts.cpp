@@ -9,6 +9,8 @@
 #include "cryptomatte/matte_selection.h"
 #include "cryptomatte/name_hash.h"
 
+namespace deepglass {
+
 namespace {
 
 constexpr std::size_t NAMES_SHOWN = 40;
@@ -95,3 +97,5 @@ void PrintCryptomattes(const ExrFile& file, const ViewFrame& made, const std::st
     for (const CryptomatteLayer& layer : CryptomatteLayersOf(file, made.channels))
         PrintLayer(file, made, path, layer, out);
 }
+
+} // namespace deepglass

@@ -6,6 +6,8 @@
 #include "base/number_text.h"
 #include "exr/sample_source.h"
 
+namespace deepglass {
+
 namespace {
 
 constexpr std::size_t IDS_SHOWN_IN_DETAIL = 16;
@@ -179,3 +181,5 @@ void PrintLine(const std::string& label, const ViewFrame& made, const FrameFacts
             (facts.objectIds ? IdList(*facts.objectIds, IDS_SHOWN_IN_LINE) : "none");
     std::fprintf(out, "%s\n", line.c_str());
 }
+
+} // namespace deepglass

@@ -13,6 +13,8 @@
 #include "frame/storage_frame.h"
 #include "frame/view_frame.h"
 
+namespace deepglass {
+
 struct FrameFacts {
     bool hasDepth = false;
     DepthStats stats;
@@ -36,3 +38,5 @@ void PrintDetail(const std::string& path, const ViewFrame& made, const FrameFact
                  const InfoOptions& options, std::FILE* out);
 // One line: size, depth range, background and alpha shares, IDs.
 void PrintLine(const std::string& label, const ViewFrame& made, const FrameFacts& facts, std::FILE* out);
+
+} // namespace deepglass

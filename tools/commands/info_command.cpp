@@ -13,6 +13,8 @@
 #include "frame/view_frame.h"
 #include "shot/shot_plan.h"
 
+namespace deepglass {
+
 namespace {
 
 // The magnitudes that take part in the depth range, for the histogram.
@@ -139,3 +141,5 @@ int RunInfo(const InfoOptions& options, std::FILE* out, std::FILE* errors)
     }
     return status;
 }
+
+} // namespace deepglass

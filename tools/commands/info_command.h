@@ -5,5 +5,9 @@
 
 #include "cli/command.h"
 
+namespace deepglass {
+
 // Answers the exit status: 1 when a frame could not be read.
 int RunInfo(const InfoOptions& options, std::FILE* out, std::FILE* errors);
+
+} // namespace deepglass

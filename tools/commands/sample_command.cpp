@@ -13,6 +13,8 @@
 #include "module/filter_runner.h"
 #include "output/atomic_output.h"
 
+namespace deepglass {
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -69,3 +71,5 @@ int RunDemo(const DemoOptions& options)
                     fs::absolute(options.folder).lexically_normal().string().c_str());
     return status;
 }
+
+} // namespace deepglass

@@ -4,5 +4,9 @@
 
 #include "cli/command.h"
 
+namespace deepglass {
+
 int RunSample(const SampleOptions& options);
 int RunDemo(const DemoOptions& options);
+
+} // namespace deepglass

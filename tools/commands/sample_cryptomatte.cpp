@@ -12,6 +12,8 @@
 
 #include "cryptomatte/name_hash.h"
 
+namespace deepglass {
+
 namespace {
 
 const std::vector<std::string> OBJECT_NAMES = {"floor", "sphere.large", "box", "sphere.small"};
@@ -57,3 +59,5 @@ void AddSampleCryptomatte(ExrFrame& frame)
               [](const FrameChannel& a, const FrameChannel& b) { return a.name < b.name; });
     frame.header = std::move(header);
 }
+
+} // namespace deepglass

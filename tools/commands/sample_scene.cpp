@@ -7,6 +7,8 @@
 
 #include "frame/background.h"
 
+namespace deepglass {
+
 namespace {
 
 struct Vec {
@@ -161,3 +163,5 @@ ExrFrame RenderSampleScene(int width, int height)
     }
     return frame;
 }
+
+} // namespace deepglass

@@ -5,6 +5,10 @@
 
 #include "exr/exr_frame.h"
 
+namespace deepglass {
+
 // Material-effects IDs: 1 floor, 2 the two spheres, 3 the box.
 // Object IDs: 1 floor, 2 large sphere, 3 box, 4 small sphere.
 ExrFrame RenderSampleScene(int width, int height);
+
+} // namespace deepglass

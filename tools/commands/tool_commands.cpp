@@ -9,6 +9,8 @@
 #include "commands/sample_command.h"
 #include "module/filter_runner.h"
 
+namespace deepglass {
+
 namespace {
 
 int RunVersion(const std::string& modulePath)
@@ -52,3 +54,5 @@ int RunTool(const std::vector<std::string>& arguments)
     }
     return EXIT_STATUS_FAILED;
 }
+
+} // namespace deepglass

@@ -4,5 +4,9 @@
 #include <string>
 #include <vector>
 
+namespace deepglass {
+
 // Parses the arguments (without the program name) and runs the command.
 int RunTool(const std::vector<std::string>& arguments);
+
+} // namespace deepglass

@@ -12,6 +12,8 @@
 #include "base/list_text.h"
 #include "base/tool_error.h"
 
+namespace deepglass {
+
 namespace {
 
 constexpr const char* ATTRIBUTE_PREFIX = "cryptomatte/";
@@ -129,3 +131,5 @@ std::optional<Manifest> ManifestOf(const CryptomatteLayer& layer, const std::str
         sidecar.is_absolute() ? sidecar : std::filesystem::path(exrPath).parent_path() / sidecar;
     return ReadManifestFile(path.lexically_normal().string());
 }
+
+} // namespace deepglass

@@ -11,6 +11,8 @@
 #include "cryptomatte/manifest.h"
 #include "exr/exr_file.h"
 
+namespace deepglass {
+
 struct CryptomatteLayer {
     std::string key;
     std::string name;
@@ -36,3 +38,5 @@ const CryptomatteLayer& ChooseCryptomatte(const std::vector<CryptomatteLayer>& l
 // `exrPath`); nothing when it has neither. A ToolError for a hash or conversion other than
 // MurmurHash3_32 and uint32_to_float32, and for a manifest that cannot be read or parsed.
 std::optional<Manifest> ManifestOf(const CryptomatteLayer& layer, const std::string& exrPath);
+
+} // namespace deepglass

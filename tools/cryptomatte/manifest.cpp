@@ -12,6 +12,8 @@
 #include "base/tool_error.h"
 #include "cryptomatte/name_hash.h"
 
+namespace deepglass {
+
 namespace {
 
 // Far above the manifest of any real scene (a million names take some 30 MB); it keeps a path
@@ -70,3 +72,5 @@ Manifest ReadManifestFile(const std::string& path)
     if (file.bad()) throw ToolError("cannot read the manifest " + path + ": " + std::strerror(errno));
     return ParseManifest(text, path);
 }
+
+} // namespace deepglass

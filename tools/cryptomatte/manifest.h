@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+namespace deepglass {
+
 struct ManifestEntry {
     std::string name;
     std::uint32_t id = 0; // float bits, as the pixels store it
@@ -22,3 +24,5 @@ Manifest ParseManifest(const std::string& text, const std::string& source);
 // A ToolError for a file that cannot be read (or is no regular file, or is too large for a
 // manifest) or holds no manifest.
 Manifest ReadManifestFile(const std::string& path);
+
+} // namespace deepglass

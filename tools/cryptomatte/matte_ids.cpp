@@ -5,6 +5,8 @@
 #include "cryptomatte/name_pattern.h"
 #include "deepglass_interface.h"
 
+namespace deepglass {
+
 namespace {
 
 constexpr std::size_t NAMES_SHOWN = 8;
@@ -56,3 +58,5 @@ MatteChannel MatteChannelOf(const MattePlan& plan, const FrameChannel& rankZero,
                                  plan.idChannel.name + ": the filter leaves the frame unchanged");
     return matte;
 }
+
+} // namespace deepglass

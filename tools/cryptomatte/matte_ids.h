@@ -9,6 +9,8 @@
 #include "cryptomatte/matte_selection.h"
 #include "exr/exr_file.h"
 
+namespace deepglass {
+
 struct MatteRequest {
     std::vector<NamePattern> patterns; // --matte
     std::string layer;                 // --cryptomatte; empty: found by the mode's role
@@ -39,3 +41,5 @@ struct MatteChannel {
 // `id` where the rank-0 ID (`rankZero`, the plan's channel over the frame's data window) is
 // selected, 0 elsewhere.
 MatteChannel MatteChannelOf(const MattePlan& plan, const FrameChannel& rankZero, std::uint16_t id);
+
+} // namespace deepglass

@@ -5,6 +5,8 @@
 #include "cryptomatte/name_hash.h"
 #include "cryptomatte/name_pattern.h"
 
+namespace deepglass {
+
 namespace {
 
 constexpr std::size_t CLOSEST_SHOWN = 3;
@@ -75,3 +77,5 @@ std::map<std::uint32_t, std::size_t> RankZeroCounts(const FrameChannel& rankZero
     for (std::uint32_t bits : rankZero.samples) ++counts[bits];
     return counts;
 }
+
+} // namespace deepglass

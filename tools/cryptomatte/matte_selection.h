@@ -13,6 +13,8 @@
 #include "cryptomatte/name_pattern.h"
 #include "image/frame_channel.h"
 
+namespace deepglass {
+
 struct MatteSelection {
     std::set<std::uint32_t> ids;
     std::set<std::string> names;       // the names matched, or given where there is no manifest
@@ -33,3 +35,5 @@ std::vector<std::uint16_t> MatteIdChannel(const FrameChannel& rankZero, const st
 
 // How many pixels have each rank-0 ID (the same check of the channel's type).
 std::map<std::uint32_t, std::size_t> RankZeroCounts(const FrameChannel& rankZero);
+
+} // namespace deepglass

@@ -4,6 +4,8 @@
 #include <bit>
 #include <cstdio>
 
+namespace deepglass {
+
 namespace {
 
 constexpr std::uint32_t EXPONENT_SHIFT = 23;
@@ -84,3 +86,5 @@ std::optional<std::uint32_t> ParseIdHex(std::string_view text)
     }
     return bits;
 }
+
+} // namespace deepglass

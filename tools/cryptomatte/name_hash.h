@@ -8,6 +8,8 @@
 #include <string>
 #include <string_view>
 
+namespace deepglass {
+
 // MurmurHash3_x86_32 of the bytes of `data`.
 std::uint32_t MurmurHash3_32(std::string_view data, std::uint32_t seed = 0);
 
@@ -22,3 +24,5 @@ std::uint32_t IdBitsOfName(std::string_view name);
 std::string IdHex(std::uint32_t bits);
 // The ID that 8 hex digits (either case) spell; nothing for any other text.
 std::optional<std::uint32_t> ParseIdHex(std::string_view text);
+
+} // namespace deepglass

@@ -5,6 +5,8 @@
 
 #include "base/tool_error.h"
 
+namespace deepglass {
+
 namespace {
 
 // The length of the UTF-8 sequence starting at `text[at]`, 1 for a byte that starts none.
@@ -137,3 +139,5 @@ std::vector<std::string> ClosestNames(const NamePattern& pattern, const std::vec
     for (std::size_t i = 0; i < kept; ++i) closest.push_back(*ranked[i].second);
     return closest;
 }
+
+} // namespace deepglass

@@ -10,6 +10,8 @@
 #include <string_view>
 #include <vector>
 
+namespace deepglass {
+
 // Why a text cannot be a pattern.
 enum class PatternFault { NONE, EMPTY, LONE_BACKSLASH };
 PatternFault PatternFaultOf(const std::string& text);
@@ -43,3 +45,5 @@ std::vector<std::string_view> CodePoints(std::string_view text);
 // points), nearest first.
 std::vector<std::string> ClosestNames(const NamePattern& pattern, const std::vector<std::string>& names,
                                       std::size_t count);
+
+} // namespace deepglass

@@ -13,6 +13,8 @@
 #include "base/exr_read_failure.h"
 #include "base/number_text.h"
 
+namespace deepglass {
+
 namespace {
 
 // Rows of a scanline part decoded at a time: a whole number of every compression's line blocks.
@@ -160,3 +162,5 @@ void DeepPartReader::ReadRows(int top, int bottom, const std::vector<int>& wante
         y0 = y1 + 1;
     }
 }
+
+} // namespace deepglass

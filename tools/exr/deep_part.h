@@ -14,6 +14,8 @@
 #include "exr/exr_file.h"
 #include "image/deep_flatten.h"
 
+namespace deepglass {
+
 class DeepPartReader {
 public:
     // Reads the sample counts of part `part` (described by `frame`, the part's layout); an
@@ -51,3 +53,5 @@ private:
     std::vector<std::uint32_t*> pointers;    // each pixel's first sample, channel after channel
     DeepPlan::Scratch pixelScratch;
 };
+
+} // namespace deepglass

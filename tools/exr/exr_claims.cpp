@@ -9,6 +9,8 @@
 #include "base/number_text.h"
 #include "image/frame_channel.h"
 
+namespace deepglass {
+
 namespace {
 
 // Each chunk's offset in the part's chunk table.
@@ -171,3 +173,5 @@ std::string ClaimsProblem(const ByteSource& source, std::uint64_t size, std::uin
     }
     return {};
 }
+
+} // namespace deepglass

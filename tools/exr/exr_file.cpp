@@ -6,6 +6,8 @@
 #include "base/list_text.h"
 #include "base/tool_error.h"
 
+namespace deepglass {
+
 std::vector<std::string> ExrFile::Views() const
 {
     if (!multiView.empty()) return multiView;
@@ -108,3 +110,5 @@ std::string ViewChannelListText(const std::vector<ViewChannel>& channels)
             (channel.Subsampled() ? ", " + SamplingText(channel.xSampling, channel.ySampling) : "") + ")");
     return texts.empty() ? "no channels" : ListText(texts);
 }
+
+} // namespace deepglass

@@ -10,6 +10,8 @@
 
 #include "exr/exr_frame.h"
 
+namespace deepglass {
+
 // The samples of a deep part, counted.
 struct DeepCounts {
     std::uint64_t total = 0;
@@ -71,3 +73,5 @@ ExrFrame GatherFrame(const ExrFile& file, const std::vector<ViewChannel>& view,
 
 // "A (HALF), B (HALF), RY (HALF, 2 x 2), ..." for messages: a subsampled channel with its sampling.
 std::string ViewChannelListText(const std::vector<ViewChannel>& channels);
+
+} // namespace deepglass

@@ -12,6 +12,8 @@
 #include "image/frame_channel.h"
 #include "image/pixel_box.h"
 
+namespace deepglass {
+
 struct ExrFrame {
     PixelBox dataWindow;
     PixelBox displayWindow;
@@ -27,3 +29,5 @@ struct ExrFrame {
     // The channel of that name, or null.
     const FrameChannel* Find(const std::string& name) const;
 };
+
+} // namespace deepglass

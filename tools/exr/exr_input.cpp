@@ -16,6 +16,8 @@
 #include "exr/exr_layout.h"
 #include "exr/exr_reader.h"
 
+namespace deepglass {
+
 namespace {
 
 // Rows decoded at a time: a whole number of every compression's line blocks (1, 16, 32), and
@@ -200,3 +202,5 @@ void ExrInput::ReadLumaChroma(const PixelBox& window, std::vector<std::uint32_t>
         }
     });
 }
+
+} // namespace deepglass

@@ -13,6 +13,8 @@
 #include "exr/exr_layout.h"
 #include "exr/sample_source.h"
 
+namespace deepglass {
+
 class ExrInput : public SampleSource {
 public:
     // Opens `path` and reads its headers, holding the file to `limits`; a ToolError naming the file
@@ -52,3 +54,5 @@ private:
     ExrFile layout;
     std::string note;
 };
+
+} // namespace deepglass

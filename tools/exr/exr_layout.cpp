@@ -21,6 +21,8 @@
 #include "exr/exr_claims.h"
 #include "image/deep_flatten.h"
 
+namespace deepglass {
+
 namespace {
 
 // Bounds that OpenEXR checks while it opens a file, before it sizes any table or tile buffer by
@@ -177,3 +179,5 @@ void GuardExrRead(const std::string& name, const std::function<void()>& read)
         throw ToolError(name + ": damaged or truncated EXR file (" + std::string(failure.what()) + ")");
     }
 }
+
+} // namespace deepglass

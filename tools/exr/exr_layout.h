@@ -15,6 +15,8 @@
 #include "base/exr_read_failure.h"
 #include "exr/exr_file.h"
 
+namespace deepglass {
+
 // The host's frames are at most this wide and high (its bitmap sizes are 16-bit).
 constexpr int FRAME_MAX_SIDE = 65535;
 
@@ -49,3 +51,5 @@ void SetExrDecodeThreads(int threads);
 // Runs `read`; what it throws becomes a ToolError whose message starts with `name`. A ToolError it
 // throws itself is already in the caller's words and passes unchanged.
 void GuardExrRead(const std::string& name, const std::function<void()>& read);
+
+} // namespace deepglass

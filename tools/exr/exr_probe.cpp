@@ -6,6 +6,8 @@
 #include <ImfPartType.h>
 #include <ImfStdIO.h>
 
+namespace deepglass {
+
 namespace {
 
 std::uint64_t PixelsOf(const Imath::Box2i& box)
@@ -39,3 +41,5 @@ ExrSizeFacts ProbeExrSize(const std::string& path, const ExrReadLimits& limits)
     });
     return facts;
 }
+
+} // namespace deepglass

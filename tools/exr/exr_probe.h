@@ -7,6 +7,8 @@
 
 #include "exr/exr_layout.h"
 
+namespace deepglass {
+
 struct ExrSizeFacts {
     std::uint64_t dataPixels = 0;
     std::uint64_t channels = 0;    // of the first part
@@ -17,3 +19,5 @@ struct ExrSizeFacts {
 // `limits` allow. The file is opened as every read opens it, its claims checked before OpenEXR
 // sizes anything by them.
 ExrSizeFacts ProbeExrSize(const std::string& path, const ExrReadLimits& limits);
+
+} // namespace deepglass

@@ -11,6 +11,8 @@
 #include "exr/deep_part.h"
 #include "exr/memory_stream.h"
 
+namespace deepglass {
+
 namespace {
 
 // Whether the samples of `held`, a channel of part `index`, are to be read.
@@ -106,3 +108,5 @@ ExrReadResult ReadExrMemory(const void* data, std::size_t size, const std::strin
     MemoryStream stream(static_cast<const char*>(data), size, name);
     return ReadStream(stream, size, name, limits, pick);
 }
+
+} // namespace deepglass

@@ -12,6 +12,8 @@
 #include "exr/exr_file.h"
 #include "exr/exr_layout.h"
 
+namespace deepglass {
+
 struct ExrReadResult {
     ExrFile file;
     std::string note; // something the reader skipped that the user may want to know
@@ -33,3 +35,5 @@ ExrReadResult ReadExrMemory(const void* data, std::size_t size, const std::strin
 // `limits` and what a file of `fileBytes` could hold.
 void ReadPartSamples(Imf::MultiPartInputFile& file, int index, ExrFile& layout, const ChannelPick& pick,
                      const ExrReadLimits& limits, std::uint64_t fileBytes);
+
+} // namespace deepglass

@@ -22,6 +22,8 @@
 
 #include "base/tool_error.h"
 
+namespace deepglass {
+
 namespace {
 
 // Attributes that OpenEXR works out itself for the file it writes, and the channel list, which
@@ -190,3 +192,5 @@ void WriteExr(const std::string& path, const ExrFrame& frame)
     std::vector<std::string> notes;
     WriteExrFile(path, file, notes);
 }
+
+} // namespace deepglass

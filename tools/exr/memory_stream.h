@@ -9,6 +9,8 @@
 #include <stdexcept>
 #include <string>
 
+namespace deepglass {
+
 // An input stream over a buffer that someone else owns.
 class MemoryStream : public Imf::IStream {
 public:
@@ -33,3 +35,5 @@ private:
     std::uint64_t size;
     std::uint64_t position = 0;
 };
+
+} // namespace deepglass

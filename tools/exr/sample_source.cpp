@@ -4,6 +4,8 @@
 
 #include "base/tool_error.h"
 
+namespace deepglass {
+
 void SampleSource::ReadLumaChroma(const PixelBox&, std::vector<std::uint32_t>&, const RowSink&)
 {
     throw ToolError("luminance-chroma colour is converted only as its file is read");
@@ -43,3 +45,5 @@ void HeldSamples::Read(const std::vector<ViewChannel>& channels, const PixelBox&
         HandOverHeld(*stored, from, k, window, scratch, sink);
     }
 }
+
+} // namespace deepglass

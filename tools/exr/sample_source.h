@@ -10,6 +10,8 @@
 
 #include "exr/exr_file.h"
 
+namespace deepglass {
+
 class SampleSource {
 public:
     virtual ~SampleSource() = default;
@@ -53,3 +55,5 @@ public:
 private:
     const ExrFile& file;
 };
+
+} // namespace deepglass

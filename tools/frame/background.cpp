@@ -4,6 +4,8 @@
 
 #include "base/number_text.h"
 
+namespace deepglass {
+
 const char* const AUTO_BACKGROUND_TEXT = "depth magnitude 1e10 or more, or depth 0 under alpha 0";
 
 std::string BackgroundRule::Text() const
@@ -38,3 +40,5 @@ std::size_t ApplyBackground(const BackgroundRule& rule, std::span<const BMM_Colo
     }
     return taken;
 }
+
+} // namespace deepglass

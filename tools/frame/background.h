@@ -12,6 +12,8 @@
 #include "bitmap.h"
 #include "deepglass_interface.h"
 
+namespace deepglass {
+
 // The smallest magnitude the automatic rule takes as "nothing rendered": renderers write 1e10 or
 // more where a ray hits nothing, and no scene is that deep.
 constexpr float AUTO_BACKGROUND_DEPTH = 1e10f;
@@ -32,3 +34,5 @@ std::size_t ApplyBackground(const BackgroundRule& rule, std::span<const BMM_Colo
 
 // What the automatic rule takes, for messages.
 extern const char* const AUTO_BACKGROUND_TEXT;
+
+} // namespace deepglass

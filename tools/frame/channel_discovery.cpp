@@ -6,6 +6,8 @@
 #include "base/list_text.h"
 #include "base/tool_error.h"
 
+namespace deepglass {
+
 namespace {
 
 // One layer's names for each role; `depths` in order of preference when looked for by name.
@@ -135,3 +137,5 @@ ChannelChoice ChooseChannels(const std::vector<ViewChannel>& channels, const Cha
     choice.hasObject = present.count(choice.object) != 0;
     return choice;
 }
+
+} // namespace deepglass

@@ -20,6 +20,8 @@
 
 #include "exr/exr_file.h"
 
+namespace deepglass {
+
 // What the user asked for; an empty name is found by layout.
 struct ChannelNames {
     std::string depth;
@@ -51,3 +53,5 @@ struct ChannelChoice {
 // The channels the frame is made of. A ToolError when `asked.layer` is not a layer of the view
 // (naming those that are) or when several depth channels are candidates (naming them).
 ChannelChoice ChooseChannels(const std::vector<ViewChannel>& channels, const ChannelNames& asked);
+
+} // namespace deepglass

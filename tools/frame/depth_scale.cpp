@@ -5,6 +5,8 @@
 
 #include "deepglass_interface.h"
 
+namespace deepglass {
+
 int ScaleRows(int width) { return width >= 2 ? 1 : 2; }
 
 std::optional<DepthScale> ScaleOf(std::span<const float> depth)
@@ -58,3 +60,5 @@ void KeepSelected(std::span<float> depth, const Id* ids, std::uint32_t id)
 
 template void KeepSelected(std::span<float>, const std::uint8_t*, std::uint32_t);
 template void KeepSelected(std::span<float>, const std::uint16_t*, std::uint32_t);
+
+} // namespace deepglass

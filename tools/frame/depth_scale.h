@@ -11,6 +11,8 @@
 #include <span>
 #include <vector>
 
+namespace deepglass {
+
 struct DepthScale {
     float nearest = 0.0f; // magnitudes
     float farthest = 0.0f;
@@ -42,3 +44,5 @@ void FixScale(const DepthScale& scale, std::span<float> depth, std::size_t frame
 // null: no pixel is selected.
 template <typename Id>
 void KeepSelected(std::span<float> depth, const Id* ids, std::uint32_t id);
+
+} // namespace deepglass

@@ -5,6 +5,8 @@
 
 #include "base/number_text.h"
 
+namespace deepglass {
+
 namespace {
 
 // A share of the frame at one end of the depth range, all transparent, that is taken as empty
@@ -106,3 +108,5 @@ std::string IdCountsText(const IdCounts& ids, std::size_t shown)
         text += (text.empty() ? "" : ", ") + std::to_string(ids.notWhole) + " px not a whole number";
     return text.empty() ? "none" : text;
 }
+
+} // namespace deepglass

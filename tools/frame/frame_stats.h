@@ -15,6 +15,8 @@
 #include "frame/depth_scale.h"
 #include "image/frame_channel.h"
 
+namespace deepglass {
+
 struct DepthStats {
     std::size_t pixels = 0;
     std::size_t takingPart = 0; // magnitude below the depth limit
@@ -47,3 +49,5 @@ struct IdCounts {
 IdCounts IdCountsOf(const FrameChannel& channel);
 // "1 (1200 px), 2 (80 px), ..." with at most `shown` IDs listed.
 std::string IdCountsText(const IdCounts& ids, std::size_t shown);
+
+} // namespace deepglass

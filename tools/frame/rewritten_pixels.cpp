@@ -3,6 +3,8 @@
 
 #include <algorithm>
 
+namespace deepglass {
+
 namespace {
 
 // Red differs from green: never a grey the filter writes.
@@ -25,3 +27,5 @@ std::vector<bool> RenderFindingRewritten(FilterRunner& runner, MemoryStorage& st
     for (std::size_t i = 0; i < framePixels; ++i) rewritten[i] = !IsMarker(pixels[i]);
     return rewritten;
 }
+
+} // namespace deepglass

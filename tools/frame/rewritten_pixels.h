@@ -9,9 +9,13 @@
 
 #include "module/filter_runner.h"
 
+namespace deepglass {
+
 // Renders the frame in `storage` once with the marker in place of its colour, which need not have
 // been loaded. Afterwards its colour holds what the filter wrote where it rewrote a pixel, the
 // marker elsewhere; the answer marks the rewritten pixels among the first `framePixels` (the
 // frame, without any rows below it).
 std::vector<bool> RenderFindingRewritten(FilterRunner& runner, MemoryStorage& storage,
                                          std::size_t framePixels);
+
+} // namespace deepglass

@@ -3,6 +3,8 @@
 #include "base/number_text.h"
 #include "base/tool_error.h"
 
+namespace deepglass {
+
 void RefuseId(std::uint32_t sample, SampleType type, std::uint32_t limit, const std::string& name,
               const std::string& pixel)
 {
@@ -15,3 +17,5 @@ void RefuseId(std::uint32_t sample, SampleType type, std::uint32_t limit, const 
                     ", which does not fit the host's " + (limit > 255 ? "16-bit" : "8-bit") +
                     " channel (0 to " + std::to_string(limit) + ")");
 }
+
+} // namespace deepglass

@@ -10,6 +10,8 @@
 #include "image/frame_channel.h"
 #include "image/level.h"
 
+namespace deepglass {
+
 // A colour sample as the host's level: clamped to 0..1 (NaN as 0), scaled to 0..65535 and
 // rounded half away from zero. The product of a float and 65535 is exact in a double and so is
 // adding one half, so truncating that sum rounds exactly as std::lround would.
@@ -35,3 +37,5 @@ inline std::uint32_t IdOf(std::uint32_t sample, SampleType type)
 // The ToolError for an ID sample that does not fit: channel `name` holds it at `pixel`.
 [[noreturn]] void RefuseId(std::uint32_t sample, SampleType type, std::uint32_t limit,
                            const std::string& name, const std::string& pixel);
+
+} // namespace deepglass

@@ -10,6 +10,8 @@
 #include "frame/samples.h"
 #include "image/level.h"
 
+namespace deepglass {
+
 namespace {
 
 enum class Role { RED, GREEN, BLUE, ALPHA, DEPTH, MATERIAL, OBJECT };
@@ -228,3 +230,5 @@ LoadedFrame LoadStorageFrame(SampleSource& source, const ViewFrame& made, const 
     return {storage, ApplyBackground(background, {pixels, count}, {storage.Depth(), count}),
             std::move(blockColour)};
 }
+
+} // namespace deepglass

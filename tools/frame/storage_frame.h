@@ -15,6 +15,8 @@
 #include "frame/view_frame.h"
 #include "memory_storage.h"
 
+namespace deepglass {
+
 // What one worker keeps from frame to frame, so that the frames of a sequence do not each
 // allocate, and fault in, their memory anew.
 struct FrameBuffers {
@@ -51,3 +53,5 @@ std::string SamplingProblem(const ViewFrame& made, const BackgroundRule& backgro
 LoadedFrame LoadStorageFrame(SampleSource& source, const ViewFrame& made, const BackgroundRule& background,
                              std::uint32_t channels, FrameBuffers& buffers,
                              const ExtraChannel* extra = nullptr, int extraRows = 0);
+
+} // namespace deepglass

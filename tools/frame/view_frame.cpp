@@ -2,6 +2,8 @@
 
 #include "base/tool_error.h"
 
+namespace deepglass {
+
 ViewFrame ViewLayoutOf(const ExrFile& file, const std::string& view, const ChannelNames& names)
 {
     ViewFrame made;
@@ -26,3 +28,5 @@ int PartOf(const ViewFrame& made, const std::string& name)
         if (channel.name == name) return channel.part;
     return 0;
 }
+
+} // namespace deepglass

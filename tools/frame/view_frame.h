@@ -8,6 +8,8 @@
 #include "exr/exr_file.h"
 #include "frame/channel_discovery.h"
 
+namespace deepglass {
+
 struct ViewFrame {
     std::string view;
     std::vector<ViewChannel> channels;
@@ -25,3 +27,5 @@ void RequireDepth(const ViewFrame& made);
 
 // The part that holds channel `name` of the view (0 when none does).
 int PartOf(const ViewFrame& made, const std::string& name);
+
+} // namespace deepglass

@@ -8,6 +8,8 @@
 
 #include "base/exr_read_failure.h"
 
+namespace deepglass {
+
 namespace {
 
 const std::uint32_t NO_SURFACE_DEPTH = std::bit_cast<std::uint32_t>(std::numeric_limits<float>::infinity());
@@ -152,3 +154,5 @@ void DeepPlan::Flatten(std::size_t count, const std::uint32_t* const* samples, c
         out[k * stride] = std::bit_cast<std::uint32_t>(sum);
     }
 }
+
+} // namespace deepglass

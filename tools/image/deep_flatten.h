@@ -11,6 +11,8 @@
 
 #include "image/frame_channel.h"
 
+namespace deepglass {
+
 // How the channels of one deep part are flattened. Channels are grouped by layer (the name up to
 // its last '.'; views of a single-part file are layers too): a layer's samples are ordered by its
 // own Z (else the part's), then ZBack, then their place in the pixel; its alpha is its own A (else
@@ -59,3 +61,5 @@ private:
     std::vector<Layer> layers;
     std::vector<ChannelPlan> plans; // one a part channel
 };
+
+} // namespace deepglass

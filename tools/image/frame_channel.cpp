@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <bit>
 
+namespace deepglass {
+
 float FrameChannel::FloatAt(std::size_t index) const
 {
     const std::uint32_t word = samples[index];
@@ -42,3 +44,5 @@ void CopyRow(const FrameChannel& channel, const PixelBox& window, int y, int x, 
     }
     for (int i = 0; i < count; ++i) out[i] = row[(std::int64_t{x} + i - window.minX) / channel.xSampling];
 }
+
+} // namespace deepglass

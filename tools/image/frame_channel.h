@@ -9,6 +9,8 @@
 
 #include "image/pixel_box.h"
 
+namespace deepglass {
+
 enum class SampleType { UINT, HALF, FLOAT };
 
 // Every sample is held in 32 bits, whatever its stored type: the size readers reckon memory by.
@@ -38,3 +40,5 @@ bool HoldsSamples(const FrameChannel& channel, const PixelBox& window);
 // within it), one sample a pixel: a subsampled channel's sample covers its whole block.
 void CopyRow(const FrameChannel& channel, const PixelBox& window, int y, int x, int count,
              std::uint32_t* out);
+
+} // namespace deepglass

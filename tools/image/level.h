@@ -3,4 +3,8 @@
 
 #include <cstdint>
 
+namespace deepglass {
+
 constexpr std::uint16_t LEVEL_FULL = 65535;
+
+} // namespace deepglass

@@ -3,6 +3,8 @@
 
 #include <cstdint>
 
+namespace deepglass {
+
 struct PixelBox {
     int minX = 0;
     int minY = 0;
@@ -13,3 +15,5 @@ struct PixelBox {
     std::int64_t Height() const { return std::int64_t{maxY} - minY + 1; }
     bool operator==(const PixelBox&) const = default;
 };
+
+} // namespace deepglass

@@ -13,6 +13,8 @@
 #include "output/atomic_output.h"
 #include "shot/input_files.h"
 
+namespace deepglass {
+
 namespace {
 
 std::vector<unsigned char> ReadRecordFile(const std::string& path)
@@ -73,3 +75,5 @@ void SaveFilterRecord(FilterRunner& runner, const std::string& path, const Input
         if (!file) throw ToolError("cannot write " + temp + ": " + std::strerror(errno));
     });
 }
+
+} // namespace deepglass

@@ -10,6 +10,8 @@
 
 #include "deepglass_interface.h"
 
+namespace deepglass {
+
 class FilterRunner;
 class InputFiles;
 
@@ -26,3 +28,5 @@ struct FilterChoice {
 std::vector<std::string> ConfigureFilter(FilterRunner& runner, const FilterChoice& choice);
 // Writes the filter's record to `path` as a whole, never over one of `inputs`; a ToolError if not.
 void SaveFilterRecord(FilterRunner& runner, const std::string& path, const InputFiles& inputs);
+
+} // namespace deepglass

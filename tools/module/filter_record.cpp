@@ -5,6 +5,8 @@
 #include "bitmap.h"
 #include "deepglass_interface.h"
 
+namespace deepglass {
+
 std::vector<unsigned char> PaddedRecord(std::vector<unsigned char> record)
 {
     record.resize(std::max(record.size(), CONFIG_RECORD_SIZE), 0);
@@ -43,3 +45,5 @@ std::vector<unsigned char> RecordWith(std::vector<unsigned char> record, std::in
     }
     return record;
 }
+
+} // namespace deepglass

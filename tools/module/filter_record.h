@@ -7,6 +7,8 @@
 #include <optional>
 #include <vector>
 
+namespace deepglass {
+
 struct FilterSettings {
     std::uint32_t tag = 0;
     std::int32_t mode = 0;
@@ -29,3 +31,5 @@ FilterSettings SettingsOf(const std::vector<unsigned char>& record);
 // `record` (padded) with its mode word set, and the ID word of that mode when `id` is given.
 std::vector<unsigned char> RecordWith(std::vector<unsigned char> record, std::int32_t mode,
                                       std::optional<int> id);
+
+} // namespace deepglass

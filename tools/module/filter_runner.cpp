@@ -8,6 +8,8 @@
 #include "deepglass_interface.h"
 #include "module/filter_record.h"
 
+namespace deepglass {
+
 // Set by the build from its install layout.
 const char* const INSTALLED_MODULE_FOLDER = DEEPGLASS_INSTALLED_MODULE_FOLDER;
 
@@ -111,3 +113,5 @@ std::string ModulePath(const std::string& given)
     if (error) executable = "deepglass";
     return FindModule(given, std::getenv(MODULE_ENVIRONMENT_VARIABLE), executable);
 }
+
+} // namespace deepglass

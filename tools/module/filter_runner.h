@@ -13,6 +13,8 @@
 #include "memory_storage.h"
 #include "module_loader.h"
 
+namespace deepglass {
+
 class FilterRunner {
 public:
     // A ToolError when the module does not load, lacks an export or offers no image filter.
@@ -63,3 +65,5 @@ std::string FindModule(const std::string& given, const char* environment,
                        const std::filesystem::path& executable);
 // FindModule for the running executable and its environment.
 std::string ModulePath(const std::string& given);
+
+} // namespace deepglass

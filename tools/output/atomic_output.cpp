@@ -22,6 +22,8 @@
 #include "base/machine.h"
 #include "base/tool_error.h"
 
+namespace deepglass {
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -269,3 +271,5 @@ std::vector<std::string> RemoveDeadWritersTemporaries(const std::string& finalPa
     }
     return removed;
 }
+
+} // namespace deepglass

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+namespace deepglass {
+
 class AtomicOutput {
 public:
     explicit AtomicOutput(std::string finalPath);
@@ -34,3 +36,5 @@ private:
 // be asked, is taken as abandoned when it was last written more than a day ago. A live writer's
 // file is never touched. The folder is listed once a run.
 std::vector<std::string> RemoveDeadWritersTemporaries(const std::string& finalPath);
+
+} // namespace deepglass

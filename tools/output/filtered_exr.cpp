@@ -10,6 +10,8 @@
 #include "base/tool_error.h"
 #include "image/level.h"
 
+namespace deepglass {
+
 namespace {
 
 // A 16-bit level as a sample of `type`.
@@ -106,3 +108,5 @@ void StoreFilteredColour(ExrFile& written, const FilteredView& filtered, std::ve
             " rewritten samples lie outside the data window of their colour channel's part and "
             "are not stored");
 }
+
+} // namespace deepglass

@@ -9,6 +9,8 @@
 #include "bitmap.h"
 #include "exr/exr_file.h"
 
+namespace deepglass {
+
 struct FilteredView {
     std::string view;                 // the view that was filtered ("" in a file of one view)
     std::array<std::string, 4> names; // its R, G, B, A channels (names within the view)
@@ -25,3 +27,5 @@ struct FilteredView {
 // pixels that the colour channel's part does not cover add a warning. Luminance-chroma colour keeps
 // its channels: a grey is its luminance, with chroma 0 where the view has chroma channels.
 void StoreFilteredColour(ExrFile& file, const FilteredView& filtered, std::vector<std::string>& warnings);
+
+} // namespace deepglass

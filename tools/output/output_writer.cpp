@@ -10,6 +10,8 @@
 #include "output/atomic_output.h"
 #include "output/png_writer.h"
 
+namespace deepglass {
+
 namespace {
 
 constexpr int PNG_MAX_SIDE = 65535;
@@ -82,3 +84,5 @@ void WriteFilteredExr(const std::string& path, ExrFile& file, const FilteredView
     StoreFilteredColour(written, filtered, warnings);
     AtomicOutput(path).Write([&](const std::string& temp) { WriteExrFile(temp, written, warnings); });
 }
+
+} // namespace deepglass

@@ -11,6 +11,8 @@
 #include "output/filtered_exr.h"
 #include "output/png_writer.h"
 
+namespace deepglass {
+
 // The rows of the picture a PNG holds: the display window, the data window's pixels at their
 // offset, the rest transparent black; alpha 65535 everywhere when `opaque`. A row is made only when
 // asked for, and handed straight from the frame's colour where it needs no change.
@@ -45,3 +47,5 @@ void WriteFilteredPng(const std::string& path, const ExrFrame& frame, const BMM_
 // `file` stays as read, for another view to be written from; otherwise into `file` itself.
 void WriteFilteredExr(const std::string& path, ExrFile& file, const FilteredView& filtered, bool keep,
                       std::vector<std::string>& warnings);
+
+} // namespace deepglass

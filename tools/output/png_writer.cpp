@@ -11,6 +11,8 @@
 
 #include "base/tool_error.h"
 
+namespace deepglass {
+
 namespace {
 
 // Where libpng writes, and why it stopped: its own message, or the system's error when the file
@@ -129,3 +131,5 @@ void WritePng(const std::string& path, int width, int height, const PngRow& row,
     }
     if (!written) throw ToolError("cannot write " + path + ": " + sink.text);
 }
+
+} // namespace deepglass

@@ -9,6 +9,8 @@
 #include "bitmap.h"
 #include "image/level.h"
 
+namespace deepglass {
+
 // Row y of the picture, `width` pixels, valid until the next call.
 using PngRow = std::function<const BMM_Color_64*(int y)>;
 
@@ -39,3 +41,5 @@ inline std::uint8_t EightBitLevel(std::uint16_t level)
 // throw. A grey picture takes each pixel's red.
 void WritePng(const std::string& path, int width, int height, const PngRow& row,
               const PngFormat& format = {});
+
+} // namespace deepglass

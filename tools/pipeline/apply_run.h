@@ -14,6 +14,8 @@
 #include "output/png_writer.h"
 #include "shot/input_files.h"
 
+namespace deepglass {
+
 struct ApplyRun {
     const ApplyOptions& options;
     InputFiles inputs;               // never written over
@@ -29,3 +31,5 @@ struct Worker {
     FilterRunner* filter = nullptr;
     FrameBuffers buffers;
 };
+
+} // namespace deepglass

@@ -5,6 +5,8 @@
 #include "pipeline/view_load.h"
 #include "pipeline/view_writer.h"
 
+namespace deepglass {
+
 namespace {
 
 void WarnMissingIds(const ChannelChoice& choice, std::uint32_t required, const std::string& channelList,
@@ -131,3 +133,5 @@ FilteredFrame FilterFrame(const ApplyRun& run, Worker& worker, ExrInput& input, 
     if (!input.Note().empty()) filtered.warnings.insert(filtered.warnings.begin(), input.Note());
     return filtered;
 }
+
+} // namespace deepglass

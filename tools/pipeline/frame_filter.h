@@ -10,6 +10,8 @@
 #include "frame/depth_scale.h"
 #include "pipeline/apply_run.h"
 
+namespace deepglass {
+
 struct FilteredFrame {
     std::vector<std::string> outputs; // one for each view filtered, in the file's order of views
     std::vector<std::string> warnings;
@@ -33,3 +35,5 @@ std::optional<DepthScale> FrameScale(const ApplyRun& run, ExrInput& input, Frame
 // Filters the views the run names into `output` (with --view all, OUTPUT.VIEW.png for each view),
 // with the worker's filter and memory. A ToolError for anything that stops the input.
 FilteredFrame FilterFrame(const ApplyRun& run, Worker& worker, ExrInput& input, const std::string& output);
+
+} // namespace deepglass

@@ -7,6 +7,8 @@
 #include "output/atomic_output.h"
 #include "pipeline/frame_filter.h"
 
+namespace deepglass {
+
 namespace {
 
 using Clock = std::chrono::steady_clock;
@@ -146,3 +148,5 @@ void ShowFrame(Progress& progress, std::size_t index, const FrameRecord& record,
     }
     }
 }
+
+} // namespace deepglass

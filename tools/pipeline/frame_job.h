@@ -10,6 +10,8 @@
 #include "shot/shot_plan.h"
 #include "shot/shot_report.h"
 
+namespace deepglass {
+
 struct FrameOutcome {
     std::vector<std::string> warnings;
     std::string hint;
@@ -35,3 +37,5 @@ FrameRecord RunFrameJob(const ApplyRun& run, Worker& worker, const ShotFrame& sh
 // run, the channels taken when they differ from those shown before, its error.
 void ShowFrame(Progress& progress, std::size_t index, const FrameRecord& record, const FrameOutcome& outcome,
                ShownOnce& shown);
+
+} // namespace deepglass

@@ -6,6 +6,8 @@
 #include "pipeline/frame_filter.h"
 #include "shot/worker_pool.h"
 
+namespace deepglass {
+
 ShotRange ShotScale(const ApplyRun& run, const std::vector<ShotFrame>& plan, std::vector<Worker>& workers)
 {
     std::vector<std::optional<DepthScale>> scales(plan.size());
@@ -20,3 +22,5 @@ ShotRange ShotScale(const ApplyRun& run, const std::vector<ShotFrame>& plan, std
     });
     return ShotRangeOf(scales);
 }
+
+} // namespace deepglass

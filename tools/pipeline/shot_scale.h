@@ -8,6 +8,10 @@
 #include "pipeline/apply_run.h"
 #include "shot/shot_plan.h"
 
+namespace deepglass {
+
 // The shot's range over the frames of `plan` that can be read. A frame that cannot be read is
 // left out here and reported by its own filtering.
 ShotRange ShotScale(const ApplyRun& run, const std::vector<ShotFrame>& plan, std::vector<Worker>& workers);
+
+} // namespace deepglass

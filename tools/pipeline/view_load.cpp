@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+namespace deepglass {
+
 std::optional<ViewMatte> MatteOf(const ExrFile& layout, const ViewFrame& made, const std::string& input,
                                  const ApplyRun& run)
 {
@@ -69,3 +71,5 @@ PreparedView LoadView(SampleSource& source, const ViewFrame& made, const std::op
     }
     return prepared;
 }
+
+} // namespace deepglass

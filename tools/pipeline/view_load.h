@@ -15,6 +15,8 @@
 #include "frame/view_frame.h"
 #include "pipeline/apply_run.h"
 
+namespace deepglass {
+
 // A view's matte, planned from the headers before any pixel is read, and the ID channel it
 // stands for (CHANNEL_MATERIAL_ID or CHANNEL_OBJECT_ID).
 struct ViewMatte {
@@ -50,3 +52,5 @@ struct LoadChoice {
 PreparedView LoadView(SampleSource& source, const ViewFrame& made, const std::optional<ViewMatte>& matte,
                       const ApplyRun& run, const LoadChoice& choice, FrameBuffers& buffers,
                       std::vector<std::string>& warnings);
+
+} // namespace deepglass

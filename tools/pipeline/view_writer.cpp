@@ -3,6 +3,8 @@
 #include "frame/rewritten_pixels.h"
 #include "output/output_writer.h"
 
+namespace deepglass {
+
 void PngViewWriter::Write(FilterRunner& filter, MemoryStorage& storage, const ViewFrame& made,
                           const std::string& path, std::vector<std::string>& warnings)
 {
@@ -23,3 +25,5 @@ void ExrViewWriter::Write(FilterRunner& filter, MemoryStorage& storage, const Vi
                                &rewritten};
     WriteFilteredExr(path, file, written, --viewsLeft > 0, warnings);
 }
+
+} // namespace deepglass

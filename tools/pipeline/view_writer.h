@@ -12,6 +12,8 @@
 #include "module/filter_runner.h"
 #include "output/png_writer.h"
 
+namespace deepglass {
+
 class ViewWriter {
 public:
     virtual ~ViewWriter() = default;
@@ -58,3 +60,5 @@ private:
     ExrFile& file;
     std::size_t viewsLeft;
 };
+
+} // namespace deepglass

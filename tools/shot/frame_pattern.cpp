@@ -3,6 +3,8 @@
 #include <cctype>
 #include <charconv>
 
+namespace deepglass {
+
 namespace {
 
 // Where the placeholder sits in `path` and how wide its number is padded; npos when there is none.
@@ -69,3 +71,5 @@ std::optional<int> FrameNumberOf(const std::string& path)
     if (error != std::errc() || stop != path.data() + end) return std::nullopt;
     return value;
 }
+
+} // namespace deepglass

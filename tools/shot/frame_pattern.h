@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+namespace deepglass {
+
 // Whether the file name part of `path` holds a frame number placeholder (%d, %0Nd or a run of #).
 bool HasFramePattern(const std::string& path);
 
@@ -15,3 +17,5 @@ std::string FramePath(const std::string& pattern, int frame);
 
 // The frame number a file name carries: its last run of digits, or nothing.
 std::optional<int> FrameNumberOf(const std::string& path);
+
+} // namespace deepglass

@@ -6,6 +6,8 @@
 
 #include "base/tool_error.h"
 
+namespace deepglass {
+
 namespace fs = std::filesystem;
 
 InputFiles::InputFiles(const std::vector<std::string>& inputs)
@@ -38,3 +40,5 @@ void InputFiles::RefuseOverwrite(const std::string& output) const
         throw ToolError("the output " + output + " is the input " + *input +
                         "; inputs are never written over");
 }
+
+} // namespace deepglass

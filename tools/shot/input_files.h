@@ -8,6 +8,8 @@
 #include <utility>
 #include <vector>
 
+namespace deepglass {
+
 // The inputs of a run, for refusing an output that would write over one of them, also through
 // another spelling or a link. Each input is looked up once, so a check costs the same however
 // many frames a shot has.
@@ -21,3 +23,5 @@ private:
     std::map<std::pair<dev_t, ino_t>, std::string> byFile; // the inputs that exist, by file
     std::map<std::string, std::string> byPath;             // by their canonical paths
 };
+
+} // namespace deepglass

@@ -5,6 +5,8 @@
 #include "base/machine.h"
 #include "exr/exr_probe.h"
 
+namespace deepglass {
+
 namespace {
 
 // Bytes a pixel of the data window takes in flight when a PNG is written: the stand-in storage's
@@ -41,3 +43,5 @@ int DecodeThreadCount(int jobs)
     const int cores = static_cast<int>(Cores());
     return jobs < cores ? cores : 0;
 }
+
+} // namespace deepglass

@@ -8,6 +8,8 @@
 
 #include "shot/output_paths.h"
 
+namespace deepglass {
+
 // The memory a frame of this size takes while it is filtered (read, handed to the filter, written),
 // from its header: an upper bound, in bytes, never below what its samples claim of the budget. The header is
 // read within `readBudget` (0: none), as the frame itself will be; a ToolError for a file that cannot be read
@@ -21,3 +23,5 @@ int DefaultJobCount(std::size_t frames, std::uint64_t frameBytes, std::uint64_t 
 // Threads for OpenEXR to decode with while `jobs` workers run: one a core when cores would
 // otherwise idle, none (each worker decodes its own) when the workers take every core.
 int DecodeThreadCount(int jobs);
+
+} // namespace deepglass

@@ -3,6 +3,8 @@
 #include <cctype>
 #include <filesystem>
 
+namespace deepglass {
+
 namespace fs = std::filesystem;
 
 bool HasExtension(const std::string& name, const std::string& extension)
@@ -36,3 +38,5 @@ std::string ViewOutputPath(const std::string& path, const std::string& view)
     const fs::path named(path);
     return (named.parent_path() / (named.stem().string() + "." + view + named.extension().string())).string();
 }
+
+} // namespace deepglass

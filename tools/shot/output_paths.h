@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+namespace deepglass {
+
 enum class OutputFormat { PNG, EXR };
 
 struct OutputTarget {
@@ -22,3 +24,5 @@ std::vector<std::string> OutputPaths(const std::vector<std::string>& inputs, con
 // `path` with a view's name before its extension, so that each view of a frame gets its own
 // output: grey/shot.0001.png and view left give grey/shot.0001.left.png.
 std::string ViewOutputPath(const std::string& path, const std::string& view);
+
+} // namespace deepglass

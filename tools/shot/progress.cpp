@@ -1,5 +1,7 @@
 #include "shot/progress.h"
 
+namespace deepglass {
+
 namespace {
 
 constexpr std::size_t BAR_WIDTH = 30;
@@ -58,3 +60,5 @@ void Progress::Clear()
     std::fflush(out);
     drawn = false;
 }
+
+} // namespace deepglass

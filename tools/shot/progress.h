@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <string>
 
+namespace deepglass {
+
 class Progress {
 public:
     // `terminal`: draw a bar on `out` (which is a terminal) instead of writing plain lines.
@@ -33,3 +35,5 @@ private:
     std::string currentName;
     bool drawn = false;
 };
+
+} // namespace deepglass

@@ -5,6 +5,8 @@
 
 #include "shot/frame_pattern.h"
 
+namespace deepglass {
+
 namespace fs = std::filesystem;
 
 std::size_t ShotFrameCount(const std::vector<std::string>& inputs, const std::vector<int>& frames)
@@ -61,3 +63,5 @@ std::vector<std::string> ExistingInputs(const std::vector<ShotFrame>& plan)
         if (!shot.missing) inputs.push_back(shot.input);
     return inputs;
 }
+
+} // namespace deepglass

@@ -9,6 +9,8 @@
 
 #include "shot/output_paths.h"
 
+namespace deepglass {
+
 struct ShotFrame {
     std::string input;
     std::string output;
@@ -29,3 +31,5 @@ std::vector<ShotFrame> PlanShot(const std::vector<std::string>& inputs, const st
 
 // Only the inputs of a plan that exist (for commands that write nothing).
 std::vector<std::string> ExistingInputs(const std::vector<ShotFrame>& plan);
+
+} // namespace deepglass

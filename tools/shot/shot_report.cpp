@@ -12,6 +12,8 @@
 #include "deepglass_interface.h"
 #include "output/atomic_output.h"
 
+namespace deepglass {
+
 namespace {
 
 std::size_t CountOf(const std::vector<FrameRecord>& records, FrameStatus status)
@@ -85,3 +87,5 @@ void WriteShotReport(const std::string& path, const std::vector<FrameRecord>& re
         if (!file) throw ToolError("cannot write " + temp + ": " + std::strerror(errno));
     });
 }
+
+} // namespace deepglass

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+namespace deepglass {
+
 enum class FrameStatus { WRITTEN, SKIPPED, FAILED, MISSING };
 
 struct FrameRecord {
@@ -32,3 +34,5 @@ std::string SummaryLine(const std::vector<FrameRecord>& records, double seconds)
 
 // Writes the report as a whole (under a temporary name, renamed when complete); a ToolError if not.
 void WriteShotReport(const std::string& path, const std::vector<FrameRecord>& records, double seconds);
+
+} // namespace deepglass

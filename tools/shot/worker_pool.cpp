@@ -6,6 +6,8 @@
 #include <thread>
 #include <vector>
 
+namespace deepglass {
+
 void ForEachInParallel(std::size_t count, int workers, const std::function<void(std::size_t, int)>& work)
 {
     std::atomic<std::size_t> next{0};
@@ -32,3 +34,5 @@ void ForEachInParallel(std::size_t count, int workers, const std::function<void(
     threads.clear(); // joins
     if (failure) std::rethrow_exception(failure);
 }
+
+} // namespace deepglass
