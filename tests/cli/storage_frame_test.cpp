@@ -13,9 +13,9 @@
 #include "expect_error.h"
 #include "exr/exr_input.h"
 #include "exr/exr_reader.h"
-#include "exr/exr_writer.h"
 #include "frame/storage_frame.h"
 #include "frame/view_frame.h"
+#include "output/exr_writer.h"
 
 using namespace deepglass;
 

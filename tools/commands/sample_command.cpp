@@ -9,9 +9,9 @@
 #include "commands/apply_command.h"
 #include "commands/sample_cryptomatte.h"
 #include "commands/sample_scene.h"
-#include "exr/exr_writer.h"
 #include "module/filter_runner.h"
 #include "output/atomic_output.h"
+#include "output/exr_writer.h"
 
 namespace deepglass {
 

@@ -5,9 +5,9 @@
 
 #include "base/number_text.h"
 #include "base/tool_error.h"
-#include "exr/exr_writer.h"
 #include "image/level.h"
 #include "output/atomic_output.h"
+#include "output/exr_writer.h"
 #include "output/png_writer.h"
 
 namespace deepglass {

@@ -1,4 +1,4 @@
-#include "exr/exr_writer.h"
+#include "output/exr_writer.h"
 
 #include <ImfChannelList.h>
 #include <ImfCompression.h>
