@@ -7,7 +7,7 @@ packages=(
     cmake ninja-build g++ clang clang-format libclang-rt-14-dev
     googletest libgtest-dev libgmock-dev libbenchmark-dev valgrind
     g++-mingw-w64-x86-64 wine wine64 fonts-wine xvfb xauth llvm-14
-    libopenexr-dev libpng-dev imagemagick nlohmann-json3-dev libcairo2-dev pkg-config
+    libopenexr-dev libpng-dev libopencolorio-dev imagemagick nlohmann-json3-dev libcairo2-dev pkg-config
     dpkg-dev man-db groff-base jq slurm-wlm munge
 )
 

@@ -90,7 +90,8 @@ TEST_F(Apply, WholeMaterialAndObjectModesGiveTheModulesGreyLevels)
     const std::vector<std::uint16_t> whole = {65535, 32767, 0, 0, 65535, 32767, 0, 49151};
     for (int component = 0; component < 4; ++component) EXPECT_EQ(png.Channel(component), whole) << component;
 
-    run = Run({"apply", "--mode", "material", "--id", "2", "frame.exr", "-o", "material.png"});
+    run = Run({"apply", "--mode", "material", "--id", "2", "--colour", "linear", "frame.exr", "-o",
+               "material.png"});
     ASSERT_EQ(run.status, 0) << run.err;
     png = ReadPng(Path("material.png"));
     EXPECT_EQ(Pixel(png, 0), KEPT);
@@ -101,7 +102,7 @@ TEST_F(Apply, WholeMaterialAndObjectModesGiveTheModulesGreyLevels)
     EXPECT_EQ(Pixel(png, 7), KEPT);
 
     // Object IDs need 16 bits: 300 is an ordinary ID there.
-    run = Run({"apply", "--mode=object", "--id=7", "frame.exr", "-o", "object.png"});
+    run = Run({"apply", "--mode=object", "--id=7", "--colour=linear", "frame.exr", "-o", "object.png"});
     ASSERT_EQ(run.status, 0) << run.err;
     png = ReadPng(Path("object.png"));
     EXPECT_EQ(Pixel(png, 2), Grey(0));
@@ -118,7 +119,7 @@ TEST_F(Apply, SavedRecordReproducesTheSettingsAndLoadsBack)
     const std::vector<unsigned char> record{std::istreambuf_iterator<char>(file), {}};
     EXPECT_THAT(record, ElementsAre(0xD7, 0x01, 0x76, 0x5E, 0xF4, 0x03, 0, 0, 0x2C, 0x01, 0, 0, 1, 0, 0, 0));
 
-    run = Run({"apply", "--config", "object300.cfg", "frame.exr", "-o", "out.png"});
+    run = Run({"apply", "--config", "object300.cfg", "--colour", "linear", "frame.exr", "-o", "out.png"});
     ASSERT_EQ(run.status, 0) << run.err;
     const Png png = ReadPng(Path("out.png"));
     EXPECT_EQ(Pixel(png, 5), Grey(32767));
@@ -133,9 +134,14 @@ TEST_F(Apply, ColourIsClampedTo16BitsAndMissingAlphaReadsOpaque)
     frame.channels.erase(frame.channels.begin() + 3); // A
     WriteTestExr(Path("without-alpha.exr"), frame);
 
-    ASSERT_EQ(Run({"apply", "--mode", "material", "--id", "8", "with-alpha.exr", "-o", "a.png"}).status, 0);
+    ASSERT_EQ(Run({"apply", "--mode", "material", "--id", "8", "--colour", "linear", "with-alpha.exr", "-o",
+                   "a.png"})
+                  .status,
+              0);
     EXPECT_THAT(ReadPng(Path("a.png")).samples, ElementsAre(0, 32768, 65535, 16384, 0, 65535, 49151, 0));
-    ASSERT_EQ(Run({"apply", "--mode", "material", "--id", "8", "without-alpha.exr", "-o", "b.png"}).status,
+    ASSERT_EQ(Run({"apply", "--mode", "material", "--id", "8", "--colour", "linear", "without-alpha.exr",
+                   "-o", "b.png"})
+                  .status,
               0);
     EXPECT_THAT(ReadPng(Path("b.png")).samples, ElementsAre(0, 32768, 65535, 65535, 0, 65535, 49151, 65535));
 }
@@ -211,7 +217,8 @@ TEST_F(Apply, ExrOutputHasTheFiltersRgbaAndKeepsTheOtherChannelsAndWindows)
 TEST_F(Apply, MissingIdChannelLeavesTheFrameUnchangedWithAWarning)
 {
     WriteTestExr(Path("frame.exr"), MakeTestFrame(2, 1, {-1, -2}));
-    const ToolRun run = Run({"apply", "--mode", "object", "--id", "3", "frame.exr", "-o", "out.png"});
+    const ToolRun run =
+        Run({"apply", "--mode", "object", "--id", "3", "--colour", "linear", "frame.exr", "-o", "out.png"});
     EXPECT_EQ(run.status, 0);
     EXPECT_THAT(
         run.err,

@@ -168,7 +168,8 @@ TEST_F(Background, InfoPrintsOneLineAFrameWithRangeBackgroundAndIds)
         run.out,
         "frame.exr  4x1  depth 0 to 16  background 0.0%  alpha 0 25.0%  materialID none  objectID none\n"
         "b.exr  4x1  depth 2 to 4  background 25.0%  alpha 0 0.0%  materialID 1,2  objectID 7,9\n"
-        "shot range: 0:16\n");
+        "shot range: 0:16\n"
+        "kept colour (apply --mode material or object, PNG): the sRGB curve (IEC 61966-2-1)\n");
     run = Run({"info", "frame.exr", "b.exr"});
     EXPECT_THAT(run.out, HasSubstr("frame.exr  4x1  depth 8 to 16  background 25.0%  alpha 0 25.0%"));
     EXPECT_THAT(run.out, HasSubstr("\nshot range: 2:16\n"));

@@ -102,7 +102,8 @@ TEST_F(Deep, EveryDeepLayoutGivesThePictureOfItsFlatVersion)
     // The grey picture, and the composited colour itself where the filter selects only some pixels.
     for (const std::vector<std::string>& mode :
          {std::vector<std::string>{},
-          std::vector<std::string>{"--mode", "object", "--id", "9", "--png", "rgba", "--bits", "16"}}) {
+          std::vector<std::string>{"--mode", "object", "--id", "9", "--png", "rgba", "--bits", "16",
+                                   "--colour", "linear"}}) {
         for (const Case& test : cases) {
             std::vector<std::string> arguments = mode;
             arguments.push_back(test.flat);
@@ -120,8 +121,9 @@ TEST_F(Deep, EveryDeepLayoutGivesThePictureOfItsFlatVersion)
     EXPECT_EQ(grey.Channel(0)[4], 0);
     EXPECT_EQ(grey.Channel(3)[2], 0);
     // The composited colour: 0.625 red, 0.3125 green in 16 bits.
-    const Png colour = Applied(
-        {"--mode", "object", "--id", "9", "--png", "rgba", "--bits", "16", "scanline.exr"}, "colour.png");
+    const Png colour = Applied({"--mode", "object", "--id", "9", "--png", "rgba", "--bits", "16", "--colour",
+                                "linear", "scanline.exr"},
+                               "colour.png");
     EXPECT_EQ(colour.Channel(0)[0], 40959);
     EXPECT_EQ(colour.Channel(1)[0], 20480);
 }

@@ -201,6 +201,7 @@ Png ReadPng(const fs::path& path)
         result.colourType = png_get_color_type(png, info);
         result.width = static_cast<int>(png_get_image_width(png, info));
         result.height = static_cast<int>(png_get_image_height(png, info));
+        result.srgb = png_get_valid(png, info, PNG_INFO_sRGB) != 0;
         const int channels = result.colourType == PNG_COLOR_TYPE_RGB_ALPHA ? 4
                              : result.colourType == PNG_COLOR_TYPE_GRAY    ? 1
                                                                            : 0;
@@ -241,6 +242,9 @@ void CliTest::SetUp()
                                           info->name() + "-" + std::to_string(getpid()));
     fs::remove_all(folder);
     fs::create_directories(folder);
+    // The tool's pictures do not depend on the config of whoever runs the tests; tests that want
+    // one name it for the run.
+    unsetenv("OCIO");
 }
 
 void CliTest::TearDown() { fs::remove_all(folder); }

@@ -1,5 +1,7 @@
 #include "cli/command_options.h"
 
+#include <cstdlib>
+
 #include "base/tool_error.h"
 #include "cli/option_checks.h"
 #include "cli/option_values.h"
@@ -67,6 +69,18 @@ std::vector<Option> ApplyTable(Command& command)
              "data outside the display window is left out. An EXR output is the input file with only the\n"
              "filtered view's colour changed, and only where the filter rewrote a pixel: every part, view,\n"
              "channel and attribute is kept, every other sample bit for bit in its stored type."},
+            {{"--colour"},
+             "auto|srgb|linear|DISPLAY/VIEW",
+             "the colour the ID modes' PNG pictures keep: auto (default), $OCIO's\n"
+             "default display and view where $OCIO names an OpenColorIO config,\n"
+             "else srgb; srgb, the sRGB curve over the scene-linear colour; linear,\n"
+             "the colour as stored; DISPLAY/VIEW, that display and view of $OCIO's\n"
+             "config. The filter is handed the colour so transformed",
+             [&o](const std::string& v) { o.colour = ParseColour(v); },
+             nullptr,
+             "Kept colour is un-premultiplied where alpha lies between 0 and 1 before its transform (PNG\n"
+             "alpha is straight), and a picture of display-referred colour carries a colour chunk (sRGB).\n"
+             "Depth greys are data: whole-mode pictures and EXR outputs never pass through --colour."},
             {{"--mode"},
              "whole|material|object",
              "rewrite the whole frame (default), or only the pixels of one\n"
@@ -225,6 +239,14 @@ void FinishApply(Command& command, std::vector<std::string>& operands)
         throw UsageError("--png and --bits are for PNG output; an EXR output keeps each channel's own type");
     if (options.opaque && options.output.format == OutputFormat::EXR)
         throw UsageError("--opaque is for PNG output; an EXR output keeps the filter's alpha");
+    if (options.colour.kind != ColourChoice::Kind::AUTO && options.output.format == OutputFormat::EXR)
+        throw UsageError("--colour is for PNG output; an EXR output keeps the colour as stored");
+    // The whole mode keeps no colour; its pictures do not depend on $OCIO, even a broken one.
+    const bool whole = options.filter.configPath.empty() &&
+                       options.filter.mode.value_or(MODE_WHOLE_IMAGE) == MODE_WHOLE_IMAGE;
+    if (options.output.format == OutputFormat::PNG &&
+        !(whole && options.colour.kind == ColourChoice::Kind::AUTO))
+        options.display = ResolveColour(options.colour, std::getenv("OCIO"));
 }
 
 } // namespace deepglass

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -11,6 +12,7 @@
 #include "frame/background.h"
 #include "frame/channel_discovery.h"
 #include "frame/depth_scale.h"
+#include "frame/display_colour.h"
 #include "module/filter_configuration.h"
 #include "output/png_writer.h"
 #include "shot/output_paths.h"
@@ -23,6 +25,15 @@ struct RangeChoice {
     Kind kind = Kind::FRAME; // each frame its own scale, one over the shot, or `scale`
     DepthScale scale;
     bool overSelection = false; // in the ID modes, the scale of the selected pixels alone
+};
+
+// --colour: how the ID modes' PNG pictures hold the colour they keep. AUTO: $OCIO's default
+// display and view where $OCIO names a config, else the sRGB curve; LINEAR: the scene-linear
+// colour as stored.
+struct ColourChoice {
+    enum class Kind { AUTO, SRGB, LINEAR, DISPLAY_VIEW };
+    Kind kind = Kind::AUTO;
+    std::string display, view; // for DISPLAY_VIEW
 };
 
 // The background rule unless the command line names another.
@@ -39,7 +50,9 @@ struct ApplyOptions {
     BackgroundRule background = DEFAULT_BACKGROUND;
     RangeChoice range;
     bool opaque = false;
-    std::optional<PngKind> png; // none: grey where the mode rewrites every pixel, else RGBA
+    ColourChoice colour;
+    std::shared_ptr<const DisplayColour> display; // --colour as the checks resolve it; none: as stored
+    std::optional<PngKind> png;                   // none: grey where the mode rewrites every pixel, else RGBA
     int bits = 16;
     PngCompression compression = PngCompression::DEFAULT;
     std::vector<int> frames; // from --frames; empty: every input as named
@@ -56,7 +69,9 @@ struct InfoOptions {
     BackgroundRule background = DEFAULT_BACKGROUND;
     RangeChoice range; // the scale drawn over the chart
     std::vector<int> frames;
-    std::string plotPath;        // a chart of the depth ranges, when given
+    std::string plotPath; // a chart of the depth ranges, when given
+    ColourChoice colour;  // the --colour whose transform to tell
+    std::shared_ptr<const DisplayColour> display;
     std::uint64_t maxMemory = 0; // what a frame's samples may take; 0: half of the machine's
 };
 

@@ -1,5 +1,7 @@
 #include "cli/command_options.h"
 
+#include <cstdlib>
+
 #include "base/tool_error.h"
 #include "cli/option_checks.h"
 #include "cli/option_values.h"
@@ -28,6 +30,11 @@ std::vector<Option> InfoTable(Command& command)
              "shot|NEAR:FAR",
              "draw over the chart the one scale apply --range would use",
              [&o](const std::string& v) { ParseRange(v, o.range); }},
+            {{"--colour"},
+             "auto|srgb|linear|DISPLAY/VIEW",
+             "tell the transform apply --colour would give the ID modes' kept\n"
+             "colour in PNG pictures (default auto)",
+             [&o](const std::string& v) { o.colour = ParseColour(v); }},
             {{"--view"},
              "NAME|all",
              "the view to describe (default: the file's default view); all: each",
@@ -53,6 +60,7 @@ void FinishInfo(Command& command, std::vector<std::string>& operands)
     CheckShotInputs(command.info.inputs, command.info.frames);
     if (!command.info.plotPath.empty() && !HasExtension(command.info.plotPath, ".png"))
         throw UsageError("the chart " + command.info.plotPath + " is a PNG: give a name ending in .png");
+    command.info.display = ResolveColour(command.info.colour, std::getenv("OCIO"));
 }
 
 void FinishSample(Command& command, std::vector<std::string>& operands)

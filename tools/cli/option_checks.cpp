@@ -10,6 +10,29 @@ namespace deepglass {
 
 namespace fs = std::filesystem;
 
+std::shared_ptr<const DisplayColour> ResolveColour(const ColourChoice& choice, const char* config)
+{
+    const bool named = config != nullptr && *config != '\0';
+    try {
+        switch (choice.kind) {
+        case ColourChoice::Kind::LINEAR: return nullptr;
+        case ColourChoice::Kind::SRGB: return DisplayColour::SrgbCurve();
+        case ColourChoice::Kind::AUTO:
+            return named ? DisplayColour::ConfigDefault(config) : DisplayColour::SrgbCurve();
+        case ColourChoice::Kind::DISPLAY_VIEW:
+            if (!named)
+                throw UsageError("--colour " + choice.display + "/" + choice.view +
+                                 " names a display and view of an OpenColorIO config, but $OCIO names none");
+            return DisplayColour::FromConfig(config, choice.display, choice.view);
+        }
+    } catch (const UsageError&) {
+        throw;
+    } catch (const ToolError& error) {
+        throw UsageError(std::string("--colour: ") + error.what());
+    }
+    return nullptr;
+}
+
 void CheckFilterChoice(const FilterChoice& choice)
 {
     if (!choice.configPath.empty() && (choice.mode || choice.id))

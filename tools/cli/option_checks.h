@@ -8,11 +8,17 @@
 #include <string>
 #include <vector>
 
+#include "cli/command.h"
 #include "cryptomatte/matte_ids.h"
 #include "module/filter_configuration.h"
 #include "shot/output_paths.h"
 
 namespace deepglass {
+
+// The transform --colour asks for, with `config` the value of $OCIO (null or empty: none): none for
+// linear; a UsageError for DISPLAY/VIEW without a config, for a config that does not load and for
+// a display or view it does not have.
+std::shared_ptr<const DisplayColour> ResolveColour(const ColourChoice& choice, const char* config);
 
 // The choice contradicts itself or its ID lies outside its mode's range.
 void CheckFilterChoice(const FilterChoice& choice);

@@ -86,6 +86,17 @@ void ParseRange(const std::string& text, RangeChoice& range)
     range.scale = {ends[0], ends[1]};
 }
 
+ColourChoice ParseColour(const std::string& text)
+{
+    if (text == "auto") return {};
+    if (text == "srgb") return {ColourChoice::Kind::SRGB, {}, {}};
+    if (text == "linear") return {ColourChoice::Kind::LINEAR, {}, {}};
+    const std::size_t slash = text.find('/');
+    if (slash == std::string::npos || slash == 0 || slash + 1 == text.size())
+        throw UsageError("--colour " + text + ": use auto, srgb, linear or DISPLAY/VIEW");
+    return {ColourChoice::Kind::DISPLAY_VIEW, text.substr(0, slash), text.substr(slash + 1)};
+}
+
 PngKind ParsePngKind(const std::string& text)
 {
     if (text == "grey" || text == "gray") return PngKind::GREY;

@@ -26,6 +26,8 @@ void ParseRange(const std::string& text, RangeChoice& range);
 // --range-over: "frame" or "selection".
 bool ParseRangeOver(const std::string& text);
 // --png: "grey" or "rgba".
+// --colour: auto, srgb, linear or DISPLAY/VIEW (split at the first slash).
+ColourChoice ParseColour(const std::string& text);
 PngKind ParsePngKind(const std::string& text);
 // --png-compression: "fast", "default" or "small".
 PngCompression ParsePngCompression(const std::string& text);

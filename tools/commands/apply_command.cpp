@@ -70,7 +70,9 @@ int JobCount(const ApplyOptions& options, const std::vector<ShotFrame>& plan, st
         return static_cast<int>(std::min<std::size_t>(options.jobs, std::max<std::size_t>(pending, 1)));
     std::uint64_t frameBytes = 0;
     try {
-        if (first != nullptr) frameBytes = FrameMemoryEstimate(first->input, options.output.format, budget);
+        if (first != nullptr)
+            frameBytes =
+                FrameMemoryEstimate(first->input, options.output.format, budget, options.display != nullptr);
     } catch (const ToolError&) {
         // The frame's own read reports what is wrong with it; the cores alone decide.
     }
@@ -122,6 +124,8 @@ std::optional<PngFormat> PngFormatOf(const ApplyOptions& options, const FilterSe
     PngFormat format;
     format.kind = options.png.value_or(whole ? PngKind::GREY : PngKind::RGBA);
     format.bits = options.bits;
+    // Depth greys are data; kept colour in the sRGB display says so.
+    format.srgb = !whole && options.display && options.display->SrgbDisplay();
     return WithCompression(format, options.compression);
 }
 
@@ -231,7 +235,8 @@ int RunApply(FilterRunner& runner, const ApplyOptions& options, std::FILE* out, 
                  settings,
                  limits,
                  std::nullopt,
-                 *png};
+                 *png,
+                 options.display.get()};
     if (!FixRunScale(run, shot.plan, shot.workers, out, errors)) return EXIT_STATUS_FAILED;
     const std::vector<FrameRecord> records = FilterShot(run, shot.plan, shot.workers, out, errors);
     return ReportShot(options, records, std::chrono::duration<double>(Clock::now() - started).count(), out,

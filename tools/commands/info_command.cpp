@@ -130,6 +130,8 @@ int RunInfo(const InfoOptions& options, std::FILE* out, std::FILE* errors)
                      shot.scale
                          ? (NumberText(shot.scale->nearest) + ":" + NumberText(shot.scale->farthest)).c_str()
                          : "none (no depth takes part in any frame)");
+    std::fprintf(out, "kept colour (apply --mode material or object, PNG): %s\n",
+                 options.display ? options.display->Text().c_str() : "as stored, scene-linear");
     if (!options.plotPath.empty()) {
         try {
             DrawChart(options, chart, numbered, run.first, shot.scale);

@@ -48,8 +48,9 @@ bool Covers(const PixelBox& part, const PixelBox& frame)
 // Converts decoded rows into the storage's arrays, role by role.
 class StorageSink {
 public:
-    StorageSink(MemoryStorage& storage, const ViewFrame& made, const std::vector<Wanted>& wanted)
-        : storage(storage), made(made), wanted(wanted)
+    StorageSink(MemoryStorage& storage, const ViewFrame& made, const std::vector<Wanted>& wanted,
+                float* colour)
+        : storage(storage), made(made), wanted(wanted), colour(colour)
     {
     }
 
@@ -63,6 +64,13 @@ public:
             case Role::MATERIAL: Ids(storage.MaterialIds() + at, channel, row, column, count, samples); break;
             case Role::OBJECT: Ids(storage.ObjectIds() + at, channel, row, column, count, samples); break;
             default: {
+                if (colour != nullptr) {
+                    float* to = colour + at * 4 + static_cast<int>(role);
+                    for (int i = 0; i < count; ++i)
+                        to[i * 4] = type == SampleType::UINT ? static_cast<float>(samples[i])
+                                                             : std::bit_cast<float>(samples[i]);
+                    break;
+                }
                 BMM_Color_64* pixels = storage.Pixels() + at;
                 const auto member = COLOUR_MEMBER[static_cast<int>(role)];
                 for (int i = 0; i < count; ++i)
@@ -92,6 +100,7 @@ private:
     MemoryStorage& storage;
     const ViewFrame& made;
     const std::vector<Wanted>& wanted;
+    float* colour; // the floats a display transform takes, or none: levels straight away
 };
 
 const ViewChannel* ChannelNamed(const ViewFrame& made, const std::string& name)
@@ -138,7 +147,7 @@ std::string SamplingProblem(const ViewFrame& made, const BackgroundRule& backgro
 
 LoadedFrame LoadStorageFrame(SampleSource& source, const ViewFrame& made, const BackgroundRule& background,
                              std::uint32_t channels, FrameBuffers& buffers, const ExtraChannel* extra,
-                             int extraRows)
+                             int extraRows, const DisplayColour* display)
 {
     const ChannelChoice& choice = made.choice;
     const PixelBox& window = made.frame.dataWindow;
@@ -192,7 +201,16 @@ LoadedFrame LoadStorageFrame(SampleSource& source, const ViewFrame& made, const 
     if (object) storage.AddObjectIds(start(Role::OBJECT));
     const std::size_t count = made.frame.PixelCount();
     BMM_Color_64* pixels = storage.Pixels();
-    for (int k = 0; k < 4; ++k) {
+    float* colour = nullptr;
+    if (display != nullptr) {
+        // Every pixel starts as black, opaque where the view has no alpha; the channels read
+        // write over it.
+        buffers.colour.assign(count * 4, 0.0f);
+        if (!choice.hasColour[3])
+            for (std::size_t i = 0; i < count; ++i) buffers.colour[i * 4 + 3] = 1.0f;
+        colour = buffers.colour.data();
+    }
+    for (int k = 0; k < 4 && colour == nullptr; ++k) {
         if (fromChannel(k) && start(static_cast<Role>(k)) == MemoryStorage::Start::UNWRITTEN) continue;
         const std::uint16_t level = !choice.hasColour[k] && k == 3 ? LEVEL_FULL : 0;
         for (std::size_t i = 0; i < count; ++i) pixels[i].*COLOUR_MEMBER[k] = level;
@@ -200,7 +218,7 @@ LoadedFrame LoadStorageFrame(SampleSource& source, const ViewFrame& made, const 
 
     std::vector<ViewChannel> read;
     for (const Wanted& w : wanted) read.push_back(w.channel);
-    const StorageSink sink(storage, made, wanted);
+    const StorageSink sink(storage, made, wanted, colour);
     if (extra == nullptr) {
         source.Read(read, window, buffers.scratch, sink);
     } else {
@@ -217,10 +235,21 @@ LoadedFrame LoadStorageFrame(SampleSource& source, const ViewFrame& made, const 
         source.ReadLumaChroma(
             window, buffers.scratch,
             [&](std::size_t k, int row, int column, int count, const std::uint32_t* samples) {
-                BMM_Color_64* to = pixels + static_cast<std::size_t>(row) * storage.Width() + column;
+                const std::size_t at = static_cast<std::size_t>(row) * storage.Width() + column;
+                if (colour != nullptr) {
+                    for (int i = 0; i < count; ++i)
+                        colour[(at + i) * 4 + k] = std::bit_cast<float>(samples[i]);
+                    return;
+                }
+                BMM_Color_64* to = pixels + at;
                 for (int i = 0; i < count; ++i)
                     to[i].*COLOUR_MEMBER[k] = ColourLevel(std::bit_cast<float>(samples[i]));
             });
+    if (colour != nullptr) {
+        display->Apply({colour, count * 4});
+        for (std::size_t i = 0; i < count; ++i)
+            for (int k = 0; k < 4; ++k) pixels[i].*COLOUR_MEMBER[k] = ColourLevel(colour[i * 4 + k]);
+    }
     // The rows below the frame hold nothing of it.
     const std::size_t all = storage.PixelCount();
     std::fill(pixels + count, pixels + all, BMM_Color_64{0, 0, 0, 0});

@@ -12,6 +12,7 @@
 
 #include "exr/sample_source.h"
 #include "frame/background.h"
+#include "frame/display_colour.h"
 #include "frame/view_frame.h"
 #include "memory_storage.h"
 
@@ -22,6 +23,7 @@ namespace deepglass {
 struct FrameBuffers {
     std::unique_ptr<MemoryStorage> storage;
     std::vector<std::uint32_t> scratch; // a strip of decoded rows
+    std::vector<float> colour;          // RGBA as read, for a display transform
 };
 
 // A channel decoded in the same pass for a caller of its own (the rank-0 IDs a matte is built
@@ -50,8 +52,11 @@ std::string SamplingProblem(const ViewFrame& made, const BackgroundRule& backgro
 // each stored sample to its whole block. A ToolError for UINT depth, a SamplingProblem, an ID that
 // does not fit the host's channel or a read that fails; nothing is allocated before the first two. With
 // `extraRows`, the storage holds that many rows more below the frame, all 0, for the caller to fill.
+// With `display`, the colour is read as floats, goes through the transform a frame at a time, as
+// it needs R, G, B and A together, and only then becomes levels.
 LoadedFrame LoadStorageFrame(SampleSource& source, const ViewFrame& made, const BackgroundRule& background,
                              std::uint32_t channels, FrameBuffers& buffers,
-                             const ExtraChannel* extra = nullptr, int extraRows = 0);
+                             const ExtraChannel* extra = nullptr, int extraRows = 0,
+                             const DisplayColour* display = nullptr);
 
 } // namespace deepglass

@@ -24,6 +24,8 @@ struct ApplyRun {
     ExrReadLimits limits;            // every read of an input: one worker's share of the memory budget
     std::optional<DepthScale> scale; // the one grey scale of every frame, when there is one
     PngFormat png;                   // how PNG pictures are stored
+    const DisplayColour* display =
+        nullptr; // kept colour's transform in the ID modes' PNG route; none: as stored
 };
 
 // One worker of a run: its own filter, and the memory it keeps from one frame to the next.

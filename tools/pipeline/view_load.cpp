@@ -21,8 +21,8 @@ PreparedView LoadView(SampleSource& source, const ViewFrame& made, const std::op
     const int extraRows = choice.scale ? ScaleRows(made.frame.Width()) : 0;
     std::uint32_t channels = choice.channels;
     ViewFrame loaded = made;
-    if (!choice.colour || run.settings.mode == MODE_WHOLE_IMAGE)
-        loaded.choice.hasColour = {false, false, false, made.choice.hasColour[3]};
+    const bool colour = choice.colour && run.settings.mode != MODE_WHOLE_IMAGE;
+    if (!colour) loaded.choice.hasColour = {false, false, false, made.choice.hasColour[3]};
     FrameChannel rankZero;
     std::optional<ExtraChannel> extra;
     if (matte) {
@@ -35,8 +35,9 @@ PreparedView LoadView(SampleSource& source, const ViewFrame& made, const std::op
                              }};
         channels &= ~matte->channel;
     }
-    const LoadedFrame frame = LoadStorageFrame(source, loaded, options.background, channels, buffers,
-                                               extra ? &*extra : nullptr, extraRows);
+    const LoadedFrame frame =
+        LoadStorageFrame(source, loaded, options.background, channels, buffers, extra ? &*extra : nullptr,
+                         extraRows, colour ? run.display : nullptr);
     MemoryStorage& storage = frame.storage;
     const std::size_t count = made.frame.PixelCount();
     if (matte) {

@@ -13,20 +13,24 @@ namespace {
 // colour, depth and IDs, and the module's working image. Samples are decoded and the picture
 // encoded a strip of rows at a time, which the frame's own bytes dwarf.
 constexpr std::uint64_t PNG_PIXEL_BYTES = 24;
+// Kept colour on its way through a display transform: RGBA as four floats.
+constexpr std::uint64_t DISPLAY_COLOUR_PIXEL_BYTES = 16;
 // For an EXR every channel is read, and written again (4 bytes a sample each way), besides the
 // host's frame, the storage, the marker-colour copy and the working image.
 constexpr std::uint64_t EXR_PIXEL_BYTES = 48;
 
 } // namespace
 
-std::uint64_t FrameMemoryEstimate(const std::string& input, OutputFormat format, std::uint64_t readBudget)
+std::uint64_t FrameMemoryEstimate(const std::string& input, OutputFormat format, std::uint64_t readBudget,
+                                  bool displayColour)
 {
     ExrReadLimits limits;
     limits.maxSampleBytes = readBudget;
     const ExrSizeFacts facts = ProbeExrSize(input, limits);
-    const std::uint64_t working = format == OutputFormat::PNG
-                                      ? facts.dataPixels * PNG_PIXEL_BYTES
-                                      : facts.dataPixels * (8 * facts.channels + EXR_PIXEL_BYTES);
+    const std::uint64_t working =
+        format == OutputFormat::PNG
+            ? facts.dataPixels * (PNG_PIXEL_BYTES + (displayColour ? DISPLAY_COLOUR_PIXEL_BYTES : 0))
+            : facts.dataPixels * (8 * facts.channels + EXR_PIXEL_BYTES);
     return std::max(working, facts.sampleBytes);
 }
 

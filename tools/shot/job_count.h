@@ -13,8 +13,9 @@ namespace deepglass {
 // The memory a frame of this size takes while it is filtered (read, handed to the filter, written),
 // from its header: an upper bound, in bytes, never below what its samples claim of the budget. The header is
 // read within `readBudget` (0: none), as the frame itself will be; a ToolError for a file that cannot be read
-// or claims more.
-std::uint64_t FrameMemoryEstimate(const std::string& input, OutputFormat format, std::uint64_t readBudget);
+// or claims more. `displayColour`: a PNG's kept colour goes through a display transform, as floats.
+std::uint64_t FrameMemoryEstimate(const std::string& input, OutputFormat format, std::uint64_t readBudget,
+                                  bool displayColour = false);
 
 // Workers for `frames` frames of `frameBytes` each on this machine within `budget` bytes (0: no
 // budget): at least 1, at most the number of cores and the number of frames.
