@@ -24,8 +24,8 @@ const std::string CONFIG = std::string(DEEPGLASS_FIXTURES) + "/colour/config.oci
 
 // Object 3 selected at pixel 0; pixel 1 opaque with a value in the curve's linear part and one
 // above 1; pixel 2 under alpha 0.5, premultiplied (straight 0.25, 0.125, 0.75).
-const std::vector<double> COLOUR = {0.5, 0.5,   0.5,  1.0, 0.25, 0.001953125, 1.5, 1.0,
-                                    0.125, 0.0625, 0.375, 0.5};
+const std::vector<double> COLOUR = {0.5, 0.5, 0.5,   1.0,    0.25,  0.001953125,
+                                    1.5, 1.0, 0.125, 0.0625, 0.375, 0.5};
 const std::vector<double> STRAIGHT = {0.25, 0.001953125, 1.5, 0.25, 0.125, 0.75}; // R, G, B of pixels 1, 2
 
 std::uint16_t Level(double value)
@@ -41,10 +41,10 @@ double SrgbCurve(double linear)
 
 std::function<double(double)> ConfigView(const char* view)
 {
-    const OCIO::ConstCPUProcessorRcPtr processor = OCIO::Config::CreateFromFile(CONFIG.c_str())
-                                                       ->getProcessor("scene_linear", "sRGB", view,
-                                                                      OCIO::TRANSFORM_DIR_FORWARD)
-                                                       ->getDefaultCPUProcessor();
+    const OCIO::ConstCPUProcessorRcPtr processor =
+        OCIO::Config::CreateFromFile(CONFIG.c_str())
+            ->getProcessor("scene_linear", "sRGB", view, OCIO::TRANSFORM_DIR_FORWARD)
+            ->getDefaultCPUProcessor();
     return [processor](double value) {
         float rgb[3] = {static_cast<float>(value), 0.0f, 0.0f};
         processor->applyRGB(rgb);
@@ -57,6 +57,31 @@ RunLimits WithConfig(const std::string& config)
     RunLimits limits;
     limits.runUnder = {"env", "OCIO=" + config};
     return limits;
+}
+
+// A big-endian number of the profile.
+std::uint32_t Number(const std::vector<unsigned char>& icc, std::size_t at, int bytes)
+{
+    std::uint32_t value = 0;
+    for (int i = 0; i < bytes; ++i) value = value << 8 | icc.at(at + i);
+    return value;
+}
+
+// The linear value an ICC profile's red tone curve gives the device value `encoded`, at the
+// curve's nearest point.
+double ProfileLinear(const std::vector<unsigned char>& icc, double encoded)
+{
+    const std::uint32_t tags = Number(icc, 128, 4);
+    for (std::uint32_t t = 0; t < tags; ++t) {
+        const std::size_t entry = 132 + 12 * t;
+        if (std::string(icc.begin() + entry, icc.begin() + entry + 4) != "rTRC") continue;
+        const std::size_t curve = Number(icc, entry + 4, 4);
+        const std::uint32_t points = Number(icc, curve + 8, 4);
+        const auto nearest = static_cast<std::size_t>(std::lround(encoded * (points - 1)));
+        return Number(icc, curve + 12 + 2 * nearest, 2) / 65535.0;
+    }
+    ADD_FAILURE() << "no red tone curve";
+    return -1;
 }
 
 std::string Bytes(const fs::path& path)
@@ -81,26 +106,33 @@ TEST_F(Colour, EachValueGivesItsTransformOfTheKeptColourAndLeavesTheGreysAlone)
         bool config;
         std::function<double(double)> transform;
         bool srgbChunk;
+        bool iccChunk; // the Gamma view is no sRGB curve
     } cases[] = {
-        {"linear", false, [](double v) { return v; }, false},
-        {"linear", true, [](double v) { return v; }, false},
-        {"srgb", false, SrgbCurve, true},
-        {"srgb", true, SrgbCurve, true},
-        {"auto", false, SrgbCurve, true},
-        {"auto", true, ConfigView("Standard"), true},
-        {"sRGB/Standard", true, ConfigView("Standard"), true},
-        {"sRGB/Gamma", true, ConfigView("Gamma"), true},
+        {"linear", false, [](double v) { return v; }, false, false},
+        {"linear", true, [](double v) { return v; }, false, false},
+        {"srgb", false, SrgbCurve, true, false},
+        {"srgb", true, SrgbCurve, true, false},
+        {"auto", false, SrgbCurve, true, false},
+        {"auto", true, ConfigView("Standard"), true, false},
+        {"sRGB/Standard", true, ConfigView("Standard"), true, false},
+        {"sRGB/Gamma", true, ConfigView("Gamma"), false, true},
     };
     const Png linear =
         Applied({"--mode", "object", "--id", "3", "--colour", "linear", "frame.exr"}, "linear.png");
     for (const auto& test : cases) {
         SCOPED_TRACE(test.colour + (test.config ? " with $OCIO" : ""));
-        const ToolRun run = Run({"apply", "--mode", "object", "--id", "3", "--colour", test.colour, "frame.exr",
-                                 "-o", "out.png"},
-                                test.config ? WithConfig(CONFIG) : RunLimits{});
+        const ToolRun run = Run(
+            {"apply", "--mode", "object", "--id", "3", "--colour", test.colour, "frame.exr", "-o", "out.png"},
+            test.config ? WithConfig(CONFIG) : RunLimits{});
         ASSERT_EQ(run.status, 0) << run.err;
         const Png png = ReadPng(Path("out.png"));
         EXPECT_EQ(png.srgb, test.srgbChunk);
+        EXPECT_EQ(!png.icc.empty(), test.iccChunk);
+        // The profile's tone curve takes the display value back to the linear one.
+        if (!png.icc.empty()) {
+            for (double encoded : {0.25, 0.5, 0.75})
+                EXPECT_NEAR(ProfileLinear(png.icc, encoded), std::pow(encoded, 2.2), 0.002) << encoded;
+        }
         // The selected pixel's grey and every alpha are the filter's, whatever the colour.
         EXPECT_EQ(std::vector<std::uint16_t>(png.samples.begin(), png.samples.begin() + 4),
                   std::vector<std::uint16_t>(linear.samples.begin(), linear.samples.begin() + 4));
@@ -108,7 +140,8 @@ TEST_F(Colour, EachValueGivesItsTransformOfTheKeptColourAndLeavesTheGreysAlone)
         for (int pixel = 1; pixel < 3; ++pixel)
             for (int c = 0; c < 3; ++c) {
                 // Linear keeps the values as stored; a transform takes them straight.
-                const double stored = test.colour == "linear" ? COLOUR[pixel * 4 + c] : STRAIGHT[(pixel - 1) * 3 + c];
+                const double stored =
+                    test.colour == "linear" ? COLOUR[pixel * 4 + c] : STRAIGHT[(pixel - 1) * 3 + c];
                 EXPECT_NEAR(png.samples[pixel * 4 + c], Level(test.transform(stored)), 1)
                     << "pixel " << pixel << " channel " << c;
             }
@@ -152,22 +185,27 @@ TEST_F(Colour, BadChoicesAreRefusedWithNothingWritten)
         std::string config;
         std::string message;
     } cases[] = {
-        {{"--colour", "Film/Standard"}, CONFIG,
+        {{"--colour", "Film/Standard"},
+         CONFIG,
          "--colour: the OpenColorIO config " + CONFIG + " has no display Film; its displays: sRGB"},
-        {{"--colour", "sRGB/Film"}, CONFIG,
+        {{"--colour", "sRGB/Film"},
+         CONFIG,
          "--colour: the display sRGB of the OpenColorIO config " + CONFIG +
              " has no view Film; its views: Standard, Gamma"},
-        {{"--colour", "sRGB/Standard"}, "",
+        {{"--colour", "sRGB/Standard"},
+         "",
          "--colour sRGB/Standard names a display and view of an OpenColorIO config, but $OCIO names none"},
         {{}, "broken.ocio", "--colour: the OpenColorIO config broken.ocio does not load: "},
         {{"--colour", "sepia"}, "", "--colour sepia: use auto, srgb, linear or DISPLAY/VIEW"},
         {{"--colour", "sRGB/"}, CONFIG, "--colour sRGB/: use auto, srgb, linear or DISPLAY/VIEW"},
-        {{"--colour", "srgb", "--format", "exr"}, "",
+        {{"--colour", "srgb", "--format", "exr"},
+         "",
          "--colour is for PNG output; an EXR output keeps the colour as stored"},
     };
     for (const auto& test : cases) {
         SCOPED_TRACE(test.message);
-        std::vector<std::string> arguments = {"apply", "--mode", "object", "--id", "3", "frame.exr", "-o", "out/"};
+        std::vector<std::string> arguments = {"apply", "--mode",    "object", "--id",
+                                              "3",     "frame.exr", "-o",     "out/"};
         arguments.insert(arguments.end(), test.options.begin(), test.options.end());
         const ToolRun run = Run(arguments, WithConfig(test.config));
         EXPECT_EQ(run.status, 2);
@@ -193,7 +231,8 @@ TEST_F(Colour, InfoTellsTheTransformApplyWouldGive)
         arguments.insert(arguments.end(), test.options.begin(), test.options.end());
         const ToolRun run = Run(arguments, WithConfig(test.config));
         ASSERT_EQ(run.status, 0) << run.err;
-        EXPECT_THAT(run.out, HasSubstr("kept colour (apply --mode material or object, PNG): " + test.told + "\n"));
+        EXPECT_THAT(run.out,
+                    HasSubstr("kept colour (apply --mode material or object, PNG): " + test.told + "\n"));
     }
 }
 

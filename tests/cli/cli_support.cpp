@@ -202,6 +202,12 @@ Png ReadPng(const fs::path& path)
         result.width = static_cast<int>(png_get_image_width(png, info));
         result.height = static_cast<int>(png_get_image_height(png, info));
         result.srgb = png_get_valid(png, info, PNG_INFO_sRGB) != 0;
+        png_charp name = nullptr;
+        png_bytep profile = nullptr;
+        png_uint_32 length = 0;
+        int compression = 0;
+        if (png_get_iCCP(png, info, &name, &compression, &profile, &length) != 0)
+            result.icc.assign(profile, profile + length);
         const int channels = result.colourType == PNG_COLOR_TYPE_RGB_ALPHA ? 4
                              : result.colourType == PNG_COLOR_TYPE_GRAY    ? 1
                                                                            : 0;

@@ -65,6 +65,7 @@ struct Png {
     int bitDepth = 0;
     int colourType = -1;
     bool srgb = false;                  // it has an sRGB chunk
+    std::vector<unsigned char> icc;     // the profile of its iCCP chunk, when it has one
     std::vector<std::uint16_t> samples; // RGBA, row-major; a grey picture's level in all four
 
     std::vector<std::uint16_t> Channel(int component) const; // 0 R, 1 G, 2 B, 3 A

@@ -13,6 +13,7 @@
 #include "exr/exr_layout.h"
 #include "module/filter_configuration.h"
 #include "module/filter_runner.h"
+#include "output/icc_profile.h"
 #include "pipeline/frame_job.h"
 #include "pipeline/shot_scale.h"
 #include "shot/frame_pattern.h"
@@ -27,6 +28,9 @@ namespace deepglass {
 namespace {
 
 using Clock = std::chrono::steady_clock;
+
+// Greys sampled from linear 0 to 1 to tell a display transform's curve.
+constexpr int DISPLAY_RESPONSE_POINTS = 4096;
 
 // Configures the filter, saving its record when asked.
 void PrepareFilter(FilterRunner& runner, const ApplyOptions& options, std::FILE* out, std::FILE* errors)
@@ -124,8 +128,14 @@ std::optional<PngFormat> PngFormatOf(const ApplyOptions& options, const FilterSe
     PngFormat format;
     format.kind = options.png.value_or(whole ? PngKind::GREY : PngKind::RGBA);
     format.bits = options.bits;
-    // Depth greys are data; kept colour in the sRGB display says so.
-    format.srgb = !whole && options.display && options.display->SrgbDisplay();
+    // Depth greys are data; kept colour says which display it is for.
+    if (!whole && options.display) {
+        const std::vector<float> response = GreyResponse(*options.display, DISPLAY_RESPONSE_POINTS);
+        if (IsSrgbResponse(response))
+            format.srgb = true;
+        else
+            format.iccProfile = IccDisplayProfile(response, options.display->Text());
+    }
     return WithCompression(format, options.compression);
 }
 

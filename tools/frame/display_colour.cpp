@@ -24,13 +24,12 @@ public:
             for (std::size_t c = 0; c < 3; ++c) rgba[i + c] = SrgbEncoded(rgba[i + c]);
     }
     std::string Text() const override { return "the sRGB curve (IEC 61966-2-1)"; }
-    bool SrgbDisplay() const override { return true; }
 };
 
 class ConfigColour final : public DisplayColour {
 public:
-    ConfigColour(OCIO::ConstCPUProcessorRcPtr processor, std::string text, bool srgb)
-        : processor(std::move(processor)), text(std::move(text)), srgb(srgb)
+    ConfigColour(OCIO::ConstCPUProcessorRcPtr processor, std::string text)
+        : processor(std::move(processor)), text(std::move(text))
     {
     }
     void Apply(std::span<float> rgba) const override
@@ -44,12 +43,10 @@ public:
         for (std::size_t i = 0; i < alpha.size(); ++i) rgba[i * 4 + 3] = alpha[i];
     }
     std::string Text() const override { return text; }
-    bool SrgbDisplay() const override { return srgb; }
 
 private:
     OCIO::ConstCPUProcessorRcPtr processor;
     std::string text;
-    bool srgb;
 };
 
 std::vector<std::string> Names(int count, const auto& name)
@@ -74,26 +71,24 @@ std::shared_ptr<const DisplayColour> ColourOf(const OCIO::ConstConfigRcPtr& conf
     const std::vector<std::string> displays =
         Names(config->getNumDisplays(), [&](int i) { return config->getDisplay(i); });
     if (std::find(displays.begin(), displays.end(), display) == displays.end())
-        throw ToolError("the OpenColorIO config " + path + " has no display " + display + "; its displays: " +
-                        ListText(displays));
-    const std::vector<std::string> views = Names(config->getNumViews(display.c_str()), [&](int i) {
-        return config->getView(display.c_str(), i);
-    });
+        throw ToolError("the OpenColorIO config " + path + " has no display " + display +
+                        "; its displays: " + ListText(displays));
+    const std::vector<std::string> views = Names(config->getNumViews(display.c_str()),
+                                                 [&](int i) { return config->getView(display.c_str(), i); });
     if (std::find(views.begin(), views.end(), view) == views.end())
         throw ToolError("the display " + display + " of the OpenColorIO config " + path + " has no view " +
                         view + "; its views: " + ListText(views));
-    const char* source = config->hasRole(OCIO::ROLE_SCENE_LINEAR) ? OCIO::ROLE_SCENE_LINEAR : OCIO::ROLE_DEFAULT;
+    const char* source =
+        config->hasRole(OCIO::ROLE_SCENE_LINEAR) ? OCIO::ROLE_SCENE_LINEAR : OCIO::ROLE_DEFAULT;
     try {
         OCIO::ConstProcessorRcPtr processor =
             config->getProcessor(source, display.c_str(), view.c_str(), OCIO::TRANSFORM_DIR_FORWARD);
-        std::string lower = display;
-        std::transform(lower.begin(), lower.end(), lower.begin(), [](unsigned char c) { return std::tolower(c); });
-        return std::make_shared<ConfigColour>(processor->getDefaultCPUProcessor(),
-                                              "OpenColorIO display " + display + ", view " + view + " of " + path,
-                                              lower.find("srgb") != std::string::npos);
+        return std::make_shared<ConfigColour>(processor->getDefaultCPUProcessor(), "OpenColorIO display " +
+                                                                                       display + ", view " +
+                                                                                       view + " of " + path);
     } catch (const OCIO::Exception& error) {
-        throw ToolError("the OpenColorIO config " + path + " cannot make display " + display + ", view " + view +
-                        ": " + error.what());
+        throw ToolError("the OpenColorIO config " + path + " cannot make display " + display + ", view " +
+                        view + ": " + error.what());
     }
 }
 
@@ -116,13 +111,35 @@ void Unpremultiply(std::span<float> rgba)
     }
 }
 
+std::vector<float> GreyResponse(const DisplayColour& colour, int count)
+{
+    std::vector<float> rgba;
+    for (int i = 0; i < count; ++i) {
+        const float grey = static_cast<float>(i) / static_cast<float>(count - 1);
+        rgba.insert(rgba.end(), {grey, grey, grey, 1.0f});
+    }
+    colour.Apply(rgba);
+    std::vector<float> response;
+    for (int i = 0; i < count; ++i) response.push_back(std::clamp(rgba[i * 4 + 1], 0.0f, 1.0f)); // green
+    return response;
+}
+
+bool IsSrgbResponse(const std::vector<float>& response)
+{
+    for (std::size_t i = 0; i < response.size(); ++i) {
+        const float grey = static_cast<float>(i) / static_cast<float>(response.size() - 1);
+        if (!(std::abs(response[i] - SrgbEncoded(grey)) <= 1.0f / 1024)) return false;
+    }
+    return true;
+}
+
 std::shared_ptr<const DisplayColour> DisplayColour::SrgbCurve()
 {
     return std::make_shared<SrgbCurveColour>();
 }
 
-std::shared_ptr<const DisplayColour> DisplayColour::FromConfig(const std::string& config,
-                                                               const std::string& display, const std::string& view)
+std::shared_ptr<const DisplayColour>
+DisplayColour::FromConfig(const std::string& config, const std::string& display, const std::string& view)
 {
     return ColourOf(LoadConfig(config), config, display, view);
 }

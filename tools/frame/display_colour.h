@@ -7,6 +7,7 @@
 #include <memory>
 #include <span>
 #include <string>
+#include <vector>
 
 namespace deepglass {
 
@@ -18,8 +19,8 @@ public:
     // from its scene_linear role (its default colour space where it names none). A ToolError
     // naming the file and giving OpenColorIO's message when the config does not load, and naming
     // the displays or views it has when it has no such display or view.
-    static std::shared_ptr<const DisplayColour> FromConfig(const std::string& config, const std::string& display,
-                                                           const std::string& view);
+    static std::shared_ptr<const DisplayColour>
+    FromConfig(const std::string& config, const std::string& display, const std::string& view);
     // $OCIO's config with its default display and view.
     static std::shared_ptr<const DisplayColour> ConfigDefault(const std::string& config);
 
@@ -28,11 +29,15 @@ public:
     // alpha lies between 0 and 1 are un-premultiplied first; alpha is kept. Safe from several
     // threads at once.
     virtual void Apply(std::span<float> rgba) const = 0;
-    // What the transform is, for info and the run's notes.
+    // What the transform is, for info.
     virtual std::string Text() const = 0;
-    // Whether the colour it gives is sRGB display-referred, which the picture's sRGB chunk says.
-    virtual bool SrgbDisplay() const = 0;
 };
+
+// The display values of `count` greys evenly from 0 to 1 through the transform, clamped to 0..1:
+// what a picture's colour chunk describes.
+std::vector<float> GreyResponse(const DisplayColour& colour, int count);
+// Whether a grey response is the sRGB curve's, to within 1/1024 everywhere.
+bool IsSrgbResponse(const std::vector<float>& response);
 
 // The sRGB curve's encoding of one linear value, clamped to 0..1 first (NaN as 0).
 float SrgbEncoded(float linear);

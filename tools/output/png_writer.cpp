@@ -65,7 +65,11 @@ bool WriteRows(png_structp png, png_infop info, PngSink* sink, int width, int he
     png_set_IHDR(png, info, static_cast<png_uint_32>(width), static_cast<png_uint_32>(height), format->bits,
                  grey ? PNG_COLOR_TYPE_GRAY : PNG_COLOR_TYPE_RGB_ALPHA, PNG_INTERLACE_NONE,
                  PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-    if (format->srgb) png_set_sRGB(png, info, PNG_sRGB_INTENT_PERCEPTUAL);
+    if (format->srgb)
+        png_set_sRGB(png, info, PNG_sRGB_INTENT_PERCEPTUAL);
+    else if (!format->iccProfile.empty())
+        png_set_iCCP(png, info, "display", PNG_COMPRESSION_TYPE_BASE, format->iccProfile.data(),
+                     static_cast<png_uint_32>(format->iccProfile.size()));
     png_set_compression_level(png, format->level);
     if (format->filters != 0) png_set_filter(png, PNG_FILTER_TYPE_BASE, format->filters);
     png_write_info(png, info);

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "bitmap.h"
 #include "image/level.h"
@@ -20,10 +21,11 @@ enum class PngKind { GREY, RGBA };
 // measurement on depth maps (benchmark/png_settings.cpp).
 struct PngFormat {
     PngKind kind = PngKind::RGBA;
-    int bits = 16;     // 8: each level rounded to the nearest of 255
-    int level = 6;     // zlib's compression level
-    int filters = 0;   // libpng's PNG_FILTER_* bits; 0: libpng's own choice
-    bool srgb = false; // the colour is sRGB display-referred: an sRGB chunk says so
+    int bits = 16;                         // 8: each level rounded to the nearest of 255
+    int level = 6;                         // zlib's compression level
+    int filters = 0;                       // libpng's PNG_FILTER_* bits; 0: libpng's own choice
+    bool srgb = false;                     // the colour is sRGB display-referred: an sRGB chunk says so
+    std::vector<unsigned char> iccProfile; // else, not empty: the display the colour is for, in an iCCP chunk
 };
 
 // The compressions offered: each row filtered against the row above it ("up", which suits depth
