@@ -23,7 +23,10 @@ struct Bytes {
         data.push_back(static_cast<unsigned char>(v));
     }
     void Signature(const char* four) { data.insert(data.end(), four, four + 4); }
-    void Fixed(double v) { U32(static_cast<std::uint32_t>(static_cast<std::int32_t>(std::lround(v * 65536)))); }
+    void Fixed(double v)
+    {
+        U32(static_cast<std::uint32_t>(static_cast<std::int32_t>(std::lround(v * 65536))));
+    }
     void Xyz(double x, double y, double z)
     {
         Signature("XYZ ");
@@ -53,7 +56,8 @@ double LinearOf(const std::vector<float>& response, double encoded)
 
 } // namespace
 
-std::vector<unsigned char> IccDisplayProfile(const std::vector<float>& response, const std::string& description)
+std::vector<unsigned char> IccDisplayProfile(const std::vector<float>& response,
+                                             const std::string& description)
 {
     // A response that dips is taken at its running maximum, so that it can be inverted.
     std::vector<float> rising(response);
@@ -66,7 +70,7 @@ std::vector<unsigned char> IccDisplayProfile(const std::vector<float>& response,
     desc.U32(static_cast<std::uint32_t>(description.size() + 1));
     desc.data.insert(desc.data.end(), description.begin(), description.end());
     desc.data.push_back(0);
-    desc.U32(0);                                 // no Unicode description
+    desc.U32(0); // no Unicode description
     desc.U32(0);
     desc.data.insert(desc.data.end(), 3 + 67, 0); // no ScriptCode description
     tags.emplace_back("desc", desc);

@@ -10,6 +10,7 @@ namespace deepglass {
 
 // `response` holds the display values of greys evenly from linear 0 to 1 (at least two,
 // increasing); `description` names the transform in the profile.
-std::vector<unsigned char> IccDisplayProfile(const std::vector<float>& response, const std::string& description);
+std::vector<unsigned char> IccDisplayProfile(const std::vector<float>& response,
+                                             const std::string& description);
 
 } // namespace deepglass
