@@ -70,7 +70,7 @@ std::vector<std::string> OptionsOf(ByteReader& bytes, const fs::path& folder)
         break;
     case 2:
         output += ".png";
-        words.insert(words.end(), {"--png", "rgba", "--opaque"});
+        words.insert(words.end(), {"--png", "rgba", "--opaque", "--colour", "linear"});
         break;
     default: output += ".exr"; break;
     }

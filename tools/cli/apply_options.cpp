@@ -79,7 +79,8 @@ std::vector<Option> ApplyTable(Command& command)
              [&o](const std::string& v) { o.colour = ParseColour(v); },
              nullptr,
              "Kept colour is un-premultiplied where alpha lies between 0 and 1 before its transform (PNG\n"
-             "alpha is straight), and a picture of display-referred colour carries a colour chunk (sRGB).\n"
+             "alpha is straight), and a picture of display-referred colour says so: an sRGB chunk, or an\n"
+             "iCCP chunk holding the transform's tone curve where that is not the sRGB curve.\n"
              "Depth greys are data: whole-mode pictures and EXR outputs never pass through --colour."},
             {{"--mode"},
              "whole|material|object",
