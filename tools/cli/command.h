@@ -72,6 +72,7 @@ struct InfoOptions {
     std::string plotPath; // a chart of the depth ranges, when given
     ColourChoice colour;  // the --colour whose transform to tell
     std::shared_ptr<const DisplayColour> display;
+    std::string colourProblem;   // why $OCIO's config cannot give --colour auto; empty: nothing
     std::uint64_t maxMemory = 0; // what a frame's samples may take; 0: half of the machine's
 };
 

@@ -32,8 +32,8 @@ std::vector<Option> InfoTable(Command& command)
              [&o](const std::string& v) { ParseRange(v, o.range); }},
             {{"--colour"},
              "auto|srgb|linear|DISPLAY/VIEW",
-             "tell the transform apply --colour would give the ID modes' kept\n"
-             "colour in PNG pictures (default auto)",
+             "tell the transform apply --colour would give the ID modes' kept colour in PNG pictures "
+             "(default auto)",
              [&o](const std::string& v) { o.colour = ParseColour(v); }},
             {{"--view"},
              "NAME|all",
@@ -60,7 +60,14 @@ void FinishInfo(Command& command, std::vector<std::string>& operands)
     CheckShotInputs(command.info.inputs, command.info.frames);
     if (!command.info.plotPath.empty() && !HasExtension(command.info.plotPath, ".png"))
         throw UsageError("the chart " + command.info.plotPath + " is a PNG: give a name ending in .png");
-    command.info.display = ResolveColour(command.info.colour, std::getenv("OCIO"));
+    // A config $OCIO names but that cannot be used stops info only when --colour asks for it: the
+    // frames are still described, and the transform line says what is wrong.
+    try {
+        command.info.display = ResolveColour(command.info.colour, std::getenv("OCIO"));
+    } catch (const UsageError& error) {
+        if (command.info.colour.kind != ColourChoice::Kind::AUTO) throw;
+        command.info.colourProblem = error.what();
+    }
 }
 
 void FinishSample(Command& command, std::vector<std::string>& operands)

@@ -131,7 +131,9 @@ int RunInfo(const InfoOptions& options, std::FILE* out, std::FILE* errors)
                          ? (NumberText(shot.scale->nearest) + ":" + NumberText(shot.scale->farthest)).c_str()
                          : "none (no depth takes part in any frame)");
     std::fprintf(out, "kept colour (apply --mode material or object, PNG): %s\n",
-                 options.display ? options.display->Text().c_str() : "as stored, scene-linear");
+                 !options.colourProblem.empty() ? ("none apply would take: " + options.colourProblem).c_str()
+                 : options.display              ? options.display->Text().c_str()
+                                                : "as stored, scene-linear");
     if (!options.plotPath.empty()) {
         try {
             DrawChart(options, chart, numbered, run.first, shot.scale);
