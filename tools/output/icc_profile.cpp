@@ -22,7 +22,10 @@ struct Bytes {
         data.push_back(static_cast<unsigned char>(v >> 8));
         data.push_back(static_cast<unsigned char>(v));
     }
-    void Signature(const char* four) { data.insert(data.end(), four, four + 4); }
+    void Signature(const char* four)
+    {
+        for (int i = 0; i < 4; ++i) data.push_back(static_cast<unsigned char>(four[i]));
+    }
     void Fixed(double v)
     {
         U32(static_cast<std::uint32_t>(static_cast<std::int32_t>(std::lround(v * 65536))));
