@@ -4,8 +4,8 @@
 #include <fstream>
 #include <string>
 
-#include "cli/completion_script.h"
-#include "cli/man_page.h"
+#include "pages/completion_script.h"
+#include "pages/man_page.h"
 
 int main(int argc, char** argv)
 {

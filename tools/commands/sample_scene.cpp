@@ -135,12 +135,12 @@ ExrFrame RenderSampleScene(int width, int height)
     const Vec right{1.0, 0.0, 0.0};
     const Vec light = Vec{-0.5, 1.0, 0.45}.Unit();
     const double halfHeight = std::tan(0.40);
-    const double aspect = static_cast<double>(width) / height;
+    const double widthPerHeight = static_cast<double>(width) / height;
 
     for (int y = 0; y < height; ++y) {
         for (int x = 0; x < width; ++x) {
             const std::size_t i = static_cast<std::size_t>(y) * width + x;
-            const double u = ((x + 0.5) / width * 2.0 - 1.0) * halfHeight * aspect;
+            const double u = ((x + 0.5) / width * 2.0 - 1.0) * halfHeight * widthPerHeight;
             const double v = (1.0 - (y + 0.5) / height * 2.0) * halfHeight;
             const Vec direction = (forward + right * u + up * v).Unit();
             const std::optional<Hit> hit = Trace(camera, direction);

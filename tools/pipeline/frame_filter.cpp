@@ -118,18 +118,18 @@ std::optional<DepthScale> FrameScale(const ApplyRun& run, ExrInput& input, Frame
 
 FilteredFrame FilterFrame(const ApplyRun& run, Worker& worker, ExrInput& input, const std::string& output)
 {
+    FilteredFrame filtered;
     if (run.options.output.format == OutputFormat::PNG) {
         // A PNG takes only colour, depth and the IDs the filter asks for, decoded a strip at a time.
         PngViewWriter writer(run.options.opaque, run.png, run.limits.maxSampleBytes);
-        FilteredFrame filtered = FilterViews(run, worker, input, input.Path(), output, writer);
-        if (!input.Note().empty()) filtered.warnings.insert(filtered.warnings.begin(), input.Note());
-        return filtered;
+        filtered = FilterViews(run, worker, input, input.Path(), output, writer);
+    } else {
+        // An EXR keeps every part and channel: the whole file is read.
+        ExrFile file = input.ReadWhole();
+        HeldSamples held(file);
+        ExrViewWriter writer(file, SelectViews(file, run.options.view).size());
+        filtered = FilterViews(run, worker, held, input.Path(), output, writer);
     }
-    // An EXR keeps every part and channel: the whole file is read.
-    ExrFile file = input.ReadWhole();
-    HeldSamples held(file);
-    ExrViewWriter writer(file, SelectViews(file, run.options.view).size());
-    FilteredFrame filtered = FilterViews(run, worker, held, input.Path(), output, writer);
     if (!input.Note().empty()) filtered.warnings.insert(filtered.warnings.begin(), input.Note());
     return filtered;
 }

@@ -1,4 +1,4 @@
-#include "cli/completion_script.h"
+#include "pages/completion_script.h"
 
 #include <vector>
 

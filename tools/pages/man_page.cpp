@@ -1,4 +1,4 @@
-#include "cli/man_page.h"
+#include "pages/man_page.h"
 
 #include <vector>
 
