@@ -8,7 +8,7 @@ packages=(
     googletest libgtest-dev libgmock-dev libbenchmark-dev valgrind
     g++-mingw-w64-x86-64 wine wine64 fonts-wine xvfb xauth llvm-14
     libopenexr-dev libpng-dev libopencolorio-dev imagemagick nlohmann-json3-dev libcairo2-dev pkg-config
-    dpkg-dev man-db groff-base jq slurm-wlm munge
+    dpkg-dev man-db groff-base jq slurm-wlm munge libdeflate-dev libimage-exiftool-perl
 )
 
 missing=()

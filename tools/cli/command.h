@@ -25,6 +25,7 @@ struct RangeChoice {
     Kind kind = Kind::FRAME; // each frame its own scale, one over the shot, or `scale`
     DepthScale scale;
     bool overSelection = false; // in the ID modes, the scale of the selected pixels alone
+    DepthCurve curve = DepthCurve::LINEAR;
 };
 
 // --colour: how the ID modes' PNG pictures hold the colour they keep. AUTO: $OCIO's default

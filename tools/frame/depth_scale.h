@@ -13,6 +13,10 @@
 
 namespace deepglass {
 
+// How the filter's greys stand for depths between a scale's two ends: linear in depth, or linear in
+// 1/depth (inverse depth, disparity); near white either way.
+enum class DepthCurve { LINEAR, INVERSE };
+
 struct DepthScale {
     float nearest = 0.0f; // magnitudes
     float farthest = 0.0f;
