@@ -13,7 +13,8 @@ namespace deepglass {
 void ParallelFor(std::size_t count, int threads, const std::function<void(std::size_t)>& body)
 {
     if (count == 0) return;
-    const std::size_t helpers = std::min<std::size_t>(count, static_cast<std::size_t>(std::max(threads, 1))) - 1;
+    const std::size_t helpers =
+        std::min<std::size_t>(count, static_cast<std::size_t>(std::max(threads, 1))) - 1;
     std::atomic<std::size_t> next{0};
     std::atomic<bool> failed{false};
     std::exception_ptr first;

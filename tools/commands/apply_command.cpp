@@ -246,7 +246,8 @@ int RunApply(FilterRunner& runner, const ApplyOptions& options, std::FILE* out, 
                  limits,
                  std::nullopt,
                  *png,
-                 options.display.get()};
+                 options.display.get(),
+                 FrameThreadCount(static_cast<int>(shot.workers.size()))};
     if (!FixRunScale(run, shot.plan, shot.workers, out, errors)) return EXIT_STATUS_FAILED;
     const std::vector<FrameRecord> records = FilterShot(run, shot.plan, shot.workers, out, errors);
     return ReportShot(options, records, std::chrono::duration<double>(Clock::now() - started).count(), out,

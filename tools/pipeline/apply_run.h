@@ -25,7 +25,8 @@ struct ApplyRun {
     std::optional<DepthScale> scale; // the one grey scale of every frame, when there is one
     PngFormat png;                   // how PNG pictures are stored
     const DisplayColour* display =
-        nullptr; // kept colour's transform in the ID modes' PNG route; none: as stored
+        nullptr;          // kept colour's transform in the ID modes' PNG route; none: as stored
+    int frameThreads = 1; // the threads one frame's decoding and encoding may take (ParallelFor)
 };
 
 // One worker of a run: its own filter, and the memory it keeps from one frame to the next.

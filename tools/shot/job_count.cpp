@@ -48,4 +48,6 @@ int DecodeThreadCount(int jobs)
     return jobs < cores ? cores : 0;
 }
 
+int FrameThreadCount(int jobs) { return std::max(1, static_cast<int>(Cores()) / std::max(jobs, 1)); }
+
 } // namespace deepglass

@@ -24,5 +24,8 @@ int DefaultJobCount(std::size_t frames, std::uint64_t frameBytes, std::uint64_t 
 // Threads for OpenEXR to decode with while `jobs` workers run: one a core when cores would
 // otherwise idle, none (each worker decodes its own) when the workers take every core.
 int DecodeThreadCount(int jobs);
+// Threads one frame may work with while `jobs` workers run: the cores shared out among them, at
+// least 1.
+int FrameThreadCount(int jobs);
 
 } // namespace deepglass
