@@ -1,0 +1,189 @@
+// This build's `deepglass apply` against an older build's and against oiiotool making the same
+// picture, side by side in one run. Each command runs as a process of its own (wall time, CPU time
+// and peak memory from wait4); runs alternate and the best of each is kept, so that the load of a
+// shared machine weighs on every command alike.
+//
+//   build_comparison NEW_DEEPGLASS OLD_DEEPGLASS FOLDER [RUNS]
+//
+// Makes in FOLDER the sample frame at 3840 x 2160 and a sequence of 8 frames at 1920 x 1080, then
+// reports:
+// - the large frame's default picture with the default -j: the new build, the old one, and
+//   oiiotool (OIIOTOOL, default /usr/bin/oiiotool) with all its threads and with one, mapping the
+//   same depths to 16-bit grey over the frame's scale as `info` prints it;
+// - the 8 frames with the default -j, new against old;
+// - whether every picture of the new build decodes to the same pixels as the old build's, and how
+//   far oiiotool's greys are from them (it rounds in single precision).
+#include <png.h>
+
+#include <algorithm>
+#include <array>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "process_runs.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct Picture {
+    png_uint_32 width = 0, height = 0;
+    int bits = 0, colourType = 0;
+    std::vector<std::vector<unsigned char>> rows;
+};
+
+Picture Decode(const fs::path& path)
+{
+    Picture picture;
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (file == nullptr) return picture;
+    png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png_create_info_struct(png);
+    if (setjmp(png_jmpbuf(png)) == 0) {
+        png_init_io(png, file);
+        png_read_png(png, info, PNG_TRANSFORM_IDENTITY, nullptr);
+        picture.width = png_get_image_width(png, info);
+        picture.height = png_get_image_height(png, info);
+        picture.bits = png_get_bit_depth(png, info);
+        picture.colourType = png_get_color_type(png, info);
+        const png_bytepp rows = png_get_rows(png, info);
+        const std::size_t bytes = png_get_rowbytes(png, info);
+        for (png_uint_32 y = 0; y < picture.height; ++y) picture.rows.emplace_back(rows[y], rows[y] + bytes);
+    }
+    png_destroy_read_struct(&png, &info, nullptr);
+    std::fclose(file);
+    return picture;
+}
+
+bool SamePixels(const Picture& a, const Picture& b)
+{
+    return !a.rows.empty() && a.width == b.width && a.height == b.height && a.bits == b.bits &&
+           a.colourType == b.colourType && a.rows == b.rows;
+}
+
+// The largest difference of two 16-bit grey pictures' levels; -1 when they are not both such.
+int LargestDifference(const Picture& a, const Picture& b)
+{
+    if (a.rows.empty() || a.width != b.width || a.height != b.height || a.bits != 16 || b.bits != 16 ||
+        a.colourType != PNG_COLOR_TYPE_GRAY || b.colourType != PNG_COLOR_TYPE_GRAY)
+        return -1;
+    int largest = 0;
+    for (std::size_t y = 0; y < a.rows.size(); ++y)
+        for (std::size_t x = 0; x + 1 < a.rows[y].size(); x += 2) {
+            const int p = a.rows[y][x] << 8 | a.rows[y][x + 1];
+            const int q = b.rows[y][x] << 8 | b.rows[y][x + 1];
+            largest = std::max(largest, std::abs(p - q));
+        }
+    return largest;
+}
+
+// The frame's scale as `info` prints it ("depth Z: NEAR to FAR (...)").
+std::array<double, 2> ScaleOf(const std::string& tool, const std::string& input)
+{
+    const std::string command = tool + " info " + input;
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> pipe(popen(command.c_str(), "r"), pclose);
+    char line[512];
+    std::array<double, 2> scale{0, 0};
+    while (pipe && std::fgets(line, sizeof line, pipe.get()) != nullptr)
+        if (std::sscanf(line, " depth Z: %lf to %lf", &scale[0], &scale[1]) == 2) break;
+    if (scale[1] <= scale[0]) {
+        std::fprintf(stderr, "cannot read the frame's scale from: %s\n", command.c_str());
+        std::exit(1);
+    }
+    return scale;
+}
+
+bool SameFolders(const fs::path& a, const fs::path& b)
+{
+    std::size_t count = 0;
+    for (const auto& entry : fs::directory_iterator(a)) {
+        ++count;
+        if (!SamePixels(Decode(entry.path()), Decode(b / entry.path().filename()))) return false;
+    }
+    return count > 0 && count == static_cast<std::size_t>(std::distance(fs::directory_iterator(b), {}));
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc < 4) {
+        std::fprintf(stderr, "usage: build_comparison NEW_DEEPGLASS OLD_DEEPGLASS FOLDER [RUNS]\n");
+        return 2;
+    }
+    const std::string tool = argv[1];
+    const std::string old = argv[2];
+    const fs::path folder = argv[3];
+    const int runs = argc > 4 ? std::max(1, std::atoi(argv[4])) : 5;
+    fs::create_directories(folder);
+    const std::string big = (folder / "big.exr").string();
+    RunOnce({tool, "sample", "--width", "3840", "--height", "2160", big});
+    RunOnce({tool, "sample", "--width", "1920", "--height", "1080", (folder / "hd.exr").string()});
+    for (int frame = 1; frame <= 8; ++frame) {
+        char name[32];
+        std::snprintf(name, sizeof name, "hd.%04d.exr", frame);
+        fs::copy_file(folder / "hd.exr", folder / name, fs::copy_options::overwrite_existing);
+    }
+
+    std::vector<std::vector<std::string>> frame = {{tool, "apply", big, "-o", (folder / "new.png").string()},
+                                                   {old, "apply", big, "-o", (folder / "old.png").string()}};
+    const char* oiiotool = std::getenv("OIIOTOOL") != nullptr ? std::getenv("OIIOTOOL") : "/usr/bin/oiiotool";
+    const bool withOiiotool = fs::exists(oiiotool);
+    if (withOiiotool) {
+        // grey = 1 - (|z| - near) / (far - near), clamped: near white, far black, and the
+        // background's huge magnitudes black.
+        const std::array<double, 2> scale = ScaleOf(tool, big);
+        const std::vector<std::string> map = {
+            big,      "--ch",   "Z",         "--abs", "--subc", std::to_string(scale[0]), "--mulc",
+            std::to_string(-1.0 / (scale[1] - scale[0])), "--addc", "1", "--clamp:min=0:max=1", "-d", "uint16"};
+        std::vector<std::string> threaded = {oiiotool};
+        threaded.insert(threaded.end(), map.begin(), map.end());
+        threaded.insert(threaded.end(), {"-o", (folder / "oiiotool.png").string()});
+        std::vector<std::string> single = {oiiotool, "--threads", "1"};
+        single.insert(single.end(), map.begin(), map.end());
+        single.insert(single.end(), {"-o", (folder / "oiiotool-1.png").string()});
+        frame.push_back(threaded);
+        frame.push_back(single);
+    }
+    const std::vector<Measure> large = Compare(frame, runs);
+    std::printf("3840 x 2160, the default picture, default -j (best of %d)  wall, CPU, peak memory\n", runs);
+    PrintMeasure("this build", large[0]);
+    PrintMeasure("old build", large[1]);
+    std::printf("  this / old:\n");
+    PrintRatio(large[0], large[1]);
+    if (withOiiotool) {
+        PrintMeasure("oiiotool", large[2]);
+        PrintMeasure("oiiotool --threads 1", large[3]);
+        std::printf("  this / oiiotool:\n");
+        PrintRatio(large[0], large[2]);
+        std::printf("  this / oiiotool --threads 1:\n");
+        PrintRatio(large[0], large[3]);
+    } else {
+        std::printf("  oiiotool: left out, no %s (apt-get install openimageio-tools)\n", oiiotool);
+    }
+
+    const std::string pattern = (folder / "hd.%04d.exr").string();
+    fs::create_directories(folder / "new");
+    fs::create_directories(folder / "old");
+    const std::vector<Measure> shot =
+        Compare({{tool, "apply", "--frames", "1-8", pattern, "-o", (folder / "new/").string()},
+                 {old, "apply", "--frames", "1-8", pattern, "-o", (folder / "old/").string()}},
+                runs);
+    std::printf("8 frames of 1920 x 1080, default -j (best of %d)\n", runs);
+    PrintMeasure("this build", shot[0]);
+    PrintMeasure("old build", shot[1]);
+    PrintRatio(shot[0], shot[1]);
+
+    const Picture mine = Decode(folder / "new.png");
+    std::printf("same pixels as the old build: large frame %s, 8 frames %s\n",
+                SamePixels(mine, Decode(folder / "old.png")) ? "yes" : "NO",
+                SameFolders(folder / "new", folder / "old") ? "yes" : "NO");
+    if (withOiiotool)
+        std::printf("oiiotool's greys differ from this build's by at most %d levels of 65535\n",
+                    LargestDifference(mine, Decode(folder / "oiiotool.png")));
+    return 0;
+}
