@@ -59,17 +59,19 @@ void WriteFrame(const std::filesystem::path& path, const Imath::Box2i& window, I
         }
         if (channel.type == Imf::HALF)
             for (std::uint32_t& bits : held[c]) bits &= 0xffff; // read as halves from the low bytes
-        char* origin = reinterpret_cast<char*>(held[c].data()) -
-                       (window.min.x + static_cast<std::ptrdiff_t>(window.min.y / channel.ySampling) * width) * 4;
-        buffer.insert(channel.name,
-                      Imf::Slice(channel.type, origin, 4, static_cast<std::size_t>(width) * 4, 1, channel.ySampling));
+        char* origin =
+            reinterpret_cast<char*>(held[c].data()) -
+            (window.min.x + static_cast<std::ptrdiff_t>(window.min.y / channel.ySampling) * width) * 4;
+        buffer.insert(channel.name, Imf::Slice(channel.type, origin, 4, static_cast<std::size_t>(width) * 4,
+                                               1, channel.ySampling));
     }
     WriteFlatExr(path.string(), header, buffer, false);
 }
 
 // The channels as OpenEXR's readPixels gives them, as the tool holds them: HALF and FLOAT as a
 // float's bits, UINT as it is.
-std::map<std::string, Samples> OpenExrSamples(const std::filesystem::path& path, const std::vector<Stored>& read)
+std::map<std::string, Samples> OpenExrSamples(const std::filesystem::path& path,
+                                              const std::vector<Stored>& read)
 {
     Imf::InputFile file(path.c_str());
     const Imath::Box2i window = file.header().dataWindow();
@@ -159,7 +161,8 @@ TEST(OwnChunks, SamplesAreOpenExrsBitForBitWhateverTheThreads)
                     std::map<std::string, Samples> expected = OpenExrSamples(path, read);
                     Crop(expected, data, window);
                     for (int threads : {1, 3})
-                        EXPECT_EQ(ToolSamples(path, read, window, threads), expected) << threads << " threads";
+                        EXPECT_EQ(ToolSamples(path, read, window, threads), expected)
+                            << threads << " threads";
                 }
             }
         }
@@ -179,10 +182,14 @@ TEST(OwnChunks, ADamagedChunkIsRefusedNamingTheFile)
         const char* error;
     } cases[] = {
         {"uncompressed, short", Imf::NO_COMPRESSION, 6, false, "incomplete EXR file: the chunk of row"},
-        {"RLE, short", Imf::RLE_COMPRESSION, 3, false, "damaged EXR file: the chunk of row 1 does not unpack"},
-        {"ZIPS, short", Imf::ZIPS_COMPRESSION, 5, false, "damaged EXR file: the chunk of row 1 does not unpack"},
-        {"ZIP, short", Imf::ZIP_COMPRESSION, 1, false, "damaged EXR file: the chunk of rows 16 to 31 does not"},
-        {"ZIP, changed", Imf::ZIP_COMPRESSION, 0, true, "damaged EXR file: the chunk of rows 16 to 31 does not"},
+        {"RLE, short", Imf::RLE_COMPRESSION, 3, false,
+         "damaged EXR file: the chunk of row 1 does not unpack"},
+        {"ZIPS, short", Imf::ZIPS_COMPRESSION, 5, false,
+         "damaged EXR file: the chunk of row 1 does not unpack"},
+        {"ZIP, short", Imf::ZIP_COMPRESSION, 1, false,
+         "damaged EXR file: the chunk of rows 16 to 31 does not"},
+        {"ZIP, changed", Imf::ZIP_COMPRESSION, 0, true,
+         "damaged EXR file: the chunk of rows 16 to 31 does not"},
     };
     const std::filesystem::path path = TempPath("damaged");
     const std::vector<Stored> stored = {{"A", Imf::HALF}, {"Z", Imf::FLOAT}};
@@ -209,8 +216,11 @@ TEST(OwnChunks, ADamagedChunkIsRefusedNamingTheFile)
         }
         file.close();
         for (int threads : {1, 3})
-            ExpectError([&] { ToolSamples(path, stored, {0, 0, 40, 40}, threads); },
-                        path.string() + ": " + test.error);
+            ExpectError(
+                [&] {
+                    ToolSamples(path, stored, {0, 0, 40, 40}, threads);
+                },
+                path.string() + ": " + test.error);
     }
     std::filesystem::remove(path);
 }
