@@ -12,10 +12,10 @@
 #include <cstdint>
 
 #include "base/tool_error.h"
+#include "chunks/flat_chunks.h"
 #include "exr/deep_part.h"
 #include "exr/exr_layout.h"
 #include "exr/exr_reader.h"
-#include "exr/flat_chunks.h"
 
 namespace deepglass {
 
@@ -104,8 +104,8 @@ void ExrInput::ReadFlat(int part, const std::vector<ViewChannel>& channels,
     if (DecodesOwnChunks(header)) {
         std::vector<std::string> names;
         for (std::size_t i : taken) names.push_back(channels[i].storedName);
-        ReadOwnChunks(input, header, names, top, bottom, left, right, threads, limits.maxSampleBytes, scratch,
-                      [&](std::size_t k, int y, const std::uint32_t* row) {
+        ReadOwnChunks(input, header, names, top, bottom, left, right, threads, limits.maxSampleBytes,
+                      scratch.rows, scratch.chunks, [&](std::size_t k, int y, const std::uint32_t* row) {
                           sink(taken[k], y - window.minY, left - window.minX, count, row);
                       });
         return;

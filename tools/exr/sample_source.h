@@ -6,22 +6,12 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
-#include <memory>
 #include <vector>
 
+#include "chunks/flat_chunks.h"
 #include "exr/exr_file.h"
 
-struct libdeflate_decompressor;
-
 namespace deepglass {
-
-// What one thread that decodes chunks keeps for the next chunk: the chunk as stored and unpacked,
-// and its inflater.
-struct ChunkScratch {
-    std::vector<std::uint8_t> stored;
-    std::vector<std::uint8_t> unpacked;
-    std::unique_ptr<libdeflate_decompressor, void (*)(libdeflate_decompressor*)> inflater{nullptr, nullptr};
-};
 
 // The memory a read keeps for the next, so that the frames of a sequence do not each allocate it
 // anew: a strip of decoded rows, channel after channel, and each decoding thread's chunk.

@@ -1,4 +1,4 @@
-#include "exr/flat_chunks.h"
+#include "chunks/flat_chunks.h"
 
 #include <ImfChannelList.h>
 #include <ImfHeader.h>
@@ -34,7 +34,7 @@ constexpr int ZIP_LINES = 16;
 
 struct StoredChannel {
     Imf::PixelType type = Imf::HALF;
-    std::size_t bytes = 0;   // a sample's
+    std::size_t bytes = 0; // a sample's
     int ySampling = 1;
     std::size_t samples = 0; // in a row that has them
 };
@@ -94,7 +94,8 @@ PartLayout LayoutOf(const Imf::Header& header, const std::vector<std::string>& w
         for (std::size_t k = 0; k < wanted.size(); ++k) {
             if (wanted[k] != it.name()) continue;
             if (channel.xSampling != 1 || channel.ySampling != 1)
-                throw ExrReadFailure("channel " + wanted[k] + " is subsampled; its chunks are read by OpenEXR");
+                throw ExrReadFailure("channel " + wanted[k] +
+                                     " is subsampled; its chunks are read by OpenEXR");
             layout.asked.emplace_back(index, k);
         }
     }
@@ -178,7 +179,8 @@ void Convert(Imf::PixelType type, const std::uint8_t* lo, const std::uint8_t* hi
 
 std::string RowsText(int y0, int y1)
 {
-    return y0 == y1 ? "row " + std::to_string(y0) : "rows " + std::to_string(y0) + " to " + std::to_string(y1);
+    return y0 == y1 ? "row " + std::to_string(y0)
+                    : "rows " + std::to_string(y0) + " to " + std::to_string(y1);
 }
 
 void FreeInflater(libdeflate_decompressor* inflater) { libdeflate_free_decompressor(inflater); }
@@ -201,7 +203,8 @@ void DecodeChunk(ChunkRead& read, int y0, ChunkScratch& mine)
     const PartLayout& layout = read.layout;
     const int y1 = static_cast<int>(std::min<std::int64_t>(std::int64_t{y0} + layout.lines - 1, layout.maxY));
     std::uint64_t expected = 0;
-    for (int y = y0; y <= y1; ++y) expected += layout.RowBytes(y);
+    // Rows are counted in 64 bits, so that a window reaching the largest int ends its loops.
+    for (std::int64_t y = y0; y <= y1; ++y) expected += layout.RowBytes(static_cast<int>(y));
     if (expected > static_cast<std::uint64_t>(INT_MAX))
         throw ExrReadFailure("damaged EXR file: the chunk of " + RowsText(y0, y1) + " would unpack to " +
                              std::to_string(expected) + " bytes");
@@ -235,12 +238,14 @@ void DecodeChunk(ChunkRead& read, int y0, ChunkScratch& mine)
                 mine.inflater = {libdeflate_alloc_decompressor(), FreeInflater};
                 if (!mine.inflater) throw std::bad_alloc();
             }
-            unpacked = libdeflate_zlib_decompress(mine.inflater.get(), bytes, static_cast<std::size_t>(size),
-                                                  mine.unpacked.data(), length, nullptr) == LIBDEFLATE_SUCCESS;
+            unpacked =
+                libdeflate_zlib_decompress(mine.inflater.get(), bytes, static_cast<std::size_t>(size),
+                                           mine.unpacked.data(), length, nullptr) == LIBDEFLATE_SUCCESS;
         }
         if (!unpacked)
             throw ExrReadFailure("damaged EXR file: the chunk of " + RowsText(y0, y1) +
-                                 " does not unpack into the " + std::to_string(length) + " bytes its rows take");
+                                 " does not unpack into the " + std::to_string(length) +
+                                 " bytes its rows take");
         UndoPredictor(mine.unpacked.data(), length);
         bytes = mine.unpacked.data();
     }
@@ -248,7 +253,8 @@ void DecodeChunk(ChunkRead& read, int y0, ChunkScratch& mine)
     const std::size_t half = length / 2;
     const std::size_t skip = static_cast<std::size_t>(read.left - layout.minX);
     std::size_t rowStart = 0;
-    for (int y = y0; y <= y1; ++y) {
+    for (std::int64_t row = y0; row <= y1; ++row) {
+        const int y = static_cast<int>(row);
         if (y >= read.top && y <= read.bottom) {
             std::size_t offset = rowStart;
             std::size_t next = 0; // in layout.asked
@@ -275,7 +281,8 @@ void DecodeChunk(ChunkRead& read, int y0, ChunkScratch& mine)
 
 bool DecodesOwnChunks(const Imf::Header& header)
 {
-    if (header.hasTileDescription() || (header.hasType() && header.type() != Imf::SCANLINEIMAGE)) return false;
+    if (header.hasTileDescription() || (header.hasType() && header.type() != Imf::SCANLINEIMAGE))
+        return false;
     switch (header.compression()) {
     case Imf::NO_COMPRESSION:
     case Imf::RLE_COMPRESSION:
@@ -287,7 +294,8 @@ bool DecodesOwnChunks(const Imf::Header& header)
 
 void ReadOwnChunks(Imf::InputPart& input, const Imf::Header& header, const std::vector<std::string>& wanted,
                    int top, int bottom, int left, int right, int threads, std::uint64_t budget,
-                   ReadScratch& scratch, const ChunkRowSink& row)
+                   std::vector<std::uint32_t>& rows, std::vector<ChunkScratch>& chunks,
+                   const ChunkRowSink& row)
 {
     if (wanted.empty() || top > bottom || left > right) return;
     PartLayout layout = LayoutOf(header, wanted);
@@ -295,23 +303,24 @@ void ReadOwnChunks(Imf::InputPart& input, const Imf::Header& header, const std::
     const int lines = layout.lines;
     const std::int64_t firstChunk = (std::int64_t{top} - layout.minY) / lines;
     const std::int64_t lastChunk = (std::int64_t{bottom} - layout.minY) / lines;
-    const std::size_t chunks = static_cast<std::size_t>(lastChunk - firstChunk + 1);
+    const std::size_t total = static_cast<std::size_t>(lastChunk - firstChunk + 1);
     // A chunk at its largest, as stored and unpacked, for each decoding thread.
     std::uint64_t chunkBytes = 0;
-    for (int y = layout.minY; y < layout.minY + lines; ++y) chunkBytes += 2 * layout.RowBytes(y);
-    std::size_t lanes = std::min<std::size_t>(static_cast<std::size_t>(std::max(threads, 1)), chunks);
+    for (std::int64_t y = layout.minY; y < std::int64_t{layout.minY} + lines && y <= layout.maxY; ++y)
+        chunkBytes += 2 * layout.RowBytes(static_cast<int>(y));
+    std::size_t lanes = std::min<std::size_t>(static_cast<std::size_t>(std::max(threads, 1)), total);
     if (budget != 0 && chunkBytes != 0)
         lanes = std::min<std::size_t>(lanes, std::max<std::uint64_t>(1, budget / (2 * chunkBytes)));
     const std::size_t stripChunks = lanes * static_cast<std::size_t>(std::max(1, STRIP_ROWS / lines));
     const std::size_t count = static_cast<std::size_t>(right - left + 1);
     const std::size_t stripStride = stripChunks * static_cast<std::size_t>(lines) * count;
-    if (scratch.rows.size() < stripStride * wanted.size()) scratch.rows.resize(stripStride * wanted.size());
-    if (scratch.chunks.size() < lanes) scratch.chunks.resize(lanes);
+    if (rows.size() < stripStride * wanted.size()) rows.resize(stripStride * wanted.size());
+    if (chunks.size() < lanes) chunks.resize(lanes);
 
-    ChunkRead read{input, {}, layout, top, bottom, left, count, scratch.rows.data(), 0, stripStride};
+    ChunkRead read{input, {}, layout, top, bottom, left, count, rows.data(), 0, stripStride};
     std::vector<std::exception_ptr> failures(stripChunks);
-    for (std::size_t first = 0; first < chunks; first += stripChunks) {
-        const std::size_t inStrip = std::min(stripChunks, chunks - first);
+    for (std::size_t first = 0; first < total; first += stripChunks) {
+        const std::size_t inStrip = std::min(stripChunks, total - first);
         const std::int64_t stripY = layout.minY + (firstChunk + static_cast<std::int64_t>(first)) * lines;
         read.stripTop = static_cast<int>(stripY);
         std::fill(failures.begin(), failures.end(), nullptr);
@@ -320,7 +329,7 @@ void ReadOwnChunks(Imf::InputPart& input, const Imf::Header& header, const std::
             for (std::size_t i; (i = next.fetch_add(1)) < inStrip;) {
                 try {
                     DecodeChunk(read, static_cast<int>(stripY + static_cast<std::int64_t>(i) * lines),
-                                scratch.chunks[lane]);
+                                chunks[lane]);
                 } catch (...) {
                     failures[i] = std::current_exception();
                 }
@@ -332,9 +341,10 @@ void ReadOwnChunks(Imf::InputPart& input, const Imf::Header& header, const std::
             const std::int64_t y0 = stripY + static_cast<std::int64_t>(i) * lines;
             const int from = static_cast<int>(std::max<std::int64_t>(y0, top));
             const int to = static_cast<int>(std::min<std::int64_t>(y0 + lines - 1, bottom));
-            for (int y = from; y <= to; ++y)
+            for (std::int64_t y = from; y <= to; ++y)
                 for (std::size_t k = 0; k < wanted.size(); ++k)
-                    row(k, y, scratch.rows.data() + k * stripStride + static_cast<std::size_t>(y - stripY) * count);
+                    row(k, static_cast<int>(y),
+                        rows.data() + k * stripStride + static_cast<std::size_t>(y - stripY) * count);
         }
     }
 }

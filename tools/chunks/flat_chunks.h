@@ -12,12 +12,21 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
-#include "exr/sample_source.h"
+struct libdeflate_decompressor;
 
 namespace deepglass {
+
+// What one thread that decodes chunks keeps for the next chunk: the chunk as stored and unpacked,
+// and its inflater.
+struct ChunkScratch {
+    std::vector<std::uint8_t> stored;
+    std::vector<std::uint8_t> unpacked;
+    std::unique_ptr<libdeflate_decompressor, void (*)(libdeflate_decompressor*)> inflater{nullptr, nullptr};
+};
 
 // Whether the tool decodes the chunks of a part with this header itself.
 bool DecodesOwnChunks(const Imf::Header& header);
@@ -31,9 +40,11 @@ using ChunkRowSink = std::function<void(std::size_t k, int y, const std::uint32_
 // The samples are the same whatever the number of threads, and so is the first fault found: a
 // chunk that does not hold what its rows need is an ExrReadFailure naming its rows, and rows
 // after it are not handed over. Decoding threads hold one chunk each, and no more of them than
-// `budget` bytes (0: none) would hold twice.
+// `budget` bytes (0: none) would hold twice. `rows` (a strip of decoded rows) and `chunks` (one a
+// decoding thread) keep their memory for the next call.
 void ReadOwnChunks(Imf::InputPart& input, const Imf::Header& header, const std::vector<std::string>& wanted,
                    int top, int bottom, int left, int right, int threads, std::uint64_t budget,
-                   ReadScratch& scratch, const ChunkRowSink& row);
+                   std::vector<std::uint32_t>& rows, std::vector<ChunkScratch>& chunks,
+                   const ChunkRowSink& row);
 
 } // namespace deepglass
