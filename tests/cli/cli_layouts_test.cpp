@@ -2,6 +2,7 @@
 // multi-view part, render layers, compositing names): every form gives the picture of the plain
 // frame of its eye, and an EXR output keeps everything but the pixels the filter rewrote.
 #include <ImfPixelType.h>
+#include <openexr.h>
 
 #include <gmock/gmock.h>
 
@@ -264,6 +265,31 @@ TEST_F(Layouts, ExrOutputKeepsEverySampleTheFilterDidNotRewriteBitForBit)
         EXPECT_EQ(rewritten, 4 * std::count(test.eye->objects.begin(), test.eye->objects.end(), test.id))
             << test.input;
     }
+}
+
+// The whole mode decodes depth and alpha alone: colour and IDs in a part of their own, whose chunk
+// is damaged, stop the ID modes but not the whole mode, whose picture is that of the plain frame.
+TEST_F(Layouts, TheWholeModeDecodesNeitherColourNorIds)
+{
+    std::vector<TestChannel> colourAndIds = Slice(Channels(RIGHT, Plain()), 0, 3);
+    for (const TestChannel& channel : Slice(Channels(RIGHT, Plain()), 5, 2)) colourAndIds.push_back(channel);
+    WriteTestParts(Path("split.exr"), {Part("colour", "", colourAndIds),
+                                       Part("depth", "", Slice(Channels(RIGHT, Plain()), 3, 2))});
+    exr_context_t context = nullptr;
+    ASSERT_EQ(exr_start_read(&context, Path("split.exr").c_str(), nullptr), EXR_ERR_SUCCESS);
+    exr_chunk_info_t chunk{};
+    ASSERT_EQ(exr_read_scanline_chunk_info(context, 0, 0, &chunk), EXR_ERR_SUCCESS);
+    exr_finish(&context);
+    {
+        std::fstream file(Path("split.exr"), std::ios::in | std::ios::out | std::ios::binary);
+        const std::int32_t size = static_cast<std::int32_t>(chunk.packed_size) - 2;
+        file.seekp(static_cast<std::streamoff>(chunk.data_offset) - 4);
+        file.write(reinterpret_cast<const char*>(&size), sizeof size);
+    }
+    EXPECT_EQ(Picture({"split.exr"}, "split.png"), Picture({"plain-right.exr"}, "plain.png"));
+    const ToolRun run = Run({"apply", "--mode", "object", "--id", "5", "split.exr", "-o", "object.png"});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_THAT(run.err, HasSubstr("split.exr: damaged EXR file: the chunk of row"));
 }
 
 TEST_F(Layouts, UnknownViewsAndLayersAndSeveralDepthsAreNamed)

@@ -12,6 +12,7 @@
 #include <cstdint>
 
 #include "base/tool_error.h"
+#include "chunks/flat_chunks.h"
 #include "exr/deep_part.h"
 #include "exr/exr_layout.h"
 #include "exr/exr_reader.h"
@@ -34,8 +35,8 @@ struct ExrInput::Open {
     std::vector<std::unique_ptr<DeepPartReader>> deep;
 };
 
-ExrInput::ExrInput(const std::string& path, const ExrReadLimits& limits)
-    : path(path), open(std::make_unique<Open>()), limits(limits)
+ExrInput::ExrInput(const std::string& path, const ExrReadLimits& limits, int threads)
+    : path(path), open(std::make_unique<Open>()), limits(limits), threads(std::max(threads, 1))
 {
     open->file = OpenInputFile(path);
     const std::uint64_t size = InputFileSize(path);
@@ -88,8 +89,53 @@ void ExrInput::ReadSubsampled(int part, const std::vector<ViewChannel>& channels
     for (const auto& [k, samples] : held) HandOverHeld(samples, from, k, window, row, sink);
 }
 
-void ExrInput::Read(const std::vector<ViewChannel>& channels, const PixelBox& window,
-                    std::vector<std::uint32_t>& scratch, const RowSink& sink)
+void ExrInput::ReadFlat(int part, const std::vector<ViewChannel>& channels,
+                        const std::vector<std::size_t>& taken, const PixelBox& window, ReadScratch& scratch,
+                        const RowSink& sink)
+{
+    const PixelBox& from = layout.parts[part].frame.dataWindow;
+    const int top = std::max(from.minY, window.minY);
+    const int bottom = std::min(from.maxY, window.maxY);
+    const int left = std::max(from.minX, window.minX);
+    const int right = std::min(from.maxX, window.maxX);
+    const int count = right - left + 1;
+    Imf::InputPart input(*open->exr, part);
+    const Imf::Header& header = open->exr->header(part);
+    if (DecodesOwnChunks(header)) {
+        std::vector<std::string> names;
+        for (std::size_t i : taken) names.push_back(channels[i].storedName);
+        ReadOwnChunks(input, header, names, top, bottom, left, right, threads, limits.maxSampleBytes,
+                      scratch.rows, scratch.chunks, [&](std::size_t k, int y, const std::uint32_t* row) {
+                          sink(taken[k], y - window.minY, left - window.minX, count, row);
+                      });
+        return;
+    }
+    // Every other compression is OpenEXR's to decode, a strip of rows at a time.
+    const std::size_t width = static_cast<std::size_t>(from.Width());
+    std::vector<std::uint32_t>& strip = scratch.rows;
+    const std::size_t stripSize = width * STRIP_ROWS;
+    if (strip.size() < stripSize * taken.size()) strip.resize(stripSize * taken.size());
+    for (int y0 = top; y0 <= bottom; y0 += STRIP_ROWS) {
+        const int y1 = std::min(bottom, y0 + STRIP_ROWS - 1);
+        Imf::FrameBuffer buffer;
+        for (std::size_t k = 0; k < taken.size(); ++k) {
+            const ViewChannel& channel = channels[taken[k]];
+            const Imf::PixelType type = channel.type == SampleType::UINT ? Imf::UINT : Imf::FLOAT;
+            buffer.insert(channel.storedName,
+                          Imf::Slice::Make(type, strip.data() + k * stripSize, {from.minX, y0}, from.Width(),
+                                           STRIP_ROWS, sizeof(std::uint32_t), sizeof(std::uint32_t) * width));
+        }
+        input.setFrameBuffer(buffer);
+        input.readPixels(y0, y1);
+        for (int y = y0; y <= y1; ++y)
+            for (std::size_t k = 0; k < taken.size(); ++k)
+                sink(taken[k], y - window.minY, left - window.minX, count,
+                     strip.data() + k * stripSize + (y - y0) * width + (left - from.minX));
+    }
+}
+
+void ExrInput::Read(const std::vector<ViewChannel>& channels, const PixelBox& window, ReadScratch& scratch,
+                    const RowSink& sink)
 {
     GuardExrRead(path, [&] {
         for (int part = 0; part < static_cast<int>(layout.parts.size()); ++part) {
@@ -102,7 +148,6 @@ void ExrInput::Read(const std::vector<ViewChannel>& channels, const PixelBox& wi
             const int left = std::max(from.minX, window.minX);
             const int right = std::min(from.maxX, window.maxX);
             if (taken.empty() || top > bottom || left > right) continue;
-            const std::size_t width = static_cast<std::size_t>(from.Width());
             if (layout.parts[part].deep) {
                 ExrPart& deepPart = layout.parts[part];
                 std::unique_ptr<DeepPartReader>& deep = open->deep[part];
@@ -114,34 +159,14 @@ void ExrInput::Read(const std::vector<ViewChannel>& channels, const PixelBox& wi
                 for (std::size_t i : taken)
                     wanted.push_back(static_cast<int>(deepPart.frame.Find(channels[i].storedName) -
                                                       deepPart.frame.channels.data()));
-                deep->ReadRows(top, bottom, wanted, scratch,
+                deep->ReadRows(top, bottom, wanted, scratch.rows,
                                [&](std::size_t k, int y, const std::uint32_t* row) {
                                    sink(taken[k], y - window.minY, left - window.minX, right - left + 1,
                                         row + (left - from.minX));
                                });
             } else {
                 ReadSubsampled(part, channels, taken, window, sink);
-                const std::size_t stripSize = width * STRIP_ROWS;
-                if (scratch.size() < stripSize * taken.size()) scratch.resize(stripSize * taken.size());
-                Imf::InputPart input(*open->exr, part);
-                for (int y0 = top; y0 <= bottom && !taken.empty(); y0 += STRIP_ROWS) {
-                    const int y1 = std::min(bottom, y0 + STRIP_ROWS - 1);
-                    Imf::FrameBuffer buffer;
-                    for (std::size_t k = 0; k < taken.size(); ++k) {
-                        const ViewChannel& channel = channels[taken[k]];
-                        const Imf::PixelType type = channel.type == SampleType::UINT ? Imf::UINT : Imf::FLOAT;
-                        buffer.insert(channel.storedName,
-                                      Imf::Slice::Make(type, scratch.data() + k * stripSize, {from.minX, y0},
-                                                       from.Width(), STRIP_ROWS, sizeof(std::uint32_t),
-                                                       sizeof(std::uint32_t) * width));
-                    }
-                    input.setFrameBuffer(buffer);
-                    input.readPixels(y0, y1);
-                    for (int y = y0; y <= y1; ++y)
-                        for (std::size_t k = 0; k < taken.size(); ++k)
-                            sink(taken[k], y - window.minY, left - window.minX, right - left + 1,
-                                 scratch.data() + k * stripSize + (y - y0) * width + (left - from.minX));
-                }
+                if (!taken.empty()) ReadFlat(part, channels, taken, window, scratch, sink);
             }
             if (!open->exr->partComplete(part))
                 throw ExrReadFailure("incomplete EXR file: some of its pixels were never written");
@@ -159,9 +184,9 @@ ExrFile ExrInput::ReadWhole()
     return file;
 }
 
-void ExrInput::ReadLumaChroma(const PixelBox& window, std::vector<std::uint32_t>& scratch,
-                              const RowSink& sink)
+void ExrInput::ReadLumaChroma(const PixelBox& window, ReadScratch& readScratch, const RowSink& sink)
 {
+    std::vector<std::uint32_t>& scratch = readScratch.rows;
     GuardExrRead(path, [&] {
         // The file was held to its claims when it was opened; the RGBA interface reads it anew.
         const std::unique_ptr<std::ifstream> file = OpenInputFile(path);

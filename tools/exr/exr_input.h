@@ -18,8 +18,9 @@ namespace deepglass {
 class ExrInput : public SampleSource {
 public:
     // Opens `path` and reads its headers, holding the file to `limits`; a ToolError naming the file
-    // when either fails.
-    explicit ExrInput(const std::string& path, const ExrReadLimits& limits = {});
+    // when either fails. The chunks the tool decodes itself (see DecodesOwnChunks) are decoded on
+    // up to `threads` threads; the samples do not depend on how many.
+    explicit ExrInput(const std::string& path, const ExrReadLimits& limits = {}, int threads = 1);
     ~ExrInput();
     ExrInput(const ExrInput&) = delete;
     ExrInput& operator=(const ExrInput&) = delete;
@@ -31,10 +32,9 @@ public:
     const std::string& Note() const { return note; }
 
     // Decodes the channels from the file; see SampleSource.
-    void Read(const std::vector<ViewChannel>& channels, const PixelBox& window,
-              std::vector<std::uint32_t>& scratch, const RowSink& sink) override;
-    void ReadLumaChroma(const PixelBox& window, std::vector<std::uint32_t>& scratch,
-                        const RowSink& sink) override;
+    void Read(const std::vector<ViewChannel>& channels, const PixelBox& window, ReadScratch& scratch,
+              const RowSink& sink) override;
+    void ReadLumaChroma(const PixelBox& window, ReadScratch& scratch, const RowSink& sink) override;
     // Every part with every sample, read from the file as it stands open; a ToolError naming the
     // file when that fails.
     ExrFile ReadWhole();
@@ -46,10 +46,16 @@ private:
     // `part`) and hands them over; they leave `taken`.
     void ReadSubsampled(int part, const std::vector<ViewChannel>& channels, std::vector<std::size_t>& taken,
                         const PixelBox& window, const RowSink& sink);
+    // Decodes the channels of `taken` (indices into `channels`, none subsampled, all of flat part
+    // `part`) over the window and hands them over: the tool decodes the chunks it can itself (see
+    // DecodesOwnChunks), OpenEXR the others, a strip of rows at a time.
+    void ReadFlat(int part, const std::vector<ViewChannel>& channels, const std::vector<std::size_t>& taken,
+                  const PixelBox& window, ReadScratch& scratch, const RowSink& sink);
 
     std::string path;
     std::unique_ptr<Open> open;
     ExrReadLimits limits;
+    int threads = 1;
     std::uint64_t fileBytes = 0; // which a deep part's sample counts cannot claim far beyond
     ExrFile layout;
     std::string note;

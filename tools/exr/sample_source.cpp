@@ -6,7 +6,7 @@
 
 namespace deepglass {
 
-void SampleSource::ReadLumaChroma(const PixelBox&, std::vector<std::uint32_t>&, const RowSink&)
+void SampleSource::ReadLumaChroma(const PixelBox&, ReadScratch&, const RowSink&)
 {
     throw ToolError("luminance-chroma colour is converted only as its file is read");
 }
@@ -33,8 +33,8 @@ void HandOverHeld(const FrameChannel& stored, const PixelBox& from, std::size_t 
     }
 }
 
-void HeldSamples::Read(const std::vector<ViewChannel>& channels, const PixelBox& window,
-                       std::vector<std::uint32_t>& scratch, const RowSink& sink)
+void HeldSamples::Read(const std::vector<ViewChannel>& channels, const PixelBox& window, ReadScratch& scratch,
+                       const RowSink& sink)
 {
     for (std::size_t k = 0; k < channels.size(); ++k) {
         const FrameChannel* stored = file.Stored(channels[k]);
@@ -42,7 +42,7 @@ void HeldSamples::Read(const std::vector<ViewChannel>& channels, const PixelBox&
         if (stored == nullptr || !HoldsSamples(*stored, from))
             throw ToolError("channel " + channels[k].name +
                             " was not read; it cannot be handed to the filter");
-        HandOverHeld(*stored, from, k, window, scratch, sink);
+        HandOverHeld(*stored, from, k, window, scratch.rows, sink);
     }
 }
 

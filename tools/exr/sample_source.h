@@ -8,9 +8,17 @@
 #include <functional>
 #include <vector>
 
+#include "chunks/flat_chunks.h"
 #include "exr/exr_file.h"
 
 namespace deepglass {
+
+// The memory a read keeps for the next, so that the frames of a sequence do not each allocate it
+// anew: a strip of decoded rows, channel after channel, and each decoding thread's chunk.
+struct ReadScratch {
+    std::vector<std::uint32_t> rows;
+    std::vector<ChunkScratch> chunks;
+};
 
 class SampleSource {
 public:
@@ -27,16 +35,16 @@ public:
 
     // Hands `channels` over `window`, each from its own part, one sample a pixel: a subsampled
     // channel's stored sample is handed over for every pixel of its block. Pixels of the window
-    // that a channel's part does not cover are not handed over. `scratch` keeps its memory for the
-    // next call. A ToolError for a damaged or incomplete part; one the sink throws passes unchanged.
-    virtual void Read(const std::vector<ViewChannel>& channels, const PixelBox& window,
-                      std::vector<std::uint32_t>& scratch, const RowSink& sink) = 0;
+    // that a channel's part does not cover are not handed over, and the rows that are go over in
+    // order. `scratch` keeps its memory for the next call. A ToolError for a damaged or incomplete
+    // part; one the sink throws passes unchanged.
+    virtual void Read(const std::vector<ViewChannel>& channels, const PixelBox& window, ReadScratch& scratch,
+                      const RowSink& sink) = 0;
 
     // Hands over the luminance-chroma colour (Y, RY, BY) of the file's first part as R, G, B,
     // channels 0, 1 and 2 of `sink`, over `window` as Read does, converted as OpenEXR's RGBA
     // interface converts it. Only a source that reads the file can: the others raise a ToolError.
-    virtual void ReadLumaChroma(const PixelBox& window, std::vector<std::uint32_t>& scratch,
-                                const RowSink& sink);
+    virtual void ReadLumaChroma(const PixelBox& window, ReadScratch& scratch, const RowSink& sink);
 };
 
 // Hands `stored`, held whole over `from`, to `sink` as channel `k` over `window`, as Read does.
@@ -49,8 +57,8 @@ public:
     explicit HeldSamples(const ExrFile& file) : file(file) {}
 
     const ExrFile& Layout() const override { return file; }
-    void Read(const std::vector<ViewChannel>& channels, const PixelBox& window,
-              std::vector<std::uint32_t>& scratch, const RowSink& sink) override;
+    void Read(const std::vector<ViewChannel>& channels, const PixelBox& window, ReadScratch& scratch,
+              const RowSink& sink) override;
 
 private:
     const ExrFile& file;

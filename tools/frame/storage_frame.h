@@ -22,8 +22,8 @@ namespace deepglass {
 // allocate, and fault in, their memory anew.
 struct FrameBuffers {
     std::unique_ptr<MemoryStorage> storage;
-    std::vector<std::uint32_t> scratch; // a strip of decoded rows
-    std::vector<float> colour;          // RGBA as read, for a display transform
+    ReadScratch scratch;       // a strip of decoded rows, each decoding thread's chunk
+    std::vector<float> colour; // RGBA as read, for a display transform
 };
 
 // A channel decoded in the same pass for a caller of its own (the rank-0 IDs a matte is built

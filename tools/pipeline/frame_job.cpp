@@ -68,7 +68,7 @@ FrameRecord RunFrameJob(const ApplyRun& run, Worker& worker, const ShotFrame& sh
             std::optional<ExrInput> input;
             std::vector<std::string> outputs = {shot.output};
             if (run.options.view == "all") {
-                input.emplace(shot.input, run.limits);
+                input.emplace(shot.input, run.limits, run.frameThreads);
                 outputs = PlannedOutputs(run.options, input->Layout(), shot.output);
             }
             // Whether the frame is written or skipped, what a dead writer left of its outputs goes.
@@ -82,7 +82,7 @@ FrameRecord RunFrameJob(const ApplyRun& run, Worker& worker, const ShotFrame& sh
                 record.message = existing->size() == 1 ? "its output exists" : "its outputs exist";
                 record.outputs = std::move(*existing);
             } else {
-                if (!input) input.emplace(shot.input, run.limits);
+                if (!input) input.emplace(shot.input, run.limits, run.frameThreads);
                 FilterInto(run, worker, *input, record, outcome);
                 record.status = FrameStatus::WRITTEN;
             }

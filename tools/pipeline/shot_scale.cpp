@@ -14,7 +14,7 @@ ShotRange ShotScale(const ApplyRun& run, const std::vector<ShotFrame>& plan, std
     ForEachInParallel(plan.size(), static_cast<int>(workers.size()), [&](std::size_t index, int worker) {
         if (!plan[index].problem.empty()) return;
         try {
-            ExrInput input(plan[index].input, run.limits);
+            ExrInput input(plan[index].input, run.limits, run.frameThreads);
             scales[index] = FrameScale(run, input, workers[worker].buffers);
         } catch (const ToolError&) {
         } catch (const std::bad_alloc&) {

@@ -22,7 +22,8 @@ std::uint64_t FrameMemoryEstimate(const std::string& input, OutputFormat format,
 int DefaultJobCount(std::size_t frames, std::uint64_t frameBytes, std::uint64_t budget);
 
 // Threads for OpenEXR to decode with while `jobs` workers run: one a core when cores would
-// otherwise idle, none (each worker decodes its own) when the workers take every core.
+// otherwise idle, none (each worker decodes its own) when the workers take every core. They decode
+// only what the tool does not decode itself (see DecodesOwnChunks), which takes FrameThreadCount.
 int DecodeThreadCount(int jobs);
 // Threads one frame may work with while `jobs` workers run: the cores shared out among them, at
 // least 1.
