@@ -62,7 +62,8 @@ void ReadBack(const ShotFrame& shot, const DepthOptions& options, const InputFil
 
 std::vector<float> DepthOfPicture(const PngPicture& picture, const DepthMapping& mapping, bool levelZeroEmpty)
 {
-    const std::size_t pixels = static_cast<std::size_t>(picture.width) * static_cast<std::size_t>(picture.height);
+    const std::size_t pixels =
+        static_cast<std::size_t>(picture.width) * static_cast<std::size_t>(picture.height);
     const std::uint16_t full = static_cast<std::uint16_t>((1u << picture.bits) - 1);
     std::vector<float> depth(pixels, HOST_BACKGROUND_DEPTH);
     if (!mapping.scale) return depth;
@@ -94,8 +95,9 @@ int RunDepth(const DepthOptions& options, std::FILE* out, std::FILE* errors)
     for (const ShotFrame& shot : plan) {
         try {
             if (!shot.problem.empty())
-                throw ToolError(shot.missing ? "frame " + std::to_string(shot.number.value_or(0)) + " " + shot.problem
-                                             : shot.input + ": " + shot.problem);
+                throw ToolError(shot.missing
+                                    ? "frame " + std::to_string(shot.number.value_or(0)) + " " + shot.problem
+                                    : shot.input + ": " + shot.problem);
             ReadBack(shot, options, inputs, budget);
             std::fprintf(out, "%s -> %s\n", shot.input.c_str(), shot.output.c_str());
         } catch (const ToolError& error) {

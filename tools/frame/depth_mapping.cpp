@@ -99,7 +99,8 @@ std::vector<HeaderText> MappingTexts(const DepthMapping& mapping)
 std::vector<PngText> MappingPngText(const DepthMapping& mapping)
 {
     std::vector<PngText> text;
-    for (HeaderText& entry : MappingTexts(mapping)) text.push_back({std::move(entry.name), std::move(entry.text)});
+    for (HeaderText& entry : MappingTexts(mapping))
+        text.push_back({std::move(entry.name), std::move(entry.text)});
     return text;
 }
 
@@ -158,7 +159,8 @@ double DepthOfLevel(const DepthScale& scale, DepthCurve curve, std::uint32_t lev
 std::string MappingText(const DepthMapping& mapping)
 {
     std::string text;
-    for (const HeaderText& entry : MappingTexts(mapping)) text += "  " + entry.name + " = " + entry.text + "\n";
+    for (const HeaderText& entry : MappingTexts(mapping))
+        text += "  " + entry.name + " = " + entry.text + "\n";
     return text;
 }
 

@@ -101,12 +101,13 @@ PngPicture ReadPng(const std::string& path, std::uint64_t budget)
     picture.bits = header.bits;
     const bool grey = header.colourType == PNG_COLOR_TYPE_GRAY;
     if ((!grey && header.colourType != PNG_COLOR_TYPE_RGB_ALPHA) || (header.bits != 8 && header.bits != 16)) {
-        throw ToolError(path + ": a picture of PNG colour type " + std::to_string(header.colourType) + " at " +
-                        std::to_string(header.bits) +
+        throw ToolError(path + ": a picture of PNG colour type " + std::to_string(header.colourType) +
+                        " at " + std::to_string(header.bits) +
                         " bits; depth is read from grey or RGBA pictures of 8 or 16 bits");
     }
     picture.channels = grey ? 1 : 4;
-    const std::uint64_t rowSamples = std::uint64_t{header.width} * static_cast<std::uint64_t>(picture.channels);
+    const std::uint64_t rowSamples =
+        std::uint64_t{header.width} * static_cast<std::uint64_t>(picture.channels);
     const std::uint64_t bytes = rowSamples * header.height * (header.bits / 8);
     if (budget != 0 && bytes > budget) {
         throw ToolError(path + ": a picture of " + std::to_string(header.width) + " x " +
@@ -122,9 +123,9 @@ PngPicture ReadPng(const std::string& path, std::uint64_t budget)
     png_textp chunks = nullptr;
     const int count = png_get_text(png, info, &chunks, nullptr);
     for (int i = 0; i < count; ++i)
-        picture.text.emplace_back(chunks[i].key,
-                                  std::string(chunks[i].text, chunks[i].compression > 0 ? chunks[i].itxt_length
-                                                                                        : chunks[i].text_length));
+        picture.text.emplace_back(chunks[i].key, std::string(chunks[i].text, chunks[i].compression > 0
+                                                                                 ? chunks[i].itxt_length
+                                                                                 : chunks[i].text_length));
     picture.samples.resize(rowSamples * header.height);
     for (std::size_t i = 0; i < picture.samples.size(); ++i) {
         if (header.bits == 16)

@@ -12,9 +12,9 @@ namespace deepglass {
 struct PngPicture {
     int width = 0;
     int height = 0;
-    int bits = 16;    // 8 or 16
-    int channels = 1; // 1: grey; 4: RGBA
-    std::vector<std::uint16_t> samples; // `channels` a pixel, rows top to bottom
+    int bits = 16;                                         // 8 or 16
+    int channels = 1;                                      // 1: grey; 4: RGBA
+    std::vector<std::uint16_t> samples;                    // `channels` a pixel, rows top to bottom
     std::vector<std::pair<std::string, std::string>> text; // every text chunk: keyword, value
 
     std::uint16_t At(std::size_t pixel, int channel) const

@@ -1,7 +1,7 @@
 #include "output/header_text.h"
 
-#include <ImfHeader.h>
 #include <ImfFloatAttribute.h>
+#include <ImfHeader.h>
 #include <ImfIntAttribute.h>
 #include <ImfStringAttribute.h>
 
