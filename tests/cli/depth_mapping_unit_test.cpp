@@ -32,7 +32,6 @@ DepthMapping Sample(float near, float far)
     mapping.depth = "L.Depth.Z";
     mapping.view = "left";
     mapping.background = "depth:0";
-    mapping.range = "shot";
     mapping.pixels = "object ID 3";
     mapping.frame = 17;
     mapping.tool = "1.0";
@@ -49,7 +48,8 @@ Texts PngTexts(const DepthMapping& mapping)
 
 Texts ExrTexts(const DepthMapping& mapping)
 {
-    const std::shared_ptr<const Imf::Header> header = WithHeaderTexts(nullptr, MAPPING_PREFIX, MappingTexts(mapping));
+    const std::shared_ptr<const Imf::Header> header =
+        WithHeaderTexts(nullptr, MAPPING_PREFIX, MappingTexts(mapping));
     return HeaderTextsOf(*header, MAPPING_PREFIX);
 }
 
@@ -60,18 +60,24 @@ void ExpectSame(const DepthMapping& read, const DepthMapping& written)
     EXPECT_EQ(read.curve, written.curve);
     EXPECT_EQ(read.bits, written.bits);
     EXPECT_EQ(read.frame, written.frame);
-    for (const auto& [got, wanted] : {std::pair{read.grey, written.grey}, {read.depth, written.depth},
-                                      {read.view, written.view}, {read.background, written.background},
-                                      {read.range, written.range}, {read.pixels, written.pixels},
-                                      {read.tool, written.tool}, {read.module, written.module}})
+    for (const auto& [got, wanted] : {std::pair{read.grey, written.grey},
+                                      {read.depth, written.depth},
+                                      {read.view, written.view},
+                                      {read.background, written.background},
+                                      {read.pixels, written.pixels},
+                                      {read.tool, written.tool},
+                                      {read.module, written.module}})
         EXPECT_EQ(got, wanted);
 }
 
 TEST(DepthMappingText, ReadsBackAsTheSameMappingThroughPngTextAndExrAttributes)
 {
     const float tiny = std::numeric_limits<float>::denorm_min();
-    for (const auto& [near, far] : {std::pair{0.1f, 0.3f}, {1e-7f, std::nextafter(1e-7f, 1.0f)}, {0.0f, 9.99e19f},
-                                    {tiny, 2.4324484f}, {5.0f, 5.0f}}) {
+    for (const auto& [near, far] : {std::pair{0.1f, 0.3f},
+                                    {1e-7f, std::nextafter(1e-7f, 1.0f)},
+                                    {0.0f, 9.99e19f},
+                                    {tiny, 2.4324484f},
+                                    {5.0f, 5.0f}}) {
         const DepthMapping written = Sample(near, far);
         ExpectSame(ParseMapping(PngTexts(written)), written);
         ExpectSame(ParseMapping(ExrTexts(written)), written);
@@ -155,11 +161,13 @@ TEST(DepthOfLevel, EveryDepthComesBackWithinOneStep)
         const double top = (1 << bits) - 1;
         for (double depth = 0.5; depth <= 80.0; depth *= 1.01) {
             const double linear = std::floor((80.0 - depth) / 79.5 * top);
-            EXPECT_LE(std::fabs(DepthOfLevel(scale, DepthCurve::LINEAR, static_cast<std::uint32_t>(linear), bits) -
-                                depth),
-                      79.5 / top * (1 + 1e-9));
+            EXPECT_LE(
+                std::fabs(DepthOfLevel(scale, DepthCurve::LINEAR, static_cast<std::uint32_t>(linear), bits) -
+                          depth),
+                79.5 / top * (1 + 1e-9));
             const double inverse = std::floor((1 / depth - 1 / 80.0) / (2 - 1 / 80.0) * top);
-            const double back = DepthOfLevel(scale, DepthCurve::INVERSE, static_cast<std::uint32_t>(inverse), bits);
+            const double back =
+                DepthOfLevel(scale, DepthCurve::INVERSE, static_cast<std::uint32_t>(inverse), bits);
             EXPECT_LE(std::fabs(1 / back - 1 / depth), (2 - 1 / 80.0) / top * (1 + 1e-9)) << depth;
         }
     }

@@ -88,7 +88,6 @@ std::vector<HeaderText> MappingTexts(const DepthMapping& mapping)
     add("depth", mapping.depth);
     if (!mapping.view.empty()) add("view", mapping.view);
     add("background", mapping.background);
-    add("range", mapping.range);
     add("pixels", mapping.pixels);
     if (mapping.frame) add("frame", std::to_string(*mapping.frame), Type::INT);
     add("tool", mapping.tool);
@@ -136,7 +135,6 @@ DepthMapping ParseMapping(const std::vector<std::pair<std::string, std::string>>
     mapping.depth = reader.Required("depth");
     if (const std::string* view = reader.Find("view")) mapping.view = *view;
     mapping.background = reader.Required("background");
-    mapping.range = reader.Required("range");
     mapping.pixels = reader.Required("pixels");
     if (const std::string* frame = reader.Find("frame"))
         mapping.frame = reader.NumberOf<int>("frame", *frame, "a frame number");

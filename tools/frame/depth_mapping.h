@@ -27,7 +27,6 @@ struct DepthMapping {
     std::string depth;      // the depth channel the greys stand for
     std::string view;       // "" in a file of one view
     std::string background; // the background rule, as --background takes it
-    std::string range;      // where the scale came from: "frame", "shot" or "given"
     std::string pixels;     // the pixels that hold a grey: "every pixel", "object ID 3", ...
     std::optional<int> frame;
     std::string tool;   // the tool's version

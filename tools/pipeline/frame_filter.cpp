@@ -67,17 +67,12 @@ std::string GreyPixels(const FilterSettings& settings)
 DepthMapping MappingOf(const ApplyRun& run, const ViewFrame& made, const PreparedView& prepared,
                        std::optional<int> frame)
 {
-    const RangeChoice& range = run.options.range;
     DepthMapping mapping;
     mapping.scale = prepared.scale;
-    mapping.curve = range.curve;
+    mapping.curve = run.options.range.curve;
     mapping.depth = made.choice.depth;
     mapping.view = made.view;
     mapping.background = run.options.background.Text();
-    mapping.range = range.kind == RangeChoice::Kind::SHOT    ? "shot"
-                    : range.kind == RangeChoice::Kind::FIXED ? "given"
-                                                             : "frame";
-    if (range.overSelection) mapping.range += ", over the selected pixels";
     mapping.pixels = GreyPixels(run.settings);
     mapping.frame = frame;
     mapping.tool = DEEPGLASS_VERSION_NUMBER;
