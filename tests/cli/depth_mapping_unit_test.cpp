@@ -12,6 +12,7 @@
 #include "expect_error.h"
 #include "frame/depth_mapping.h"
 #include "output/header_text.h"
+#include "output/png_writer.h"
 
 using namespace deepglass;
 
@@ -189,6 +190,27 @@ TEST(DepthOfPicture, KeptColourIsNothingRenderedAndLevelZeroFollowsTheChoice)
     EXPECT_EQ(DepthOfPicture(picture, mapping, true)[3], HOST_BACKGROUND_DEPTH);
     mapping.scale.reset();
     EXPECT_EQ(DepthOfPicture(picture, mapping, false)[0], HOST_BACKGROUND_DEPTH);
+}
+
+// Text chunks of every kind come back from the picture as written: tEXt for ASCII, iTXt for UTF-8
+// and for XMP.
+TEST(PngText, ChunksOfEveryKindReadBackAsWritten)
+{
+    const std::string path = ::testing::TempDir() + "text.png";
+    PngFormat format;
+    format.kind = PngKind::GREY;
+    format.text = {
+        {"deepglass:near", "2.5"}, {"deepglass:view", "gauche\u2019"}, {"XML:com.adobe.xmp", "<x/>"}};
+    const BMM_Color_64 pixel{7, 7, 7, 7};
+    WritePng(
+        path, 1, 1, [&](int) { return &pixel; }, format);
+    const PngPicture picture = ReadPng(path, 0);
+    EXPECT_EQ(picture.At(0, 0), 7);
+    EXPECT_THAT(picture.text,
+                ElementsAre(std::pair<std::string, std::string>{"deepglass:near", "2.5"},
+                            std::pair<std::string, std::string>{"deepglass:view", "gauche\u2019"},
+                            std::pair<std::string, std::string>{"XML:com.adobe.xmp", "<x/>"}));
+    std::remove(path.c_str());
 }
 
 } // namespace

@@ -82,6 +82,18 @@ bool DescribePicture(const std::string& path, InfoRun& run)
     }
 }
 
+// The depth mapping an output of apply carries in a part's header, for each part that has one.
+void PrintMappings(const ExrFile& file, std::FILE* out)
+{
+    for (const ExrPart& part : file.parts) {
+        if (part.frame.header == nullptr) continue;
+        const auto texts = HeaderTextsOf(*part.frame.header, MAPPING_PREFIX);
+        if (!HasMapping(texts)) continue;
+        std::fprintf(out, "depth mapping%s:\n%s", part.name.empty() ? "" : (" of part " + part.name).c_str(),
+                     MappingText(ParseMapping(texts)).c_str());
+    }
+}
+
 // One frame of the list described and its chart point filled; false when it failed.
 bool DescribeFrame(const ShotFrame& shot, InfoRun& run, ChartFrame& point)
 {
@@ -107,6 +119,7 @@ bool DescribeFrame(const ShotFrame& shot, InfoRun& run, ChartFrame& point)
         if (run.single) {
             std::fprintf(run.out, "%s\n", path.c_str());
             PrintLayout(read.file, run.out);
+            PrintMappings(read.file, run.out);
         }
         for (const std::string& view : SelectViews(read.file, run.options.view)) {
             const ViewFrame made = ViewLayoutOf(read.file, view, run.options.names);
