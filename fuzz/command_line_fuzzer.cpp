@@ -88,6 +88,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     case CommandKind::HELP: FUZZ_REQUIRE(!HelpText(command.helpTopic).empty()); break;
     case CommandKind::APPLY: CheckApply(command.apply); break;
     case CommandKind::INFO: CheckShot(command.info.inputs, command.info.frames); break;
+    case CommandKind::DEPTH: CheckShot(command.depth.inputs, command.depth.frames); break;
     default: break;
     }
     return 0;

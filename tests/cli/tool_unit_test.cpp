@@ -163,9 +163,9 @@ TEST(CommandLine, MistakesAreUsageErrorsThatSayWhatIsWrong)
         {{"sample", "--height", "0", "s.exr"}, "sides run from 1 to 65535 pixels"},
         {{"demo", "a", "b"}, "demo takes at most one FOLDER"},
         {{"--version", "x"}, "--version takes no operands"},
-        {{"help", "help"}, "no help on help; commands are apply, info, sample and demo"},
+        {{"help", "help"}, "no help on help; commands are apply, info, depth, sample and demo"},
         {{"paint"},
-         "unknown command paint; commands are apply, info, sample and demo (see deepglass --help)"},
+         "unknown command paint; commands are apply, info, depth, sample and demo (see deepglass --help)"},
         // A name too long for the system to look up is no folder, and no crash either.
         {{"apply", "-o", std::string(5000, 'g'), "a.exr"}, "must end in .png or .exr (or name a folder"},
     };

@@ -67,7 +67,9 @@ completes "whole material object" deepglass apply --mode ""
 completes "exr" deepglass apply --format = e
 completes "auto none alpha" deepglass info --background ""
 completes "shot" deepglass info --frames 1-4 --range s
-completes "demo" deepglass help d
+completes "demo" deepglass help dem
+completes "far empty" deepglass depth --level-zero ""
+completes "depth" deepglass help dep
 completes "" deepglass apply -j ""
 mkdir "$work/shot" && touch "$work/shot/a.exr" "$work/shot/b.png"
 completes "$work/shot/a.exr" deepglass apply -o out.png "$work/shot/"

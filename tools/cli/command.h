@@ -77,6 +77,18 @@ struct InfoOptions {
     std::uint64_t maxMemory = 0; // what a frame's samples may take; 0: half of the machine's
 };
 
+// `depth`: pictures read back into depth, each level through its picture's mapping unless the
+// command line gives the scale and the curve.
+struct DepthOptions {
+    std::vector<std::string> inputs;
+    OutputTarget output;             // EXR frames
+    std::vector<int> frames;         // from --frames; empty: every input as named
+    std::optional<DepthScale> scale; // --range NEAR:FAR, in place of what the pictures say
+    std::optional<DepthCurve> curve; // --curve, likewise
+    bool levelZeroEmpty = false;     // --level-zero empty: level 0 is nothing rendered, not far
+    std::uint64_t maxMemory = 0;     // what one picture's samples may take; 0: half of the machine's
+};
+
 struct SampleOptions {
     std::string output;
     int width = 640;
@@ -89,7 +101,7 @@ struct DemoOptions {
     std::string modulePath;
 };
 
-enum class CommandKind { HELP, VERSION, APPLY, INFO, SAMPLE, DEMO };
+enum class CommandKind { HELP, VERSION, APPLY, INFO, DEPTH, SAMPLE, DEMO };
 
 struct Command {
     CommandKind kind = CommandKind::HELP;
@@ -97,6 +109,7 @@ struct Command {
     std::string modulePath; // for VERSION
     ApplyOptions apply;
     InfoOptions info;
+    DepthOptions depth;
     SampleOptions sample;
     DemoOptions demo;
     // What was typed that the checks settle into the options: --format, and --matte's patterns

@@ -70,6 +70,62 @@ void FinishInfo(Command& command, std::vector<std::string>& operands)
     }
 }
 
+std::vector<Option> DepthTable(Command& command)
+{
+    DepthOptions& o = command.depth;
+    return {{{"-o", "--output"},
+             "PATH",
+             "the EXR frame for one picture; for several a folder (created if\n"
+             "missing) holding NAME.exr for each NAME.png, or a pattern with\n"
+             "--frames (depth.%04d.exr). Default: each frame beside its picture.",
+             [&o](const std::string& v) { o.output.path = v; }},
+            {{"--frames"},
+             "LIST",
+             "the frames of a pattern PICTURE (grey.%04d.png), as apply takes them",
+             [&o](const std::string& v) { o.frames = ParseFrameRange(v); }},
+            {{"--level-zero"},
+             "far|empty",
+             "what level 0 becomes: far (default), the scale's far end; empty,\n"
+             "nothing rendered (depth -1e30, as the host writes it)",
+             [&o](const std::string& v) { o.levelZeroEmpty = ParseLevelZero(v); }},
+            {{"--range"},
+             "NEAR:FAR",
+             "the scale the greys stand for, in place of what the pictures say",
+             [&o](const std::string& v) {
+                 RangeChoice range;
+                 ParseRange(v, range);
+                 if (range.kind != RangeChoice::Kind::FIXED)
+                     throw UsageError("depth --range " + v + ": give the scale as NEAR:FAR");
+                 o.scale = range.scale;
+             }},
+            {{"--curve"},
+             "linear|inverse",
+             "the curve between the scale's ends, in place of what the pictures say;\n"
+             "with --range, pictures without a depth mapping can be read",
+             [&o](const std::string& v) { o.curve = ParseCurve(v); }},
+            {{"--max-memory"},
+             "SIZE",
+             "the memory one picture's samples may take (default: half of this\n"
+             "machine's)",
+             [&o](const std::string& v) { o.maxMemory = ParseMemorySize(v); }}};
+}
+
+void FinishDepth(Command& command, std::vector<std::string>& operands)
+{
+    DepthOptions& options = command.depth;
+    options.inputs = std::move(operands);
+    if (options.inputs.empty())
+        throw UsageError("depth needs at least one PICTURE.png (see deepglass depth --help)");
+    CheckShotInputs(options.inputs, options.frames);
+    if (HasFramePattern(options.output.path))
+        ResolvePatternOutput(options.output, OutputFormat::EXR);
+    else
+        ResolveOutputTarget(options.output, OutputFormat::EXR,
+                            ShotFrameCount(options.inputs, options.frames));
+    if (options.output.format != OutputFormat::EXR)
+        throw UsageError("depth writes EXR frames: give -o a name ending in .exr, or a folder");
+}
+
 void FinishSample(Command& command, std::vector<std::string>& operands)
 {
     if (operands.size() != 1) throw UsageError("sample needs one OUTPUT.exr (see deepglass sample --help)");

@@ -14,6 +14,8 @@ std::vector<Option> ApplyTable(Command& command);
 void FinishApply(Command& command, std::vector<std::string>& operands);
 std::vector<Option> InfoTable(Command& command);
 void FinishInfo(Command& command, std::vector<std::string>& operands);
+std::vector<Option> DepthTable(Command& command);
+void FinishDepth(Command& command, std::vector<std::string>& operands);
 std::vector<Option> SampleTable(Command& command);
 void FinishSample(Command& command, std::vector<std::string>& operands);
 std::vector<Option> DemoTable(Command& command);

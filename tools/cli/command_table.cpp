@@ -35,7 +35,8 @@ const std::vector<CommandEntry>& CommandTable()
         "the material-effects and object IDs present with their pixel counts.\n"
         "For several frames: one line a frame with the same depth range, background share and IDs, so\n"
         "that the per-frame grey scale of a sequence (and the flicker it can cause) shows beforehand,\n"
-        "and last the shot's range, NEAR:FAR, for apply --range in each task of a farm.\n";
+        "and last the shot's range, NEAR:FAR, for apply --range in each task of a farm.\n"
+        "For a PNG picture (told by its signature): its size and the depth mapping apply wrote into it.\n";
     static const std::vector<CommandEntry> table = {
         {.name = "apply",
          .kind = CommandKind::APPLY,
@@ -60,11 +61,31 @@ const std::vector<CommandEntry>& CommandTable()
         {.name = "info",
          .kind = CommandKind::INFO,
          .synopsis = "info [options] INPUT.exr...",
-         .summary = "size, channels, depth range and IDs of frames",
+         .summary = "size, channels, depth range and IDs of frames;\nthe depth mapping of pictures",
          .operands = "INPUT.exr...",
          .description = infoDescription.c_str(),
          .options = InfoTable,
          .finish = FinishInfo},
+        {.name = "depth",
+         .kind = CommandKind::DEPTH,
+         .synopsis = "depth [options] PICTURE.png...",
+         .summary = "depth pictures read back into EXR depth",
+         .operands = "PICTURE.png...",
+         .description =
+             "Writes each grey or RGBA picture of 8 or 16 bits as an EXR frame with a float Z channel: each\n"
+             "level made back into the depth it stands for, by the depth mapping apply wrote into the\n"
+             "picture (deepglass info PICTURE.png shows it). Linear: far - t x (far - near); inverse:\n"
+             "1/depth = 1/far + t x (1/near - 1/far); t = level / (2^bits - 1). Every depth comes back\n"
+             "within one level's step of the depth it was made from.\n"
+             "Level 0 is both the far end and nothing rendered; it becomes the far end unless\n"
+             "--level-zero empty. A pixel of an RGBA picture that holds no grey (red, green and blue\n"
+             "differ, or alpha is neither the grey nor full: colour the ID modes kept) is nothing "
+             "rendered.\n",
+         .epilogue = "\nA picture without a depth mapping, or with a damaged one, is refused and nothing is\n"
+                     "written, unless --range and --curve give the mapping.\n\n"
+                     "Example:\n  deepglass depth --frames 1-4 grey.%04d.png -o depth.%04d.exr\n",
+         .options = DepthTable,
+         .finish = FinishDepth},
         {.name = "sample",
          .kind = CommandKind::SAMPLE,
          .synopsis = "sample OUTPUT.exr",

@@ -118,6 +118,19 @@ int ParseBits(const std::string& text)
     throw UsageError("--bits " + text + ": a PNG's samples have 8 or 16 bits");
 }
 
+DepthCurve ParseCurve(const std::string& text)
+{
+    if (text == "linear") return DepthCurve::LINEAR;
+    if (text == "inverse") return DepthCurve::INVERSE;
+    throw UsageError("--curve " + text + ": use linear or inverse");
+}
+
+bool ParseLevelZero(const std::string& text)
+{
+    if (text == "far" || text == "empty") return text == "empty";
+    throw UsageError("--level-zero " + text + ": use far or empty");
+}
+
 bool ParseRangeOver(const std::string& text)
 {
     if (text == "frame" || text == "selection") return text == "selection";

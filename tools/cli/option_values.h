@@ -23,6 +23,10 @@ BackgroundRule ParseBackground(const std::string& text);
 // --range: "frame", "shot" or "NEAR:FAR" (magnitudes, NEAR below FAR, FAR below the depth limit);
 // the choice's other fields as they were.
 void ParseRange(const std::string& text, RangeChoice& range);
+// --curve: "linear" or "inverse".
+DepthCurve ParseCurve(const std::string& text);
+// --level-zero: "far" (false) or "empty" (true).
+bool ParseLevelZero(const std::string& text);
 // --range-over: "frame" or "selection".
 bool ParseRangeOver(const std::string& text);
 // --png: "grey" or "rgba".

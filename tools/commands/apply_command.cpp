@@ -51,14 +51,6 @@ void MakeFolder(const std::filesystem::path& folder)
     if (error) throw ToolError("cannot make the folder " + folder.string() + ": " + error.message());
 }
 
-void MakeOutputFolder(const OutputTarget& target)
-{
-    if (target.isFolder)
-        MakeFolder(target.path);
-    else if (HasFramePattern(target.path))
-        MakeFolder(std::filesystem::path(target.path).parent_path());
-}
-
 // -j as given, or as many frames as fit in the memory budget, one a core; never more than the
 // frames to filter.
 int JobCount(const ApplyOptions& options, const std::vector<ShotFrame>& plan, std::uint64_t budget)
@@ -205,6 +197,14 @@ int ReportShot(const ApplyOptions& options, const std::vector<FrameRecord>& reco
 
 } // namespace
 
+void MakeOutputFolder(const OutputTarget& target)
+{
+    if (target.isFolder)
+        MakeFolder(target.path);
+    else if (HasFramePattern(target.path))
+        MakeFolder(std::filesystem::path(target.path).parent_path());
+}
+
 std::unique_ptr<FilterRunner> LoadFilter(const std::string& modulePath, std::FILE* errors)
 {
     try {
@@ -247,7 +247,8 @@ int RunApply(FilterRunner& runner, const ApplyOptions& options, std::FILE* out, 
                  std::nullopt,
                  *png,
                  options.display.get(),
-                 FrameThreadCount(static_cast<int>(shot.workers.size()))};
+                 FrameThreadCount(static_cast<int>(shot.workers.size())),
+                 runner.Description() + " (library version " + std::to_string(runner.LibraryVersion()) + ")"};
     if (!FixRunScale(run, shot.plan, shot.workers, out, errors)) return EXIT_STATUS_FAILED;
     const std::vector<FrameRecord> records = FilterShot(run, shot.plan, shot.workers, out, errors);
     return ReportShot(options, records, std::chrono::duration<double>(Clock::now() - started).count(), out,

@@ -17,6 +17,10 @@ class FilterRunner;
 // the error shown, when that fails.
 std::unique_ptr<FilterRunner> LoadFilter(const std::string& modulePath, std::FILE* errors);
 
+// Makes the folder the outputs of `target` go to: the folder itself, or a pattern's folder; a
+// ToolError when it cannot be made.
+void MakeOutputFolder(const OutputTarget& target);
+
 // Runs the command; answers the exit status. Messages go to the two streams.
 int RunApply(const ApplyOptions& options, std::FILE* out, std::FILE* errors);
 // The same with a filter of a module already loaded (the options' module is not loaded again);

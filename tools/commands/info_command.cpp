@@ -10,7 +10,9 @@
 #include "commands/cryptomatte_facts.h"
 #include "commands/frame_facts.h"
 #include "exr/exr_reader.h"
+#include "frame/depth_mapping.h"
 #include "frame/view_frame.h"
+#include "image/png_reader.h"
 #include "shot/shot_plan.h"
 
 namespace deepglass {
@@ -55,6 +57,43 @@ struct InfoRun {
     std::vector<std::optional<DepthScale>> frameScales; // of the frames described, for the shot's range
 };
 
+// A PNG picture: its size, its samples and the depth mapping it holds; false when it cannot be read
+// or its mapping is damaged.
+bool DescribePicture(const std::string& path, InfoRun& run)
+{
+    try {
+        const PngPicture picture = ReadPng(path, run.budget);
+        std::fprintf(run.out, "%s: PNG picture, %d x %d, %s, %d bits\n", path.c_str(), picture.width,
+                     picture.height, picture.channels == 1 ? "grey" : "RGBA", picture.bits);
+        if (!HasMapping(picture.text)) {
+            std::fprintf(run.out, "depth mapping: none (no %s text chunks)\n", MAPPING_PREFIX);
+            return true;
+        }
+        std::fprintf(run.out, "depth mapping:\n%s", MappingText(ParseMapping(picture.text)).c_str());
+        return true;
+    } catch (const ToolError& error) {
+        const std::string message = error.what();
+        std::fprintf(run.errors, "error: %s\n",
+                     (message.rfind(path, 0) == 0 || message.find(" " + path + ":") != std::string::npos
+                          ? message
+                          : path + ": " + message)
+                         .c_str());
+        return false;
+    }
+}
+
+// The depth mapping an output of apply carries in a part's header, for each part that has one.
+void PrintMappings(const ExrFile& file, std::FILE* out)
+{
+    for (const ExrPart& part : file.parts) {
+        if (part.frame.header == nullptr) continue;
+        const auto texts = HeaderTextsOf(*part.frame.header, MAPPING_PREFIX);
+        if (!HasMapping(texts)) continue;
+        std::fprintf(out, "depth mapping%s:\n%s", part.name.empty() ? "" : (" of part " + part.name).c_str(),
+                     MappingText(ParseMapping(texts)).c_str());
+    }
+}
+
 // One frame of the list described and its chart point filled; false when it failed.
 bool DescribeFrame(const ShotFrame& shot, InfoRun& run, ChartFrame& point)
 {
@@ -64,6 +103,7 @@ bool DescribeFrame(const ShotFrame& shot, InfoRun& run, ChartFrame& point)
                      path.c_str());
         return false;
     }
+    if (IsPngFile(path)) return DescribePicture(path, run);
     ExrReadResult read;
     try {
         ExrReadLimits limits;
@@ -79,6 +119,7 @@ bool DescribeFrame(const ShotFrame& shot, InfoRun& run, ChartFrame& point)
         if (run.single) {
             std::fprintf(run.out, "%s\n", path.c_str());
             PrintLayout(read.file, run.out);
+            PrintMappings(read.file, run.out);
         }
         for (const std::string& view : SelectViews(read.file, run.options.view)) {
             const ViewFrame made = ViewLayoutOf(read.file, view, run.options.names);

@@ -5,6 +5,7 @@
 #include "base/tool_error.h"
 #include "cli/command_line.h"
 #include "commands/apply_command.h"
+#include "commands/depth_command.h"
 #include "commands/info_command.h"
 #include "commands/sample_command.h"
 #include "module/filter_runner.h"
@@ -41,6 +42,7 @@ int RunTool(const std::vector<std::string>& arguments)
         case CommandKind::VERSION: return RunVersion(command.modulePath);
         case CommandKind::APPLY: return RunApply(command.apply, stdout, stderr);
         case CommandKind::INFO: return RunInfo(command.info, stdout, stderr);
+        case CommandKind::DEPTH: return RunDepth(command.depth, stdout, stderr);
         case CommandKind::SAMPLE: return RunSample(command.sample);
         case CommandKind::DEMO: return RunDemo(command.demo);
         }

@@ -76,12 +76,17 @@ void WriteFilteredPng(const std::string& path, const ExrFrame& frame, const BMM_
 }
 
 void WriteFilteredExr(const std::string& path, ExrFile& file, const FilteredView& filtered, bool keep,
-                      std::vector<std::string>& warnings)
+                      const PartTexts& said, std::vector<std::string>& warnings)
 {
     std::optional<ExrFile> copy;
     if (keep) copy = file;
     ExrFile& written = keep ? *copy : file;
     StoreFilteredColour(written, filtered, warnings);
+    int part = filtered.windowPart;
+    for (const ViewChannel& channel : written.ChannelsOfView(filtered.view))
+        if (channel.name == filtered.names[0]) part = channel.part;
+    ExrFrame& frame = written.parts[static_cast<std::size_t>(part)].frame;
+    frame.header = WithHeaderTexts(frame.header.get(), said.prefix, said.texts);
     AtomicOutput(path).Write([&](const std::string& temp) { WriteExrFile(temp, written, warnings); });
 }
 

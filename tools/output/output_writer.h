@@ -9,6 +9,7 @@
 #include "bitmap.h"
 #include "exr/exr_frame.h"
 #include "output/filtered_exr.h"
+#include "output/header_text.h"
 #include "output/png_writer.h"
 
 namespace deepglass {
@@ -42,10 +43,18 @@ private:
 // its samples would take more than `budget` bytes (0: no budget).
 void WriteFilteredPng(const std::string& path, const ExrFrame& frame, const BMM_Color_64* colour, bool opaque,
                       const PngFormat& format, std::uint64_t budget, std::vector<std::string>& warnings);
+// What an output's header says of the view written: the attributes under `prefix`, replacing any
+// the input had under it, in the part holding the view's first colour channel.
+struct PartTexts {
+    std::string prefix;
+    std::vector<HeaderText> texts;
+};
+
 // Writes `file` as read, with the filtered view's colour where the filter rewrote pixels (see
-// StoreFilteredColour), to `path` as a whole. With `keep` the colour is stored into a copy and
-// `file` stays as read, for another view to be written from; otherwise into `file` itself.
+// StoreFilteredColour) and `said` in its header, to `path` as a whole. With `keep` the colour is
+// stored into a copy and `file` stays as read, for another view to be written from; otherwise into
+// `file` itself.
 void WriteFilteredExr(const std::string& path, ExrFile& file, const FilteredView& filtered, bool keep,
-                      std::vector<std::string>& warnings);
+                      const PartTexts& said, std::vector<std::string>& warnings);
 
 } // namespace deepglass

@@ -53,11 +53,38 @@ void FlushFile(png_structp png)
     }
 }
 
+bool IsAscii(const std::string& text)
+{
+    for (const char c : text)
+        if (static_cast<unsigned char>(c) >= 0x80) return false;
+    return true;
+}
+
+// The text chunks as libpng takes them; they point into `format`, which outlives the write, and
+// libpng copies them.
+std::vector<png_text> TextChunks(const PngFormat& format)
+{
+    std::vector<png_text> chunks;
+    for (const PngText& text : format.text) {
+        png_text chunk{};
+        const bool international = !IsAscii(text.value) || text.keyword == "XML:com.adobe.xmp";
+        chunk.compression = international ? PNG_ITXT_COMPRESSION_NONE : PNG_TEXT_COMPRESSION_NONE;
+        chunk.key = const_cast<char*>(text.keyword.c_str());
+        chunk.text = const_cast<char*>(text.value.c_str());
+        if (international)
+            chunk.itxt_length = text.value.size();
+        else
+            chunk.text_length = text.value.size();
+        chunks.push_back(chunk);
+    }
+    return chunks;
+}
+
 // Everything between setjmp and a possible longjmp lives in libpng or in this function's
 // arguments, so no destructor of ours is skipped.
 // `samples` is allocated before the setjmp, so that no destructor is skipped.
 bool WriteRows(png_structp png, png_infop info, PngSink* sink, int width, int height, const PngRow* row,
-               const PngFormat* format, std::vector<std::uint16_t>* samples)
+               const PngFormat* format, std::vector<std::uint16_t>* samples, std::vector<png_text>* text)
 {
     if (setjmp(png_jmpbuf(png))) return false;
     png_set_write_fn(png, sink, WriteToFile, FlushFile);
@@ -70,6 +97,7 @@ bool WriteRows(png_structp png, png_infop info, PngSink* sink, int width, int he
     else if (!format->iccProfile.empty())
         png_set_iCCP(png, info, "display", PNG_COMPRESSION_TYPE_BASE, format->iccProfile.data(),
                      static_cast<png_uint_32>(format->iccProfile.size()));
+    if (!text->empty()) png_set_text(png, info, text->data(), static_cast<int>(text->size()));
     png_set_compression_level(png, format->level);
     if (format->filters != 0) png_set_filter(png, PNG_FILTER_TYPE_BASE, format->filters);
     png_write_info(png, info);
@@ -119,8 +147,9 @@ void WritePng(const std::string& path, int width, int height, const PngRow& row,
     bool written = false;
     // One converted row: a sample of up to 16 bits for each channel written.
     std::vector<std::uint16_t> samples(static_cast<std::size_t>(width) * 4);
+    std::vector<png_text> text = TextChunks(format);
     if (info != nullptr) {
-        written = WriteRows(png, info, &sink, width, height, &row, &format, &samples);
+        written = WriteRows(png, info, &sink, width, height, &row, &format, &samples, &text);
     } else {
         std::snprintf(sink.text, sizeof sink.text, "out of memory");
     }

@@ -17,6 +17,13 @@ using PngRow = std::function<const BMM_Color_64*(int y)>;
 
 enum class PngKind { GREY, RGBA };
 
+// A text chunk: tEXt where the value is Latin-1 (here: ASCII), iTXt (UTF-8) for any other value and
+// for the keyword "XML:com.adobe.xmp".
+struct PngText {
+    std::string keyword;
+    std::string value;
+};
+
 // How a picture is stored. The compression is zlib's level and libpng's row filters, chosen by
 // measurement on depth maps (benchmark/png_settings.cpp).
 struct PngFormat {
@@ -26,6 +33,7 @@ struct PngFormat {
     int filters = 0;                       // libpng's PNG_FILTER_* bits; 0: libpng's own choice
     bool srgb = false;                     // the colour is sRGB display-referred: an sRGB chunk says so
     std::vector<unsigned char> iccProfile; // else, not empty: the display the colour is for, in an iCCP chunk
+    std::vector<PngText> text;             // written before the samples
 };
 
 // The compressions offered: each row filtered against the row above it ("up", which suits depth

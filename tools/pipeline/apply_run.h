@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <string>
 
 #include "cli/command.h"
 #include "exr/exr_layout.h"
@@ -27,6 +28,7 @@ struct ApplyRun {
     const DisplayColour* display =
         nullptr;          // kept colour's transform in the ID modes' PNG route; none: as stored
     int frameThreads = 1; // the threads one frame's decoding and encoding may take (ParallelFor)
+    std::string module;   // the module's description, as every output's depth mapping names it
 };
 
 // One worker of a run: its own filter, and the memory it keeps from one frame to the next.

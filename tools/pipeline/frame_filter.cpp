@@ -2,6 +2,7 @@
 
 #include "base/list_text.h"
 #include "base/number_text.h"
+#include "deepglass_interface.h"
 #include "pipeline/view_load.h"
 #include "pipeline/view_writer.h"
 
@@ -53,11 +54,37 @@ std::string SamplingNote(const std::vector<std::string>& channels)
            " subsampled: each stored sample is taken for the whole block of pixels it covers";
 }
 
+// The pixels the filter writes greys into, as a mapping names them.
+std::string GreyPixels(const FilterSettings& settings)
+{
+    const std::string id = std::to_string(settings.SelectionId());
+    if (settings.mode == MODE_MATERIAL_ID) return "material-effects ID " + id;
+    if (settings.mode == MODE_OBJECT_ID) return "object ID " + id;
+    return "every pixel";
+}
+
+// What the greys of a view stand for, but for where the writer holds them.
+DepthMapping MappingOf(const ApplyRun& run, const ViewFrame& made, const PreparedView& prepared,
+                       std::optional<int> frame)
+{
+    DepthMapping mapping;
+    mapping.scale = prepared.scale;
+    mapping.curve = run.options.range.curve;
+    mapping.depth = made.choice.depth;
+    mapping.view = made.view;
+    mapping.background = run.options.background.Text();
+    mapping.pixels = GreyPixels(run.settings);
+    mapping.frame = frame;
+    mapping.tool = DEEPGLASS_VERSION_NUMBER;
+    mapping.module = run.module;
+    return mapping;
+}
+
 // Every view the run names, through the same steps whatever the output: its output named and
 // checked, its depth required, the channels taken told and missing IDs warned of, its frame
 // loaded, then rendered and written by `writer`.
 FilteredFrame FilterViews(const ApplyRun& run, Worker& worker, SampleSource& source, const std::string& input,
-                          const std::string& output, ViewWriter& writer)
+                          const std::string& output, std::optional<int> frame, ViewWriter& writer)
 {
     const ApplyOptions& options = run.options;
     const bool perView = options.view == "all" && !source.Layout().Views().empty();
@@ -80,7 +107,8 @@ FilteredFrame FilterViews(const ApplyRun& run, Worker& worker, SampleSource& sou
         if (filtered.ruleNote.empty())
             filtered.ruleNote = RuleNote(options, prepared.taken, made.frame.PixelCount());
         if (filtered.samplingNote.empty()) filtered.samplingNote = SamplingNote(prepared.blockColour);
-        writer.Write(*worker.filter, prepared.storage, made, path, filtered.warnings);
+        writer.Write(*worker.filter, prepared.storage, made, path, MappingOf(run, made, prepared, frame),
+                     filtered.warnings);
         filtered.outputs.push_back(path);
     }
     return filtered;
@@ -116,19 +144,20 @@ std::optional<DepthScale> FrameScale(const ApplyRun& run, ExrInput& input, Frame
     return scale;
 }
 
-FilteredFrame FilterFrame(const ApplyRun& run, Worker& worker, ExrInput& input, const std::string& output)
+FilteredFrame FilterFrame(const ApplyRun& run, Worker& worker, ExrInput& input, const std::string& output,
+                          std::optional<int> frame)
 {
     FilteredFrame filtered;
     if (run.options.output.format == OutputFormat::PNG) {
         // A PNG takes only colour, depth and the IDs the filter asks for, decoded a strip at a time.
         PngViewWriter writer(run.options.opaque, run.png, run.limits.maxSampleBytes);
-        filtered = FilterViews(run, worker, input, input.Path(), output, writer);
+        filtered = FilterViews(run, worker, input, input.Path(), output, frame, writer);
     } else {
         // An EXR keeps every part and channel: the whole file is read.
         ExrFile file = input.ReadWhole();
         HeldSamples held(file);
         ExrViewWriter writer(file, SelectViews(file, run.options.view).size());
-        filtered = FilterViews(run, worker, held, input.Path(), output, writer);
+        filtered = FilterViews(run, worker, held, input.Path(), output, frame, writer);
     }
     if (!input.Note().empty()) filtered.warnings.insert(filtered.warnings.begin(), input.Note());
     return filtered;

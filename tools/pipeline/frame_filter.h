@@ -33,7 +33,9 @@ std::vector<std::string> PlannedOutputs(const ApplyOptions& options, const ExrFi
 std::optional<DepthScale> FrameScale(const ApplyRun& run, ExrInput& input, FrameBuffers& buffers);
 
 // Filters the views the run names into `output` (with --view all, OUTPUT.VIEW.png for each view),
-// with the worker's filter and memory. A ToolError for anything that stops the input.
-FilteredFrame FilterFrame(const ApplyRun& run, Worker& worker, ExrInput& input, const std::string& output);
+// with the worker's filter and memory; each output's depth mapping names `frame` where it is known.
+// A ToolError for anything that stops the input.
+FilteredFrame FilterFrame(const ApplyRun& run, Worker& worker, ExrInput& input, const std::string& output,
+                          std::optional<int> frame);
 
 } // namespace deepglass

@@ -16,7 +16,7 @@ using Clock = std::chrono::steady_clock;
 void FilterInto(const ApplyRun& run, Worker& worker, ExrInput& input, FrameRecord& record,
                 FrameOutcome& outcome)
 {
-    FilteredFrame filtered = FilterFrame(run, worker, input, record.planned);
+    FilteredFrame filtered = FilterFrame(run, worker, input, record.planned, record.number);
     outcome.warnings = std::move(filtered.warnings);
     outcome.hint = std::move(filtered.hint);
     outcome.channels = std::move(filtered.channels);

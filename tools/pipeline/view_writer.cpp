@@ -1,19 +1,24 @@
 #include "pipeline/view_writer.h"
 
+#include "base/list_text.h"
 #include "frame/rewritten_pixels.h"
 #include "output/output_writer.h"
 
 namespace deepglass {
 
 void PngViewWriter::Write(FilterRunner& filter, MemoryStorage& storage, const ViewFrame& made,
-                          const std::string& path, std::vector<std::string>& warnings)
+                          const std::string& path, DepthMapping mapping, std::vector<std::string>& warnings)
 {
     filter.Render(storage);
-    WriteFilteredPng(path, made.frame, storage.Pixels(), opaque, format, budget, warnings);
+    mapping.bits = format.bits;
+    mapping.grey = format.kind == PngKind::GREY ? "grey" : opaque ? "R,G,B" : "R,G,B,A";
+    PngFormat written = format;
+    written.text = MappingPngText(mapping);
+    WriteFilteredPng(path, made.frame, storage.Pixels(), opaque, written, budget, warnings);
 }
 
 void ExrViewWriter::Write(FilterRunner& filter, MemoryStorage& storage, const ViewFrame& made,
-                          const std::string& path, std::vector<std::string>& warnings)
+                          const std::string& path, DepthMapping mapping, std::vector<std::string>& warnings)
 {
     const std::vector<bool> rewritten = RenderFindingRewritten(filter, storage, made.frame.PixelCount());
     const FilteredView written{made.view,
@@ -23,7 +28,12 @@ void ExrViewWriter::Write(FilterRunner& filter, MemoryStorage& storage, const Vi
                                made.frame.dataWindow,
                                storage.Pixels(),
                                &rewritten};
-    WriteFilteredExr(path, file, written, --viewsLeft > 0, warnings);
+    const auto& names = made.choice.colour;
+    mapping.bits = 16;
+    mapping.grey =
+        (made.choice.lumaChroma ? names[0] + "," + names[3] : ListText({names.begin(), names.end()}, ",")) +
+        " = level / 65535";
+    WriteFilteredExr(path, file, written, --viewsLeft > 0, {MAPPING_PREFIX, MappingTexts(mapping)}, warnings);
 }
 
 } // namespace deepglass

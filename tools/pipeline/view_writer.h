@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "exr/exr_file.h"
+#include "frame/depth_mapping.h"
 #include "frame/view_frame.h"
 #include "memory_storage.h"
 #include "module/filter_runner.h"
@@ -20,10 +21,11 @@ public:
     // Whether the frame handed to the filter carries the view's colour; without it only alpha is
     // loaded, for the background rules, and the writer needs only what the filter rewrote.
     virtual bool TakesColour() const = 0;
-    // Renders the view's frame, in `storage`, and writes what came back to `path`, adding the
-    // warnings the output calls for; a ToolError when it cannot be written.
+    // Renders the view's frame, in `storage`, and writes what came back to `path` with `mapping`
+    // (the writer says where its greys are held), adding the warnings the output calls for; a
+    // ToolError when it cannot be written.
     virtual void Write(FilterRunner& filter, MemoryStorage& storage, const ViewFrame& made,
-                       const std::string& path, std::vector<std::string>& warnings) = 0;
+                       const std::string& path, DepthMapping mapping, std::vector<std::string>& warnings) = 0;
 };
 
 // A PNG picture of the display window. The filter leaves every pixel it does not select as it was
@@ -37,7 +39,7 @@ public:
     }
     bool TakesColour() const override { return true; }
     void Write(FilterRunner& filter, MemoryStorage& storage, const ViewFrame& made, const std::string& path,
-               std::vector<std::string>& warnings) override;
+               DepthMapping mapping, std::vector<std::string>& warnings) override;
 
 private:
     bool opaque;
@@ -54,7 +56,7 @@ public:
     ExrViewWriter(ExrFile& file, std::size_t views) : file(file), viewsLeft(views) {}
     bool TakesColour() const override { return false; }
     void Write(FilterRunner& filter, MemoryStorage& storage, const ViewFrame& made, const std::string& path,
-               std::vector<std::string>& warnings) override;
+               DepthMapping mapping, std::vector<std::string>& warnings) override;
 
 private:
     ExrFile& file;

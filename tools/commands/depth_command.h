@@ -1,0 +1,23 @@
+// `deepglass depth`: depth pictures read back into EXR frames of depth, each level through the
+// picture's depth mapping.
+#pragma once
+
+#include <cstdio>
+#include <vector>
+
+#include "cli/command.h"
+#include "frame/depth_mapping.h"
+#include "image/png_reader.h"
+
+namespace deepglass {
+
+// The Z samples `picture` stands for under `mapping`: each level through DepthOfLevel; level 0 the
+// far end, or nothing rendered (HOST_BACKGROUND_DEPTH) with `levelZeroEmpty` or where no depth
+// took part; a pixel of an RGBA picture that holds no grey (kept colour) nothing rendered.
+std::vector<float> DepthOfPicture(const PngPicture& picture, const DepthMapping& mapping,
+                                  bool levelZeroEmpty);
+
+// Answers the exit status: 1 when a picture could not be read back.
+int RunDepth(const DepthOptions& options, std::FILE* out, std::FILE* errors);
+
+} // namespace deepglass
