@@ -137,9 +137,19 @@ int main(int argc, char** argv)
         // grey = 1 - (|z| - near) / (far - near), clamped: near white, far black, and the
         // background's huge magnitudes black.
         const std::array<double, 2> scale = ScaleOf(tool, big);
-        const std::vector<std::string> map = {
-            big,      "--ch",   "Z",         "--abs", "--subc", std::to_string(scale[0]), "--mulc",
-            std::to_string(-1.0 / (scale[1] - scale[0])), "--addc", "1", "--clamp:min=0:max=1", "-d", "uint16"};
+        const std::vector<std::string> map = {big,
+                                              "--ch",
+                                              "Z",
+                                              "--abs",
+                                              "--subc",
+                                              std::to_string(scale[0]),
+                                              "--mulc",
+                                              std::to_string(-1.0 / (scale[1] - scale[0])),
+                                              "--addc",
+                                              "1",
+                                              "--clamp:min=0:max=1",
+                                              "-d",
+                                              "uint16"};
         std::vector<std::string> threaded = {oiiotool};
         threaded.insert(threaded.end(), map.begin(), map.end());
         threaded.insert(threaded.end(), {"-o", (folder / "oiiotool.png").string()});

@@ -129,7 +129,7 @@ int main(int argc, char** argv)
                     if (kind == PngKind::RGBA && level != 6) continue;
                     if (kind == PngKind::RGBA && filter.bits != 0 && filter.bits != PNG_FILTER_UP) continue;
                     const auto [seconds, bytes] =
-                        Encode(picture, {kind, 16, level, filter.bits, false, {}}, path, runs);
+                        Encode(picture, {kind, 16, level, filter.bits, false, {}, {}}, path, runs);
                     std::printf("%-11s %-6s %-16s %5d %9.3f %10ld\n", picture.name.c_str(),
                                 kind == PngKind::GREY ? "grey" : "rgba", filter.name, level, seconds, bytes);
                     std::fflush(stdout);
