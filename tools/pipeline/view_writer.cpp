@@ -9,7 +9,7 @@ void PngViewWriter::Write(FilterRunner& filter, MemoryStorage& storage, const Vi
                           const std::string& path, std::vector<std::string>& warnings)
 {
     filter.Render(storage);
-    WriteFilteredPng(path, made.frame, storage.Pixels(), opaque, format, budget, warnings);
+    WriteFilteredPng(path, made.frame, storage.Pixels(), opaque, format, budget, threads, warnings);
 }
 
 void ExrViewWriter::Write(FilterRunner& filter, MemoryStorage& storage, const ViewFrame& made,
