@@ -1,5 +1,6 @@
-// PNG encoding settings on depth maps: zlib's level and libpng's row filters, by encoding time
-// (the thread's CPU time) and size, for the kinds of picture deepglass writes. Takes a 16-bit grey
+// PNG encoding settings on depth maps: libdeflate's level and the row filters, by encoding time
+// (the thread's CPU time on one thread; wall-clock time on every core for the default) and size,
+// for the kinds of picture deepglass writes. Takes a 16-bit grey
 // PNG (a whole-mode picture, such as deepglass writes from `deepglass sample --width 3840
 // --height 2160`) and makes two more pictures from it: the same with noise of up to 64 levels on
 // every pixel, and one of 64 x 64 blocks of unrelated greys (hard edges everywhere).
@@ -7,12 +8,15 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <chrono>
+
 #include <algorithm>
 #include <cstdio>
 #include <random>
 #include <string>
 #include <vector>
 
+#include "base/machine.h"
 #include "output/png_writer.h"
 
 using namespace deepglass;
@@ -56,18 +60,26 @@ double CpuSeconds()
     return static_cast<double>(now.tv_sec) + 1e-9 * static_cast<double>(now.tv_nsec);
 }
 
-// Seconds and bytes of one encoding, the best time of `runs`.
+double WallSeconds()
+{
+    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+}
+
+// Seconds and bytes of one encoding on `threads` threads, the best time of `runs`: the thread's CPU
+// time on one thread (every segment is deflated on the calling thread), else the wall-clock time.
 std::pair<double, long> Encode(const Picture& picture, const PngFormat& format, const std::string& path,
-                               int runs)
+                               int runs, int threads = 1)
 {
     double best = 1e30;
     for (int run = 0; run < runs; ++run) {
-        const double start = CpuSeconds();
+        const double start = threads == 1 ? CpuSeconds() : WallSeconds();
         WritePng(
             path, picture.width, picture.height,
-            [&](int y) { return picture.pixels.data() + static_cast<std::size_t>(y) * picture.width; },
-            format);
-        best = std::min(best, CpuSeconds() - start);
+            [&](int y, std::vector<BMM_Color_64>&) {
+                return picture.pixels.data() + static_cast<std::size_t>(y) * picture.width;
+            },
+            format, threads);
+        best = std::min(best, (threads == 1 ? CpuSeconds() : WallSeconds()) - start);
     }
     std::FILE* file = std::fopen(path.c_str(), "rb");
     std::fseek(file, 0, SEEK_END);
@@ -116,23 +128,36 @@ int main(int argc, char** argv)
     const struct {
         const char* name;
         int bits;
-    } filters[] = {
-        {"libpng's choice", 0},      {"none", PNG_FILTER_NONE},
-        {"sub", PNG_FILTER_SUB},     {"up", PNG_FILTER_UP},
-        {"paeth", PNG_FILTER_PAETH}, {"sub+up+paeth", PNG_FILTER_SUB | PNG_FILTER_UP | PNG_FILTER_PAETH}};
-    std::printf("%-11s %-6s %-16s %5s %9s %10s\n", "picture", "kind", "filters", "level", "seconds", "bytes");
+    } filters[] = {{"all five", 0},          {"none", PNG_ROW_NONE},
+                   {"sub", PNG_ROW_SUB},     {"up", PNG_ROW_UP},
+                   {"paeth", PNG_ROW_PAETH}, {"sub+up+paeth", PNG_ROW_SUB | PNG_ROW_UP | PNG_ROW_PAETH}};
+    const int cores = static_cast<int>(Cores());
+    const int fast = WithCompression({}, PngCompression::FAST).level;
+    const int defaultLevel = WithCompression({}, PngCompression::DEFAULT).level;
+    const int small = WithCompression({}, PngCompression::SMALL).level;
+    std::printf("%-11s %-6s %-13s %5s %7s %9s %10s\n", "picture", "kind", "filters", "level", "threads",
+                "seconds", "bytes");
     for (const Picture& picture : pictures) {
         for (const PngKind kind : {PngKind::RGBA, PngKind::GREY})
             for (const auto& filter : filters)
-                for (int level : {1, 3, 6, 9}) {
-                    // RGBA at libpng's own choice and at the default (up, 6) only, for the ratios.
-                    if (kind == PngKind::RGBA && level != 6) continue;
-                    if (kind == PngKind::RGBA && filter.bits != 0 && filter.bits != PNG_FILTER_UP) continue;
-                    const auto [seconds, bytes] =
-                        Encode(picture, {kind, 16, level, filter.bits, false, {}, {}}, path, runs);
-                    std::printf("%-11s %-6s %-16s %5d %9.3f %10ld\n", picture.name.c_str(),
-                                kind == PngKind::GREY ? "grey" : "rgba", filter.name, level, seconds, bytes);
-                    std::fflush(stdout);
+                for (int level = 1; level <= 12; ++level) {
+                    // "up", the filter the tool writes with, at every level; the other filters, and
+                    // RGBA (for the ratios), at the levels --png-compression offers.
+                    const bool up = filter.bits == PNG_ROW_UP;
+                    const bool offered = level == fast || level == defaultLevel || level == small;
+                    if (!offered && (!up || kind == PngKind::RGBA)) continue;
+                    if (kind == PngKind::RGBA && !up) continue;
+                    const PngFormat format{kind, 16, level, filter.bits, false, {}, {}};
+                    // Every core too at the default.
+                    std::vector<int> threadCounts = {1};
+                    if (up && level == defaultLevel && cores > 1) threadCounts.push_back(cores);
+                    for (const int threads : threadCounts) {
+                        const auto [seconds, bytes] = Encode(picture, format, path, runs, threads);
+                        std::printf("%-11s %-6s %-13s %5d %7d %9.3f %10ld\n", picture.name.c_str(),
+                                    kind == PngKind::GREY ? "grey" : "rgba", filter.name, level, threads,
+                                    seconds, bytes);
+                        std::fflush(stdout);
+                    }
                 }
     }
     std::remove(path.c_str());

@@ -203,7 +203,7 @@ TEST(PngText, ChunksOfEveryKindReadBackAsWritten)
         {"deepglass:near", "2.5"}, {"deepglass:view", "gauche\u2019"}, {"XML:com.adobe.xmp", "<x/>"}};
     const BMM_Color_64 pixel{7, 7, 7, 7};
     WritePng(
-        path, 1, 1, [&](int) { return &pixel; }, format);
+        path, 1, 1, [&](int, std::vector<BMM_Color_64>&) { return &pixel; }, format);
     const PngPicture picture = ReadPng(path, 0);
     EXPECT_EQ(picture.At(0, 0), 7);
     EXPECT_THAT(picture.text,

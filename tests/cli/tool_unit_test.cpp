@@ -241,8 +241,9 @@ TEST(DisplayRows, PlaceTheDataWindowAtItsOffsetAndCropWhatLiesOutside)
         EXPECT_EQ(rows.Width(), test.display.Width());
         EXPECT_EQ(rows.Height(), test.display.Height());
         std::vector<std::uint16_t> red, alpha;
+        std::vector<BMM_Color_64> buffer;
         for (int y = 0; y < rows.Height(); ++y) {
-            const BMM_Color_64* row = rows.Row(y);
+            const BMM_Color_64* row = rows.Row(y, buffer);
             for (int x = 0; x < rows.Width(); ++x) {
                 red.push_back(row[x].r);
                 alpha.push_back(row[x].a);

@@ -34,7 +34,7 @@ bool DisplayRows::Cropped() const
            data.maxY > display.maxY;
 }
 
-const BMM_Color_64* DisplayRows::Row(int y)
+const BMM_Color_64* DisplayRows::Row(int y, std::vector<BMM_Color_64>& buffer) const
 {
     const int frameY = display.minY + y;
     const BMM_Color_64* source =
@@ -42,21 +42,22 @@ const BMM_Color_64* DisplayRows::Row(int y)
             ? colour + static_cast<std::size_t>(frameY - data.minY) * static_cast<std::size_t>(data.Width())
             : nullptr;
     if (source != nullptr && !opaque && data.minX == display.minX && data.maxX == display.maxX) return source;
-    row.assign(static_cast<std::size_t>(Width()),
-               BMM_Color_64{0, 0, 0, static_cast<std::uint16_t>(opaque ? LEVEL_FULL : 0)});
-    if (source == nullptr) return row.data();
+    buffer.assign(static_cast<std::size_t>(Width()),
+                  BMM_Color_64{0, 0, 0, static_cast<std::uint16_t>(opaque ? LEVEL_FULL : 0)});
+    if (source == nullptr) return buffer.data();
     for (int x = std::max(data.minX, display.minX); x <= std::min(data.maxX, display.maxX); ++x) {
         BMM_Color_64 pixel = source[x - data.minX];
         if (opaque) pixel.a = LEVEL_FULL;
-        row[static_cast<std::size_t>(x - display.minX)] = pixel;
+        buffer[static_cast<std::size_t>(x - display.minX)] = pixel;
     }
-    return row.data();
+    return buffer.data();
 }
 
 void WriteFilteredPng(const std::string& path, const ExrFrame& frame, const BMM_Color_64* colour, bool opaque,
-                      const PngFormat& format, std::uint64_t budget, std::vector<std::string>& warnings)
+                      const PngFormat& format, std::uint64_t budget, int threads,
+                      std::vector<std::string>& warnings)
 {
-    DisplayRows rows(frame, colour, opaque);
+    const DisplayRows rows(frame, colour, opaque);
     // The display window is the file's own claim, which no sample backs: a picture its reader
     // could not hold within the budget is refused before anything is written.
     const std::uint64_t bytes = static_cast<std::uint64_t>(rows.Width()) *
@@ -71,7 +72,8 @@ void WriteFilteredPng(const std::string& path, const ExrFrame& frame, const BMM_
         warnings.push_back("part of the data window lies outside the display window and is not in " + path);
     AtomicOutput(path).Write([&](const std::string& temp) {
         WritePng(
-            temp, rows.Width(), rows.Height(), [&](int y) { return rows.Row(y); }, format);
+            temp, rows.Width(), rows.Height(),
+            [&](int y, std::vector<BMM_Color_64>& buffer) { return rows.Row(y, buffer); }, format, threads);
     });
 }
 

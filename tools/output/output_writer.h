@@ -16,7 +16,8 @@ namespace deepglass {
 
 // The rows of the picture a PNG holds: the display window, the data window's pixels at their
 // offset, the rest transparent black; alpha 65535 everywhere when `opaque`. A row is made only when
-// asked for, and handed straight from the frame's colour where it needs no change.
+// asked for, into the asking thread's own buffer, and handed straight from the frame's colour where
+// it needs no change; any number of threads may ask at once.
 class DisplayRows {
 public:
     // `colour` covers `frame`'s data window and outlives this. A ToolError when the display window
@@ -27,22 +28,23 @@ public:
     int Height() const { return static_cast<int>(display.Height()); }
     // Part of the data window lies outside the display window.
     bool Cropped() const;
-    // Row y of the picture, valid until the next call.
-    const BMM_Color_64* Row(int y);
+    // Row y of the picture: in the frame's colour, or made in `buffer` (valid until it changes).
+    const BMM_Color_64* Row(int y, std::vector<BMM_Color_64>& buffer) const;
 
 private:
     PixelBox data;
     PixelBox display;
     const BMM_Color_64* colour;
     bool opaque;
-    std::vector<BMM_Color_64> row;
 };
 
 // Writes the picture of the filtered colour of `frame` (covering its data window) to `path` as a
-// whole, adding the warnings the picture calls for; a ToolError when it cannot be written, or when
-// its samples would take more than `budget` bytes (0: no budget).
+// whole, encoded on up to `threads` threads, adding the warnings the picture calls for; a ToolError
+// when it cannot be written, or when its samples would take more than `budget` bytes (0: no
+// budget).
 void WriteFilteredPng(const std::string& path, const ExrFrame& frame, const BMM_Color_64* colour, bool opaque,
-                      const PngFormat& format, std::uint64_t budget, std::vector<std::string>& warnings);
+                      const PngFormat& format, std::uint64_t budget, int threads,
+                      std::vector<std::string>& warnings);
 // What an output's header says of the view written: the attributes under `prefix`, replacing any
 // the input had under it, in the part holding the view's first colour channel.
 struct PartTexts {

@@ -1,169 +1,280 @@
 #include "output/png_writer.h"
 
-#include <png.h>
+#include <libdeflate.h>
 
-#include <bit>
-#include <cerrno>
-#include <csetjmp>
-#include <cstdio>
+#include <algorithm>
+#include <array>
 #include <cstring>
-#include <vector>
+#include <memory>
+#include <mutex>
+#include <new>
+#include <optional>
 
+#include "base/parallel_for.h"
 #include "base/tool_error.h"
+#include "output/deflate_join.h"
+#include "output/png_chunks.h"
 
 namespace deepglass {
 
 namespace {
 
-// Where libpng writes, and why it stopped: its own message, or the system's error when the file
-// could not take the bytes (a full disk, a file-size limit), which says more than libpng's
-// "Write Error". libpng leaves through longjmp on an error; the text is kept for the exception
-// thrown after.
-struct PngSink {
-    std::FILE* file = nullptr;
-    int writeError = 0;
-    char text[256] = "";
-};
+// The filtered bytes of a segment, whole rows of them (a row at least): large enough that the
+// window each segment starts again costs next to nothing, small enough that a frame makes
+// segments for every core and a thread holds little (benchmark/README.md, "PNG pictures").
+constexpr std::size_t SEGMENT_BYTES = std::size_t{1} << 20;
+constexpr int MAX_LEVEL = 12;
 
-void KeepPngError(png_structp png, png_const_charp message)
+std::size_t PixelBytes(const PngFormat& format)
 {
-    auto* sink = static_cast<PngSink*>(png_get_error_ptr(png));
-    std::snprintf(sink->text, sizeof sink->text, "%s",
-                  sink->writeError != 0 ? std::strerror(sink->writeError) : message);
-    png_longjmp(png, 1);
+    return (format.kind == PngKind::GREY ? 1u : 4u) * (format.bits == 8 ? 1u : 2u);
 }
 
-void IgnorePngWarning(png_structp, png_const_charp) {}
-
-void WriteToFile(png_structp png, png_bytep data, std::size_t length)
+// A row's samples as PNG stores them: big-endian, one grey or four channels.
+void StoreRow(const BMM_Color_64* pixels, int width, const PngFormat& format, std::uint8_t* out)
 {
-    auto* sink = static_cast<PngSink*>(png_get_io_ptr(png));
-    if (std::fwrite(data, 1, length, sink->file) != length) {
-        sink->writeError = errno != 0 ? errno : EIO;
-        png_error(png, "write failed");
-    }
-}
-
-void FlushFile(png_structp png)
-{
-    auto* sink = static_cast<PngSink*>(png_get_io_ptr(png));
-    if (std::fflush(sink->file) != 0) {
-        sink->writeError = errno != 0 ? errno : EIO;
-        png_error(png, "write failed");
-    }
-}
-
-bool IsAscii(const std::string& text)
-{
-    for (const char c : text)
-        if (static_cast<unsigned char>(c) >= 0x80) return false;
-    return true;
-}
-
-// The text chunks as libpng takes them; they point into `format`, which outlives the write, and
-// libpng copies them.
-std::vector<png_text> TextChunks(const PngFormat& format)
-{
-    std::vector<png_text> chunks;
-    for (const PngText& text : format.text) {
-        png_text chunk{};
-        const bool international = !IsAscii(text.value) || text.keyword == "XML:com.adobe.xmp";
-        chunk.compression = international ? PNG_ITXT_COMPRESSION_NONE : PNG_TEXT_COMPRESSION_NONE;
-        chunk.key = const_cast<char*>(text.keyword.c_str());
-        chunk.text = const_cast<char*>(text.value.c_str());
-        if (international)
-            chunk.itxt_length = text.value.size();
-        else
-            chunk.text_length = text.value.size();
-        chunks.push_back(chunk);
-    }
-    return chunks;
-}
-
-// Everything between setjmp and a possible longjmp lives in libpng or in this function's
-// arguments, so no destructor of ours is skipped.
-// `samples` is allocated before the setjmp, so that no destructor is skipped.
-bool WriteRows(png_structp png, png_infop info, PngSink* sink, int width, int height, const PngRow* row,
-               const PngFormat* format, std::vector<std::uint16_t>* samples, std::vector<png_text>* text)
-{
-    if (setjmp(png_jmpbuf(png))) return false;
-    png_set_write_fn(png, sink, WriteToFile, FlushFile);
-    const bool grey = format->kind == PngKind::GREY;
-    png_set_IHDR(png, info, static_cast<png_uint_32>(width), static_cast<png_uint_32>(height), format->bits,
-                 grey ? PNG_COLOR_TYPE_GRAY : PNG_COLOR_TYPE_RGB_ALPHA, PNG_INTERLACE_NONE,
-                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-    if (format->srgb)
-        png_set_sRGB(png, info, PNG_sRGB_INTENT_PERCEPTUAL);
-    else if (!format->iccProfile.empty())
-        png_set_iCCP(png, info, "display", PNG_COMPRESSION_TYPE_BASE, format->iccProfile.data(),
-                     static_cast<png_uint_32>(format->iccProfile.size()));
-    if (!text->empty()) png_set_text(png, info, text->data(), static_cast<int>(text->size()));
-    png_set_compression_level(png, format->level);
-    if (format->filters != 0) png_set_filter(png, PNG_FILTER_TYPE_BASE, format->filters);
-    png_write_info(png, info);
-    // PNG stores 16-bit samples big-endian; the rows are in the machine's order.
-    if constexpr (std::endian::native == std::endian::little)
-        if (format->bits == 16) png_set_swap(png);
-    auto* bytes = reinterpret_cast<std::uint8_t*>(samples->data());
-    for (int y = 0; y < height; ++y) {
-        const BMM_Color_64* pixels = (*row)(y);
-        if (!grey && format->bits == 16) {
-            png_write_row(png, reinterpret_cast<png_const_bytep>(pixels));
-            continue;
-        }
-        std::size_t at = 0;
-        for (int x = 0; x < width; ++x) {
-            const BMM_Color_64& pixel = pixels[x];
-            const std::uint16_t levels[4] = {pixel.r, pixel.g, pixel.b, pixel.a};
-            for (int c = 0; c < (grey ? 1 : 4); ++c, ++at) {
-                if (format->bits == 16)
-                    (*samples)[at] = levels[c];
-                else
-                    bytes[at] = EightBitLevel(levels[c]);
+    const bool grey = format.kind == PngKind::GREY;
+    for (int x = 0; x < width; ++x) {
+        const BMM_Color_64& pixel = pixels[x];
+        const std::uint16_t levels[4] = {pixel.r, pixel.g, pixel.b, pixel.a};
+        for (int c = 0; c < (grey ? 1 : 4); ++c) {
+            if (format.bits == 8) {
+                *out++ = EightBitLevel(levels[c]);
+            } else {
+                *out++ = static_cast<std::uint8_t>(levels[c] >> 8);
+                *out++ = static_cast<std::uint8_t>(levels[c]);
             }
         }
-        png_write_row(png, bytes);
     }
-    png_write_end(png, nullptr);
-    return true;
+}
+
+std::uint8_t Paeth(int left, int up, int upLeft)
+{
+    const int estimate = left + up - upLeft;
+    const int toLeft = std::abs(estimate - left), toUp = std::abs(estimate - up),
+              toUpLeft = std::abs(estimate - upLeft);
+    return static_cast<std::uint8_t>(toLeft <= toUp && toLeft <= toUpLeft ? left
+                                     : toUp <= toUpLeft                   ? up
+                                                                          : upLeft);
+}
+
+// Row `row` filtered with PNG filter `type` (0 none, 1 sub, 2 up, 3 average, 4 Paeth) against the
+// row above it, `bpp` bytes a pixel.
+void FilterRow(int type, const std::uint8_t* row, const std::uint8_t* above, std::size_t size,
+               std::size_t bpp, std::uint8_t* out)
+{
+    for (std::size_t i = 0; i < size; ++i) {
+        const int left = i >= bpp ? row[i - bpp] : 0;
+        const int upLeft = i >= bpp ? above[i - bpp] : 0;
+        const int predicted = type == 0   ? 0
+                              : type == 1 ? left
+                              : type == 2 ? above[i]
+                              : type == 3 ? (left + above[i]) / 2
+                                          : Paeth(left, above[i], upLeft);
+        out[i] = static_cast<std::uint8_t>(row[i] - predicted);
+    }
+}
+
+// libpng's measure of how well a filtered row compresses: its bytes taken as signed, summed.
+std::uint64_t FilteredCost(const std::uint8_t* bytes, std::size_t size)
+{
+    std::uint64_t sum = 0;
+    for (std::size_t i = 0; i < size; ++i) sum += bytes[i] < 128 ? bytes[i] : 256u - bytes[i];
+    return sum;
+}
+
+// What one thread uses for a segment at a time, kept for the next segment it takes.
+struct Workspace {
+    libdeflate_compressor* compressor = nullptr;
+    std::vector<BMM_Color_64> pixels;
+    std::vector<std::uint8_t> above, row, candidate, filtered, deflated;
+    ~Workspace() { libdeflate_free_compressor(compressor); }
+};
+
+// The workspaces of a write: as many as threads work on it at once.
+class Workspaces {
+public:
+    explicit Workspaces(int level) : level(level) {}
+
+    std::unique_ptr<Workspace> Take()
+    {
+        {
+            const std::lock_guard<std::mutex> hold(lock);
+            if (!idle.empty()) {
+                std::unique_ptr<Workspace> taken = std::move(idle.back());
+                idle.pop_back();
+                return taken;
+            }
+        }
+        auto made = std::make_unique<Workspace>();
+        made->compressor = libdeflate_alloc_compressor(level);
+        if (made->compressor == nullptr) throw std::bad_alloc();
+        return made;
+    }
+    void Give(std::unique_ptr<Workspace> workspace)
+    {
+        const std::lock_guard<std::mutex> hold(lock);
+        idle.push_back(std::move(workspace));
+    }
+
+private:
+    int level;
+    std::mutex lock;
+    std::vector<std::unique_ptr<Workspace>> idle;
+};
+
+// A segment of the zlib stream: its rows filtered and deflated, made non-final unless it is the
+// last, and the Adler-32 and length of its filtered bytes.
+struct Segment {
+    std::vector<std::uint8_t> deflated;
+    std::uint32_t adler = 1;
+    std::size_t length = 0;
+};
+
+// The Adler-32 of two byte runs one after the other, from theirs and the second's length (as
+// zlib's adler32_combine).
+std::uint32_t CombinedAdler(std::uint32_t first, std::uint32_t second, std::size_t secondLength)
+{
+    constexpr std::uint32_t BASE = 65521;
+    const std::uint32_t rest = static_cast<std::uint32_t>(secondLength % BASE);
+    std::uint32_t sum1 = first & 0xFFFF;
+    std::uint32_t sum2 = rest * sum1 % BASE;
+    sum1 += (second & 0xFFFF) + BASE - 1;
+    sum2 += (first >> 16) + (second >> 16) + BASE - rest;
+    if (sum1 >= BASE) sum1 -= BASE;
+    if (sum1 >= BASE) sum1 -= BASE;
+    if (sum2 >= 2 * BASE) sum2 -= 2 * BASE;
+    if (sum2 >= BASE) sum2 -= BASE;
+    return sum1 | sum2 << 16;
+}
+
+// The rows [first, last) of the picture filtered into `work.filtered`, each row taking the filter
+// `format.filters` allows that libpng's measure finds best.
+void FilterRows(int first, int last, int width, const PngRow& row, const PngFormat& format, Workspace& work)
+{
+    const std::size_t bpp = PixelBytes(format);
+    const std::size_t size = bpp * static_cast<std::size_t>(width);
+    const int allowed = (format.filters & 0xF8) != 0 ? format.filters & 0xF8 : 0xF8;
+    work.above.assign(size, 0);
+    work.row.resize(size);
+    work.candidate.resize(size);
+    work.filtered.resize((size + 1) * static_cast<std::size_t>(last - first));
+    if (first > 0) StoreRow(row(first - 1, work.pixels), width, format, work.above.data());
+    std::uint8_t* out = work.filtered.data();
+    for (int y = first; y < last; ++y, out += size + 1) {
+        StoreRow(row(y, work.pixels), width, format, work.row.data());
+        std::optional<std::uint64_t> best;
+        for (int type = 0; type < 5; ++type) {
+            if ((allowed & (PNG_ROW_NONE << type)) == 0) continue;
+            if (!best && (allowed & ~(PNG_ROW_NONE << type)) == 0) {
+                // The one filter allowed: no measuring.
+                out[0] = static_cast<std::uint8_t>(type);
+                FilterRow(type, work.row.data(), work.above.data(), size, bpp, out + 1);
+                break;
+            }
+            FilterRow(type, work.row.data(), work.above.data(), size, bpp, work.candidate.data());
+            const std::uint64_t cost = FilteredCost(work.candidate.data(), size);
+            if (!best || cost < *best) {
+                best = cost;
+                out[0] = static_cast<std::uint8_t>(type);
+                std::copy(work.candidate.begin(), work.candidate.end(), out + 1);
+            }
+        }
+        std::swap(work.above, work.row);
+    }
+}
+
+// The zlib stream's segments, filtered and deflated on up to `threads` threads.
+std::vector<Segment> DeflateSegments(const std::string& path, int width, int height, const PngRow& row,
+                                     const PngFormat& format, int threads)
+{
+    const int rows = PngSegmentRows(width, format);
+    std::vector<Segment> segments(static_cast<std::size_t>((height + rows - 1) / rows));
+    Workspaces workspaces(format.level);
+    ParallelFor(segments.size(), threads, [&](std::size_t s) {
+        std::unique_ptr<Workspace> work = workspaces.Take();
+        const int first = static_cast<int>(s) * rows;
+        FilterRows(first, std::min(height, first + rows), width, row, format, *work);
+        Segment& segment = segments[s];
+        segment.length = work->filtered.size();
+        segment.adler = libdeflate_adler32(1, work->filtered.data(), segment.length);
+        work->deflated.resize(libdeflate_deflate_compress_bound(work->compressor, segment.length));
+        const std::size_t size =
+            libdeflate_deflate_compress(work->compressor, work->filtered.data(), segment.length,
+                                        work->deflated.data(), work->deflated.size());
+        if (size == 0)
+            throw ToolError("cannot write " + path + ": libdeflate found no room within its own bound");
+        // A segment's own bytes, with room for the empty block that makes it part of the stream.
+        segment.deflated.reserve(size + 5);
+        segment.deflated.assign(work->deflated.begin(),
+                                work->deflated.begin() + static_cast<std::ptrdiff_t>(size));
+        if (s + 1 < segments.size()) {
+            const std::optional<DeflateEnd> end = FindDeflateEnd(segment.deflated.data(), size);
+            if (!end) throw ToolError("cannot write " + path + ": libdeflate's output could not be walked");
+            MakeNonFinal(segment.deflated, *end);
+        }
+        workspaces.Give(std::move(work));
+    });
+    return segments;
 }
 
 } // namespace
 
 PngFormat WithCompression(PngFormat format, PngCompression compression)
 {
-    format.filters = PNG_FILTER_UP;
-    format.level = compression == PngCompression::FAST ? 1 : compression == PngCompression::SMALL ? 9 : 6;
+    format.filters = PNG_ROW_UP;
+    format.level = compression == PngCompression::FAST ? 2 : compression == PngCompression::SMALL ? 10 : 7;
     return format;
 }
 
-void WritePng(const std::string& path, int width, int height, const PngRow& row, const PngFormat& format)
+int PngSegmentRows(int width, const PngFormat& format)
 {
-    PngSink sink;
-    sink.file = std::fopen(path.c_str(), "wb");
-    if (sink.file == nullptr) throw ToolError("cannot write " + path + ": " + std::strerror(errno));
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, &sink, KeepPngError, IgnorePngWarning);
-    png_infop info = png != nullptr ? png_create_info_struct(png) : nullptr;
-    bool written = false;
-    // One converted row: a sample of up to 16 bits for each channel written.
-    std::vector<std::uint16_t> samples(static_cast<std::size_t>(width) * 4);
-    std::vector<png_text> text = TextChunks(format);
-    if (info != nullptr) {
-        written = WriteRows(png, info, &sink, width, height, &row, &format, &samples, &text);
-    } else {
-        std::snprintf(sink.text, sizeof sink.text, "out of memory");
+    const std::size_t rowBytes = 1 + PixelBytes(format) * static_cast<std::size_t>(std::max(width, 1));
+    return static_cast<int>(std::clamp<std::size_t>(SEGMENT_BYTES / rowBytes, 1, 1u << 30));
+}
+
+void WritePng(const std::string& path, int width, int height, const PngRow& row, const PngFormat& format,
+              int threads)
+{
+    if (width < 1 || height < 1)
+        throw ToolError("cannot write " + path + ": a PNG picture is at least 1 x 1 pixels, not " +
+                        std::to_string(width) + " x " + std::to_string(height));
+    if (format.bits != 8 && format.bits != 16)
+        throw ToolError("cannot write " + path + ": " + std::to_string(format.bits) +
+                        " bits a sample, not 8 or 16");
+    if (format.level < 0 || format.level > MAX_LEVEL)
+        throw ToolError("cannot write " + path + ": compression level " + std::to_string(format.level) +
+                        " is not 0 to " + std::to_string(MAX_LEVEL));
+    std::vector<PngChunk> texts;
+    for (const PngText& text : format.text) texts.push_back(TextChunk(path, text));
+    PngFile file(path);
+    if (file.Error() == 0) {
+        const std::vector<Segment> segments = DeflateSegments(path, width, height, row, format, threads);
+        static constexpr std::uint8_t SIGNATURE[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+        file.Put(SIGNATURE, sizeof SIGNATURE);
+        file.Chunk(HeaderChunk(width, height, format));
+        if (format.srgb)
+            file.Chunk({"sRGB", {0}}); // perceptual rendering intent
+        else if (!format.iccProfile.empty())
+            file.Chunk(ProfileChunk(format.iccProfile, std::max(format.level, 1)));
+        for (const PngChunk& text : texts) file.Chunk(text);
+        // The zlib stream, a segment an IDAT chunk: its header before the first, the Adler-32 of
+        // every filtered byte after the last.
+        const std::array<std::uint8_t, 2> header = ZlibHeader(format.level);
+        std::uint32_t adler = 1;
+        for (const Segment& segment : segments) adler = CombinedAdler(adler, segment.adler, segment.length);
+        std::vector<std::uint8_t> trailer;
+        PutBigEndian(trailer, adler);
+        for (std::size_t s = 0; s < segments.size(); ++s) {
+            const bool first = s == 0, last = s + 1 == segments.size();
+            file.Chunk("IDAT", {{header.data(), first ? header.size() : 0},
+                                {segments[s].deflated.data(), segments[s].deflated.size()},
+                                {trailer.data(), last ? trailer.size() : 0}});
+        }
+        file.Chunk({"IEND", {}});
     }
-    png_destroy_write_struct(&png, &info);
-    // The last buffered bytes reach the file only now, and a full disk may refuse them.
-    if (written && (std::fflush(sink.file) != 0 || std::ferror(sink.file) != 0)) {
-        written = false;
-        std::snprintf(sink.text, sizeof sink.text, "%s", std::strerror(errno != 0 ? errno : EIO));
-    }
-    if (std::fclose(sink.file) != 0 && written) {
-        written = false;
-        std::snprintf(sink.text, sizeof sink.text, "%s", std::strerror(errno));
-    }
-    if (!written) throw ToolError("cannot write " + path + ": " + sink.text);
+    if (const int error = file.Close(); error != 0)
+        throw ToolError("cannot write " + path + ": " + std::strerror(error));
 }
 
 } // namespace deepglass

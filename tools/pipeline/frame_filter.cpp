@@ -150,7 +150,7 @@ FilteredFrame FilterFrame(const ApplyRun& run, Worker& worker, ExrInput& input, 
     FilteredFrame filtered;
     if (run.options.output.format == OutputFormat::PNG) {
         // A PNG takes only colour, depth and the IDs the filter asks for, decoded a strip at a time.
-        PngViewWriter writer(run.options.opaque, run.png, run.limits.maxSampleBytes);
+        PngViewWriter writer(run.options.opaque, run.png, run.limits.maxSampleBytes, run.frameThreads);
         filtered = FilterViews(run, worker, input, input.Path(), output, frame, writer);
     } else {
         // An EXR keeps every part and channel: the whole file is read.

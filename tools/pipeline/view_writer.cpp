@@ -14,7 +14,7 @@ void PngViewWriter::Write(FilterRunner& filter, MemoryStorage& storage, const Vi
     mapping.grey = format.kind == PngKind::GREY ? "grey" : opaque ? "R,G,B" : "R,G,B,A";
     PngFormat written = format;
     written.text = MappingPngText(mapping);
-    WriteFilteredPng(path, made.frame, storage.Pixels(), opaque, written, budget, warnings);
+    WriteFilteredPng(path, made.frame, storage.Pixels(), opaque, written, budget, threads, warnings);
 }
 
 void ExrViewWriter::Write(FilterRunner& filter, MemoryStorage& storage, const ViewFrame& made,

@@ -32,9 +32,10 @@ public:
 // handed over, so the frame's own colour goes in and the picture comes out whole.
 class PngViewWriter final : public ViewWriter {
 public:
-    // A picture is held to `budget` bytes of samples (0: none), as the frame's reads are.
-    PngViewWriter(bool opaque, const PngFormat& format, std::uint64_t budget)
-        : opaque(opaque), format(format), budget(budget)
+    // A picture is held to `budget` bytes of samples (0: none), as the frame's reads are, and
+    // encoded on up to `threads` threads.
+    PngViewWriter(bool opaque, const PngFormat& format, std::uint64_t budget, int threads)
+        : opaque(opaque), format(format), budget(budget), threads(threads)
     {
     }
     bool TakesColour() const override { return true; }
@@ -45,6 +46,7 @@ private:
     bool opaque;
     PngFormat format;
     std::uint64_t budget;
+    int threads;
 };
 
 // The input file with the view's rewritten pixels stored into its colour channels: the pixels
