@@ -17,7 +17,7 @@
 #include <vector>
 
 #include "base/machine.h"
-#include "output/png_writer.h"
+#include "png/png_writer.h"
 
 using namespace deepglass;
 

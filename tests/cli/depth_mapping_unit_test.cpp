@@ -12,7 +12,7 @@
 #include "expect_error.h"
 #include "frame/depth_mapping.h"
 #include "output/header_text.h"
-#include "output/png_writer.h"
+#include "png/png_writer.h"
 
 using namespace deepglass;
 

@@ -13,9 +13,9 @@
 #include <iterator>
 
 #include "expect_error.h"
-#include "output/deflate_join.h"
 #include "output/icc_profile.h"
-#include "output/png_writer.h"
+#include "png/deflate_join.h"
+#include "png/png_writer.h"
 
 using namespace deepglass;
 

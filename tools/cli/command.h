@@ -14,7 +14,7 @@
 #include "frame/depth_scale.h"
 #include "frame/display_colour.h"
 #include "module/filter_configuration.h"
-#include "output/png_writer.h"
+#include "png/png_writer.h"
 #include "shot/output_paths.h"
 
 namespace deepglass {

@@ -7,7 +7,7 @@
 
 #include "cli/command.h"
 #include "frame/depth_mapping.h"
-#include "image/png_reader.h"
+#include "png/png_reader.h"
 
 namespace deepglass {
 

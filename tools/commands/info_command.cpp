@@ -12,7 +12,7 @@
 #include "exr/exr_reader.h"
 #include "frame/depth_mapping.h"
 #include "frame/view_frame.h"
-#include "image/png_reader.h"
+#include "png/png_reader.h"
 #include "shot/shot_plan.h"
 
 namespace deepglass {

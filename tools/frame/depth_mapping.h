@@ -12,7 +12,7 @@
 
 #include "frame/depth_scale.h"
 #include "output/header_text.h"
-#include "output/png_writer.h"
+#include "png/png_writer.h"
 
 namespace deepglass {
 

@@ -8,7 +8,7 @@
 #include "image/level.h"
 #include "output/atomic_output.h"
 #include "output/exr_writer.h"
-#include "output/png_writer.h"
+#include "png/png_writer.h"
 
 namespace deepglass {
 

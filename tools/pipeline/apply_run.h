@@ -12,7 +12,7 @@
 #include "frame/storage_frame.h"
 #include "module/filter_record.h"
 #include "module/filter_runner.h"
-#include "output/png_writer.h"
+#include "png/png_writer.h"
 #include "shot/input_files.h"
 
 namespace deepglass {

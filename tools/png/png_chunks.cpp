@@ -1,4 +1,4 @@
-#include "output/png_chunks.h"
+#include "png/png_chunks.h"
 
 #include <libdeflate.h>
 

@@ -1,4 +1,4 @@
-#include "output/deflate_join.h"
+#include "png/deflate_join.h"
 
 #include <array>
 #include <cstring>

@@ -11,7 +11,7 @@
 #include <utility>
 #include <vector>
 
-#include "output/png_writer.h"
+#include "png/png_writer.h"
 
 namespace deepglass {
 

@@ -1,4 +1,4 @@
-#include "image/png_reader.h"
+#include "png/png_reader.h"
 
 #include <png.h>
 

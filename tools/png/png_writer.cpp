@@ -1,4 +1,4 @@
-#include "output/png_writer.h"
+#include "png/png_writer.h"
 
 #include <libdeflate.h>
 
@@ -12,8 +12,8 @@
 
 #include "base/parallel_for.h"
 #include "base/tool_error.h"
-#include "output/deflate_join.h"
-#include "output/png_chunks.h"
+#include "png/deflate_join.h"
+#include "png/png_chunks.h"
 
 namespace deepglass {
 
