@@ -1,5 +1,5 @@
 // Any bytes as a frame through the whole of `apply`, as the command runs it: the first bytes choose
-// the options (mode and ID, output kind, background rule, range, views, a Cryptomatte matte), the
+// the options (mode and ID, output kind, background rule, range and curve, views, a Cryptomatte matte), the
 // rest is the EXR file. The file is read, handed to the module and written, and every path from
 // its bytes to the output must stay within its buffers: a crash, an overrun or a leak keeps the
 // input. The module is loaded once; inputs and outputs live in a scratch folder in memory where
@@ -60,6 +60,7 @@ std::vector<std::string> OptionsOf(ByteReader& bytes, const fs::path& folder)
     words.insert(words.end(), {"--background", RULES[rule % 4]});
     static const char* const RANGES[] = {"frame", "shot", "0.5:20"};
     words.insert(words.end(), {"--range", RANGES[(rule >> 2) % 3]});
+    if (rule & 0x80) words.insert(words.end(), {"--curve", "inverse"});
     if (choice & 0x40) words.insert(words.end(), {"--view", "all"});
     std::string output = (folder / "out").string();
     switch ((choice >> 2) % 4) {
