@@ -13,8 +13,6 @@
 // - the 8 frames with the default -j, new against old;
 // - whether every picture of the new build decodes to the same pixels as the old build's, and how
 //   far oiiotool's greys are from them (it rounds in single precision).
-#include <png.h>
-
 #include <algorithm>
 #include <array>
 #include <cstdio>
@@ -24,60 +22,40 @@
 #include <string>
 #include <vector>
 
+#include "png/png_reader.h"
 #include "process_runs.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-struct Picture {
-    png_uint_32 width = 0, height = 0;
-    int bits = 0, colourType = 0;
-    std::vector<std::vector<unsigned char>> rows;
-};
+using deepglass::PngPicture;
 
-Picture Decode(const fs::path& path)
+// The picture at `path`; an empty one when it cannot be read.
+PngPicture Decode(const fs::path& path)
 {
-    Picture picture;
-    std::FILE* file = std::fopen(path.c_str(), "rb");
-    if (file == nullptr) return picture;
-    png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-    png_infop info = png_create_info_struct(png);
-    if (setjmp(png_jmpbuf(png)) == 0) {
-        png_init_io(png, file);
-        png_read_png(png, info, PNG_TRANSFORM_IDENTITY, nullptr);
-        picture.width = png_get_image_width(png, info);
-        picture.height = png_get_image_height(png, info);
-        picture.bits = png_get_bit_depth(png, info);
-        picture.colourType = png_get_color_type(png, info);
-        const png_bytepp rows = png_get_rows(png, info);
-        const std::size_t bytes = png_get_rowbytes(png, info);
-        for (png_uint_32 y = 0; y < picture.height; ++y) picture.rows.emplace_back(rows[y], rows[y] + bytes);
+    try {
+        return deepglass::ReadPng(path.string(), 0);
+    } catch (const std::exception&) {
+        return {};
     }
-    png_destroy_read_struct(&png, &info, nullptr);
-    std::fclose(file);
-    return picture;
 }
 
-bool SamePixels(const Picture& a, const Picture& b)
+bool SamePixels(const PngPicture& a, const PngPicture& b)
 {
-    return !a.rows.empty() && a.width == b.width && a.height == b.height && a.bits == b.bits &&
-           a.colourType == b.colourType && a.rows == b.rows;
+    return !a.samples.empty() && a.width == b.width && a.height == b.height && a.bits == b.bits &&
+           a.channels == b.channels && a.samples == b.samples;
 }
 
 // The largest difference of two 16-bit grey pictures' levels; -1 when they are not both such.
-int LargestDifference(const Picture& a, const Picture& b)
+int LargestDifference(const PngPicture& a, const PngPicture& b)
 {
-    if (a.rows.empty() || a.width != b.width || a.height != b.height || a.bits != 16 || b.bits != 16 ||
-        a.colourType != PNG_COLOR_TYPE_GRAY || b.colourType != PNG_COLOR_TYPE_GRAY)
+    if (a.samples.empty() || a.width != b.width || a.height != b.height || a.bits != 16 || b.bits != 16 ||
+        a.channels != 1 || b.channels != 1)
         return -1;
     int largest = 0;
-    for (std::size_t y = 0; y < a.rows.size(); ++y)
-        for (std::size_t x = 0; x + 1 < a.rows[y].size(); x += 2) {
-            const int p = a.rows[y][x] << 8 | a.rows[y][x + 1];
-            const int q = b.rows[y][x] << 8 | b.rows[y][x + 1];
-            largest = std::max(largest, std::abs(p - q));
-        }
+    for (std::size_t i = 0; i < a.samples.size(); ++i)
+        largest = std::max(largest, std::abs(a.samples[i] - b.samples[i]));
     return largest;
 }
 
@@ -121,13 +99,7 @@ int main(int argc, char** argv)
     const int runs = argc > 4 ? std::max(1, std::atoi(argv[4])) : 5;
     fs::create_directories(folder);
     const std::string big = (folder / "big.exr").string();
-    RunOnce({tool, "sample", "--width", "3840", "--height", "2160", big});
-    RunOnce({tool, "sample", "--width", "1920", "--height", "1080", (folder / "hd.exr").string()});
-    for (int frame = 1; frame <= 8; ++frame) {
-        char name[32];
-        std::snprintf(name, sizeof name, "hd.%04d.exr", frame);
-        fs::copy_file(folder / "hd.exr", folder / name, fs::copy_options::overwrite_existing);
-    }
+    MakeBenchmarkFrames(tool, folder);
 
     std::vector<std::vector<std::string>> frame = {{tool, "apply", big, "-o", (folder / "new.png").string()},
                                                    {old, "apply", big, "-o", (folder / "old.png").string()}};
@@ -188,7 +160,7 @@ int main(int argc, char** argv)
     PrintMeasure("old build", shot[1]);
     PrintRatio(shot[0], shot[1]);
 
-    const Picture mine = Decode(folder / "new.png");
+    const PngPicture mine = Decode(folder / "new.png");
     std::printf("same pixels as the old build: large frame %s, 8 frames %s\n",
                 SamePixels(mine, Decode(folder / "old.png")) ? "yes" : "NO",
                 SameFolders(folder / "new", folder / "old") ? "yes" : "NO");

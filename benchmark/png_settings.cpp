@@ -4,7 +4,6 @@
 // PNG (a whole-mode picture, such as deepglass writes from `deepglass sample --width 3840
 // --height 2160`) and makes two more pictures from it: the same with noise of up to 64 levels on
 // every pixel, and one of 64 x 64 blocks of unrelated greys (hard edges everywhere).
-#include <png.h>
 #include <time.h>
 #include <unistd.h>
 
@@ -17,6 +16,7 @@
 #include <vector>
 
 #include "base/machine.h"
+#include "png/png_reader.h"
 #include "png/png_writer.h"
 
 using namespace deepglass;
@@ -29,27 +29,19 @@ struct Picture {
     std::vector<BMM_Color_64> pixels;
 };
 
+// The grey picture at `path`, each level as a pixel of four; empty when it cannot be read.
 Picture ReadGrey(const std::string& path)
 {
     Picture picture{"depth map", 0, 0, {}};
-    std::FILE* file = std::fopen(path.c_str(), "rb");
-    if (file == nullptr) return picture;
-    png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-    png_infop info = png_create_info_struct(png);
-    if (setjmp(png_jmpbuf(png)) == 0) {
-        png_init_io(png, file);
-        png_read_info(png, info);
-        picture.width = static_cast<int>(png_get_image_width(png, info));
-        picture.height = static_cast<int>(png_get_image_height(png, info));
-        png_set_swap(png);
-        std::vector<std::uint16_t> row(static_cast<std::size_t>(picture.width));
-        for (int y = 0; y < picture.height; ++y) {
-            png_read_row(png, reinterpret_cast<png_bytep>(row.data()), nullptr);
-            for (std::uint16_t level : row) picture.pixels.push_back({level, level, level, level});
-        }
+    try {
+        const deepglass::PngPicture grey = deepglass::ReadPng(path, 0);
+        picture.width = grey.width;
+        picture.height = grey.height;
+        for (std::size_t i = 0; i < grey.samples.size(); i += static_cast<std::size_t>(grey.channels))
+            picture.pixels.push_back({grey.samples[i], grey.samples[i], grey.samples[i], grey.samples[i]});
+    } catch (const std::exception&) {
+        picture.pixels.clear();
     }
-    png_destroy_read_struct(&png, &info, nullptr);
-    std::fclose(file);
     return picture;
 }
 

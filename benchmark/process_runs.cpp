@@ -65,6 +65,18 @@ std::vector<Measure> Compare(const std::vector<std::vector<std::string>>& comman
     return best;
 }
 
+void MakeBenchmarkFrames(const std::string& tool, const std::filesystem::path& folder)
+{
+    RunOnce({tool, "sample", "--width", "3840", "--height", "2160", (folder / "big.exr").string()});
+    RunOnce({tool, "sample", "--width", "1920", "--height", "1080", (folder / "hd.exr").string()});
+    for (int frame = 1; frame <= 8; ++frame) {
+        char name[32];
+        std::snprintf(name, sizeof name, "hd.%04d.exr", frame);
+        std::filesystem::copy_file(folder / "hd.exr", folder / name,
+                                   std::filesystem::copy_options::overwrite_existing);
+    }
+}
+
 std::string Bytes(const std::filesystem::path& path)
 {
     std::ifstream file(path, std::ios::binary);

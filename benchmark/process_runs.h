@@ -18,6 +18,9 @@ Measure RunOnce(const std::vector<std::string>& command);
 // The best time and the largest peak memory of `runs` alternating runs of each command.
 std::vector<Measure> Compare(const std::vector<std::vector<std::string>>& commands, int runs);
 std::string Bytes(const std::filesystem::path& path);
+// Makes in `folder`, with `tool sample`, the sample frame at 3840 x 2160 (big.exr) and a sequence of
+// 8 frames at 1920 x 1080 (hd.0001.exr to hd.0008.exr).
+void MakeBenchmarkFrames(const std::string& tool, const std::filesystem::path& folder);
 // "  NAME   wall s   CPU s   memory MB", and the bytes of a file when given.
 void PrintMeasure(const char* name, const Measure& measure, double bytes = -1);
 // The first measure over the second, and the bytes' ratio when given.

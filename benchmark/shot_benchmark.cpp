@@ -54,13 +54,7 @@ int main(int argc, char** argv)
     const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
     fs::create_directories(folder);
     const std::string big = (folder / "big.exr").string();
-    RunOnce({tool, "sample", "--width", "3840", "--height", "2160", big});
-    RunOnce({tool, "sample", "--width", "1920", "--height", "1080", (folder / "hd.exr").string()});
-    for (int frame = 1; frame <= 8; ++frame) {
-        char name[32];
-        std::snprintf(name, sizeof name, "hd.%04d.exr", frame);
-        fs::copy_file(folder / "hd.exr", folder / name, fs::copy_options::overwrite_existing);
-    }
+    MakeBenchmarkFrames(tool, folder);
 
     const std::vector<Measure> frame =
         Compare({{tool, "apply", "-j", "1", big, "-o", (folder / "tool.png").string()},
