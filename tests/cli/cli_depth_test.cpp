@@ -132,28 +132,21 @@ protected:
     // `readBack`, lies within one level's step of its depth clamped into the scale.
     void ExpectWithinOneStep(const std::string& input, const std::string& depthChannel,
                              const std::string& alphaChannel, const std::string& readBack, float near,
-                             float far, int bits, bool inverse = false)
+                             float far, int bits)
     {
         const std::vector<float> depth = ReadChannel(Path(input), depthChannel);
         const std::vector<float> alpha = ReadChannel(Path(input), alphaChannel);
         const std::vector<float> back = ReadChannel(Path(readBack), "Z");
         ASSERT_EQ(back.size(), depth.size());
         const double step = (static_cast<double>(far) - near) / ((1 << bits) - 1);
-        const double inverseStep = (1.0 / near - 1.0 / far) / ((1 << bits) - 1);
         std::size_t taking = 0;
         for (std::size_t i = 0; i < depth.size(); ++i) {
             const float magnitude = std::fabs(depth[i]);
             if (magnitude >= 1e10f || (depth[i] == 0.0f && alpha[i] == 0.0f)) continue;
             ++taking;
             const double expected = std::clamp<double>(magnitude, near, far);
-            // An inverse picture's step is one in 1/depth. The filter is handed 1/depth in single
-            // precision, which may move a level by a few thousandths of a step.
-            if (inverse)
-                ASSERT_LE(std::fabs(1.0 / back[i] - 1.0 / expected), inverseStep * 1.005)
-                    << input << " pixel " << i << ": depth " << magnitude << " read back as " << back[i];
-            else
-                ASSERT_LE(std::fabs(back[i] - expected), step * 1.0001 + 1e-6)
-                    << input << " pixel " << i << ": depth " << magnitude << " read back as " << back[i];
+            ASSERT_LE(std::fabs(back[i] - expected), step * 1.0001 + 1e-6)
+                << input << " pixel " << i << ": depth " << magnitude << " read back as " << back[i];
         }
         EXPECT_GT(taking, depth.size() / 2) << input;
     }
@@ -219,10 +212,6 @@ TEST_F(DepthMapping, ReadBackLiesWithinOneStepOfEveryDepthThatTakesPart)
         {"dolly.exr", "ViewLayer.Depth.Z", "ViewLayer.Combined.A", {"--range", "3:10"}, 16},
         {"s.exr", "Z", "A", {}, 16},
         {"s.exr", "Z", "A", {"--bits", "8", "--range", "1.5:30"}, 8},
-        {"dolly.exr", "ViewLayer.Depth.Z", "ViewLayer.Combined.A", {"--curve", "inverse"}, 16},
-        {"dolly.exr", "ViewLayer.Depth.Z", "ViewLayer.Combined.A", {"--curve", "inverse", "--bits", "8"}, 8},
-        {"s.exr", "Z", "A", {"--curve", "inverse", "--range", "3:12"}, 16},
-        {"s.exr", "Z", "A", {"--curve", "inverse", "--bits", "8", "--range", "shot"}, 8},
     };
     int index = 0;
     for (const Case& c : cases) {
@@ -234,8 +223,7 @@ TEST_F(DepthMapping, ReadBackLiesWithinOneStepOfEveryDepthThatTakesPart)
         const ToolRun back = Run({"depth", name + ".png", "-o", name + ".exr"});
         ASSERT_EQ(back.status, 0) << back.err;
         const auto [near, far] = ReportedScale(name + ".json");
-        const bool inverse = std::find(c.options.begin(), c.options.end(), "inverse") != c.options.end();
-        ExpectWithinOneStep(c.input, c.depth, c.alpha, name + ".exr", near, far, c.bits, inverse);
+        ExpectWithinOneStep(c.input, c.depth, c.alpha, name + ".exr", near, far, c.bits);
     }
 }
 
@@ -316,48 +304,6 @@ TEST_F(DepthMapping, PicturesWithoutATrueMappingAreRefusedWithNothingWritten)
         EXPECT_FALSE(std::filesystem::exists(Path("out.exr"))) << c.name;
     }
     EXPECT_EQ(Run({"depth", "near.png", "--range", "frame"}).status, 2);
-}
-
-// An inverse picture's greys are linear in 1/depth: white at the scale's near end, black at its far
-// end, each within 2 levels of (1/d - 1/far) / (1/near - 1/far) taken in double precision.
-TEST_F(DepthMapping, InverseGreysFollowOneOverDepth)
-{
-    ASSERT_EQ(Run({"sample", "s.exr"}).status, 0);
-    const std::vector<float> depth = ReadChannel(Path("s.exr"), "Z");
-    struct Case {
-        std::vector<std::string> options;
-        int bits;
-    };
-    const std::vector<Case> cases = {
-        {{}, 16}, {{"--bits", "8"}, 8}, {{"--range", "3:12"}, 16}, {{"--range", "0.5:40", "--bits", "8"}, 8}};
-    int index = 0;
-    for (const Case& c : cases) {
-        const std::string name = "inverse" + std::to_string(index++);
-        std::vector<std::string> arguments = {"apply", "s.exr",       "--curve",  "inverse",
-                                              "-o",    name + ".png", "--report", name + ".json"};
-        arguments.insert(arguments.end(), c.options.begin(), c.options.end());
-        ASSERT_EQ(Run(arguments).status, 0);
-        const auto [near, far] = ReportedScale(name + ".json");
-        const std::vector<std::uint16_t> grey = ReadPng(Path(name + ".png")).Channel(0);
-        ASSERT_EQ(grey.size(), depth.size());
-        const double full = (1 << c.bits) - 1;
-        for (std::size_t i = 0; i < depth.size(); ++i) {
-            const double d = std::clamp<double>(std::fabs(depth[i]), near, far);
-            if (std::fabs(depth[i]) >= 1e10f) continue;
-            const double expected = (1 / d - 1.0 / far) / (1.0 / near - 1.0 / far) * full;
-            ASSERT_NEAR(grey[i], expected, 2.0) << name << " pixel " << i << " depth " << d;
-        }
-    }
-    // A scale that reaches depth 0 has no inverse; a curve must be one of the two.
-    for (const std::vector<std::string>& bad :
-         {std::vector<std::string>{"--range", "0:10"}, {"--curve", "log"}}) {
-        std::vector<std::string> arguments = {"apply", "s.exr", "--curve", "inverse", "-o", "bad.png"};
-        arguments.insert(arguments.end(), bad.begin(), bad.end());
-        const ToolRun run = Run(arguments);
-        EXPECT_EQ(run.status, 2) << bad[1];
-        EXPECT_THAT(run.err, HasSubstr(bad[1]));
-        EXPECT_FALSE(std::filesystem::exists(Path("bad.png")));
-    }
 }
 
 } // namespace

@@ -161,12 +161,6 @@ std::vector<Option> ApplyTable(Command& command)
              "and farther ones black, as info prints it for a shot split into tasks",
              [&o](const std::string& v) { ParseRange(v, o.range); },
              "Grey scale"},
-            {{"--curve"},
-             "linear|inverse",
-             "the greys between the scale's ends: linear in depth (default), or\n"
-             "inverse, linear in 1/depth (disparity, as image generators' depth\n"
-             "models read it); nearer depths white either way",
-             [&o](const std::string& v) { o.range.curve = ParseCurve(v); }},
             {{"--range-over"},
              "frame|selection",
              "in the ID modes, take the scale over the whole frame (default) or\n"
@@ -237,7 +231,6 @@ void FinishApply(Command& command, std::vector<std::string>& operands)
         options.filter.mode.value_or(MODE_WHOLE_IMAGE) == MODE_WHOLE_IMAGE)
         throw UsageError("--range-over selection takes the scale over the pixels --mode object or material "
                          "selects; the whole mode selects every pixel");
-    CheckCurve(options.range);
     if (options.png == PngKind::GREY && options.filter.configPath.empty() &&
         options.filter.mode.value_or(MODE_WHOLE_IMAGE) != MODE_WHOLE_IMAGE)
         throw UsageError(std::string("--png grey writes one grey channel, but --mode ") +

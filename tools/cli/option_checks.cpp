@@ -2,7 +2,6 @@
 
 #include <filesystem>
 
-#include "base/number_text.h"
 #include "base/tool_error.h"
 #include "cryptomatte/name_pattern.h"
 #include "shot/frame_pattern.h"
@@ -113,15 +112,6 @@ void CheckMatteRequest(const std::vector<std::string>& patterns, MatteRequest& r
         case PatternFault::NONE: request.patterns.emplace_back(text);
         }
     }
-}
-
-void CheckCurve(const RangeChoice& range)
-{
-    if (range.curve == DepthCurve::INVERSE && range.kind == RangeChoice::Kind::FIXED &&
-        !(range.scale.nearest > 0.0f))
-        throw UsageError("--curve inverse maps 1/depth, which the scale " + NumberText(range.scale.nearest) +
-                         ":" + NumberText(range.scale.farthest) +
-                         " reaches at depth 0: give --range a NEAR above 0");
 }
 
 } // namespace deepglass

@@ -28,8 +28,6 @@ void CheckFilterChoice(const FilterChoice& choice);
 void CheckMatteRequest(const std::vector<std::string>& patterns, MatteRequest& request, FilterChoice& filter);
 // A frame pattern among the inputs without --frames.
 void CheckShotInputs(const std::vector<std::string>& inputs, const std::vector<int>& frames);
-// --curve inverse maps 1/depth, which no scale that reaches depth 0 has.
-void CheckCurve(const RangeChoice& range);
 // Settles whether the target is a folder (several inputs, a trailing "/" or an existing folder)
 // and its format: from a file's name, else `asked`, else PNG. A UsageError where name, inputs and
 // format disagree.

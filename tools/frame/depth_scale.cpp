@@ -3,8 +3,6 @@
 #include <algorithm>
 #include <cmath>
 
-#include "base/number_text.h"
-#include "base/tool_error.h"
 #include "deepglass_interface.h"
 
 namespace deepglass {
@@ -51,21 +49,6 @@ void FixScale(const DepthScale& scale, std::span<float> depth, std::size_t frame
     // The ends as rendered surfaces store them: in front of the camera, at negative depth.
     std::fill(depth.begin() + static_cast<std::ptrdiff_t>(framePixels), depth.end(), -scale.farthest);
     if (framePixels < depth.size()) depth[framePixels] = -scale.nearest;
-}
-
-void ToInverseDepth(const DepthScale& scale, std::span<float> depth)
-{
-    if (!(scale.nearest > 0.0f))
-        throw ToolError("--curve inverse maps 1/depth, but the scale " + NumberText(scale.nearest) + " to " +
-                        NumberText(scale.farthest) + " reaches depth 0; give --range a NEAR above 0");
-    if (scale.nearest == scale.farthest) return;
-    const double nearInverse = 1.0 / scale.nearest;
-    const double span = nearInverse - 1.0 / scale.farthest;
-    for (float& z : depth) {
-        const float a = std::fabs(z);
-        if (!(a < DEPTH_LIMIT)) continue;
-        z = std::copysign(static_cast<float>((nearInverse - 1.0 / a) / span), z);
-    }
 }
 
 template <typename Id>

@@ -43,14 +43,6 @@ ShotRange ShotRangeOf(const std::vector<std::optional<DepthScale>>& frameScales)
 // `scale`, and the rest of the array, the rows below the frame, holding its two ends.
 void FixScale(const DepthScale& scale, std::span<float> depth, std::size_t framePixels);
 
-// Hands the filter depths whose linear grey is the inverse curve over `scale`: each depth taking
-// part, its magnitude within the scale (clamped into it, or the frame's own), becomes
-// (1/near - 1/|z|) / (1/near - 1/far) with its sign, 0 at the near end and 1 at the far end, so that
-// the filter's mapping from nearest white to farthest black is linear in 1/depth. The rows below
-// the frame that hold a scale's ends are made over with the rest. A scale of one depth is left as
-// it is; a ToolError when the scale reaches depth 0, which has no inverse.
-void ToInverseDepth(const DepthScale& scale, std::span<float> depth);
-
 // Hands the pixels whose ID is not `id` over as "nothing rendered", so that the filter's scale is
 // taken over the selected pixels alone; they are not selected, so they keep their colour. `ids`
 // null: no pixel is selected.

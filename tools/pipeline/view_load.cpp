@@ -70,8 +70,6 @@ PreparedView LoadView(SampleSource& source, const ViewFrame& made, const std::op
     } else {
         prepared.scale = OwnScaleOf(prepared.stats);
     }
-    if (options.range.curve == DepthCurve::INVERSE && prepared.scale)
-        ToInverseDepth(*prepared.scale, {storage.Depth(), storage.PixelCount()});
     return prepared;
 }
 
