@@ -86,7 +86,8 @@ bool PercentileSweeps::EndSweep()
         float found[2];
         for (std::size_t end = 0; end < 2; ++end) {
             const std::span<const std::uint64_t> lower(total.data() + end * HALF_VALUES, HALF_VALUES);
-            const std::uint32_t bits = nearAndFar[end].upper << 16 | Locate(lower, nearAndFar[end].rank).first;
+            const std::uint32_t bits =
+                nearAndFar[end].upper << 16 | Locate(lower, nearAndFar[end].rank).first;
             found[end] = std::bit_cast<float>(bits);
         }
         ends = DepthScale{found[0], found[1]};

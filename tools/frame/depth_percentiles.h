@@ -52,7 +52,7 @@ private:
 
     DepthClip clip;
     int sweep = 0;
-    std::vector<Counts> tallies;      // first sweep: by upper bits; second: by lower bits, two a tally
+    std::vector<Counts> tallies; // first sweep: by upper bits; second: by lower bits, two a tally
     std::array<End, 2> nearAndFar{};
     std::optional<DepthScale> ends;
 };
