@@ -3,6 +3,8 @@
 // selected pixels alone (--range-over selection), whatever the number of workers.
 #include <gmock/gmock.h>
 
+#include <algorithm>
+#include <cmath>
 #include <fstream>
 #include <iterator>
 #include <nlohmann/json.hpp>
@@ -135,6 +137,93 @@ TEST_F(Range, AShotWithNoDepthTakingPartIsRefusedAndWritesNothing)
     EXPECT_THAT(run.err,
                 HasSubstr("--range shot: no depth takes part in any frame (after --background auto)"));
     EXPECT_FALSE(std::filesystem::exists(Path("sky.png")));
+}
+
+// The grey of depth d on a scale by the inverse curve, in double precision: 16 bits as the
+// filter truncates them, 8 bits as the nearest of 255.
+double InverseGrey(double d, double nearest, double farthest, int bits)
+{
+    d = std::clamp(std::fabs(d), nearest, farthest);
+    const double g = (1 / d - 1 / farthest) / (1 / nearest - 1 / farthest);
+    return bits == 16 ? std::floor(g * 65535) : std::round(g * 255);
+}
+
+TEST_F(Range, TheInverseCurveGivesGreysWithinTwoLevelsOfItsFormula)
+{
+    std::vector<double> depth;
+    for (int i = 0; i < 4096; ++i) depth.push_back((i % 2 ? -1 : 1) * 0.5 * std::pow(4000.0, i / 4095.0));
+    WriteTestExr(Path("wide.exr"), MakeTestFrame(64, 64, depth));
+    struct Case {
+        std::vector<std::string> range;
+        double nearest, farthest;
+    };
+    const Case cases[] = {{{}, 0.5, 2000}, {{"--range", "3:700"}, 3, 700}, {{"--clip", "0:100"}, 0.5, 2000}};
+    for (const Case& test : cases)
+        for (int bits : {16, 8}) {
+            std::vector<std::string> options = {"--curve", "inverse", "--bits", std::to_string(bits),
+                                                "wide.exr"};
+            options.insert(options.end(), test.range.begin(), test.range.end());
+            const std::vector<std::uint16_t> grey = Applied(options, "inv.png").Channel(0);
+            for (std::size_t p = 0; p < depth.size(); ++p)
+                ASSERT_NEAR(grey[p], InverseGrey(depth[p], test.nearest, test.farthest, bits), 2)
+                    << bits << " bits, depth " << depth[p] << ", scale " << test.nearest << ":"
+                    << test.farthest;
+        }
+    // An EXR output keeps the depth as stored: filtered again it gives the input's own greys.
+    ASSERT_EQ(Run({"apply", "--curve", "inverse", "wide.exr", "-o", "inv.exr"}).status, 0);
+    EXPECT_EQ(Applied({"inv.exr"}, "again.png").samples, Applied({"wide.exr"}, "plain.png").samples);
+}
+
+TEST_F(Range, StrayFarPixelsMoveTheNearestToFarthestScaleButNotTheClippedOne)
+{
+    std::vector<double> depth;
+    for (int i = 0; i < 1000; ++i) depth.push_back(-(2 + i % 100 * 0.1));
+    std::vector<double> stray = depth;
+    for (int i = 0; i < 20; ++i) stray[i * 50] = -5000;
+    WriteTestExr(Path("clean.exr"), MakeTestFrame(100, 10, depth));
+    WriteTestExr(Path("stray.exr"), MakeTestFrame(100, 10, stray));
+    auto greys = [&](const std::vector<std::string>& options, const std::string& input) {
+        std::vector<std::string> all = options;
+        all.push_back(input);
+        return Applied(all, "out.png").Channel(0);
+    };
+    // Pixel 99 is the scene's farthest depth, 49 one in the middle.
+    EXPECT_EQ(greys({}, "clean.exr")[99], 0);
+    EXPECT_GT(greys({}, "stray.exr")[99], 65000); // squeezed into the top greys
+    EXPECT_EQ(greys({"--clip", "5:95"}, "stray.exr")[99], 0);
+    EXPECT_NEAR(greys({"--clip", "5:95"}, "clean.exr")[49], greys({"--clip", "5:95"}, "stray.exr")[49], 1500);
+    const ToolRun run = Run({"apply", "--clip", "5:95", "--report", "r.json", "stray.exr", "-o", "s.png"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    const nlohmann::json report = nlohmann::json::parse(FileBytes("r.json"));
+    const nlohmann::json& range = report["frames"][0]["depth_range"];
+    EXPECT_GT(range["nearest"].get<double>(), 2.0);
+    EXPECT_LT(range["farthest"].get<double>(), 12.0);
+}
+
+TEST_F(Range, AClippedShotScaleIsTheOneInfoPrintsAndAZeroNearestIsRefusedByTheInverseCurve)
+{
+    const std::vector<std::string> frames = {"shot.1.exr", "shot.2.exr", "shot.3.exr"};
+    std::vector<std::string> info = {"info", "--clip", "10:90"};
+    info.insert(info.end(), frames.begin(), frames.end());
+    const ToolRun described = Run(info);
+    EXPECT_THAT(described.out, HasSubstr("shot nearest to farthest: 2:12\nshot range: 4:10\n"));
+    std::vector<std::string> apply = {"apply", "--clip", "10:90", "--range", "shot", "-o", "grey/"};
+    apply.insert(apply.end(), frames.begin(), frames.end());
+    const ToolRun run = Run(apply);
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_THAT(run.out,
+                HasSubstr("shot range: 4:10 over 3 frames (--clip 10:90; nearest to farthest 2:12)"));
+    EXPECT_THAT(Grey("grey/shot.1.png"), ElementsAre(65535, 65535, 43690, 21845));
+
+    WriteTestExr(Path("zero.exr"), MakeTestFrame(2, 1, {0, -4}));
+    ToolRun refused = Run({"apply", "--curve", "inverse", "--background", "none", "zero.exr", "-o", "z.png"});
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_THAT(refused.err, HasSubstr("nearest depth magnitude taking part is 0"));
+    EXPECT_FALSE(std::filesystem::exists(Path("z.png")));
+    refused = Run({"apply", "--curve", "inverse", "--background", "none", "--range", "shot", "zero.exr", "-o",
+                   "z.png"});
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_THAT(refused.err, HasSubstr("no frame was written"));
 }
 
 } // namespace

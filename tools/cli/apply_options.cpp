@@ -165,12 +165,25 @@ std::vector<Option> ApplyTable(Command& command)
              "frame|selection",
              "in the ID modes, take the scale over the whole frame (default) or\n"
              "over the selected pixels alone, which then get the full grey scale",
-             [&o](const std::string& v) { o.range.overSelection = ParseRangeOver(v); },
+             [&o](const std::string& v) { o.range.overSelection = ParseRangeOver(v); }},
+            {{"--clip"},
+             "LOW:HIGH",
+             "the scale's ends at these percentiles of the depths taking part (0 to\n"
+             "100, such as 1:99) rather than the nearest and farthest, so that a few\n"
+             "stray pixels do not squeeze the rest; depths beyond them take the\n"
+             "ends' greys. Per frame, or over the shot with --range shot",
+             [&o](const std::string& v) { o.range.clip = ParseClip(v); }},
+            {{"--curve"},
+             "linear|inverse",
+             "greys linear in depth (default), or in 1/depth, as depth models for\n"
+             "image generators read it: (1/d - 1/FAR) / (1/NEAR - 1/FAR), near white",
+             [&o](const std::string& v) { o.range.curve = ParseCurve(v); },
              nullptr,
              "The filter maps each frame it is handed from its own nearest depth to its own farthest. For\n"
              "another scale the tool hands it each frame with its depths clamped into the scale and a row\n"
              "below the frame holding the scale's two ends, which no output holds; unselected pixels are\n"
-             "handed over as background for --range-over selection. Every grey is the filter's own."},
+             "handed over as background for --range-over selection. For --curve inverse each depth is\n"
+             "handed over as its place in 1/depth between the ends. Every grey is the filter's own."},
             {{"--frames"},
              "LIST",
              "the frames to filter: 1-100, 1-100x2 (every second), 1,5,9-12. An\n"
@@ -227,6 +240,7 @@ void FinishApply(Command& command, std::vector<std::string>& operands)
         ResolvePatternOutput(options.output, command.format);
     else
         ResolveOutputTarget(options.output, command.format, ShotFrameCount(options.inputs, options.frames));
+    CheckRangeChoice(options.range);
     if (options.range.overSelection && options.filter.configPath.empty() &&
         options.filter.mode.value_or(MODE_WHOLE_IMAGE) == MODE_WHOLE_IMAGE)
         throw UsageError("--range-over selection takes the scale over the pixels --mode object or material "

@@ -11,6 +11,7 @@
 #include "cryptomatte/matte_ids.h"
 #include "frame/background.h"
 #include "frame/channel_discovery.h"
+#include "frame/depth_percentiles.h"
 #include "frame/depth_scale.h"
 #include "frame/display_colour.h"
 #include "module/filter_configuration.h"
@@ -19,12 +20,13 @@
 
 namespace deepglass {
 
-// --range and --range-over: the grey scale frames are handed to the filter with.
+// --range, --range-over, --clip and --curve: the grey scale frames are handed to the filter with.
 struct RangeChoice {
     enum class Kind { FRAME, SHOT, FIXED };
     Kind kind = Kind::FRAME; // each frame its own scale, one over the shot, or `scale`
     DepthScale scale;
-    bool overSelection = false; // in the ID modes, the scale of the selected pixels alone
+    bool overSelection = false;    // in the ID modes, the scale of the selected pixels alone
+    std::optional<DepthClip> clip; // the scale's ends at these percentiles; none: nearest and farthest
     DepthCurve curve = DepthCurve::LINEAR;
 };
 

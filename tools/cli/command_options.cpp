@@ -30,6 +30,14 @@ std::vector<Option> InfoTable(Command& command)
              "shot|NEAR:FAR",
              "draw over the chart the one scale apply --range would use",
              [&o](const std::string& v) { ParseRange(v, o.range); }},
+            {{"--clip"},
+             "LOW:HIGH",
+             "also tell the scale's ends at these percentiles, as apply --clip takes them",
+             [&o](const std::string& v) { o.range.clip = ParseClip(v); }},
+            {{"--curve"},
+             "linear|inverse",
+             "check the shot's range against apply --curve (inverse needs a nearest depth above 0)",
+             [&o](const std::string& v) { o.range.curve = ParseCurve(v); }},
             {{"--colour"},
              "auto|srgb|linear|DISPLAY/VIEW",
              "tell the transform apply --colour would give the ID modes' kept colour in PNG pictures "
@@ -58,6 +66,7 @@ void FinishInfo(Command& command, std::vector<std::string>& operands)
     if (command.info.inputs.empty())
         throw UsageError("info needs at least one INPUT.exr (see deepglass info --help)");
     CheckShotInputs(command.info.inputs, command.info.frames);
+    CheckRangeChoice(command.info.range);
     if (!command.info.plotPath.empty() && !HasExtension(command.info.plotPath, ".png"))
         throw UsageError("the chart " + command.info.plotPath + " is a PNG: give a name ending in .png");
     // A config $OCIO names but that cannot be used stops info only when --colour asks for it: the

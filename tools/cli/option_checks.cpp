@@ -2,6 +2,7 @@
 
 #include <filesystem>
 
+#include "base/number_text.h"
 #include "base/tool_error.h"
 #include "cryptomatte/name_pattern.h"
 #include "shot/frame_pattern.h"
@@ -77,6 +78,21 @@ void CheckShotInputs(const std::vector<std::string>& inputs, const std::vector<i
         if (HasFramePattern(input) && frames.empty())
             throw UsageError(input +
                              " is a frame pattern: say which frames with --frames (for example 1-100)");
+}
+
+void CheckRangeChoice(const RangeChoice& range)
+{
+    if (range.kind != RangeChoice::Kind::FIXED) return;
+    const std::string given = NumberText(range.scale.nearest) + ":" + NumberText(range.scale.farthest);
+    if (range.clip)
+        throw UsageError("--clip " + range.clip->Text() +
+                         " takes the scale's ends from percentiles of the "
+                         "depths, and --range " +
+                         given + " gives them outright: use one of the two");
+    if (!CurveTakes(range.curve, range.scale))
+        throw UsageError("--range " + given +
+                         ": --curve inverse maps 1/depth, which has no grey at NEAR 0; "
+                         "give NEAR above 0");
 }
 
 void ResolvePatternOutput(OutputTarget& target, std::optional<OutputFormat> asked)

@@ -26,6 +26,9 @@ void CheckFilterChoice(const FilterChoice& choice);
 // cannot be read. Compiles `patterns` into the request; without --id, sets the filter's ID to 1:
 // the pixels selected are given the filter's ID.
 void CheckMatteRequest(const std::vector<std::string>& patterns, MatteRequest& request, FilterChoice& filter);
+// --clip with a scale given outright, which has no depths to take percentiles of; --curve inverse
+// with a given scale from 0, where 1/depth has no grey.
+void CheckRangeChoice(const RangeChoice& range);
 // A frame pattern among the inputs without --frames.
 void CheckShotInputs(const std::vector<std::string>& inputs, const std::vector<int>& frames);
 // Settles whether the target is a folder (several inputs, a trailing "/" or an existing folder)

@@ -86,6 +86,35 @@ void ParseRange(const std::string& text, RangeChoice& range)
     range.scale = {ends[0], ends[1]};
 }
 
+DepthClip ParseClip(const std::string& text)
+{
+    const std::size_t colon = text.find(':');
+    if (colon == std::string::npos)
+        throw UsageError("--clip " + text + ": use LOW:HIGH, percentiles such as 1:99");
+    double ends[2];
+    const std::string parts[2] = {text.substr(0, colon), text.substr(colon + 1)};
+    for (int k = 0; k < 2; ++k) {
+        char* end = nullptr;
+        errno = 0;
+        ends[k] = std::strtod(parts[k].c_str(), &end);
+        if (parts[k].empty() || *end != '\0' || errno != 0 || std::isnan(ends[k]))
+            throw UsageError("--clip " + text + ": " +
+                             (parts[k].empty() ? std::string("an empty end") : parts[k]) +
+                             " is not a percentile (give a number from 0 to 100, such as 1 or 99.5)");
+        if (!(ends[k] >= 0.0 && ends[k] <= 100.0))
+            throw UsageError("--clip " + text + ": " + parts[k] + " lies outside 0 to 100");
+    }
+    if (!(ends[0] < ends[1])) throw UsageError("--clip " + text + ": LOW must lie below HIGH");
+    return {ends[0], ends[1]};
+}
+
+DepthCurve ParseCurve(const std::string& text)
+{
+    if (text == "linear") return DepthCurve::LINEAR;
+    if (text == "inverse") return DepthCurve::INVERSE;
+    throw UsageError("--curve " + text + ": use linear or inverse");
+}
+
 ColourChoice ParseColour(const std::string& text)
 {
     if (text == "auto") return {};
@@ -116,13 +145,6 @@ int ParseBits(const std::string& text)
 {
     if (text == "8" || text == "16") return std::stoi(text);
     throw UsageError("--bits " + text + ": a PNG's samples have 8 or 16 bits");
-}
-
-DepthCurve ParseCurve(const std::string& text)
-{
-    if (text == "linear") return DepthCurve::LINEAR;
-    if (text == "inverse") return DepthCurve::INVERSE;
-    throw UsageError("--curve " + text + ": use linear or inverse");
 }
 
 bool ParseLevelZero(const std::string& text)

@@ -23,6 +23,8 @@ BackgroundRule ParseBackground(const std::string& text);
 // --range: "frame", "shot" or "NEAR:FAR" (magnitudes, NEAR below FAR, FAR below the depth limit);
 // the choice's other fields as they were.
 void ParseRange(const std::string& text, RangeChoice& range);
+// --clip: "LOW:HIGH", percentages with 0 <= LOW < HIGH <= 100.
+DepthClip ParseClip(const std::string& text);
 // --curve: "linear" or "inverse".
 DepthCurve ParseCurve(const std::string& text);
 // --level-zero: "far" (false) or "empty" (true).

@@ -131,8 +131,14 @@ std::optional<PngFormat> PngFormatOf(const ApplyOptions& options, const FilterSe
     return WithCompression(format, options.compression);
 }
 
+// "NEAR:FAR", as --range takes it back.
+std::string ScaleText(const DepthScale& scale)
+{
+    return NumberText(scale.nearest) + ":" + NumberText(scale.farthest);
+}
+
 // The one scale of every frame, when the run asks for one; false, the error shown, when --range
-// shot finds none.
+// shot finds none or none the curve can take.
 bool FixRunScale(ApplyRun& run, const std::vector<ShotFrame>& plan, std::vector<Worker>& workers,
                  std::FILE* out, std::FILE* errors)
 {
@@ -140,16 +146,28 @@ bool FixRunScale(ApplyRun& run, const std::vector<ShotFrame>& plan, std::vector<
     if (range.kind == RangeChoice::Kind::FIXED) run.scale = range.scale;
     if (range.kind != RangeChoice::Kind::SHOT) return true;
     const ShotRange shot = ShotScale(run, plan, workers);
-    if (!shot.scale) {
+    if (!shot.Ends()) {
         std::fprintf(errors,
                      "error: --range shot: no depth takes part in any frame (after --background %s), so "
                      "there is no scale to give them; no frame was written\n",
                      run.options.background.Text().c_str());
         return false;
     }
-    std::fprintf(out, "shot range: %s:%s over %zu frames\n", NumberText(shot.scale->nearest).c_str(),
-                 NumberText(shot.scale->farthest).c_str(), shot.frames);
-    run.scale = shot.scale;
+    if (!CurveTakes(range.curve, *shot.Ends())) {
+        std::fprintf(errors,
+                     "error: --range shot: --curve inverse maps 1/depth, and the shot's nearest depth "
+                     "magnitude taking part is 0 (after --background %s), which has none; give --clip "
+                     "LOW:HIGH, a --background rule that takes those pixels, or --range NEAR:FAR with "
+                     "NEAR above 0; no frame was written\n",
+                     run.options.background.Text().c_str());
+        return false;
+    }
+    std::string line =
+        "shot range: " + ScaleText(*shot.Ends()) + " over " + std::to_string(shot.frames) + " frames";
+    if (shot.clipped)
+        line += " (--clip " + range.clip->Text() + "; nearest to farthest " + ScaleText(*shot.scale) + ")";
+    std::fprintf(out, "%s\n", line.c_str());
+    run.scale = shot.Ends();
     return true;
 }
 

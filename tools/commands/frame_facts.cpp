@@ -28,6 +28,13 @@ std::string RangeText(const DepthStats& stats)
     return text;
 }
 
+// The ends --clip gives.
+std::string ClippedText(const FrameFacts& facts)
+{
+    return facts.clipped ? NumberText(facts.clipped->nearest) + " to " + NumberText(facts.clipped->farthest)
+                         : "none";
+}
+
 std::string DeepText(const DeepCounts& deep)
 {
     return std::to_string(deep.total) + " in all, at most " + std::to_string(deep.most) + " a pixel, " +
@@ -92,6 +99,7 @@ FrameFacts FactsOf(const ExrFile& file, const ViewFrame& made, const InfoOptions
     facts.hasDepth = true;
     facts.depth.assign(storage.Depth(), storage.Depth() + count);
     facts.stats = DepthStatsOf(facts.depth, {colour, count});
+    if (options.range.clip) facts.clipped = ClippedScaleOf(facts.depth, *options.range.clip);
     return facts;
 }
 
@@ -142,6 +150,9 @@ void PrintDetail(const std::string& path, const ViewFrame& made, const FrameFact
         PrintField(out, "filter", "cannot take this view: " + facts.problem);
     } else if (facts.hasDepth) {
         PrintField(out, "depth " + choice.depth, RangeText(facts.stats) + " (magnitudes that take part)");
+        if (options.range.clip)
+            PrintField(out, "clip " + options.range.clip->Text(),
+                       ClippedText(facts) + " (the ends of apply --clip's scale)");
         const std::string rule = options.background.kind == BackgroundRule::Kind::NONE
                                      ? ""
                                      : ", after --background " + options.background.Text();
@@ -162,16 +173,19 @@ void PrintDetail(const std::string& path, const ViewFrame& made, const FrameFact
     if (!hint.empty()) PrintField(out, "hint", hint);
 }
 
-void PrintLine(const std::string& label, const ViewFrame& made, const FrameFacts& facts, std::FILE* out)
+void PrintLine(const std::string& label, const ViewFrame& made, const FrameFacts& facts,
+               const InfoOptions& options, std::FILE* out)
 {
     const ExrFrame& frame = made.frame;
     std::string line = label + "  " + std::to_string(frame.Width()) + "x" + std::to_string(frame.Height());
     if (!facts.problem.empty())
         line += "  cannot filter: " + facts.problem;
     else if (facts.hasDepth)
-        line += "  depth " + RangeText(facts.stats) + "  background " +
-                ShareText(facts.stats.background, facts.stats.pixels) + "  alpha 0 " +
-                ShareText(facts.transparent, frame.PixelCount());
+        line +=
+            "  depth " + RangeText(facts.stats) +
+            (options.range.clip ? "  clip " + options.range.clip->Text() + " " + ClippedText(facts) : "") +
+            "  background " + ShareText(facts.stats.background, facts.stats.pixels) + "  alpha 0 " +
+            ShareText(facts.transparent, frame.PixelCount());
     else
         line += "  no depth channel " + made.choice.depth;
     if (facts.deep) line += "  deep samples " + std::to_string(facts.deep->total);

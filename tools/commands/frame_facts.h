@@ -1,5 +1,6 @@
 // What `info` tells about one view of a file: its size and windows, channels, the channels the
-// filter would take, the depth range it would use, the background share and the IDs present.
+// filter would take, the depth range it would use (and the ends --clip gives), the background share and the
+// IDs present.
 #pragma once
 
 #include <cstdio>
@@ -9,6 +10,7 @@
 
 #include "cli/command.h"
 #include "exr/exr_file.h"
+#include "frame/depth_percentiles.h"
 #include "frame/frame_stats.h"
 #include "frame/storage_frame.h"
 #include "frame/view_frame.h"
@@ -18,6 +20,7 @@ namespace deepglass {
 struct FrameFacts {
     bool hasDepth = false;
     DepthStats stats;
+    std::optional<DepthScale> clipped; // with --clip: the ends it gives; none: no depth takes part
     std::size_t transparent = 0;
     std::size_t taken = 0;               // pixels the background rule took
     std::vector<float> depth;            // as handed to the filter, for a chart
@@ -36,7 +39,8 @@ void PrintLayout(const ExrFile& file, std::FILE* out);
 // Everything about one view, a field a line.
 void PrintDetail(const std::string& path, const ViewFrame& made, const FrameFacts& facts,
                  const InfoOptions& options, std::FILE* out);
-// One line: size, depth range, background and alpha shares, IDs.
-void PrintLine(const std::string& label, const ViewFrame& made, const FrameFacts& facts, std::FILE* out);
+// One line: size, depth range (and the ends --clip gives), background and alpha shares, IDs.
+void PrintLine(const std::string& label, const ViewFrame& made, const FrameFacts& facts,
+               const InfoOptions& options, std::FILE* out);
 
 } // namespace deepglass

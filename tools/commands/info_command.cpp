@@ -55,6 +55,7 @@ struct InfoRun {
     std::uint64_t budget = 0; // every read is held to it, as in a run of apply
     FrameFacts first;         // of the first view of a single frame, for its histogram
     std::vector<std::optional<DepthScale>> frameScales; // of the frames described, for the shot's range
+    std::optional<PercentileSweeps> sweeps;             // with --clip, its ends over the shot
 };
 
 // A PNG picture: its size, its samples and the depth mapping it holds; false when it cannot be read
@@ -128,16 +129,17 @@ bool DescribeFrame(const ShotFrame& shot, InfoRun& run, ChartFrame& point)
                 PrintDetail("", made, facts, run.options, run.out);
                 PrintCryptomattes(read.file, made, path, run.out);
             } else {
-                PrintLine(view.empty() ? path : path + " " + view, made, facts, run.out);
+                PrintLine(view.empty() ? path : path + " " + view, made, facts, run.options, run.out);
             }
             const std::optional<DepthScale> scale =
                 facts.hasDepth ? OwnScaleOf(facts.stats) : std::optional<DepthScale>();
-            if (scale) {
-                frameScale = frameScale ? Widened(*frameScale, *scale) : *scale;
-                if (!point.nearest) {
-                    point.nearest = scale->nearest;
-                    point.farthest = scale->farthest;
-                }
+            if (scale) frameScale = frameScale ? Widened(*frameScale, *scale) : *scale;
+            if (run.sweeps) run.sweeps->Count(facts.depth);
+            // The chart draws the ends of the frame's grey scale.
+            const std::optional<DepthScale> ends = run.options.range.clip ? facts.clipped : scale;
+            if (ends && !point.nearest) {
+                point.nearest = ends->nearest;
+                point.farthest = ends->farthest;
             }
             if (run.single && run.first.depth.empty()) run.first = std::move(facts);
         }
@@ -150,6 +152,34 @@ bool DescribeFrame(const ShotFrame& shot, InfoRun& run, ChartFrame& point)
     return described;
 }
 
+// The frames counted again, for the next sweep of --clip over the shot; a frame that fails here
+// has been reported already.
+void CountAgain(const std::vector<ShotFrame>& plan, InfoRun& run)
+{
+    for (const ShotFrame& shot : plan) {
+        if (shot.missing) continue;
+        try {
+            ExrReadLimits limits;
+            limits.maxSampleBytes = run.budget;
+            const ExrReadResult read = ReadExrFile(shot.input, limits);
+            for (const std::string& view : SelectViews(read.file, run.options.view))
+                run.sweeps->Count(FactsOf(read.file, ViewLayoutOf(read.file, view, run.options.names),
+                                          run.options, run.buffers)
+                                      .depth);
+        } catch (const ToolError&) {
+        }
+    }
+}
+
+// The shot's line, its range as apply --range takes it back, or why there is none to take.
+std::string ShotRangeLine(const InfoOptions& options, const ShotRange& shot)
+{
+    if (!shot.Ends()) return "shot range: none (no depth takes part in any frame)";
+    if (!CurveTakes(options.range.curve, *shot.Ends()))
+        return "shot range: none for --curve inverse (the nearest depth magnitude taking part is 0)";
+    return "shot range: " + NumberText(shot.Ends()->nearest) + ":" + NumberText(shot.Ends()->farthest);
+}
+
 } // namespace
 
 int RunInfo(const InfoOptions& options, std::FILE* out, std::FILE* errors)
@@ -157,7 +187,8 @@ int RunInfo(const InfoOptions& options, std::FILE* out, std::FILE* errors)
     const std::vector<ShotFrame> plan = PlanShot(options.inputs, options.frames, OutputTarget{});
     const bool numbered =
         std::all_of(plan.begin(), plan.end(), [](const ShotFrame& shot) { return shot.number.has_value(); });
-    InfoRun run{options, out, errors, plan.size() == 1, {}, MemoryBudget(options.maxMemory), {}, {}};
+    InfoRun run{options, out, errors, plan.size() == 1, {}, MemoryBudget(options.maxMemory), {}, {}, {}};
+    if (options.range.clip && plan.size() > 1) run.sweeps.emplace(*options.range.clip);
     std::vector<ChartFrame> chart(plan.size());
     int status = EXIT_STATUS_OK;
     for (std::size_t i = 0; i < plan.size(); ++i) {
@@ -165,19 +196,22 @@ int RunInfo(const InfoOptions& options, std::FILE* out, std::FILE* errors)
         if (!DescribeFrame(plan[i], run, chart[i])) status = EXIT_STATUS_FAILED;
     }
     // The scale of the whole shot, for apply --range in each task of a farm.
-    const ShotRange shot = ShotRangeOf(run.frameScales);
-    if (plan.size() > 1)
-        std::fprintf(out, "shot range: %s\n",
-                     shot.scale
-                         ? (NumberText(shot.scale->nearest) + ":" + NumberText(shot.scale->farthest)).c_str()
-                         : "none (no depth takes part in any frame)");
+    ShotRange shot = ShotRangeOf(run.frameScales);
+    if (run.sweeps) {
+        while (run.sweeps->EndSweep()) CountAgain(plan, run);
+        shot.clipped = run.sweeps->Ends();
+        if (shot.scale)
+            std::fprintf(out, "shot nearest to farthest: %s:%s\n", NumberText(shot.scale->nearest).c_str(),
+                         NumberText(shot.scale->farthest).c_str());
+    }
+    if (plan.size() > 1) std::fprintf(out, "%s\n", ShotRangeLine(options, shot).c_str());
     std::fprintf(out, "kept colour (apply --mode material or object, PNG): %s\n",
                  !options.colourProblem.empty() ? ("none apply would take: " + options.colourProblem).c_str()
                  : options.display              ? options.display->Text().c_str()
                                                 : "as stored, scene-linear");
     if (!options.plotPath.empty()) {
         try {
-            DrawChart(options, chart, numbered, run.first, shot.scale);
+            DrawChart(options, chart, numbered, run.first, shot.Ends());
             std::fprintf(out, "wrote %s\n", options.plotPath.c_str());
         } catch (const ToolError& error) {
             std::fprintf(errors, "error: %s\n", error.what());

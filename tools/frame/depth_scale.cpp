@@ -38,17 +38,35 @@ ShotRange ShotRangeOf(const std::vector<std::optional<DepthScale>>& frameScales)
     return range;
 }
 
-void FixScale(const DepthScale& scale, std::span<float> depth, std::size_t framePixels)
+bool CurveTakes(DepthCurve curve, const DepthScale& scale)
 {
+    return curve == DepthCurve::LINEAR || scale.nearest > 0.0f;
+}
+
+void FixScale(const std::optional<DepthScale>& scale, DepthCurve curve, std::span<float> depth,
+              std::size_t framePixels)
+{
+    const auto rows = depth.begin() + static_cast<std::ptrdiff_t>(framePixels);
+    if (!scale) {
+        std::fill(rows, depth.end(), HOST_BACKGROUND_DEPTH);
+        return;
+    }
+    const double nearest = scale->nearest;
+    const double farthest = scale->farthest;
+    // A scale of one depth maps every depth to the same grey on either curve.
+    const bool inverse = curve == DepthCurve::INVERSE && nearest < farthest;
     for (std::size_t i = 0; i < framePixels; ++i) {
         float& z = depth[i];
-        const float a = std::fabs(z);
-        if (!(a < DEPTH_LIMIT)) continue; // takes no part: not a number, or nothing rendered
-        z = std::copysign(std::clamp(a, scale.nearest, scale.farthest), z);
+        if (!(std::fabs(z) < DEPTH_LIMIT)) continue; // takes no part: not a number, or nothing rendered
+        const float a = std::clamp(std::fabs(z), scale->nearest, scale->farthest);
+        const float handed = inverse ? static_cast<float>(std::clamp(
+                                           (a - nearest) * farthest / (a * (farthest - nearest)), 0.0, 1.0))
+                                     : a;
+        z = std::copysign(handed, z);
     }
     // The ends as rendered surfaces store them: in front of the camera, at negative depth.
-    std::fill(depth.begin() + static_cast<std::ptrdiff_t>(framePixels), depth.end(), -scale.farthest);
-    if (framePixels < depth.size()) depth[framePixels] = -scale.nearest;
+    std::fill(rows, depth.end(), inverse ? -1.0f : -scale->farthest);
+    if (framePixels < depth.size()) depth[framePixels] = inverse ? -0.0f : -scale->nearest;
 }
 
 template <typename Id>

@@ -32,16 +32,28 @@ std::optional<DepthScale> ScaleOf(std::span<const float> depth);
 DepthScale Widened(const DepthScale& a, const DepthScale& b);
 
 // The one scale of a shot: its frames' own scales (none for a frame where no depth takes part)
-// widened into one, and how many frames took part; no scale when none did.
+// widened into one, and how many frames took part; no scale when none did. With a clip, the ends
+// it gives over the shot too, which are then the scale's ends.
 struct ShotRange {
     std::optional<DepthScale> scale;
     std::size_t frames = 0;
+    std::optional<DepthScale> clipped;
+    std::optional<DepthScale> Ends() const { return clipped ? clipped : scale; }
 };
 ShotRange ShotRangeOf(const std::vector<std::optional<DepthScale>>& frameScales);
 
-// Fixes the filter's scale: the frame's `depth` (its first `framePixels` values) clamped into
-// `scale`, and the rest of the array, the rows below the frame, holding its two ends.
-void FixScale(const DepthScale& scale, std::span<float> depth, std::size_t framePixels);
+// Whether the curve can map depths on `scale`: the inverse curve needs a nearest magnitude above 0.
+bool CurveTakes(DepthCurve curve, const DepthScale& scale);
+
+// Fixes the filter's scale and curve: the frame's `depth` (its first `framePixels` values) clamped
+// into `scale`, and the rest of the array, the rows below the frame, holding its two ends; none:
+// no depth takes part, and the rows hold nothing rendered. The filter maps linearly, so for the
+// inverse curve each magnitude a is handed over as t = (1/near - 1/a) / (1/near - 1/far), worked
+// out in double precision as (a - near) far / (a (far - near)), with the ends planted at 0 and 1:
+// the filter's 1 - t is then (1/a - 1/far) / (1/near - 1/far). Signs, NaN and nothing rendered are
+// kept. The curve must take the scale (CurveTakes).
+void FixScale(const std::optional<DepthScale>& scale, DepthCurve curve, std::span<float> depth,
+              std::size_t framePixels);
 
 // Hands the pixels whose ID is not `id` over as "nothing rendered", so that the filter's scale is
 // taken over the selected pixels alone; they are not selected, so they keep their colour. `ids`

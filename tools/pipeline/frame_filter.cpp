@@ -100,8 +100,8 @@ FilteredFrame FilterViews(const ApplyRun& run, Worker& worker, SampleSource& sou
                              (made.view.empty() ? "" : made.view + ": ") + taken.Text();
         WarnMissingIds(taken, run.channels, ViewChannelListText(made.channels), filtered.warnings);
         const PreparedView prepared =
-            LoadView(source, made, matte, run, {run.channels, writer.TakesColour(), run.scale},
-                     worker.buffers, filtered.warnings);
+            LoadView(source, made, matte, run, {run.channels, writer.TakesColour(), true}, worker.buffers,
+                     filtered.warnings);
         if (filtered.outputs.empty()) filtered.scale = prepared.scale;
         if (filtered.hint.empty()) filtered.hint = BackgroundHint(prepared.stats);
         if (filtered.ruleNote.empty())
@@ -125,23 +125,20 @@ std::vector<std::string> PlannedOutputs(const ApplyOptions& options, const ExrFi
     return outputs;
 }
 
-std::optional<DepthScale> FrameScale(const ApplyRun& run, ExrInput& input, FrameBuffers& buffers)
+void CountFrameDepths(const ApplyRun& run, ExrInput& input, FrameBuffers& buffers,
+                      const std::function<void(std::span<const float>)>& count)
 {
     const ApplyOptions& options = run.options;
     // Selection needs the IDs; the background rules need alpha and depth; nothing needs R, G, B.
     const std::uint32_t channels = options.range.overSelection ? run.channels : 0;
-    std::optional<DepthScale> scale;
     std::vector<std::string> warnings;
     for (const std::string& view : SelectViews(input.Layout(), options.view)) {
         const ViewFrame made = ViewLayoutOf(input.Layout(), view, options.names);
         if (!made.choice.hasDepth) continue;
         const std::optional<ViewMatte> matte =
             options.range.overSelection ? MatteOf(input.Layout(), made, input.Path(), run) : std::nullopt;
-        const std::optional<DepthScale> viewScale =
-            LoadView(input, made, matte, run, {channels, false, std::nullopt}, buffers, warnings).scale;
-        if (viewScale) scale = scale ? Widened(*scale, *viewScale) : *viewScale;
+        count(LoadView(input, made, matte, run, {channels, false, false}, buffers, warnings).depth);
     }
-    return scale;
 }
 
 FilteredFrame FilterFrame(const ApplyRun& run, Worker& worker, ExrInput& input, const std::string& output,

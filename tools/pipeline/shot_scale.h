@@ -1,5 +1,6 @@
-// The one grey scale of a shot (--range shot): every frame's own scale, read in parallel by the
-// run's workers, widened over the shot.
+// The one grey scale of a shot (--range shot): every frame's depths read in parallel by the run's
+// workers, their nearest and farthest widened over the shot; with --clip, the depths counted again
+// in a second sweep of the frames, which pins the clip's two percentiles over the shot exactly.
 #pragma once
 
 #include <vector>

@@ -2,7 +2,30 @@
 
 #include <algorithm>
 
+#include "base/tool_error.h"
+#include "frame/depth_percentiles.h"
+
 namespace deepglass {
+
+namespace {
+
+// Whether the run hands the filter frames on a scale or curve other than its own, with the scale's
+// ends in rows below the frame.
+bool FixesScale(const ApplyRun& run)
+{
+    const RangeChoice& range = run.options.range;
+    return run.scale || range.clip || range.curve != DepthCurve::LINEAR;
+}
+
+// The scale a view is handed to the filter with.
+std::optional<DepthScale> ScaleOfView(const ApplyRun& run, const PreparedView& prepared, bool selecting)
+{
+    if (run.scale) return run.scale;
+    if (run.options.range.clip) return ClippedScaleOf(prepared.depth, *run.options.range.clip);
+    return selecting ? ScaleOf(prepared.depth) : OwnScaleOf(prepared.stats);
+}
+
+} // namespace
 
 std::optional<ViewMatte> MatteOf(const ExrFile& layout, const ViewFrame& made, const std::string& input,
                                  const ApplyRun& run)
@@ -18,7 +41,8 @@ PreparedView LoadView(SampleSource& source, const ViewFrame& made, const std::op
                       std::vector<std::string>& warnings)
 {
     const ApplyOptions& options = run.options;
-    const int extraRows = choice.scale ? ScaleRows(made.frame.Width()) : 0;
+    const bool fixes = choice.forFilter && FixesScale(run);
+    const int extraRows = fixes ? ScaleRows(made.frame.Width()) : 0;
     std::uint32_t channels = choice.channels;
     ViewFrame loaded = made;
     const bool colour = choice.colour && run.settings.mode != MODE_WHOLE_IMAGE;
@@ -52,8 +76,9 @@ PreparedView LoadView(SampleSource& source, const ViewFrame& made, const std::op
             std::copy(ids.ids.begin(), ids.ids.end(), storage.AddObjectIds(MemoryStorage::Start::UNWRITTEN));
     }
     const std::span<float> depth(storage.Depth(), count);
-    PreparedView prepared{storage, DepthStatsOf(depth, {storage.Pixels(), count}), std::nullopt, frame.taken,
-                          frame.blockColour};
+    PreparedView prepared{storage,     DepthStatsOf(depth, {storage.Pixels(), count}),
+                          depth,       std::nullopt,
+                          frame.taken, frame.blockColour};
     const std::uint32_t selection = SelectionChannelOf(run.settings.mode);
     const bool selecting = options.range.overSelection && selection != 0;
     if (selecting) {
@@ -62,14 +87,16 @@ PreparedView LoadView(SampleSource& source, const ViewFrame& made, const std::op
         else
             KeepSelected(depth, storage.ObjectIds(), run.settings.SelectionId());
     }
-    if (choice.scale) {
-        prepared.scale = choice.scale;
-        FixScale(*choice.scale, {storage.Depth(), storage.PixelCount()}, count);
-    } else if (selecting) {
-        prepared.scale = ScaleOf(depth);
-    } else {
-        prepared.scale = OwnScaleOf(prepared.stats);
-    }
+    if (!choice.forFilter) return prepared;
+    prepared.scale = ScaleOfView(run, prepared, selecting);
+    if (prepared.scale && !CurveTakes(options.range.curve, *prepared.scale))
+        throw ToolError(
+            "--curve inverse maps 1/depth, and the frame's nearest depth magnitude taking part is 0 "
+            "(after --background " +
+            options.background.Text() +
+            "), which has none; give --clip LOW:HIGH, a --background rule that takes those "
+            "pixels, or --range NEAR:FAR with NEAR above 0");
+    if (fixes) FixScale(prepared.scale, options.range.curve, {storage.Depth(), storage.PixelCount()}, count);
     return prepared;
 }
 

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -32,23 +33,28 @@ std::optional<ViewMatte> MatteOf(const ExrFile& layout, const ViewFrame& made, c
 struct PreparedView {
     MemoryStorage& storage;
     DepthStats stats;                     // of the depths as stored, after the background rule
-    std::optional<DepthScale> scale;      // the filter's scale; none: no depth takes part
+    std::span<const float> depth;         // the frame's depths the scale is taken over (after selection)
+    std::optional<DepthScale> scale;      // the scale the filter was handed; none: no depth takes part
     std::size_t taken = 0;                // pixels the background rule took
     std::vector<std::string> blockColour; // subsampled colour channels, each sample taken for its block
 };
 
 // What is loaded of a view: the ID channels, whether its colour (without it only alpha is read,
-// for the background rules; the whole mode, which rewrites every pixel, never reads it), and the
-// scale to fix (none: the frame's own).
+// for the background rules; the whole mode, which rewrites every pixel, never reads it), and
+// whether it is made for the filter, its scale fixed as the run asks (else only its depths are
+// loaded, for the shot's first pass).
 struct LoadChoice {
     std::uint32_t channels = 0;
     bool colour = true;
-    std::optional<DepthScale> scale;
+    bool forFilter = true;
 };
 
 // The view's frame in the worker's storage. A matte's rank-0 IDs are decoded in the same pass and
-// make the ID channel of its mode. The scale is then fixed as `choice` and the run ask: over the
-// selected pixels alone, or the one given. The matte's warnings are added to `warnings`.
+// make the ID channel of its mode. With --range-over selection the unselected pixels are then
+// handed over as nothing rendered. Made for the filter, its scale is the run's one scale, else
+// the frame's own (its nearest and farthest, or with --clip its percentiles), fixed in the frame
+// with the run's curve where they are not the filter's own; a ToolError when the curve cannot take
+// it. The matte's warnings are added to `warnings`.
 PreparedView LoadView(SampleSource& source, const ViewFrame& made, const std::optional<ViewMatte>& matte,
                       const ApplyRun& run, const LoadChoice& choice, FrameBuffers& buffers,
                       std::vector<std::string>& warnings);
