@@ -8,7 +8,7 @@
 #include <random>
 
 #include "deepglass_interface.h"
-#include "frame/depth_percentiles.h"
+#include "depth/depth_percentiles.h"
 
 using namespace deepglass;
 

@@ -9,8 +9,8 @@
 
 #include "commands/depth_command.h"
 #include "deepglass_interface.h"
+#include "depth/depth_mapping.h"
 #include "expect_error.h"
-#include "frame/depth_mapping.h"
 #include "output/header_text.h"
 #include "png/png_writer.h"
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "frame/depth_scale.h"
+#include "depth/depth_scale.h"
 
 namespace deepglass {
 

@@ -9,10 +9,10 @@
 #include <vector>
 
 #include "cryptomatte/matte_ids.h"
+#include "depth/depth_percentiles.h"
+#include "depth/depth_scale.h"
 #include "frame/background.h"
 #include "frame/channel_discovery.h"
-#include "frame/depth_percentiles.h"
-#include "frame/depth_scale.h"
 #include "frame/display_colour.h"
 #include "module/filter_configuration.h"
 #include "png/png_writer.h"

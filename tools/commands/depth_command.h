@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "cli/command.h"
-#include "frame/depth_mapping.h"
+#include "depth/depth_mapping.h"
 #include "png/png_reader.h"
 
 namespace deepglass {

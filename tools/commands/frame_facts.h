@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "cli/command.h"
+#include "depth/depth_percentiles.h"
 #include "exr/exr_file.h"
-#include "frame/depth_percentiles.h"
 #include "frame/frame_stats.h"
 #include "frame/storage_frame.h"
 #include "frame/view_frame.h"

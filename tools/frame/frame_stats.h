@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "bitmap.h"
+#include "depth/depth_scale.h"
 #include "frame/background.h"
-#include "frame/depth_scale.h"
 #include "image/frame_channel.h"
 
 namespace deepglass {

@@ -7,8 +7,8 @@
 #include <string>
 
 #include "cli/command.h"
+#include "depth/depth_scale.h"
 #include "exr/exr_layout.h"
-#include "frame/depth_scale.h"
 #include "frame/storage_frame.h"
 #include "module/filter_record.h"
 #include "module/filter_runner.h"

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "depth/depth_scale.h"
 #include "exr/exr_input.h"
-#include "frame/depth_scale.h"
 #include "pipeline/apply_run.h"
 
 namespace deepglass {

@@ -3,7 +3,7 @@
 #include <new>
 
 #include "base/tool_error.h"
-#include "frame/depth_percentiles.h"
+#include "depth/depth_percentiles.h"
 #include "pipeline/frame_filter.h"
 #include "shot/worker_pool.h"
 

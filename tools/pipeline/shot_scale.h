@@ -5,7 +5,7 @@
 
 #include <vector>
 
-#include "frame/depth_scale.h"
+#include "depth/depth_scale.h"
 #include "pipeline/apply_run.h"
 #include "shot/shot_plan.h"
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "base/tool_error.h"
-#include "frame/depth_percentiles.h"
+#include "depth/depth_percentiles.h"
 
 namespace deepglass {
 

@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "cryptomatte/matte_ids.h"
+#include "depth/depth_scale.h"
 #include "exr/sample_source.h"
-#include "frame/depth_scale.h"
 #include "frame/frame_stats.h"
 #include "frame/storage_frame.h"
 #include "frame/view_frame.h"

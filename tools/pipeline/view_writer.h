@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "depth/depth_mapping.h"
 #include "exr/exr_file.h"
-#include "frame/depth_mapping.h"
 #include "frame/view_frame.h"
 #include "memory_storage.h"
 #include "module/filter_runner.h"

@@ -10,7 +10,7 @@
 #include <utility>
 #include <vector>
 
-#include "frame/depth_scale.h"
+#include "depth/depth_scale.h"
 #include "output/header_text.h"
 #include "png/png_writer.h"
 

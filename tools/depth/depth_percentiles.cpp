@@ -1,4 +1,4 @@
-#include "frame/depth_percentiles.h"
+#include "depth/depth_percentiles.h"
 
 #include <algorithm>
 #include <bit>

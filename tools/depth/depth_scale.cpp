@@ -1,4 +1,4 @@
-#include "frame/depth_scale.h"
+#include "depth/depth_scale.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,4 +1,4 @@
-#include "frame/depth_mapping.h"
+#include "depth/depth_mapping.h"
 
 #include <charconv>
 #include <cmath>
