@@ -15,7 +15,7 @@
 #include "frame/channel_discovery.h"
 #include "frame/display_colour.h"
 #include "module/filter_configuration.h"
-#include "png/png_writer.h"
+#include "png/png_format.h"
 #include "shot/output_paths.h"
 
 namespace deepglass {

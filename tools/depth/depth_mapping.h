@@ -12,7 +12,7 @@
 
 #include "depth/depth_scale.h"
 #include "output/header_text.h"
-#include "png/png_writer.h"
+#include "png/png_format.h"
 
 namespace deepglass {
 

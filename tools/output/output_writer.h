@@ -10,7 +10,7 @@
 #include "exr/exr_frame.h"
 #include "output/filtered_exr.h"
 #include "output/header_text.h"
-#include "png/png_writer.h"
+#include "png/png_format.h"
 
 namespace deepglass {
 

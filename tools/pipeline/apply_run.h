@@ -12,7 +12,7 @@
 #include "frame/storage_frame.h"
 #include "module/filter_record.h"
 #include "module/filter_runner.h"
-#include "png/png_writer.h"
+#include "png/png_format.h"
 #include "shot/input_files.h"
 
 namespace deepglass {

@@ -11,7 +11,7 @@
 #include "frame/view_frame.h"
 #include "memory_storage.h"
 #include "module/filter_runner.h"
-#include "png/png_writer.h"
+#include "png/png_format.h"
 
 namespace deepglass {
 

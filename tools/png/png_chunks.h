@@ -11,7 +11,7 @@
 #include <utility>
 #include <vector>
 
-#include "png/png_writer.h"
+#include "png/png_format.h"
 
 namespace deepglass {
 

@@ -220,13 +220,6 @@ std::vector<Segment> DeflateSegments(const std::string& path, int width, int hei
 
 } // namespace
 
-PngFormat WithCompression(PngFormat format, PngCompression compression)
-{
-    format.filters = PNG_ROW_UP;
-    format.level = compression == PngCompression::FAST ? 2 : compression == PngCompression::SMALL ? 10 : 7;
-    return format;
-}
-
 int PngSegmentRows(int width, const PngFormat& format)
 {
     const std::size_t rowBytes = 1 + PixelBytes(format) * static_cast<std::size_t>(std::max(width, 1));
