@@ -4,7 +4,7 @@
 
 #include <cstdio>
 
-#include "cli/command.h"
+#include "settings/run_settings.h"
 
 #include <memory>
 #include <string>

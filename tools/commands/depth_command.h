@@ -5,9 +5,9 @@
 #include <cstdio>
 #include <vector>
 
-#include "cli/command.h"
 #include "depth/depth_mapping.h"
 #include "png/png_reader.h"
+#include "settings/run_settings.h"
 
 namespace deepglass {
 

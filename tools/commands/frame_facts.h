@@ -8,12 +8,12 @@
 #include <string>
 #include <vector>
 
-#include "cli/command.h"
 #include "depth/depth_percentiles.h"
 #include "exr/exr_file.h"
 #include "frame/frame_stats.h"
 #include "frame/storage_frame.h"
 #include "frame/view_frame.h"
+#include "settings/run_settings.h"
 
 namespace deepglass {
 

@@ -3,7 +3,7 @@
 
 #include <cstdio>
 
-#include "cli/command.h"
+#include "settings/run_settings.h"
 
 namespace deepglass {
 

@@ -6,13 +6,13 @@
 #include <optional>
 #include <string>
 
-#include "cli/command.h"
 #include "depth/depth_scale.h"
 #include "exr/exr_layout.h"
 #include "frame/storage_frame.h"
 #include "module/filter_record.h"
 #include "module/filter_runner.h"
 #include "png/png_format.h"
+#include "settings/run_settings.h"
 #include "shot/input_files.h"
 
 namespace deepglass {
