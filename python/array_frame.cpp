@@ -9,7 +9,8 @@
 
 namespace deepglass {
 
-void WriteArrayFrame(const std::string& path, int width, int height, const std::vector<ArrayChannel>& channels)
+void WriteArrayFrame(const std::string& path, int width, int height,
+                     const std::vector<ArrayChannel>& channels)
 {
     try {
         // Uncompressed: the file lives for one run and is read once.
@@ -19,8 +20,8 @@ void WriteArrayFrame(const std::string& path, int width, int height, const std::
         for (const ArrayChannel& channel : channels) {
             header.channels().insert(channel.name, Imf::Channel(channel.type));
             // OpenEXR only reads through the slice's pointer when it writes.
-            buffer.insert(channel.name, Imf::Slice(channel.type, const_cast<char*>(channel.first), channel.xStride,
-                                                   channel.yStride));
+            buffer.insert(channel.name, Imf::Slice(channel.type, const_cast<char*>(channel.first),
+                                                   channel.xStride, channel.yStride));
         }
         Imf::OutputFile file(path.c_str(), header);
         file.setFrameBuffer(buffer);

@@ -21,6 +21,7 @@ struct ArrayChannel {
 
 // Writes the channels, each `width` x `height`, uncompressed to `path`; a ToolError naming the
 // file when it cannot be written.
-void WriteArrayFrame(const std::string& path, int width, int height, const std::vector<ArrayChannel>& channels);
+void WriteArrayFrame(const std::string& path, int width, int height,
+                     const std::vector<ArrayChannel>& channels);
 
 } // namespace deepglass

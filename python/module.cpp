@@ -122,8 +122,10 @@ void AddChannels(std::vector<ArrayChannel>& channels, const py::array& array, co
     const Imf::PixelType type = PixelTypeOf(array, name);
     for (std::size_t c = 0; c < names.size(); ++c)
         channels.push_back({names[c], type,
-                            static_cast<const char*>(array.data()) + static_cast<py::ssize_t>(c) * (array.ndim() == 3 ? array.strides(2) : 0),
-                            static_cast<std::size_t>(array.strides(1)), static_cast<std::size_t>(array.strides(0))});
+                            static_cast<const char*>(array.data()) +
+                                static_cast<py::ssize_t>(c) * (array.ndim() == 3 ? array.strides(2) : 0),
+                            static_cast<std::size_t>(array.strides(1)),
+                            static_cast<std::size_t>(array.strides(0))});
 }
 
 // The arrays, whose shapes and types the Python layer has checked, written as an EXR frame.
@@ -139,10 +141,10 @@ void WriteFrame(const std::string& path, const py::array& depth, const std::opti
     }
     if (material) AddChannels(channels, *material, "material_ids", {"materialID"});
     if (object) AddChannels(channels, *object, "object_ids", {"objectID"});
-    for (const py::array* array : {&depth, colour ? &*colour : nullptr, material ? &*material : nullptr,
-                                   object ? &*object : nullptr})
-        if (array != nullptr && (array->strides(0) < 0 || array->strides(1) < 0 ||
-                                 (array->ndim() == 3 && array->strides(2) < 0)))
+    for (const py::array* array :
+         {&depth, colour ? &*colour : nullptr, material ? &*material : nullptr, object ? &*object : nullptr})
+        if (array != nullptr &&
+            (array->strides(0) < 0 || array->strides(1) < 0 || (array->ndim() == 3 && array->strides(2) < 0)))
             throw py::value_error("arrays with negative strides are copied before they get here");
     const int height = static_cast<int>(depth.shape(0));
     const int width = static_cast<int>(depth.shape(1));
@@ -164,11 +166,13 @@ py::tuple ReadPicture(const std::string& path)
                                          : py::array(py::dtype::of<std::uint16_t>(), shape);
     for (std::size_t i = 0; i < picture.samples.size(); ++i) {
         if (picture.bits == 8)
-            static_cast<std::uint8_t*>(levels.mutable_data())[i] = static_cast<std::uint8_t>(picture.samples[i]);
+            static_cast<std::uint8_t*>(levels.mutable_data())[i] =
+                static_cast<std::uint8_t>(picture.samples[i]);
         else
             static_cast<std::uint16_t*>(levels.mutable_data())[i] = picture.samples[i];
     }
-    py::object mapping = HasMapping(picture.text) ? py::object(MappingDict(ParseMapping(picture.text))) : py::none();
+    py::object mapping =
+        HasMapping(picture.text) ? py::object(MappingDict(ParseMapping(picture.text))) : py::none();
     return py::make_tuple(levels, mapping);
 }
 

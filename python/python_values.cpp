@@ -15,10 +15,14 @@ double Shortest(float value) { return std::stod(NumberText(value)); }
 
 py::object Share(std::size_t part, std::size_t whole)
 {
-    return whole == 0 ? py::object(py::none()) : py::float_(static_cast<double>(part) / static_cast<double>(whole));
+    return whole == 0 ? py::object(py::none())
+                      : py::float_(static_cast<double>(part) / static_cast<double>(whole));
 }
 
-py::object Channel(bool present, const std::string& name) { return present ? py::object(py::str(name)) : py::none(); }
+py::object Channel(bool present, const std::string& name)
+{
+    return present ? py::object(py::str(name)) : py::none();
+}
 
 py::object Ids(const std::optional<IdCounts>& ids)
 {
@@ -66,7 +70,8 @@ py::dict ViewDict(const ViewFacts& described, const InfoOptions& options)
     view["nan_pixels"] = facts.stats.notANumber;
     view["background"] = facts.hasDepth ? Share(facts.stats.background, facts.stats.pixels) : py::none();
     view["taken_by_background_rule"] = facts.hasDepth ? Share(facts.taken, facts.stats.pixels) : py::none();
-    view["alpha_zero"] = facts.problem.empty() ? Share(facts.transparent, made.frame.PixelCount()) : py::none();
+    view["alpha_zero"] =
+        facts.problem.empty() ? Share(facts.transparent, made.frame.PixelCount()) : py::none();
     view["material_ids"] = Ids(facts.materialIds);
     view["object_ids"] = Ids(facts.objectIds);
     if (facts.deep) {
@@ -111,7 +116,8 @@ py::dict PictureDict(const std::string& path, const PngPicture& picture)
     values["size"] = py::make_tuple(picture.width, picture.height);
     values["channels"] = picture.channels == 1 ? "grey" : "RGBA";
     values["bits"] = picture.bits;
-    values["mapping"] = HasMapping(picture.text) ? py::object(MappingDict(ParseMapping(picture.text))) : py::none();
+    values["mapping"] =
+        HasMapping(picture.text) ? py::object(MappingDict(ParseMapping(picture.text))) : py::none();
     return values;
 }
 

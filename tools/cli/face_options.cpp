@@ -49,9 +49,8 @@ Command ParseFaceCommand(const std::string& command, const std::vector<FaceOptio
             if (candidate.names.back() == "--" + name) row = &candidate;
         if (row == nullptr) throw FaceUsageError("unknown option " + name + " for " + command, name);
         if ((row->value != nullptr) != value.has_value())
-            throw FaceUsageError(value ? "option --" + name + " takes no value"
-                                       : "option --" + name + " needs a value",
-                                 name);
+            throw FaceUsageError(
+                value ? "option --" + name + " takes no value" : "option --" + name + " needs a value", name);
         try {
             row->take(value.value_or(""));
         } catch (const UsageError& error) {

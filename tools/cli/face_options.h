@@ -19,7 +19,8 @@ using FaceOption = std::pair<std::string, std::optional<std::string>>;
 // A UsageError that names the option whose value was refused; empty where the options together,
 // or the operands, could not be followed.
 struct FaceUsageError : UsageError {
-    FaceUsageError(const std::string& message, std::string option) : UsageError(message), option(std::move(option))
+    FaceUsageError(const std::string& message, std::string option)
+        : UsageError(message), option(std::move(option))
     {
     }
     std::string option;
