@@ -126,15 +126,16 @@ def _calling(function: str, options: dict, call, *arguments):
         return call(*arguments)
     except _deepglass.UsageError as refused:
         message, option = refused.args
-        keyword = option.replace("-", "_")
-        keyword = {o: k for k, o in _RENAMED.get(function, {}).items()}.get(keyword, keyword)
-        if keyword in options:
-            value = options[keyword]
-            # "--clip 1:200: 200 lies outside 0 to 100" names the option as typed; the argument
-            # is named instead.
-            if message.startswith(f"--{option} ") and ": " in message:
-                message = message[message.index(": ") + 2:]
-            raise ValueError(f"{keyword}={value!r}: {message}") from None
+        renamed = _RENAMED.get(function, {})
+        # The option refused, or where the options together are, the one the message begins with.
+        for keyword in options:
+            spelled = renamed.get(keyword, keyword).replace("_", "-")
+            if spelled == option or (not option and message.startswith(f"--{spelled} ")):
+                # "--clip 1:200: 200 lies outside 0 to 100" names the option as typed; the argument
+                # is named instead.
+                if message.startswith(f"--{spelled} ") and ": " in message:
+                    message = message[message.index(": ") + 2:]
+                raise ValueError(f"{keyword}={options[keyword]!r}: {message}") from None
         raise ValueError(message) from None
 
 
