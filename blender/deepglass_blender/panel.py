@@ -7,7 +7,6 @@ class DEEPGLASS_PT_settings(bpy.types.Panel):
     bl_space_type = 'PROPERTIES'
     bl_region_type = 'WINDOW'
     bl_context = "render"
-    bl_options = {'DEFAULT_CLOSED'}
 
     def draw_header(self, context):
         self.layout.prop(context.scene.deepglass, "use", text="")
