@@ -1,6 +1,6 @@
 # Run by Blender with its window (under Xvfb): the render properties with the Deepglass panel,
 # saved as a PNG, then Blender quits.
-#   blender --factory-startup --python panel_screenshot.py -- OUTPUT.png   (the add-on enabled)
+#   blender --python panel_screenshot.py -- OUTPUT.png   (the add-on enabled in the user's preferences)
 import sys
 
 import bpy
@@ -8,27 +8,25 @@ import bpy
 output = sys.argv[sys.argv.index("--") + 1]
 
 
+def largest_area(window):
+    return max(window.screen.areas, key=lambda a: a.width * a.height)
+
+
 def shoot():
+    # The largest area (the 3-D view) made a properties editor showing the render properties.
     window = bpy.context.window_manager.windows[0]
-    area = max((a for a in window.screen.areas if a.type == 'PROPERTIES'), key=lambda a: a.height)
-    area.spaces[0].context = 'RENDER'
-    with bpy.context.temp_override(window=window, area=area):
-        bpy.ops.screen.screen_full_area()
-    bpy.app.timers.register(lambda: save(window), first_interval=1.5)
+    area = largest_area(window)
+    area.type = 'PROPERTIES'
+    bpy.app.timers.register(lambda: show_render(window), first_interval=1.0)
 
 
-def save(window):
-    area = next(a for a in window.screen.areas if a.type == 'PROPERTIES')
-    region = next(r for r in area.regions if r.type == 'WINDOW')
-    with bpy.context.temp_override(window=window, area=area, region=region):
-        # The add-on's panel comes after Blender's own: the view goes down to it.
-        bpy.ops.view2d.scroll_down(deltay=4000)
+def show_render(window):
+    largest_area(window).spaces[0].context = 'RENDER'
     bpy.app.timers.register(lambda: finish(window), first_interval=1.0)
 
 
 def finish(window):
-    area = next(a for a in window.screen.areas if a.type == 'PROPERTIES')
-    with bpy.context.temp_override(window=window, area=area):
+    with bpy.context.temp_override(window=window, area=largest_area(window)):
         bpy.ops.screen.screenshot_area(filepath=output)
     bpy.ops.wm.quit_blender()
 
