@@ -23,4 +23,7 @@ set(CPACK_DEBIAN_PACKAGE_SECTION graphics)
 # libraries travel in the package itself.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS ${DEEPGLASS_INSTALL_MODULEDIR})
+# The Python module is built for Debian's Python 3.11; it takes numpy arrays where numpy is there.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "python3 (>= 3.11~), python3 (<< 3.12)")
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "python3-numpy")
 include(CPack)

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the Debian package from the native build (cpack -G DEB), installs it with apt-get as a user
 # would, runs `deepglass demo` from /usr/bin in an empty folder, finds the man page and the
-# completion script where man and bash look, and removes the package again, pass or fail.
+# completion script where man and bash look, imports the Python module in Debian's Python and
+# Debian's Blender, and removes the package again, pass or fail.
 #   package-stage.sh [BUILD_DIR]   (default build/native, built)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -40,11 +41,19 @@ for picture in sample.exr whole.png material-2.png object-3.png; do
     [ -s "$work/out/$picture" ] || fail "deepglass demo wrote no out/$picture"
 done
 [ "$(man -w deepglass)" = /usr/share/man/man1/deepglass.1 ] || fail "man finds no deepglass page"
+# Debian's Python and Debian's Blender (which runs it) import the module with no PYTHONPATH.
+(cd "$work" && env -u PYTHONPATH -u DEEPGLASS_MODULE /usr/bin/python3 -c "import deepglass, numpy
+deepglass.filter(numpy.ones((4, 4), numpy.float32)).save('python.png')") || fail "import deepglass in /usr/bin/python3"
+[ -s "$work/python.png" ] || fail "deepglass.filter from /usr/bin/python3 wrote no picture"
+imported=$(cd "$work" && env -u PYTHONPATH blender -b --factory-startup --python-expr \
+    "import deepglass; print('channels', sorted(deepglass.channels_required(mode='object')))" 2>&1) ||
+    fail "blender: $imported"
+[[ $imported == *"channels ['depth', 'object_id']"* ]] || fail "Debian's Blender does not import deepglass: $imported"
 [ -f /usr/share/bash-completion/completions/deepglass ] || fail "no bash completion for deepglass"
 
 "${apt[@]}" purge deepglass >/dev/null || fail "apt-get purge deepglass"
 installed && fail "deepglass is still installed"
-for left in /usr/bin/deepglass /usr/lib/deepglass /usr/share/man/man1/deepglass.1; do
+for left in /usr/bin/deepglass /usr/lib/deepglass /usr/share/man/man1/deepglass.1 /usr/lib/python3/dist-packages/deepglass; do
     [ ! -e "$left" ] || fail "$left is left after removal"
 done
 echo "package: installed, ran deepglass demo from /usr/bin, removed"

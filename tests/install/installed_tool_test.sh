@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The installed deepglass, as a user meets it: installed from the build folder under a prefix and
 # again through DESTDIR, it runs its demo with no options (the module found from its own location),
-# DEEPGLASS_MODULE and --module override that in order, man shows the page with every option the
+# DEEPGLASS_MODULE and --module override that in order, the Python module imports and finds the
+# module from its own location, man shows the page with every option the
 # help lists, and bash completes commands, options and their fixed values.
 #   installed_tool_test.sh BUILD_DIR
 set -euo pipefail
@@ -28,6 +29,11 @@ for root in "$work/prefix" "$work/dest/opt/deepglass"; do
     [[ $version == *"cannot load module $work/none.flt"* ]] || fail "\$DEEPGLASS_MODULE not taken: $version"
     DEEPGLASS_MODULE=$work/none.flt "$tool" --version --module "$root/lib/deepglass/KELDA.FLT" >/dev/null ||
         fail "--module does not come before \$DEEPGLASS_MODULE"
+    # The Python module, from the PYTHONPATH the README gives, finds the installed module too.
+    filtered=$(PYTHONPATH=$root/lib/python3/dist-packages /usr/bin/python3 -c "import deepglass
+print(deepglass.__file__, deepglass.channels_required(mode='object') == {'depth', 'object_id'})") ||
+        fail "import deepglass from $root: $filtered"
+    [[ $filtered == "$root/lib/python3/dist-packages/deepglass/__init__.py True" ]] || fail "deepglass: $filtered"
     cd "$work" && rm -rf "$work/run"
 done
 

@@ -1,7 +1,5 @@
 #include "cli/command_options.h"
 
-#include <cstdlib>
-
 #include "base/tool_error.h"
 #include "cli/option_checks.h"
 #include "cli/option_values.h"
@@ -261,7 +259,7 @@ void FinishApply(Command& command, std::vector<std::string>& operands)
                        options.filter.mode.value_or(MODE_WHOLE_IMAGE) == MODE_WHOLE_IMAGE;
     if (options.output.format == OutputFormat::PNG &&
         !(whole && options.colour.kind == ColourChoice::Kind::AUTO))
-        options.display = ResolveColour(options.colour, std::getenv("OCIO"));
+        options.display = ResolveColour(options.colour, command.colourConfig.c_str());
 }
 
 } // namespace deepglass

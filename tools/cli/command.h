@@ -37,6 +37,9 @@ struct Command {
     // before they are compiled.
     std::optional<OutputFormat> format;
     std::vector<std::string> mattes;
+    // The OpenColorIO config --colour auto and DISPLAY/VIEW read ($OCIO on the command line); empty:
+    // none.
+    std::string colourConfig;
 };
 
 } // namespace deepglass

@@ -1,5 +1,7 @@
 #include "cli/command_line.h"
 
+#include <cstdlib>
+
 #include "base/tool_error.h"
 #include "cli/command_table.h"
 
@@ -41,6 +43,7 @@ Command ParseCommandLine(const std::vector<std::string>& arguments)
         return command;
     }
     command.kind = entry->kind;
+    if (const char* config = std::getenv("OCIO")) command.colourConfig = config;
     std::vector<std::string> operands;
     if (!ParseOptions(name, {arguments.begin() + 1, arguments.end()}, entry->options(command), operands)) {
         Command help;

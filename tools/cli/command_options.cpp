@@ -1,7 +1,5 @@
 #include "cli/command_options.h"
 
-#include <cstdlib>
-
 #include "base/tool_error.h"
 #include "cli/option_checks.h"
 #include "cli/option_values.h"
@@ -72,7 +70,7 @@ void FinishInfo(Command& command, std::vector<std::string>& operands)
     // A config $OCIO names but that cannot be used stops info only when --colour asks for it: the
     // frames are still described, and the transform line says what is wrong.
     try {
-        command.info.display = ResolveColour(command.info.colour, std::getenv("OCIO"));
+        command.info.display = ResolveColour(command.info.colour, command.colourConfig.c_str());
     } catch (const UsageError& error) {
         if (command.info.colour.kind != ColourChoice::Kind::AUTO) throw;
         command.info.colourProblem = error.what();

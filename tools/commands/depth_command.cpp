@@ -47,18 +47,24 @@ void ReadBack(const ShotFrame& shot, const DepthOptions& options, const InputFil
               std::uint64_t budget)
 {
     inputs.RefuseOverwrite(shot.output);
-    const PngPicture picture = ReadPng(shot.input, budget);
-    const DepthMapping mapping = MappingFor(shot.input, picture, options);
+    const DepthPicture picture = ReadDepthPicture(shot.input, options, budget);
     ExrFrame frame;
     frame.dataWindow = frame.displayWindow = {0, 0, picture.width - 1, picture.height - 1};
     FrameChannel& z = frame.channels.emplace_back();
     z.name = "Z";
-    for (const float depth : DepthOfPicture(picture, mapping, options.levelZeroEmpty))
-        z.samples.push_back(std::bit_cast<std::uint32_t>(depth));
+    for (const float depth : picture.depth) z.samples.push_back(std::bit_cast<std::uint32_t>(depth));
     AtomicOutput(shot.output).Write([&](const std::string& temp) { WriteExr(temp, frame); });
 }
 
 } // namespace
+
+DepthPicture ReadDepthPicture(const std::string& path, const DepthOptions& options, std::uint64_t budget)
+{
+    const PngPicture picture = ReadPng(path, budget);
+    DepthPicture read{picture.width, picture.height, {}, MappingFor(path, picture, options)};
+    read.depth = DepthOfPicture(picture, read.mapping, options.levelZeroEmpty);
+    return read;
+}
 
 std::vector<float> DepthOfPicture(const PngPicture& picture, const DepthMapping& mapping, bool levelZeroEmpty)
 {

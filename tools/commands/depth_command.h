@@ -17,6 +17,18 @@ namespace deepglass {
 std::vector<float> DepthOfPicture(const PngPicture& picture, const DepthMapping& mapping,
                                   bool levelZeroEmpty);
 
+// A picture read back: its depths, rows top to bottom, and the mapping they were read through.
+struct DepthPicture {
+    int width = 0;
+    int height = 0;
+    std::vector<float> depth;
+    DepthMapping mapping;
+};
+
+// The picture at `path` read back as `depth` reads each of its pictures, its samples held to
+// `budget`; a ToolError naming the file when it cannot be.
+DepthPicture ReadDepthPicture(const std::string& path, const DepthOptions& options, std::uint64_t budget);
+
 // Answers the exit status: 1 when a picture could not be read back.
 int RunDepth(const DepthOptions& options, std::FILE* out, std::FILE* errors);
 

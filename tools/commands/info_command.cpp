@@ -84,15 +84,29 @@ bool DescribePicture(const std::string& path, InfoRun& run)
 }
 
 // The depth mapping an output of apply carries in a part's header, for each part that has one.
-void PrintMappings(const ExrFile& file, std::FILE* out)
+std::vector<std::pair<std::string, DepthMapping>> MappingsOf(const ExrFile& file)
 {
+    std::vector<std::pair<std::string, DepthMapping>> mappings;
     for (const ExrPart& part : file.parts) {
         if (part.frame.header == nullptr) continue;
         const auto texts = HeaderTextsOf(*part.frame.header, MAPPING_PREFIX);
-        if (!HasMapping(texts)) continue;
-        std::fprintf(out, "depth mapping%s:\n%s", part.name.empty() ? "" : (" of part " + part.name).c_str(),
-                     MappingText(ParseMapping(texts)).c_str());
+        if (HasMapping(texts)) mappings.emplace_back(part.name, ParseMapping(texts));
     }
+    return mappings;
+}
+
+void PrintMappings(const ExrFile& file, std::FILE* out)
+{
+    for (const auto& [part, mapping] : MappingsOf(file))
+        std::fprintf(out, "depth mapping%s:\n%s", part.empty() ? "" : (" of part " + part).c_str(),
+                     MappingText(mapping).c_str());
+}
+
+ExrReadResult ReadDescribed(const std::string& path, std::uint64_t budget)
+{
+    ExrReadLimits limits;
+    limits.maxSampleBytes = budget;
+    return ReadExrFile(path, limits);
 }
 
 // One frame of the list described and its chart point filled; false when it failed.
@@ -107,9 +121,7 @@ bool DescribeFrame(const ShotFrame& shot, InfoRun& run, ChartFrame& point)
     if (IsPngFile(path)) return DescribePicture(path, run);
     ExrReadResult read;
     try {
-        ExrReadLimits limits;
-        limits.maxSampleBytes = run.budget;
-        read = ReadExrFile(path, limits);
+        read = ReadDescribed(path, run.budget);
     } catch (const ToolError& error) {
         std::fprintf(run.errors, "error: %s\n", error.what()); // the reader names the file
         return false;
@@ -159,9 +171,7 @@ void CountAgain(const std::vector<ShotFrame>& plan, InfoRun& run)
     for (const ShotFrame& shot : plan) {
         if (shot.missing) continue;
         try {
-            ExrReadLimits limits;
-            limits.maxSampleBytes = run.budget;
-            const ExrReadResult read = ReadExrFile(shot.input, limits);
+            const ExrReadResult read = ReadDescribed(shot.input, run.budget);
             for (const std::string& view : SelectViews(read.file, run.options.view))
                 run.sweeps->Count(FactsOf(read.file, ViewLayoutOf(read.file, view, run.options.names),
                                           run.options, run.buffers)
@@ -181,6 +191,19 @@ std::string ShotRangeLine(const InfoOptions& options, const ShotRange& shot)
 }
 
 } // namespace
+
+FileFacts FactsOfFile(const std::string& path, const InfoOptions& options)
+{
+    FileFacts facts{ReadDescribed(path, MemoryBudget(options.maxMemory)), {}, {}};
+    facts.mappings = MappingsOf(facts.read.file);
+    FrameBuffers buffers;
+    for (const std::string& view : SelectViews(facts.read.file, options.view)) {
+        ViewFrame made = ViewLayoutOf(facts.read.file, view, options.names);
+        FrameFacts counted = FactsOf(facts.read.file, made, options, buffers);
+        facts.views.push_back({std::move(made), std::move(counted)});
+    }
+    return facts;
+}
 
 int RunInfo(const InfoOptions& options, std::FILE* out, std::FILE* errors)
 {

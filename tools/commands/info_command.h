@@ -2,10 +2,33 @@
 #pragma once
 
 #include <cstdio>
+#include <string>
+#include <utility>
+#include <vector>
 
+#include "commands/frame_facts.h"
+#include "depth/depth_mapping.h"
+#include "exr/exr_reader.h"
 #include "settings/run_settings.h"
 
 namespace deepglass {
+
+struct ViewFacts {
+    ViewFrame made;
+    FrameFacts facts;
+};
+
+// What info tells of one EXR file, for a face that shows it its own way: the file as read, each
+// view the options name described, and the depth mapping of each part that holds one (an output
+// of apply), by part name.
+struct FileFacts {
+    ExrReadResult read;
+    std::vector<ViewFacts> views;
+    std::vector<std::pair<std::string, DepthMapping>> mappings;
+};
+
+// The facts of the file at `path`; a ToolError when it or one of its views cannot be described.
+FileFacts FactsOfFile(const std::string& path, const InfoOptions& options);
 
 // Answers the exit status: 1 when a frame could not be read.
 int RunInfo(const InfoOptions& options, std::FILE* out, std::FILE* errors);

@@ -90,14 +90,13 @@ void FilterRunner::Render(MemoryStorage& storage)
 }
 
 std::string FindModule(const std::string& given, const char* environment,
-                       const std::filesystem::path& executable)
+                       const std::filesystem::path& executable, const std::string& installedFolder)
 {
     if (!given.empty()) return given;
     if (environment != nullptr && *environment != '\0') return environment;
     const std::filesystem::path folder = executable.parent_path();
     const std::filesystem::path beside = folder / MODULE_FILE_NAME;
-    const std::filesystem::path installed =
-        (folder / INSTALLED_MODULE_FOLDER / MODULE_FILE_NAME).lexically_normal();
+    const std::filesystem::path installed = (folder / installedFolder / MODULE_FILE_NAME).lexically_normal();
     std::error_code error;
     for (const std::filesystem::path& candidate : {beside, installed})
         if (std::filesystem::is_regular_file(candidate, error)) return candidate.string();

@@ -59,10 +59,12 @@ extern const char* const INSTALLED_MODULE_FOLDER; // "../lib/deepglass" as confi
 
 // The module to load: `given` (--module) when not empty, else the file `environment` names when
 // not null or empty, else the first of KELDA.FLT beside `executable` (a build folder) and
-// KELDA.FLT in INSTALLED_MODULE_FOLDER from it that exists. A ToolError naming both places when
-// neither holds one.
+// KELDA.FLT in `installedFolder` from its folder (INSTALLED_MODULE_FOLDER for the tool; another face
+// installed elsewhere gives its own) that exists. A ToolError naming both places when neither
+// holds one.
 std::string FindModule(const std::string& given, const char* environment,
-                       const std::filesystem::path& executable);
+                       const std::filesystem::path& executable,
+                       const std::string& installedFolder = INSTALLED_MODULE_FOLDER);
 // FindModule for the running executable and its environment.
 std::string ModulePath(const std::string& given);
 

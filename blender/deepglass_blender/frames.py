@@ -1,0 +1,207 @@
+# The frames Blender renders, each given its picture as it finishes: its passes saved when the
+# render is done with it (render_post), then the picture written where the frame is written
+# (render_write), or for a still nobody writes shown as the image "Deepglass" (render_complete).
+# The handlers do no image work of their own: `deepglass.apply` makes every picture.
+import os
+import queue
+import re
+import shutil
+import tempfile
+import threading
+import warnings
+
+import bpy
+from bpy.app.handlers import persistent
+
+from . import passes, settings
+from .library import deepglass
+
+IMAGE_NAME = "Deepglass"
+# How long a render thread waits for Blender's main thread to save the passes.
+MAIN_THREAD_WAIT_SECONDS = 120.0
+
+_pending = {}  # scene name: the frame whose passes are saved and whose picture is still to make
+_main_thread_work = queue.Queue()
+
+
+class Pending:
+    """A frame whose passes are saved, in a folder of its own, and how its picture is to be made."""
+
+    def __init__(self, frame, layer, options):
+        self.frame = frame
+        self.layer = layer
+        self.options = options
+        self.folder = tempfile.mkdtemp(prefix="deepglass-blender-")
+        # Named with the frame's number, which apply puts in the picture's mapping.
+        self.passes_path = os.path.join(self.folder, "passes.%04d.exr")
+
+    def discard(self):
+        shutil.rmtree(self.folder, ignore_errors=True)
+
+
+def report(level, message):
+    """Says it Blender's way: an operator's report in the window, the console in background mode."""
+    print(f"Deepglass: {level.lower()}: {message}")
+    if not bpy.app.background:
+        _on_main_thread(lambda: bpy.ops.deepglass.report(level=level, message=message), wait=False)
+
+
+def _run_main_thread_work():
+    while True:
+        try:
+            work = _main_thread_work.get_nowait()
+        except queue.Empty:
+            return 0.05
+        work()
+
+
+def _on_main_thread(function, wait=True):
+    """Runs `function` on Blender's main thread: handlers of a render started from the window run on
+    its render thread, from which Blender's data must not be changed."""
+    if threading.current_thread() is threading.main_thread():
+        return function()
+    done = threading.Event()
+    outcome = {}
+
+    def work():
+        try:
+            outcome["value"] = function()
+        except Exception as error:  # handed to the waiting thread
+            outcome["error"] = error
+        done.set()
+
+    _main_thread_work.put(work)
+    if not wait:
+        return None
+    if not done.wait(MAIN_THREAD_WAIT_SECONDS):
+        raise RuntimeError("Blender's main thread did not take the frame's passes in time")
+    if "error" in outcome:
+        raise outcome["error"]
+    return outcome.get("value")
+
+
+def picture_path(filepath, frame):
+    """Frame N's picture: the path with N in place of its last run of #, padded to its length, or
+    N in four digits after it; .png after that unless it ends so."""
+    path = bpy.path.abspath(filepath)
+    found = re.search(r"#+(?!.*#)", path)
+    if found:
+        path = path[:found.start()] + "%.*d" % (len(found.group()), frame) + path[found.end():]
+    else:
+        path += "%.*d" % (4, frame)
+    return path if path.lower().endswith(".png") else path + ".png"
+
+
+def _make_picture(pending, output, layer):
+    """Runs apply on the saved passes; what it warns of is reported."""
+    with warnings.catch_warnings(record=True) as caught:
+        warnings.simplefilter("always", deepglass.DeepglassWarning)
+        deepglass.apply([pending.passes_path], output, frames=[pending.frame], layer=layer, **pending.options)
+    for warning in caught:
+        if issubclass(warning.category, deepglass.DeepglassWarning):
+            report('WARNING', f"frame {pending.frame}: {warning.message}")
+
+
+@persistent
+def _render_post(scene, *_):
+    _render_cancel(scene)
+    chosen = scene.deepglass
+    if not chosen.use:
+        return
+    frame = scene.frame_current
+    pending = None
+    try:
+        missing = passes.missing_passes(scene, settings.required_passes(chosen))
+        if missing:
+            report('ERROR', f"frame {frame} has no depth picture: " + "; ".join(missing))
+            return
+        pending = Pending(frame, passes.render_layer(scene).name, settings.apply_options(chosen, scene))
+        _on_main_thread(lambda: passes.save_passes(scene, pending.passes_path % frame))
+        _pending[scene.name] = pending
+    except Exception as error:
+        if pending is not None:
+            pending.discard()
+        report('ERROR', f"frame {frame} has no depth picture: {error}")
+
+
+@persistent
+def _render_write(scene, *_):
+    pending = _pending.pop(scene.name, None)
+    if pending is None:
+        return
+    try:
+        output = picture_path(scene.deepglass.filepath, pending.frame)
+        os.makedirs(os.path.dirname(output) or ".", exist_ok=True)
+        _make_picture(pending, output, pending.layer)
+    except Exception as error:
+        report('ERROR', f"frame {pending.frame} has no depth picture: {error}")
+    finally:
+        pending.discard()
+
+
+def _show_picture(path):
+    """The picture as the image "Deepglass", held in the .blend file until the user saves it."""
+    image = bpy.data.images.get(IMAGE_NAME)
+    if image is None:
+        image = bpy.data.images.load(path, check_existing=False)
+        image.name = IMAGE_NAME
+    else:
+        if image.packed_file is not None:
+            image.unpack(method='REMOVE')
+        image.filepath = path
+        image.reload()
+    image.colorspace_settings.name = 'Non-Color'
+    image.pack()
+    image.filepath = "//" + IMAGE_NAME + ".png"
+
+
+@persistent
+def _render_complete(scene, *_):
+    # A frame no one wrote: a still render, whose picture is shown rather than written.
+    pending = _pending.pop(scene.name, None)
+    if pending is None:
+        return
+    try:
+        output = os.path.join(pending.folder, IMAGE_NAME + ".png")
+        _make_picture(pending, output, pending.layer)
+        _on_main_thread(lambda: _show_picture(output))
+    except Exception as error:
+        report('ERROR', f"frame {pending.frame} has no depth picture: {error}")
+    finally:
+        pending.discard()
+
+
+@persistent
+def _render_cancel(scene, *_):
+    pending = _pending.pop(scene.name, None)
+    if pending is not None:
+        pending.discard()
+
+
+@persistent
+def _load_post(*_):
+    if any(scene.deepglass.use for scene in bpy.data.scenes):
+        passes.ensure_render_result()
+
+
+_HANDLERS = [
+    (bpy.app.handlers.render_post, _render_post),
+    (bpy.app.handlers.render_write, _render_write),
+    (bpy.app.handlers.render_complete, _render_complete),
+    (bpy.app.handlers.render_cancel, _render_cancel),
+    (bpy.app.handlers.load_post, _load_post),
+]
+
+
+def register():
+    for handlers, handler in _HANDLERS:
+        handlers.append(handler)
+    bpy.app.timers.register(_run_main_thread_work, persistent=True)
+
+
+def unregister():
+    if bpy.app.timers.is_registered(_run_main_thread_work):
+        bpy.app.timers.unregister(_run_main_thread_work)
+    for handlers, handler in _HANDLERS:
+        if handler in handlers:
+            handlers.remove(handler)
