@@ -9,6 +9,7 @@ packages=(
     g++-mingw-w64-x86-64 wine wine64 fonts-wine xvfb xauth llvm-14
     libopenexr-dev libpng-dev libopencolorio-dev imagemagick nlohmann-json3-dev libcairo2-dev pkg-config
     dpkg-dev man-db groff-base jq slurm-wlm munge libdeflate-dev libimage-exiftool-perl
+    ffmpeg libavformat-dev libavcodec-dev libavutil-dev
 )
 
 missing=()

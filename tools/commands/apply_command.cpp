@@ -10,10 +10,13 @@
 #include "base/machine.h"
 #include "base/number_text.h"
 #include "base/tool_error.h"
+#include "depth/depth_mapping.h"
 #include "exr/exr_layout.h"
 #include "module/filter_configuration.h"
 #include "module/filter_runner.h"
+#include "output/atomic_output.h"
 #include "output/icc_profile.h"
+#include "output/video_output.h"
 #include "pipeline/frame_job.h"
 #include "pipeline/shot_scale.h"
 #include "shot/frame_pattern.h"
@@ -28,6 +31,11 @@ namespace deepglass {
 namespace {
 
 using Clock = std::chrono::steady_clock;
+
+double Seconds(Clock::time_point started)
+{
+    return std::chrono::duration<double>(Clock::now() - started).count();
+}
 
 // Greys sampled from linear 0 to 1 to tell a display transform's curve.
 constexpr int DISPLAY_RESPONSE_POINTS = 4096;
@@ -117,6 +125,14 @@ std::optional<PngFormat> PngFormatOf(const ApplyOptions& options, const FilterSe
             static_cast<int>(settings.mode));
         return std::nullopt;
     }
+    if (options.output.format == OutputFormat::MP4 && !whole) {
+        std::fprintf(errors,
+                     "error: the configuration record's mode %d keeps the colour of the pixels it does not "
+                     "select, which H.264's 4:2:0 in an .mp4 does not hold; write .mkv, which holds the "
+                     "RGBA picture losslessly\n",
+                     static_cast<int>(settings.mode));
+        return std::nullopt;
+    }
     PngFormat format;
     format.kind = options.png.value_or(whole ? PngKind::GREY : PngKind::RGBA);
     format.bits = options.bits;
@@ -171,6 +187,48 @@ bool FixRunScale(ApplyRun& run, const std::vector<ShotFrame>& plan, std::vector<
     return true;
 }
 
+// The frame numbers a video records: the shot's own where every frame has one and they rise,
+// else their places in the run from 1.
+std::vector<int> VideoFrameNumbers(const std::vector<ShotFrame>& plan)
+{
+    std::vector<int> numbers;
+    for (const ShotFrame& shot : plan) {
+        if (!shot.number || (!numbers.empty() && *shot.number <= numbers.back())) {
+            numbers.resize(plan.size());
+            for (std::size_t place = 0; place < plan.size(); ++place)
+                numbers[place] = static_cast<int>(place + 1);
+            return numbers;
+        }
+        numbers.push_back(*shot.number);
+    }
+    return numbers;
+}
+
+// The video every frame of the run goes into, of the pictures' channels and bits.
+std::unique_ptr<ShotVideo> MakeVideo(const ApplyOptions& options, const PngFormat& png,
+                                     const std::vector<ShotFrame>& plan, std::uint64_t budget)
+{
+    VideoFormat format;
+    format.codec = options.output.format == OutputFormat::MP4 ? VideoCodec::H264 : VideoCodec::FFV1;
+    format.rgba = png.kind == PngKind::RGBA;
+    format.bits = png.bits;
+    format.quality = options.videoQuality.value_or(VIDEO_QUALITY_DEFAULT);
+    format.threads = static_cast<int>(Cores());
+    return std::make_unique<ShotVideo>(options.output.path, format, options.fps,
+                                       VideoFrameTexts(VideoFrameNumbers(plan)), budget);
+}
+
+// The record of a frame left unfiltered, as the video it was for failed already.
+FrameRecord NotFiltered(const ShotFrame& shot, const std::string& failure)
+{
+    FrameRecord record;
+    record.input = shot.input;
+    record.planned = shot.output;
+    record.number = shot.number;
+    record.message = "not filtered, as " + failure;
+    return record;
+}
+
 // Every frame filtered by the workers, with progress; the records in the plan's order.
 std::vector<FrameRecord> FilterShot(const ApplyRun& run, const std::vector<ShotFrame>& plan,
                                     std::vector<Worker>& workers, std::FILE* out, std::FILE* errors)
@@ -180,17 +238,61 @@ std::vector<FrameRecord> FilterShot(const ApplyRun& run, const std::vector<ShotF
     std::mutex shown;
     ShownOnce once;
     ForEachInParallel(plan.size(), static_cast<int>(workers.size()), [&](std::size_t index, int worker) {
+        // Once the video has failed, the frames left are not filtered, nor shown one by one.
+        if (run.video != nullptr && plan[index].problem.empty())
+            if (const std::optional<std::string> failure = run.video->Failure()) {
+                records[index] = NotFiltered(plan[index], *failure);
+                return;
+            }
         {
             const std::lock_guard<std::mutex> lock(shown);
             progress.Begin(index, plan[index].input);
         }
         FrameOutcome outcome;
-        FrameRecord record = RunFrameJob(run, workers[worker], plan[index], outcome);
+        FrameRecord record = RunFrameJob(run, workers[worker], plan[index], index, outcome);
         const std::lock_guard<std::mutex> lock(shown);
         ShowFrame(progress, index, record, outcome, once);
         records[index] = std::move(record);
     });
     progress.End();
+    return records;
+}
+
+// The video finished and renamed into place; where it cannot be, or a frame failed it, the error
+// shown and the frames that went into it are failed too.
+void FinishVideo(ShotVideo& video, std::vector<FrameRecord>& records, std::FILE* errors)
+{
+    try {
+        video.Finish();
+    } catch (const ToolError& error) {
+        std::fprintf(errors, "error: %s\n", error.what());
+        for (FrameRecord& record : records)
+            if (record.status == FrameStatus::WRITTEN) {
+                record.status = FrameStatus::FAILED;
+                record.message = "filtered, but the video was not written";
+                record.outputs.clear();
+            }
+    }
+}
+
+// The records of a run whose video exists: every frame skipped, as the video is whole.
+std::vector<FrameRecord> SkipVideo(const std::vector<ShotFrame>& plan, const std::string& path,
+                                   std::FILE* out, std::FILE* errors)
+{
+    for (const std::string& removed : RemoveDeadWritersTemporaries(path))
+        std::fprintf(errors, "note: removed %s, a temporary file left by a writer that no longer runs\n",
+                     removed.c_str());
+    std::fprintf(out, "%s: skipped, it exists\n", path.c_str());
+    std::vector<FrameRecord> records;
+    for (const ShotFrame& shot : plan) {
+        FrameRecord& record = records.emplace_back();
+        record.input = shot.input;
+        record.planned = shot.output;
+        record.number = shot.number;
+        record.status = FrameStatus::SKIPPED;
+        record.message = "its output exists";
+        record.outputs = {path};
+    }
     return records;
 }
 
@@ -267,10 +369,27 @@ int RunApply(FilterRunner& runner, const ApplyOptions& options, std::FILE* out, 
                  options.display.get(),
                  FrameThreadCount(static_cast<int>(shot.workers.size())),
                  runner.Description() + " (library version " + std::to_string(runner.LibraryVersion()) + ")"};
-    if (!FixRunScale(run, shot.plan, shot.workers, out, errors)) return EXIT_STATUS_FAILED;
-    const std::vector<FrameRecord> records = FilterShot(run, shot.plan, shot.workers, out, errors);
-    return ReportShot(options, records, std::chrono::duration<double>(Clock::now() - started).count(), out,
-                      errors);
+    std::unique_ptr<ShotVideo> video;
+    if (IsVideo(options.output.format)) {
+        // Outputs appear only when complete, so a video that exists is whole.
+        std::error_code missing;
+        if (options.skipExisting && std::filesystem::is_regular_file(options.output.path, missing))
+            return ReportShot(options, SkipVideo(shot.plan, options.output.path, out, errors),
+                              Seconds(started), out, errors);
+        video = MakeVideo(options, *png, shot.plan, limits.maxSampleBytes);
+        run.video = video.get();
+        // A frame that cannot be filtered fails the video before the shot's scale is looked for.
+        for (std::size_t place = 0; place < shot.plan.size(); ++place)
+            if (!shot.plan[place].problem.empty()) {
+                FrameOutcome unused;
+                RunFrameJob(run, shot.workers[0], shot.plan[place], place, unused);
+            }
+    }
+    if (!(video && video->Failure()) && !FixRunScale(run, shot.plan, shot.workers, out, errors))
+        return EXIT_STATUS_FAILED;
+    std::vector<FrameRecord> records = FilterShot(run, shot.plan, shot.workers, out, errors);
+    if (video) FinishVideo(*video, records, errors);
+    return ReportShot(options, records, Seconds(started), out, errors);
 }
 
 } // namespace deepglass

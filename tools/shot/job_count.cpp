@@ -9,8 +9,8 @@ namespace deepglass {
 
 namespace {
 
-// Bytes a pixel of the data window takes in flight when a PNG is written: the stand-in storage's
-// colour, depth and IDs, and the module's working image. Samples are decoded and the picture
+// Bytes a pixel of the data window takes in flight when a PNG (or a video's frame) is written: the stand-in
+// storage's colour, depth and IDs, and the module's working image. Samples are decoded and the picture
 // encoded a strip of rows at a time, which the frame's own bytes dwarf.
 constexpr std::uint64_t PNG_PIXEL_BYTES = 24;
 // Kept colour on its way through a display transform: RGBA as four floats.
@@ -28,9 +28,9 @@ std::uint64_t FrameMemoryEstimate(const std::string& input, OutputFormat format,
     limits.maxSampleBytes = readBudget;
     const ExrSizeFacts facts = ProbeExrSize(input, limits);
     const std::uint64_t working =
-        format == OutputFormat::PNG
-            ? facts.dataPixels * (PNG_PIXEL_BYTES + (displayColour ? DISPLAY_COLOUR_PIXEL_BYTES : 0))
-            : facts.dataPixels * (8 * facts.channels + EXR_PIXEL_BYTES);
+        format == OutputFormat::EXR
+            ? facts.dataPixels * (8 * facts.channels + EXR_PIXEL_BYTES)
+            : facts.dataPixels * (PNG_PIXEL_BYTES + (displayColour ? DISPLAY_COLOUR_PIXEL_BYTES : 0));
     return std::max(working, facts.sampleBytes);
 }
 
