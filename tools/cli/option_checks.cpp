@@ -106,6 +106,9 @@ void CheckRangeChoice(const RangeChoice& range)
 void ResolvePatternOutput(OutputTarget& target, std::optional<OutputFormat> asked)
 {
     const bool png = HasExtension(target.path, ".png");
+    if (IsVideoName(target.path))
+        throw UsageError("the output " + target.path +
+                         " is a video, one file holding every frame: name it without a frame pattern");
     if (!png && !HasExtension(target.path, ".exr"))
         throw UsageError("the output pattern " + target.path + " must end in .png or .exr");
     const OutputFormat named = png ? OutputFormat::PNG : OutputFormat::EXR;

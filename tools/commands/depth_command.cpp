@@ -97,7 +97,7 @@ void ReadBackVideo(const std::string& path, const DepthOptions& options, const I
     const DepthMapping mapping = MappingFor(path, facts.tags, facts.bits, "metadata", options);
     std::vector<int> numbers;
     try {
-        numbers = ParseVideoFrames(facts.tags, facts.frames).value_or(std::vector<int>{});
+        numbers = ParseVideoFrames(facts.tags).value_or(std::vector<int>{});
     } catch (const ToolError& error) {
         throw ToolError(path + ": " + error.what());
     }

@@ -100,7 +100,7 @@ bool DescribeVideo(const std::string& path, InfoRun& run)
             return true;
         }
         std::string text = MappingText(ParseMapping(facts.tags));
-        if (const std::optional<std::vector<int>> numbers = ParseVideoFrames(facts.tags, facts.frames)) {
+        if (const std::optional<std::vector<int>> numbers = ParseVideoFrames(facts.tags)) {
             if (numbers->size() != facts.frames)
                 throw ToolError("it holds " + std::to_string(facts.frames) +
                                 " frames, and its metadata lists " + std::to_string(numbers->size()) +

@@ -165,8 +165,9 @@ std::vector<std::pair<std::string, std::string>> VideoFrameTexts(const std::vect
 }
 
 std::optional<std::vector<int>>
-ParseVideoFrames(const std::vector<std::pair<std::string, std::string>>& texts, std::size_t most)
+ParseVideoFrames(const std::vector<std::pair<std::string, std::string>>& texts)
 {
+    constexpr std::size_t most = VIDEO_FRAMES_MAX;
     const MappingReader reader(texts);
     const std::string* list = reader.Find("frames");
     if (list == nullptr) return std::nullopt;
@@ -194,8 +195,7 @@ ParseVideoFrames(const std::vector<std::pair<std::string, std::string>>& texts, 
         if ((static_cast<std::uint64_t>(last) - static_cast<std::uint64_t>(first)) /
                 static_cast<std::uint64_t>(step) >=
             most - std::min(most, numbers.size()))
-            reader.Damaged("frames", *list,
-                           "at most " + std::to_string(most) + " frames, as the video holds");
+            reader.Damaged("frames", *list, "a list of at most " + std::to_string(most) + " frames");
         for (long frame = first; frame <= last; frame += step) numbers.push_back(static_cast<int>(frame));
     }
     for (const auto& [name, number] :

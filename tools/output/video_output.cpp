@@ -33,7 +33,8 @@ std::string TextOf(const std::vector<HeaderText>& texts, const std::string& name
 
 ShotVideo::ShotVideo(std::string path, const VideoFormat& format, std::optional<VideoRate> rate,
                      std::vector<std::pair<std::string, std::string>> tags, std::uint64_t budget)
-    : path(std::move(path)), format(format), rate(rate), tags(std::move(tags)), budget(budget), output(this->path)
+    : path(std::move(path)), format(format), rate(rate), tags(std::move(tags)), budget(budget),
+      output(this->path)
 {
 }
 
@@ -49,18 +50,19 @@ void ShotVideo::Start(const ExrFrame& frame, int width, int height, const std::v
         format.rate = *rate;
     } else if (header != nullptr && Imf::hasFramesPerSecond(*header)) {
         const Imf::Rational given = Imf::framesPerSecondAttribute(*header).value();
-        const VideoRate taken{given.n, given.d > static_cast<unsigned>(VIDEO_RATE_TERM_MAX) ? 0 : static_cast<int>(given.d)};
+        const VideoRate taken{
+            given.n, given.d > static_cast<unsigned>(VIDEO_RATE_TERM_MAX) ? 0 : static_cast<int>(given.d)};
         if (RateTaken(taken))
             format.rate = taken;
         else
-            warnings.push_back("its framesPerSecond " + std::to_string(given.n) + "/" + std::to_string(given.d) +
-                               " is no rate a video takes; the video runs at " + format.rate.Text() +
-                               " (--fps sets it)");
+            warnings.push_back("its framesPerSecond " + std::to_string(given.n) + "/" +
+                               std::to_string(given.d) + " is no rate a video takes; the video runs at " +
+                               format.rate.Text() + " (--fps sets it)");
     }
     if (header != nullptr && Imf::hasTimeCode(*header)) {
         const Imf::TimeCode code = Imf::timeCodeAttribute(*header).value();
-        format.timeCode = TimeCodeText(code.hours(), code.minutes(), code.seconds(), code.frame(), code.dropFrame(),
-                                       format.rate);
+        format.timeCode = TimeCodeText(code.hours(), code.minutes(), code.seconds(), code.frame(),
+                                       code.dropFrame(), format.rate);
         if (format.timeCode.empty())
             warnings.push_back("its timeCode does not fit " + format.rate.Text() +
                                " frames a second and is left out of the video");
@@ -88,9 +90,9 @@ void ShotVideo::Add(std::size_t place, const ExrFrame& frame, const BMM_Color_64
     if (!encoder) {
         Start(frame, rows.Width(), rows.Height(), said, warnings);
     } else if (rows.Width() != format.width || rows.Height() != format.height) {
-        throw ToolError("its picture is " + std::to_string(rows.Width()) + " x " + std::to_string(rows.Height()) +
-                        ", and the video's are " + std::to_string(format.width) + " x " +
-                        std::to_string(format.height));
+        throw ToolError("its picture is " + std::to_string(rows.Width()) + " x " +
+                        std::to_string(rows.Height()) + ", and the video's are " +
+                        std::to_string(format.width) + " x " + std::to_string(format.height));
     } else if (const std::string key = DifferingKey(mapping, said); !key.empty()) {
         throw ToolError("its depth mapping's " + key + " is " + TextOf(said, key) + ", and the video's " +
                         TextOf(mapping, key) + ": a video holds one mapping");
@@ -126,7 +128,8 @@ std::optional<std::string> ShotVideo::Failure() const
 void ShotVideo::Finish()
 {
     if (const std::optional<std::string> failed = Failure())
-        throw ToolError(path + " not written, as " + *failed + ": a video holds every frame of its run or none");
+        throw ToolError(path + " not written, as " + *failed +
+                        ": a video holds every frame of its run or none");
     if (!encoder) throw ToolError(path + " not written: no frame was filtered into it");
     encoder->Finish();
     encoder.reset();

@@ -57,6 +57,16 @@ std::string FrameName(const FrameRecord& record)
                          : record.input;
 }
 
+// Why a frame did not reach the video, naming it once.
+std::string Unwritten(const FrameRecord& record)
+{
+    if (record.status == FrameStatus::WRITTEN) return FrameName(record) + " wrote no picture";
+    if (record.status == FrameStatus::MISSING) return FrameName(record) + " is " + record.message;
+    const std::string named = record.input + ": ";
+    const bool leads = record.message.rfind(named, 0) == 0;
+    return FrameName(record) + " failed: " + (leads ? record.message.substr(named.size()) : record.message);
+}
+
 } // namespace
 
 FrameRecord RunFrameJob(const ApplyRun& run, Worker& worker, const ShotFrame& shot, std::size_t place,
@@ -106,12 +116,7 @@ FrameRecord RunFrameJob(const ApplyRun& run, Worker& worker, const ShotFrame& sh
     }
     if (record.status == FrameStatus::WRITTEN) record.message = ListText(outcome.warnings, "; ");
     // A frame that did not reach the video fails it, and frames waiting for their turn stop waiting.
-    if (run.video != nullptr)
-        run.video->Settle(place, FrameName(record) +
-                                     (record.status == FrameStatus::WRITTEN
-                                          ? " wrote no picture"
-                                          : (record.status == FrameStatus::MISSING ? " is " : " failed: ") +
-                                                record.message));
+    if (run.video != nullptr) run.video->Settle(place, Unwritten(record));
     record.seconds = std::chrono::duration<double>(Clock::now() - started).count();
     return record;
 }

@@ -18,7 +18,7 @@ extern "C" void KeepLastError(void* context, int level, const char* format, va_l
 {
     if (level > AV_LOG_ERROR) return;
     char line[1024];
-    int prefix = 1;
+    int prefix = 0; // without the context's name and address
     av_log_format_line2(context, level, format, arguments, line, sizeof line, &prefix);
     std::string text = line;
     while (!text.empty() && (text.back() == '\n' || text.back() == ' ')) text.pop_back();

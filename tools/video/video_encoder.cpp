@@ -92,14 +92,17 @@ struct VideoEncoder::Open {
         row.resize(static_cast<std::size_t>(width) * static_cast<std::size_t>(channels));
         for (int y = 0; y < format.height; ++y) {
             source(y, row.data());
-            const auto line = [&](int plane) { return frame->data[plane] + std::ptrdiff_t{y} * frame->linesize[plane]; };
+            const auto line = [&](int plane) {
+                return frame->data[plane] + std::ptrdiff_t{y} * frame->linesize[plane];
+            };
             switch (frame->format) {
             case AV_PIX_FMT_GRAY16LE:
                 for (int x = 0; x < width; ++x) Store16(line(0) + 2 * x, row[static_cast<std::size_t>(x)]);
                 break;
             case AV_PIX_FMT_GRAY8:
             case AV_PIX_FMT_YUV420P:
-                for (int x = 0; x < width; ++x) line(0)[x] = static_cast<std::uint8_t>(row[static_cast<std::size_t>(x)]);
+                for (int x = 0; x < width; ++x)
+                    line(0)[x] = static_cast<std::uint8_t>(row[static_cast<std::size_t>(x)]);
                 break;
             case AV_PIX_FMT_GBRAP16LE: {
                 // FFmpeg's planar RGB keeps green first: planes G, B, R, A.
@@ -125,8 +128,8 @@ struct VideoEncoder::Open {
         if (frame->format == AV_PIX_FMT_YUV420P) // grey: chroma at its middle, neutral
             for (int plane = 1; plane < 3; ++plane)
                 for (int y = 0; y < (format.height + 1) / 2; ++y)
-                    std::fill_n(frame->data[plane] + std::ptrdiff_t{y} * frame->linesize[plane], (width + 1) / 2,
-                                std::uint8_t{128});
+                    std::fill_n(frame->data[plane] + std::ptrdiff_t{y} * frame->linesize[plane],
+                                (width + 1) / 2, std::uint8_t{128});
     }
 };
 
@@ -139,15 +142,18 @@ VideoEncoder::VideoEncoder(const std::string& path, const std::string& name, con
     o.format = format;
     const bool h264 = format.codec == VideoCodec::H264;
     if (h264 && (format.width % 2 != 0 || format.height % 2 != 0))
-        throw ToolError("cannot write " + name + ": H.264 in 4:2:0 takes an even width and height, and the "
+        throw ToolError("cannot write " + name +
+                        ": H.264 in 4:2:0 takes an even width and height, and the "
                         "pictures are " +
                         std::to_string(format.width) + " x " + std::to_string(format.height) +
                         "; a .mkv takes any size");
     o.Check(avformat_alloc_output_context2(&o.container, nullptr, h264 ? "mp4" : "matroska", path.c_str()),
             "no container");
-    const AVCodec* encoder = h264 ? avcodec_find_encoder_by_name("libx264") : avcodec_find_encoder(AV_CODEC_ID_FFV1);
+    const AVCodec* encoder =
+        h264 ? avcodec_find_encoder_by_name("libx264") : avcodec_find_encoder(AV_CODEC_ID_FFV1);
     if (encoder == nullptr)
-        throw ToolError("cannot write " + name + ": this FFmpeg has no " + (h264 ? "libx264" : "FFV1") + " encoder");
+        throw ToolError("cannot write " + name + ": this FFmpeg has no " + (h264 ? "libx264" : "FFV1") +
+                        " encoder");
     o.stream = avformat_new_stream(o.container, nullptr);
     o.codec = avcodec_alloc_context3(encoder);
     o.frame = av_frame_alloc();
@@ -184,7 +190,8 @@ VideoEncoder::VideoEncoder(const std::string& path, const std::string& name, con
     o.Check(avcodec_parameters_from_context(o.stream->codecpar, &codec), "no stream parameters");
     o.stream->time_base = codec.time_base;
     o.stream->avg_frame_rate = codec.framerate;
-    for (const auto& [key, value] : format.tags) av_dict_set(&o.container->metadata, key.c_str(), value.c_str(), 0);
+    for (const auto& [key, value] : format.tags)
+        av_dict_set(&o.container->metadata, key.c_str(), value.c_str(), 0);
     if (!format.timeCode.empty()) av_dict_set(&o.container->metadata, "timecode", format.timeCode.c_str(), 0);
     o.Check(avio_open(&o.container->pb, path.c_str(), AVIO_FLAG_WRITE), "cannot create the file");
     AVDictionary* muxing = nullptr;
@@ -203,7 +210,8 @@ VideoEncoder::VideoEncoder(const std::string& path, const std::string& name, con
 
 VideoEncoder::~VideoEncoder() = default;
 
-std::string TimeCodeText(int hours, int minutes, int seconds, int frame, bool dropFrame, const VideoRate& rate)
+std::string TimeCodeText(int hours, int minutes, int seconds, int frame, bool dropFrame,
+                         const VideoRate& rate)
 {
     char text[32];
     std::snprintf(text, sizeof text, "%02d:%02d:%02d%c%02d", hours, minutes, seconds, dropFrame ? ';' : ':',

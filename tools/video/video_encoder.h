@@ -36,6 +36,7 @@ private:
 
 // "HH:MM:SS:FF" (";FF" where `dropFrame`), the time code the container takes, when it is one
 // at `rate`; "" otherwise.
-std::string TimeCodeText(int hours, int minutes, int seconds, int frame, bool dropFrame, const VideoRate& rate);
+std::string TimeCodeText(int hours, int minutes, int seconds, int frame, bool dropFrame,
+                         const VideoRate& rate);
 
 } // namespace deepglass

@@ -50,10 +50,10 @@ struct VideoFormat {
     int width = 0;
     int height = 0;
     VideoRate rate;
-    int quality = VIDEO_QUALITY_DEFAULT;               // H.264's CRF
-    std::string timeCode;                              // "HH:MM:SS:FF" (";FF" drop-frame); "": none
+    int quality = VIDEO_QUALITY_DEFAULT;                   // H.264's CRF
+    std::string timeCode;                                  // "HH:MM:SS:FF" (";FF" drop-frame); "": none
     std::vector<std::pair<std::string, std::string>> tags; // the container's metadata, in order
-    int threads = 1;                                   // the encoder's own threads
+    int threads = 1;                                       // the encoder's own threads
 };
 
 } // namespace deepglass

@@ -51,8 +51,8 @@ struct Demuxer {
             throw ToolError(path + ": its video is " + avcodec_get_name(parameters.codec_id) +
                             ", not FFV1 or H.264, which deepglass writes");
         if (decoder == nullptr) throw ToolError(path + ": this FFmpeg cannot decode its video");
-        const std::uint64_t pixels =
-            static_cast<std::uint64_t>(std::max(parameters.width, 0)) * static_cast<std::uint64_t>(std::max(parameters.height, 0));
+        const std::uint64_t pixels = static_cast<std::uint64_t>(std::max(parameters.width, 0)) *
+                                     static_cast<std::uint64_t>(std::max(parameters.height, 0));
         if (parameters.width <= 0 || parameters.height <= 0)
             throw ToolError(path + ": its video has no size");
         if (budget > 0 && pixels > budget / DECODED_PIXEL_BYTES)
@@ -103,7 +103,10 @@ struct Demuxer {
 };
 
 // The bits of the levels a frame of `format` is handed over in.
-int LevelBits(AVPixelFormat format) { return format == AV_PIX_FMT_GRAY16LE || format == AV_PIX_FMT_GBRAP16LE ? 16 : 8; }
+int LevelBits(AVPixelFormat format)
+{
+    return format == AV_PIX_FMT_GRAY16LE || format == AV_PIX_FMT_GBRAP16LE ? 16 : 8;
+}
 
 // The levels of a decoded frame, as a PNG of the same pixels would hold them.
 PngPicture LevelsOf(const AVFrame& frame, const std::string& path, std::size_t place)
@@ -124,11 +127,16 @@ PngPicture LevelsOf(const AVFrame& frame, const std::string& path, std::size_t p
     // Studio range puts the levels 0 to 255 on 16 to 235; the tool's own files are full range.
     const bool studio = yuv && format != AV_PIX_FMT_YUVJ420P && frame.color_range != AVCOL_RANGE_JPEG;
     const std::size_t width = static_cast<std::size_t>(frame.width);
-    picture.samples.resize(width * static_cast<std::size_t>(frame.height) * static_cast<std::size_t>(picture.channels));
+    picture.samples.resize(width * static_cast<std::size_t>(frame.height) *
+                           static_cast<std::size_t>(picture.channels));
     std::uint16_t* out = picture.samples.data();
-    const auto sample16 = [](const std::uint8_t* at) { return static_cast<std::uint16_t>(at[0] | (at[1] << 8)); };
+    const auto sample16 = [](const std::uint8_t* at) {
+        return static_cast<std::uint16_t>(at[0] | (at[1] << 8));
+    };
     for (int y = 0; y < frame.height; ++y) {
-        const auto line = [&](int plane) { return frame.data[plane] + std::ptrdiff_t{y} * frame.linesize[plane]; };
+        const auto line = [&](int plane) {
+            return frame.data[plane] + std::ptrdiff_t{y} * frame.linesize[plane];
+        };
         for (std::size_t x = 0; x < width; ++x) {
             switch (format) {
             case AV_PIX_FMT_GRAY16LE: *out++ = sample16(line(0) + 2 * x); break;
@@ -213,8 +221,8 @@ void ReadVideoFrames(const std::string& path, std::uint64_t budget,
         drain();
     }
     if (decoded != read)
-        throw ToolError(path + ": " + std::to_string(read) + " frames stored, but " + std::to_string(decoded) +
-                        " decoded");
+        throw ToolError(path + ": " + std::to_string(read) + " frames stored, but " +
+                        std::to_string(decoded) + " decoded");
 }
 
 } // namespace deepglass
