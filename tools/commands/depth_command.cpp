@@ -21,11 +21,12 @@ namespace {
 
 // The mapping a picture's or video's levels are read back through: the command line's scale and
 // curve in place of its own, and its levels' bits. A ToolError naming the file when it has none, or
-// a damaged one, that the command line does not make up for; `where` says where it would be.
+// a damaged one, that the command line does not make up for.
 DepthMapping MappingFor(const std::string& path,
-                        const std::vector<std::pair<std::string, std::string>>& texts, int bits,
-                        const char* where, const DepthOptions& options)
+                        const std::vector<std::pair<std::string, std::string>>& texts, int bits, bool video,
+                        const DepthOptions& options)
 {
+    const char* where = video ? "metadata" : "text chunks";
     DepthMapping mapping;
     if (!(options.scale && options.curve)) {
         if (!HasMapping(texts))
@@ -40,8 +41,9 @@ DepthMapping MappingFor(const std::string& path,
         }
         if (mapping.bits != bits)
             throw ToolError(path + ": the depth mapping's " + MAPPING_PREFIX + "bits is " +
-                            std::to_string(mapping.bits) + ", but the levels have " + std::to_string(bits) +
-                            " bits");
+                            std::to_string(mapping.bits) + ", but the " +
+                            (video ? "video's levels" : "picture's samples") + " have " +
+                            std::to_string(bits) + " bits");
     }
     if (options.scale) mapping.scale = options.scale;
     if (options.curve) mapping.curve = *options.curve;
@@ -67,8 +69,8 @@ void ReadBack(const ShotFrame& shot, const DepthOptions& options, const InputFil
 {
     inputs.RefuseOverwrite(shot.output);
     const PngPicture picture = ReadPng(shot.input, budget);
-    WriteDepth(shot.output, picture,
-               MappingFor(shot.input, picture.text, picture.bits, "text chunks", options), options);
+    WriteDepth(shot.output, picture, MappingFor(shot.input, picture.text, picture.bits, false, options),
+               options);
 }
 
 // Where frame `number` of `video` (of `frames` in all) is written: by the output pattern, into
@@ -94,7 +96,7 @@ void ReadBackVideo(const std::string& path, const DepthOptions& options, const I
                    std::uint64_t budget, std::FILE* out)
 {
     const VideoFacts facts = ReadVideoFacts(path, budget);
-    const DepthMapping mapping = MappingFor(path, facts.tags, facts.bits, "metadata", options);
+    const DepthMapping mapping = MappingFor(path, facts.tags, facts.bits, true, options);
     std::vector<int> numbers;
     try {
         numbers = ParseVideoFrames(facts.tags).value_or(std::vector<int>{});

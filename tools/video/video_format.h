@@ -39,7 +39,7 @@ inline bool RateTaken(const VideoRate& rate)
 
 // H.264's constant rate factor (0 lossless, which few decoders take, to 51). The default keeps the
 // sample shot's greys above 45 dB PSNR against its 8-bit pictures (README, "Depth as video").
-constexpr int VIDEO_QUALITY_DEFAULT = 16;
+constexpr int VIDEO_QUALITY_DEFAULT = 8;
 constexpr int VIDEO_QUALITY_MIN = 1;
 constexpr int VIDEO_QUALITY_MAX = 51;
 
