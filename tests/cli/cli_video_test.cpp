@@ -57,10 +57,11 @@ protected:
     // spells them in capitals).
     nlohmann::json Probe(const std::string& video)
     {
-        const Shell probe = Sh("ffprobe -v error -count_frames -select_streams v:0 -show_entries "
-                               "stream=codec_name,pix_fmt,nb_read_frames,r_frame_rate,color_range:format_tags "
-                               "-of json " +
-                               video);
+        const Shell probe =
+            Sh("ffprobe -v error -count_frames -select_streams v:0 -show_entries "
+               "stream=codec_name,pix_fmt,nb_read_frames,r_frame_rate,color_range:format_tags "
+               "-of json " +
+               video);
         EXPECT_EQ(probe.status, 0) << "ffprobe (Debian ffmpeg, installed by scripts/setup.sh): " << probe.out;
         nlohmann::json found = nlohmann::json::parse(probe.out, nullptr, false);
         if (found.is_discarded()) return {};
@@ -110,8 +111,8 @@ TEST_F(Video, MkvFramesEqualThePicturesOfTheSameRun)
         const std::string name = "case" + std::to_string(index++);
         SCOPED_TRACE(name);
         std::vector<std::string> video = {"apply", "--frames", "1-4", "d.%04d.exr", "-o", name + ".mkv"};
-        std::vector<std::string> pictures = {"apply",      "--frames", "1-4",  "d.%04d.exr",
-                                             "--range",    "shot",     "-o",   name + ".%04d.png"};
+        std::vector<std::string> pictures = {"apply",   "--frames", "1-4", "d.%04d.exr",
+                                             "--range", "shot",     "-o",  name + ".%04d.png"};
         video.insert(video.end(), c.options.begin(), c.options.end());
         pictures.insert(pictures.end(), c.options.begin(), c.options.end());
         const ToolRun run = Run(video);
@@ -144,9 +145,10 @@ TEST_F(Video, Mp4KeepsTheGreysOfTheEightBitPictures)
 {
     CopyDolly();
     ASSERT_EQ(Run({"apply", "--frames", "1-4", "d.%04d.exr", "-o", "shot.mp4"}).status, 0);
-    ASSERT_EQ(Run({"apply", "--frames", "1-4", "d.%04d.exr", "--range", "shot", "--bits", "8", "-o", "p.%04d.png"})
-                  .status,
-              0);
+    ASSERT_EQ(
+        Run({"apply", "--frames", "1-4", "d.%04d.exr", "--range", "shot", "--bits", "8", "-o", "p.%04d.png"})
+            .status,
+        0);
     const nlohmann::json probe = Probe("shot.mp4");
     EXPECT_EQ(probe.value("codec_name", ""), "h264");
     EXPECT_EQ(probe.value("pix_fmt", ""), "yuvj420p"); // yuv420p, full range
@@ -158,8 +160,9 @@ TEST_F(Video, Mp4KeepsTheGreysOfTheEightBitPictures)
     EXPECT_EQ(warnings.status, 0);
     EXPECT_EQ(warnings.out, "");
     ASSERT_EQ(Sh("ffmpeg -v error -i shot.mp4 -pix_fmt gray f.%04d.png").status, 0);
-    const Shell psnr = Sh("ffmpeg -i f.%04d.png -i p.%04d.png -lavfi '[0:v]format=gray[a];[1:v]format=gray[b];"
-                          "[a][b]psnr' -f null - 2>&1 | grep -o 'min:[0-9.inf]*'");
+    const Shell psnr =
+        Sh("ffmpeg -i f.%04d.png -i p.%04d.png -lavfi '[0:v]format=gray[a];[1:v]format=gray[b];"
+           "[a][b]psnr' -f null - 2>&1 | grep -o 'min:[0-9.inf]*'");
     ASSERT_EQ(psnr.status, 0) << psnr.out;
     const std::string least = psnr.out.substr(4);
     EXPECT_TRUE(least.rfind("inf", 0) == 0 || std::stod(least) >= 45.0) << psnr.out;
@@ -273,19 +276,18 @@ TEST_F(Video, DamagedVideosAreRefusedByName)
     std::filesystem::copy_file(Path("whole.mkv"), Path("cut.mkv"));
     std::filesystem::resize_file(Path("cut.mkv"), std::filesystem::file_size(Path("whole.mkv")) / 2);
     ASSERT_EQ(Sh("ffmpeg -v error -f lavfi -i anullsrc -t 0.1 -c:a pcm_s16le sound.mkv").status, 0);
-    ASSERT_EQ(Sh("ffmpeg -v error -f lavfi -i testsrc=size=16x8 -frames:v 2 -pix_fmt gray16le -c:v ffv1 bare.mkv")
-                  .status,
-              0);
+    ASSERT_EQ(
+        Sh("ffmpeg -v error -f lavfi -i testsrc=size=16x8 -frames:v 2 -pix_fmt gray16le -c:v ffv1 bare.mkv")
+            .status,
+        0);
     ASSERT_EQ(Sh("ffmpeg -v error -f lavfi -i testsrc=size=16x8 -frames:v 2 -c:v mpeg4 other.mkv").status, 0);
     std::ofstream(Path("text.mp4")) << "no video";
     struct Case {
         std::string name, error;
     };
     const std::vector<Case> cases = {
-        {"cut.mkv", "the file is cut short"},
-        {"sound.mkv", "no video stream"},
-        {"bare.mkv", "no depth mapping"},
-        {"other.mkv", "its video is mpeg4, not FFV1 or H.264"},
+        {"cut.mkv", "the file is cut short"},     {"sound.mkv", "no video stream"},
+        {"bare.mkv", "no depth mapping"},         {"other.mkv", "its video is mpeg4, not FFV1 or H.264"},
         {"text.mp4", "no video deepglass reads"},
     };
     for (const Case& c : cases) {

@@ -72,14 +72,18 @@ int JobCount(const ApplyOptions& options, const std::vector<ShotFrame>& plan, st
         }
     if (options.jobs > 0)
         return static_cast<int>(std::min<std::size_t>(options.jobs, std::max<std::size_t>(pending, 1)));
-    std::uint64_t frameBytes = 0;
+    std::uint64_t frameBytes = 0, encoderBytes = 0;
     try {
-        if (first != nullptr)
+        if (first != nullptr) {
             frameBytes =
                 FrameMemoryEstimate(first->input, options.output.format, budget, options.display != nullptr);
+            encoderBytes = EncoderMemoryEstimate(first->input, options.output.format, budget);
+        }
     } catch (const ToolError&) {
         // The frame's own read reports what is wrong with it; the cores alone decide.
     }
+    // A video's encoder takes its share first; a budget it fills leaves room for one frame at a time.
+    if (budget > 0) budget = budget > encoderBytes ? budget - encoderBytes : 1;
     return DefaultJobCount(pending, frameBytes, budget);
 }
 
