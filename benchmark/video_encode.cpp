@@ -46,7 +46,8 @@ std::uint16_t Sample(const PngPicture& picture, int frame, int x, int y, int c)
 }
 
 // Seconds a frame and bytes a frame of `frames` frames written by `route`.
-std::pair<double, double> Encode(const Route& route, const PngPicture& picture, int frames, const std::string& path)
+std::pair<double, double> Encode(const Route& route, const PngPicture& picture, int frames,
+                                 const std::string& path)
 {
     const int threads = static_cast<int>(Cores());
     const int channels = route.rgba ? 4 : 1;
@@ -81,8 +82,9 @@ std::pair<double, double> Encode(const Route& route, const PngPicture& picture, 
                 [&](int y, std::vector<BMM_Color_64>& row) {
                     row.resize(static_cast<std::size_t>(picture.width));
                     for (int x = 0; x < picture.width; ++x)
-                        row[static_cast<std::size_t>(x)] = {Sample(picture, frame, x, y, 0), Sample(picture, frame, x, y, 1),
-                                                            Sample(picture, frame, x, y, 2), Sample(picture, frame, x, y, 3)};
+                        row[static_cast<std::size_t>(x)] = {
+                            Sample(picture, frame, x, y, 0), Sample(picture, frame, x, y, 1),
+                            Sample(picture, frame, x, y, 2), Sample(picture, frame, x, y, 3)};
                     return row.data();
                 },
                 format, threads);
@@ -125,9 +127,12 @@ int main(int argc, char** argv)
     const int runs = argc > 3 ? std::stoi(argv[3]) : 3;
     const int frames = argc > 4 ? std::stoi(argv[4]) : 8;
     const std::vector<Route> routes = {
-        {"PNG grey 16", false, 16, false, VideoCodec::FFV1}, {".mkv FFV1 grey 16", false, 16, true, VideoCodec::FFV1},
-        {"PNG grey 8", false, 8, false, VideoCodec::FFV1},   {".mkv FFV1 grey 8", false, 8, true, VideoCodec::FFV1},
-        {".mp4 H.264 grey 8", false, 8, true, VideoCodec::H264}, {"PNG RGBA 16", true, 16, false, VideoCodec::FFV1},
+        {"PNG grey 16", false, 16, false, VideoCodec::FFV1},
+        {".mkv FFV1 grey 16", false, 16, true, VideoCodec::FFV1},
+        {"PNG grey 8", false, 8, false, VideoCodec::FFV1},
+        {".mkv FFV1 grey 8", false, 8, true, VideoCodec::FFV1},
+        {".mp4 H.264 grey 8", false, 8, true, VideoCodec::H264},
+        {"PNG RGBA 16", true, 16, false, VideoCodec::FFV1},
         {".mkv FFV1 RGBA 16", true, 16, true, VideoCodec::FFV1},
     };
     const std::string stem = "/tmp/video_encode." + std::to_string(::getpid());
@@ -141,7 +146,8 @@ int main(int argc, char** argv)
             best[r] = {std::min(best[r].first, seconds), bytes};
             std::remove(path.c_str());
         }
-    std::printf("%d frames of %d x %d, %u cores, best of %d runs\n", frames, grey.width, grey.height, Cores(), runs);
+    std::printf("%d frames of %d x %d, %u cores, best of %d runs\n", frames, grey.width, grey.height, Cores(),
+                runs);
     std::printf("%-20s %12s %14s\n", "route", "s a frame", "bytes a frame");
     std::printf("%-20s %12.3f\n", "rows alone, grey", RowsOnly(grey, 1, frames));
     for (std::size_t r = 0; r < routes.size(); ++r)

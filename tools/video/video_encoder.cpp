@@ -9,6 +9,7 @@ extern "C" {
 
 #include <cstdio>
 
+#include <utility>
 #include <vector>
 
 #include "base/tool_error.h"
@@ -26,6 +27,9 @@ constexpr int FFV1_SLICES = 24;
 // x264's speed against size. Depth is smooth, so a faster preset costs little size; "medium" was
 // measured against the others (README, "Depth as video").
 constexpr const char* H264_PRESET = "medium";
+
+// The largest side x264 encodes.
+constexpr int H264_SIDE_MAX = 16384;
 
 AVPixelFormat PixelFormatOf(const VideoFormat& format)
 {
@@ -142,6 +146,12 @@ VideoEncoder::VideoEncoder(const std::string& path, const std::string& name, con
     o.name = name;
     o.format = format;
     const bool h264 = format.codec == VideoCodec::H264;
+    // x264 refuses larger pictures itself, but not without leaking what it had set up.
+    if (h264 && (format.width > H264_SIDE_MAX || format.height > H264_SIDE_MAX))
+        throw ToolError("cannot write " + name + ": H.264 takes pictures up to " +
+                        std::to_string(H264_SIDE_MAX) + " pixels a side, and the pictures are " +
+                        std::to_string(format.width) + " x " + std::to_string(format.height) +
+                        "; a .mkv takes any size");
     if (h264 && (format.width % 2 != 0 || format.height % 2 != 0))
         throw ToolError("cannot write " + name +
                         ": H.264 in 4:2:0 takes an even width and height, and the "
@@ -158,38 +168,51 @@ VideoEncoder::VideoEncoder(const std::string& path, const std::string& name, con
         throw ToolError("cannot write " + name + ": this FFmpeg has no " + (h264 ? "libx264" : "FFV1") +
                         " encoder");
     o.stream = avformat_new_stream(o.container, nullptr);
-    o.codec = avcodec_alloc_context3(encoder);
     o.frame = av_frame_alloc();
     o.packet = av_packet_alloc();
-    if (o.stream == nullptr || o.codec == nullptr || o.frame == nullptr || o.packet == nullptr)
-        throw std::bad_alloc();
-    AVCodecContext& codec = *o.codec;
-    codec.width = format.width;
-    codec.height = format.height;
-    codec.pix_fmt = PixelFormatOf(format);
-    codec.time_base = {format.rate.denominator, format.rate.numerator};
-    codec.framerate = {format.rate.numerator, format.rate.denominator};
-    codec.thread_count = format.threads;
-    if (o.container->oformat->flags & AVFMT_GLOBALHEADER) codec.flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
-    AVDictionary* options = nullptr;
-    if (h264) {
-        // Full range: the luma holds the levels 0 to 255 themselves, and says so, so that a decoder
-        // gives them back rather than stretching 16 to 235 over them.
-        codec.color_range = AVCOL_RANGE_JPEG;
-        av_dict_set(&options, "preset", H264_PRESET, 0);
-        av_dict_set_int(&options, "crf", format.quality, 0);
-    } else {
-        // Version 3: every frame a key frame in slices of its own, each with a checksum, so that a
-        // damaged frame is found and the others are still read.
-        codec.gop_size = 1;
-        codec.thread_type = FF_THREAD_SLICE;
-        av_dict_set(&options, "level", "3", 0);
-        av_dict_set(&options, "slicecrc", "1", 0);
-        av_dict_set_int(&options, "slices", FFV1_SLICES, 0);
+    if (o.stream == nullptr || o.frame == nullptr || o.packet == nullptr) throw std::bad_alloc();
+    // FFV1 takes a slice count only where each slice gets pixels enough: the first of these that
+    // the size takes (version 3), else one slice of version 1, which any size takes.
+    const std::vector<std::pair<int, int>> attempts =
+        h264 ? std::vector<std::pair<int, int>>{{0, 0}}
+             : std::vector<std::pair<int, int>>{{FFV1_SLICES, 3}, {4, 3}, {1, 3}, {0, 1}};
+    int opened = 0;
+    for (const auto& [slices, level] : attempts) {
+        avcodec_free_context(&o.codec);
+        o.codec = avcodec_alloc_context3(encoder);
+        if (o.codec == nullptr) throw std::bad_alloc();
+        AVCodecContext& codec = *o.codec;
+        codec.width = format.width;
+        codec.height = format.height;
+        codec.pix_fmt = PixelFormatOf(format);
+        codec.time_base = {format.rate.denominator, format.rate.numerator};
+        codec.framerate = {format.rate.numerator, format.rate.denominator};
+        codec.thread_count = format.threads;
+        if (o.container->oformat->flags & AVFMT_GLOBALHEADER) codec.flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
+        AVDictionary* options = nullptr;
+        if (h264) {
+            // Full range: the luma holds the levels 0 to 255 themselves, and says so, so that a
+            // decoder gives them back rather than stretching 16 to 235 over them.
+            codec.color_range = AVCOL_RANGE_JPEG;
+            av_dict_set(&options, "preset", H264_PRESET, 0);
+            av_dict_set_int(&options, "crf", format.quality, 0);
+        } else {
+            // Every frame a key frame; in version 3 in slices of its own, each with a checksum, so
+            // that a damaged frame is found and the others are still read.
+            codec.gop_size = 1;
+            codec.thread_type = FF_THREAD_SLICE;
+            av_dict_set_int(&options, "level", level, 0);
+            if (level == 3) {
+                av_dict_set(&options, "slicecrc", "1", 0);
+                av_dict_set_int(&options, "slices", slices, 0);
+            }
+        }
+        opened = avcodec_open2(&codec, encoder, &options);
+        av_dict_free(&options);
+        if (opened >= 0) break;
     }
-    const int opened = avcodec_open2(&codec, encoder, &options);
-    av_dict_free(&options);
     o.Check(opened, "the encoder did not start");
+    const AVCodecContext& codec = *o.codec;
     o.Check(avcodec_parameters_from_context(o.stream->codecpar, &codec), "no stream parameters");
     o.stream->time_base = codec.time_base;
     o.stream->avg_frame_rate = codec.framerate;

@@ -20,14 +20,30 @@ namespace {
 // over (four 16-bit channels).
 constexpr std::uint64_t DECODED_PIXEL_BYTES = 16;
 
-// The file opened with only the containers and codecs the tool writes: the rest of FFmpeg's
-// readers never see an input.
-struct Demuxer {
-    std::string path;
+// FFmpeg's objects for a file, freed however far opening it got: a base of Demuxer, so that they
+// are freed also when its constructor refuses the file.
+struct DemuxerObjects {
     AVFormatContext* container = nullptr;
     AVCodecContext* codec = nullptr;
     AVPacket* packet = nullptr;
     AVFrame* frame = nullptr;
+
+    DemuxerObjects() = default;
+    DemuxerObjects(const DemuxerObjects&) = delete;
+    DemuxerObjects& operator=(const DemuxerObjects&) = delete;
+    ~DemuxerObjects()
+    {
+        av_frame_free(&frame);
+        av_packet_free(&packet);
+        avcodec_free_context(&codec);
+        avformat_close_input(&container);
+    }
+};
+
+// The file opened with only the containers and codecs the tool writes: the rest of FFmpeg's
+// readers never see an input.
+struct Demuxer : DemuxerObjects {
+    std::string path;
     int stream = -1;
 
     Demuxer(const std::string& path, std::uint64_t budget) : path(path)
@@ -70,15 +86,6 @@ struct Demuxer {
         codec->err_recognition |= AV_EF_CRCCHECK | AV_EF_EXPLODE;
         Check(avcodec_open2(codec, decoder, nullptr), "its video cannot be decoded");
     }
-    ~Demuxer()
-    {
-        av_frame_free(&frame);
-        av_packet_free(&packet);
-        avcodec_free_context(&codec);
-        avformat_close_input(&container);
-    }
-    Demuxer(const Demuxer&) = delete;
-    Demuxer& operator=(const Demuxer&) = delete;
 
     void Check(int result, const std::string& what) const
     {
@@ -87,16 +94,16 @@ struct Demuxer {
 
     // The next packet of the video stream; false at the end. A ToolError for a read error or a
     // packet cut short, naming the frame (from 1).
-    bool NextPacket(std::size_t frame)
+    bool NextPacket(std::size_t number)
     {
         for (;;) {
             av_packet_unref(packet);
             const int result = av_read_frame(container, packet);
             if (result == AVERROR_EOF) return false;
-            Check(result, "frame " + std::to_string(frame) + " cannot be read");
+            Check(result, "frame " + std::to_string(number) + " cannot be read");
             if (packet->stream_index != stream) continue;
             if (packet->flags & AV_PKT_FLAG_CORRUPT)
-                throw ToolError(path + ": frame " + std::to_string(frame) + " is cut short");
+                throw ToolError(path + ": frame " + std::to_string(number) + " is cut short");
             return true;
         }
     }
