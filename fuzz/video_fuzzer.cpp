@@ -59,11 +59,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const fs::path video = scratch.folder / (choice & 1 ? "in.mp4" : "in.mkv");
     {
         std::ofstream input(video, std::ios::binary | std::ios::trunc);
-        if (size > 1) input.write(reinterpret_cast<const char*>(data + 1), static_cast<std::streamsize>(size - 1));
+        if (size > 1)
+            input.write(reinterpret_cast<const char*>(data + 1), static_cast<std::streamsize>(size - 1));
     }
-    std::vector<std::string> words = {"depth", "--max-memory", MAX_MEMORY, video.string(), "-o",
-                                      (scratch.folder / "out" / "d.%04d.exr").string()};
-    if (choice & 2) words.insert(words.end(), {"--range", "0.5:20", "--curve", choice & 4 ? "inverse" : "linear"});
+    std::vector<std::string> words = {"depth",    "--max-memory",
+                                      MAX_MEMORY, video.string(),
+                                      "-o",       (scratch.folder / "out" / "d.%04d.exr").string()};
+    if (choice & 2)
+        words.insert(words.end(), {"--range", "0.5:20", "--curve", choice & 4 ? "inverse" : "linear"});
     if (choice & 8) words.insert(words.end(), {"--level-zero", "empty"});
     Command command;
     try {
@@ -74,6 +77,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     const int status = RunDepth(command.depth, scratch.discard, scratch.discard);
     FUZZ_REQUIRE(status == EXIT_STATUS_OK || status == EXIT_STATUS_FAILED);
-    for (const fs::directory_entry& entry : fs::directory_iterator(scratch.folder)) fs::remove_all(entry.path());
+    for (const fs::directory_entry& entry : fs::directory_iterator(scratch.folder))
+        fs::remove_all(entry.path());
     return 0;
 }

@@ -98,8 +98,8 @@ std::vector<Option> ApplyTable(Command& command)
              [&o](const std::string& v) { o.png = ParsePngKind(v); }},
             {{"--bits"},
              "8|16",
-             "bits a PNG sample (default 16); 8 rounds each level to the nearest\n"
-             "of 255 (level x 255 / 65535)",
+             "bits a PNG or .mkv sample (default 16; an .mp4's 8); 8 rounds each\n"
+             "level to the nearest of 255 (level x 255 / 65535)",
              [&command](const std::string& v) {
                  command.apply.bits = ParseBits(v);
                  command.bitsGiven = true;
@@ -122,21 +122,6 @@ std::vector<Option> ApplyTable(Command& command)
              "data outside the display window is left out. An EXR output is the input file with only the\n"
              "filtered view's colour changed, and only where the filter rewrote a pixel: every part, view,\n"
              "channel and attribute is kept, every other sample bit for bit in its stored type."},
-            {{"--fps"},
-             "N",
-             "a video's frames a second: 24, 24000/1001 or 29.97 (default: the\n"
-             "first frame's framesPerSecond attribute, else 24)",
-             [&o](const std::string& v) { o.fps = ParseFps(v); }},
-            {{"--video-quality"},
-             "N",
-             VideoQualityHelp(),
-             [&o](const std::string& v) { o.videoQuality = ParseVideoQuality(v); },
-             nullptr,
-             "A video holds the run's frames in order, each the picture a PNG of the same options would\n"
-             "hold (an .mkv level for level; in the ID modes RGBA, which an .mp4 cannot hold), on one scale\n"
-             "(--range shot unless --range NEAR:FAR), its depth mapping and frame numbers in the\n"
-             "container's metadata and the first frame's timeCode as its time code. Frames --frames leaves\n"
-             "out are not filled in: the video holds the frames given, one after another."},
             {{"--colour"},
              "auto|srgb|linear|DISPLAY/VIEW",
              "the colour the ID modes' PNG pictures keep: auto (default), $OCIO's\n"
@@ -150,6 +135,21 @@ std::vector<Option> ApplyTable(Command& command)
              "alpha is straight), and a picture of display-referred colour says so: an sRGB chunk, or an\n"
              "iCCP chunk holding the transform's tone curve where that is not the sRGB curve.\n"
              "Depth greys are data: whole-mode pictures and EXR outputs never pass through --colour."},
+            {{"--fps"},
+             "N",
+             "a video's frames a second: 24, 24000/1001 or 29.97 (default: the\n"
+             "first frame's framesPerSecond attribute, else 24)",
+             [&o](const std::string& v) { o.fps = ParseFps(v); },
+             "Video (-o NAME.mkv or NAME.mp4)"},
+            {{"--video-quality"},
+             "N",
+             VideoQualityHelp(),
+             [&o](const std::string& v) { o.videoQuality = ParseVideoQuality(v); },
+             nullptr,
+             "A video holds the run's frames in order, each the picture a PNG of the same options would\n"
+             "hold (an .mkv level for level; in the ID modes RGBA, which an .mp4 cannot hold), on one scale\n"
+             "(--range shot unless --range NEAR:FAR), its depth mapping and frame numbers in the\n"
+             "container's metadata and the first frame's timeCode as its time code."},
             {{"--mode"},
              "whole|material|object",
              "rewrite the whole frame (default), or only the pixels of one\n"
@@ -262,7 +262,9 @@ std::vector<Option> ApplyTable(Command& command)
              "INPUT may then be a pattern, shot.%04d.exr or shot.####.exr, and so\n"
              "may -o (grey.%04d.png); plain INPUTs are kept when the last number in\n"
              "their name is in LIST. A frame missing from the disk is reported by\n"
-             "its number and the others go on.",
+             "its number and the others go on (a video fails). A video holds the\n"
+             "frames LIST names, one after another: those it leaves out are not\n"
+             "filled in.",
              [&o](const std::string& v) { o.frames = ParseFrameRange(v); },
              "Shots"},
             {{"-j", "--jobs"},
@@ -274,7 +276,8 @@ std::vector<Option> ApplyTable(Command& command)
             {{"--skip-existing"},
              nullptr,
              "leave a frame alone whose output exists (outputs appear only when\n"
-             "complete, so an existing one is whole): an interrupted run resumes",
+             "complete, so an existing one is whole): an interrupted run resumes;\n"
+             "an existing video is left alone as a whole",
              [&o](const std::string&) { o.skipExisting = true; }},
             {{"--report"},
              "FILE.json",
