@@ -69,22 +69,23 @@ std::vector<std::string> OptionsOf(ByteReader& bytes, const fs::path& folder)
     if (video) {
         // An .mp4 holds the whole mode's 8-bit grey alone; an .mkv any picture.
         const bool mp4 = mode == 0 && (id & 0x80);
-        output += mp4 ? ".mp4" : ".mkv";
         if (!mp4 && (choice & 0x08)) words.insert(words.end(), {"--bits", "8"});
         if (choice & 0x04) words.push_back("--opaque");
-    } else
-        switch ((choice >> 2) % 4) {
-        case 0: output += ".png"; break;
-        case 1:
-            output += ".png";
-            words.insert(words.end(), {"--png", "rgba", "--bits", "8"});
-            break;
-        case 2:
-            output += ".png";
-            words.insert(words.end(), {"--png", "rgba", "--opaque", "--colour", "linear"});
-            break;
-        default: output += ".exr"; break;
-        }
+        words.insert(words.end(), {(folder / "in.exr").string(), "-o", output + (mp4 ? ".mp4" : ".mkv")});
+        return words;
+    }
+    switch ((choice >> 2) % 4) {
+    case 0: output += ".png"; break;
+    case 1:
+        output += ".png";
+        words.insert(words.end(), {"--png", "rgba", "--bits", "8"});
+        break;
+    case 2:
+        output += ".png";
+        words.insert(words.end(), {"--png", "rgba", "--opaque", "--colour", "linear"});
+        break;
+    default: output += ".exr"; break;
+    }
     words.insert(words.end(), {(folder / "in.exr").string(), "-o", output});
     return words;
 }

@@ -10,15 +10,13 @@
 #include "base/machine.h"
 #include "base/number_text.h"
 #include "base/tool_error.h"
-#include "depth/depth_mapping.h"
 #include "exr/exr_layout.h"
 #include "module/filter_configuration.h"
 #include "module/filter_runner.h"
-#include "output/atomic_output.h"
 #include "output/icc_profile.h"
-#include "output/video_output.h"
 #include "pipeline/frame_job.h"
 #include "pipeline/shot_scale.h"
+#include "pipeline/shot_video.h"
 #include "shot/frame_pattern.h"
 #include "shot/job_count.h"
 #include "shot/progress.h"
@@ -191,48 +189,6 @@ bool FixRunScale(ApplyRun& run, const std::vector<ShotFrame>& plan, std::vector<
     return true;
 }
 
-// The frame numbers a video records: the shot's own where every frame has one and they rise,
-// else their places in the run from 1.
-std::vector<int> VideoFrameNumbers(const std::vector<ShotFrame>& plan)
-{
-    std::vector<int> numbers;
-    for (const ShotFrame& shot : plan) {
-        if (!shot.number || (!numbers.empty() && *shot.number <= numbers.back())) {
-            numbers.resize(plan.size());
-            for (std::size_t place = 0; place < plan.size(); ++place)
-                numbers[place] = static_cast<int>(place + 1);
-            return numbers;
-        }
-        numbers.push_back(*shot.number);
-    }
-    return numbers;
-}
-
-// The video every frame of the run goes into, of the pictures' channels and bits.
-std::unique_ptr<ShotVideo> MakeVideo(const ApplyOptions& options, const PngFormat& png,
-                                     const std::vector<ShotFrame>& plan, std::uint64_t budget)
-{
-    VideoFormat format;
-    format.codec = options.output.format == OutputFormat::MP4 ? VideoCodec::H264 : VideoCodec::FFV1;
-    format.rgba = png.kind == PngKind::RGBA;
-    format.bits = png.bits;
-    format.quality = options.videoQuality.value_or(VIDEO_QUALITY_DEFAULT);
-    format.threads = static_cast<int>(Cores());
-    return std::make_unique<ShotVideo>(options.output.path, format, options.fps,
-                                       VideoFrameTexts(VideoFrameNumbers(plan)), budget);
-}
-
-// The record of a frame left unfiltered, as the video it was for failed already.
-FrameRecord NotFiltered(const ShotFrame& shot, const std::string& failure)
-{
-    FrameRecord record;
-    record.input = shot.input;
-    record.planned = shot.output;
-    record.number = shot.number;
-    record.message = "not filtered, as " + failure;
-    return record;
-}
-
 // Every frame filtered by the workers, with progress; the records in the plan's order.
 std::vector<FrameRecord> FilterShot(const ApplyRun& run, const std::vector<ShotFrame>& plan,
                                     std::vector<Worker>& workers, std::FILE* out, std::FILE* errors)
@@ -259,44 +215,6 @@ std::vector<FrameRecord> FilterShot(const ApplyRun& run, const std::vector<ShotF
         records[index] = std::move(record);
     });
     progress.End();
-    return records;
-}
-
-// The video finished and renamed into place; where it cannot be, or a frame failed it, the error
-// shown and the frames that went into it are failed too.
-void FinishVideo(ShotVideo& video, std::vector<FrameRecord>& records, std::FILE* errors)
-{
-    try {
-        video.Finish();
-    } catch (const ToolError& error) {
-        std::fprintf(errors, "error: %s\n", error.what());
-        for (FrameRecord& record : records)
-            if (record.status == FrameStatus::WRITTEN) {
-                record.status = FrameStatus::FAILED;
-                record.message = "filtered, but the video was not written";
-                record.outputs.clear();
-            }
-    }
-}
-
-// The records of a run whose video exists: every frame skipped, as the video is whole.
-std::vector<FrameRecord> SkipVideo(const std::vector<ShotFrame>& plan, const std::string& path,
-                                   std::FILE* out, std::FILE* errors)
-{
-    for (const std::string& removed : RemoveDeadWritersTemporaries(path))
-        std::fprintf(errors, "note: removed %s, a temporary file left by a writer that no longer runs\n",
-                     removed.c_str());
-    std::fprintf(out, "%s: skipped, it exists\n", path.c_str());
-    std::vector<FrameRecord> records;
-    for (const ShotFrame& shot : plan) {
-        FrameRecord& record = records.emplace_back();
-        record.input = shot.input;
-        record.planned = shot.output;
-        record.number = shot.number;
-        record.status = FrameStatus::SKIPPED;
-        record.message = "its output exists";
-        record.outputs = {path};
-    }
     return records;
 }
 
@@ -380,7 +298,7 @@ int RunApply(FilterRunner& runner, const ApplyOptions& options, std::FILE* out, 
         if (options.skipExisting && std::filesystem::is_regular_file(options.output.path, missing))
             return ReportShot(options, SkipVideo(shot.plan, options.output.path, out, errors),
                               Seconds(started), out, errors);
-        video = MakeVideo(options, *png, shot.plan, limits.maxSampleBytes);
+        video = MakeShotVideo(options, *png, shot.plan, limits.maxSampleBytes);
         run.video = video.get();
         // A frame that cannot be filtered fails the video before the shot's scale is looked for.
         for (std::size_t place = 0; place < shot.plan.size(); ++place)
