@@ -29,7 +29,7 @@ std::vector<int> VideoFrameNumbers(const std::vector<ShotFrame>& plan)
 } // namespace
 
 std::unique_ptr<ShotVideo> MakeShotVideo(const ApplyOptions& options, const PngFormat& png,
-                                     const std::vector<ShotFrame>& plan, std::uint64_t budget)
+                                         const std::vector<ShotFrame>& plan, std::uint64_t budget)
 {
     VideoFormat format;
     format.codec = options.output.format == OutputFormat::MP4 ? VideoCodec::H264 : VideoCodec::FFV1;

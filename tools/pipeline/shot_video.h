@@ -31,7 +31,7 @@ void FinishVideo(ShotVideo& video, std::vector<FrameRecord>& records, std::FILE*
 
 // The records of a run whose video at `path` exists: every frame skipped, as the video is whole;
 // temporaries of it that dead writers left are removed, with a note.
-std::vector<FrameRecord> SkipVideo(const std::vector<ShotFrame>& plan, const std::string& path, std::FILE* out,
-                                   std::FILE* errors);
+std::vector<FrameRecord> SkipVideo(const std::vector<ShotFrame>& plan, const std::string& path,
+                                   std::FILE* out, std::FILE* errors);
 
 } // namespace deepglass
