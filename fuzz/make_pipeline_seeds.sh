@@ -11,13 +11,15 @@ scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
 "$build/bin/deepglass" sample --cryptomatte --width 16 --height 12 "$scratch/cryptomatte.exr" >/dev/null
 rm -rf "$out" && mkdir -p "$out"
-# Option bytes as pipeline_fuzzer.cpp reads them: choice (mode, output kind, --view all, --matte),
+# Option bytes as pipeline_fuzzer.cpp reads them: choice (mode, output kind, a video, --view all, --matte),
 # ID, rule (background, range, --range-over selection).
 declare -A prefixes=(
     [whole-grey]='\x00\x00\x00'
     [object-rgba8-none]='\x06\x01\x01'
     [material-exr-views-shot]='\x4d\x00\x04'
     [object-matte-fixed-selection]='\x82\x00\x48'
+    [whole-mp4-shot]='\x21\x80\x04'
+    [object-mkv8-opaque-fixed]='\x2c\x03\x08'
 )
 for input in "$here"/corpus/fuzz_exr/*.exr "$scratch/cryptomatte.exr"; do
     for name in "${!prefixes[@]}"; do

@@ -1,6 +1,6 @@
 // Any bytes as a frame through the whole of `apply`, as the command runs it: the first bytes choose
-// the options (mode and ID, output kind, background rule, range and curve, views, a Cryptomatte matte), the
-// rest is the EXR file. The file is read, handed to the module and written, and every path from
+// the options (mode and ID, output kind or a video, background rule, range and curve, views, a Cryptomatte
+// matte), the rest is the EXR file. The file is read, handed to the module and written, and every path from
 // its bytes to the output must stay within its buffers: a crash, an overrun or a leak keeps the
 // input. The module is loaded once; inputs and outputs live in a scratch folder in memory where
 // the system has one.
@@ -58,11 +58,22 @@ std::vector<std::string> OptionsOf(ByteReader& bytes, const fs::path& folder)
     }
     static const char* const RULES[] = {"auto", "none", "alpha", "depth:-1e30"};
     words.insert(words.end(), {"--background", RULES[rule % 4]});
+    const bool video = choice & 0x20;
     static const char* const RANGES[] = {"frame", "shot", "0.5:20"};
-    words.insert(words.end(), {"--range", RANGES[(rule >> 2) % 3]});
+    // A video holds one scale.
+    const int range = (rule >> 2) % 3;
+    words.insert(words.end(), {"--range", RANGES[video && range == 0 ? 1 : range]});
     if (rule & 0x80) words.insert(words.end(), {"--curve", "inverse"});
-    if (choice & 0x40) words.insert(words.end(), {"--view", "all"});
+    if ((choice & 0x40) && !video) words.insert(words.end(), {"--view", "all"});
     std::string output = (folder / "out").string();
+    if (video) {
+        // An .mp4 holds the whole mode's 8-bit grey alone; an .mkv any picture.
+        const bool mp4 = mode == 0 && (id & 0x80);
+        if (!mp4 && (choice & 0x08)) words.insert(words.end(), {"--bits", "8"});
+        if (choice & 0x04) words.push_back("--opaque");
+        words.insert(words.end(), {(folder / "in.exr").string(), "-o", output + (mp4 ? ".mp4" : ".mkv")});
+        return words;
+    }
     switch ((choice >> 2) % 4) {
     case 0: output += ".png"; break;
     case 1:

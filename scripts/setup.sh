@@ -10,6 +10,7 @@ packages=(
     libopenexr-dev libpng-dev libopencolorio-dev imagemagick nlohmann-json3-dev libcairo2-dev pkg-config
     dpkg-dev man-db groff-base jq slurm-wlm munge libdeflate-dev libimage-exiftool-perl
     pybind11-dev python3-dev python3-numpy python3-pytest python3-openimageio blender
+    ffmpeg libavformat-dev libavcodec-dev libavutil-dev
 )
 
 missing=()

@@ -44,7 +44,7 @@ _FRAME_LISTS = {"frames"}  # a list or a range of frame numbers
 
 # Options that address files or channels, which a frame made of arrays has no use for.
 _FILTER_REFUSED = {"output", "format", "frames", "jobs", "skip_existing", "report", "view", "layer", "depth",
-                   "material", "object", "matte", "cryptomatte", "save_config"}
+                   "material", "object", "matte", "cryptomatte", "save_config", "fps", "video_quality"}
 _READ_REFUSED = {"output", "frames"}
 _INFO_REFUSED = {"frames", "plot"}
 _CHANNELS_TAKEN = {"mode", "id", "config", "module"}

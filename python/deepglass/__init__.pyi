@@ -31,6 +31,8 @@ def apply(
     png: Literal["grey", "rgba"] | None = None,
     bits: Literal[8, 16] | None = None,
     png_compression: Literal["fast", "default", "small"] | None = None,
+    fps: float | str | None = None,
+    video_quality: int | None = None,
     opaque: bool = False,
     colour: str | None = None,
     mode: Literal["whole", "material", "object"] | None = None,

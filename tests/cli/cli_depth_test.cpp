@@ -264,6 +264,30 @@ TEST_F(DepthMapping, ShotOnOneScaleReadsBackFrameByFrame)
     }
 }
 
+// A shot as a lossless video, read back frame by frame: within one level's step at 16 and 8 bits.
+TEST_F(DepthMapping, MkvReadsBackWithinOneStepFrameByFrame)
+{
+    for (int frame = 1; frame <= 4; ++frame)
+        std::filesystem::copy_file(std::string(DEEPGLASS_FIXTURES) + "/cycles-dolly-64x36.000" +
+                                       std::to_string(frame) + ".exr",
+                                   Path("d.000" + std::to_string(frame) + ".exr"));
+    for (const int bits : {16, 8}) {
+        const std::string name = "shot" + std::to_string(bits);
+        ASSERT_EQ(Run({"apply", "--frames", "1-4", "d.%04d.exr", "--bits", std::to_string(bits), "-o",
+                       name + ".mkv", "--report", name + ".json"})
+                      .status,
+                  0);
+        const ToolRun back = Run({"depth", name + ".mkv", "-o", name + "/d.%04d.exr"});
+        ASSERT_EQ(back.status, 0) << back.err;
+        const auto [near, far] = ReportedScale(name + ".json");
+        for (int frame = 1; frame <= 4; ++frame) {
+            const std::string number = "000" + std::to_string(frame);
+            ExpectWithinOneStep("d." + number + ".exr", "ViewLayer.Depth.Z", "ViewLayer.Combined.A",
+                                name + "/d." + number + ".exr", near, far, bits);
+        }
+    }
+}
+
 // Level 0 is the far end unless --level-zero empty makes it nothing rendered; the command line's
 // scale and curve read a picture that has no mapping.
 TEST_F(DepthMapping, LevelZeroAndAScaleGivenOnTheCommandLine)

@@ -1,4 +1,4 @@
-// Many workers at once on every kind of output (PNG and EXR, each filter mode, a report, a failing
+// Many workers at once on every kind of output (PNG, EXR and video, each filter mode, a report, a failing
 // frame): the files are those one worker writes. The ThreadSanitizer build runs this test to see
 // the workers, their filters and the module they share at work together.
 #include <gmock/gmock.h>
@@ -69,6 +69,24 @@ TEST_F(ParallelApply, ManyWorkersWriteWhatOneWrites)
         for (const std::string& name : names)
             EXPECT_EQ(Bytes(one + "/" + name), Bytes(four + "/" + name)) << name;
     }
+}
+
+// Frames filtered by many workers reach a video in their order: the file is the one a single
+// worker writes. A frame that fails while others wait for their turn fails the video, and nothing
+// is left of it.
+TEST_F(ParallelApply, AVideoTakesItsFramesInOrderFromManyWorkers)
+{
+    for (const char* jobs : {"1", "4"}) {
+        const ToolRun run = Run({"apply", "-j", jobs, "--frames", "101-106,108-112", "f.%03d.exr", "-o",
+                                 std::string("v") + jobs + ".mkv"});
+        ASSERT_EQ(run.status, 0) << run.err;
+    }
+    EXPECT_EQ(Bytes("v1.mkv"), Bytes("v4.mkv"));
+    const std::vector<std::string> before = FolderNames(folder);
+    const ToolRun failed = Run({"apply", "-j", "4", "--frames", "101-112", "f.%03d.exr", "-o", "all.mkv"});
+    EXPECT_EQ(failed.status, 1);
+    EXPECT_THAT(failed.err, HasSubstr("all.mkv not written, as frame 107"));
+    EXPECT_EQ(FolderNames(folder), before);
 }
 
 } // namespace

@@ -134,6 +134,37 @@ TEST(DepthMappingText, DamagedOrMissingValuesAreRefusedByKey)
     EXPECT_FALSE(HasMapping({{"Software", "x"}}));
 }
 
+// A video's frame numbers as its container lists them: runs and steps written short, read back as
+// the same numbers; damaged lists refused by key, vast ones before they are listed.
+TEST(VideoFrames, ListsReadBackAsTheSameNumbersAndDamagedOnesAreRefused)
+{
+    const std::vector<std::pair<std::vector<int>, std::string>> lists = {
+        {{1, 2, 3, 4}, "1-4"},
+        {{7}, "7"},
+        {{2, 4}, "2,4"},
+        {{1, 3, 5, 7, 8, 20}, "1-7x2,8,20"},
+        {{0, 10, 20, 21, 22, 23}, "0-20x10,21-23"}};
+    for (const auto& [numbers, text] : lists) {
+        const Texts texts = VideoFrameTexts(numbers);
+        ASSERT_EQ(texts.size(), 3u);
+        EXPECT_EQ(texts[2], (std::pair<std::string, std::string>{"deepglass:frames", text}));
+        EXPECT_EQ(ParseVideoFrames(texts), numbers) << text;
+    }
+    EXPECT_FALSE(ParseVideoFrames({{"deepglass:near", "1"}}).has_value());
+    const std::vector<std::pair<Texts, std::string>> damaged = {
+        {{{"deepglass:frames", ""}}, "deepglass:frames is \"\""},
+        {{{"deepglass:frames", "4-1"}}, "rising"},
+        {{{"deepglass:frames", "1-4,3"}}, "rising"},
+        {{{"deepglass:frames", "1-9x0"}}, "rising"},
+        {{{"deepglass:frames", "1x2"}}, "rising"},
+        {{{"deepglass:frames", "0-2000000000"}}, "at most"},
+        {{{"deepglass:frames", "1-4"}, {"deepglass:first-frame", "1"}}, "no deepglass:last-frame"},
+        {{{"deepglass:frames", "1-4"}, {"deepglass:first-frame", "2"}, {"deepglass:last-frame", "4"}},
+         "deepglass:first-frame is \"2\""},
+    };
+    for (const auto& [texts, error] : damaged) ExpectError([&] { ParseVideoFrames(texts); }, error);
+}
+
 TEST(DepthOfLevel, BothCurvesFromFarAtLevelZeroToNearAtTheTop)
 {
     const DepthScale scale{2, 10};

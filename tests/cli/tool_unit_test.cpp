@@ -125,7 +125,7 @@ TEST(CommandLine, MistakesAreUsageErrorsThatSayWhatIsWrong)
         {{"apply", "a.exr", "-o"}, "option -o needs a value"},
         {{"apply", "-q2", "a.exr"}, "unknown option -q2 for apply"},
         {{"apply", "--opaque=yes", "a.exr"}, "option --opaque takes no value"},
-        {{"apply", "a.exr", "-o", "out.tif"}, "must end in .png or .exr"},
+        {{"apply", "a.exr", "-o", "out.tif"}, "must end in .png, .exr, .mkv or .mp4"},
         {{"apply", "a.exr", "b.exr", "-o", "out.png"}, "looks like a file name"},
         {{"apply", "a.exr", "--format", "png", "-o", "out.exr"}, "--format does not match the output name"},
         {{"apply", "a.exr", "--format", "tif"}, "unknown format tif: use --format png or exr"},
@@ -179,7 +179,8 @@ TEST(CommandLine, MistakesAreUsageErrorsThatSayWhatIsWrong)
         {{"paint"},
          "unknown command paint; commands are apply, info, depth, sample and demo (see deepglass --help)"},
         // A name too long for the system to look up is no folder, and no crash either.
-        {{"apply", "-o", std::string(5000, 'g'), "a.exr"}, "must end in .png or .exr (or name a folder"},
+        {{"apply", "-o", std::string(5000, 'g'), "a.exr"},
+         "must end in .png, .exr, .mkv or .mp4 (or name a folder"},
     };
     for (const auto& [arguments, message] : cases) {
         SCOPED_TRACE(::testing::PrintToString(arguments));

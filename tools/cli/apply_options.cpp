@@ -21,6 +21,54 @@ const char* IdBoundsHelp()
     return help.c_str();
 }
 
+// The --video-quality help, with the default.
+const char* VideoQualityHelp()
+{
+    static const std::string help =
+        "an .mp4's H.264 CRF, " + std::to_string(VIDEO_QUALITY_MIN) + " (best) to " +
+        std::to_string(VIDEO_QUALITY_MAX) + " (default " + std::to_string(VIDEO_QUALITY_DEFAULT) +
+        "), which keeps the\n8-bit greys above 45 dB PSNR of the --bits 8 pictures";
+    return help.c_str();
+}
+
+// What a video output holds and what it cannot: one view, one scale (the shot's unless --range
+// gives one), the pictures' own channels, and in an .mp4 8-bit grey alone.
+void CheckVideoOutput(Command& command)
+{
+    ApplyOptions& options = command.apply;
+    const bool video = IsVideo(options.output.format);
+    if (!video) {
+        if (options.fps) throw UsageError("--fps is a video's rate: give -o a name ending in .mkv or .mp4");
+        if (options.videoQuality) throw UsageError("--video-quality is for an .mp4's H.264");
+        return;
+    }
+    const std::string& path = options.output.path;
+    if (options.videoQuality && options.output.format != OutputFormat::MP4)
+        throw UsageError("--video-quality is for an .mp4's H.264; " + path + " is lossless");
+    if (options.view == "all")
+        throw UsageError("--view all writes each view to an output of its own, and " + path +
+                         " holds one view: give --view NAME");
+    if (command.rangeGiven && options.range.kind == RangeChoice::Kind::FRAME)
+        throw UsageError(
+            "--range frame gives each frame a scale of its own, but " + path +
+            " holds one depth mapping, and a scale that changes from frame to frame flickers: use "
+            "--range shot (a video's default) or --range NEAR:FAR");
+    if (!command.rangeGiven) options.range.kind = RangeChoice::Kind::SHOT;
+    if (options.png)
+        throw UsageError("--png is for PNG output; a video holds one grey channel in the whole mode and RGBA "
+                         "in the ID modes");
+    if (options.output.format != OutputFormat::MP4) return;
+    const std::int32_t mode = options.filter.mode.value_or(MODE_WHOLE_IMAGE);
+    if (options.filter.configPath.empty() && mode != MODE_WHOLE_IMAGE)
+        throw UsageError(std::string("--mode ") + (mode == MODE_MATERIAL_ID ? "material" : "object") +
+                         " keeps the colour of the pixels it does not select, which H.264's 4:2:0 in " +
+                         path + " does not hold; write .mkv, which holds the RGBA picture losslessly");
+    if (command.bitsGiven && options.bits != 8)
+        throw UsageError("--bits " + std::to_string(options.bits) + ": " + path +
+                         " holds 8-bit greys (H.264, 8-bit 4:2:0); write .mkv for 16 bits");
+    options.bits = 8;
+}
+
 } // namespace
 
 std::vector<Option> ApplyTable(Command& command)
@@ -30,7 +78,9 @@ std::vector<Option> ApplyTable(Command& command)
              "PATH",
              "the output file for one input (.png or .exr); for several inputs\n"
              "a folder (created if missing), holding NAME.png or NAME.exr for each\n"
-             "NAME.exr. Default: each output beside its input.",
+             "NAME.exr; or one video of every frame, in order: .mkv (FFV1,\n"
+             "lossless, the pictures' own levels) or .mp4 (H.264, 8-bit grey).\n"
+             "Default: each output beside its input.",
              [&o](const std::string& v) { o.output.path = v; },
              "Output"},
             {{"--format"},
@@ -46,9 +96,12 @@ std::vector<Option> ApplyTable(Command& command)
              [&o](const std::string& v) { o.png = ParsePngKind(v); }},
             {{"--bits"},
              "8|16",
-             "bits a PNG sample (default 16); 8 rounds each level to the nearest\n"
-             "of 255 (level x 255 / 65535)",
-             [&o](const std::string& v) { o.bits = ParseBits(v); }},
+             "bits a PNG or .mkv sample (default 16; an .mp4's 8); 8 rounds each\n"
+             "level to the nearest of 255 (level x 255 / 65535)",
+             [&command](const std::string& v) {
+                 command.apply.bits = ParseBits(v);
+                 command.bitsGiven = true;
+             }},
             {{"--png-compression"},
              "fast|default|small",
              "fast: about two thirds of the default's time for pictures about 1.1 x\n"
@@ -80,6 +133,21 @@ std::vector<Option> ApplyTable(Command& command)
              "alpha is straight), and a picture of display-referred colour says so: an sRGB chunk, or an\n"
              "iCCP chunk holding the transform's tone curve where that is not the sRGB curve.\n"
              "Depth greys are data: whole-mode pictures and EXR outputs never pass through --colour."},
+            {{"--fps"},
+             "N",
+             "a video's frames a second: 24, 24000/1001 or 29.97 (default: the\n"
+             "first frame's framesPerSecond attribute, else 24)",
+             [&o](const std::string& v) { o.fps = ParseFps(v); },
+             "Video (-o NAME.mkv or NAME.mp4)"},
+            {{"--video-quality"},
+             "N",
+             VideoQualityHelp(),
+             [&o](const std::string& v) { o.videoQuality = ParseVideoQuality(v); },
+             nullptr,
+             "A video holds the run's frames in order, each the picture a PNG of the same options would\n"
+             "hold (an .mkv level for level; in the ID modes RGBA, which an .mp4 cannot hold), on one scale\n"
+             "(--range shot unless --range NEAR:FAR), its depth mapping and frame numbers in the\n"
+             "container's metadata and the first frame's timeCode as its time code."},
             {{"--mode"},
              "whole|material|object",
              "rewrite the whole frame (default), or only the pixels of one\n"
@@ -152,12 +220,16 @@ std::vector<Option> ApplyTable(Command& command)
              "frame's background still looks as if it needed this option."},
             {{"--range"},
              "frame|shot|NEAR:FAR",
-             "the grey scale: frame (default), each frame from its own nearest to\n"
-             "its own farthest depth; shot, one scale over every frame of the run,\n"
-             "found by a first pass, so that a depth has the same grey in every\n"
-             "frame; NEAR:FAR, that scale (depth magnitudes), nearer depths white\n"
-             "and farther ones black, as info prints it for a shot split into tasks",
-             [&o](const std::string& v) { ParseRange(v, o.range); },
+             "the grey scale: frame (default for pictures), each frame from its own\n"
+             "nearest to its own farthest depth; shot (default for a video), one\n"
+             "scale over every frame of the run, found by a first pass, so that a\n"
+             "depth has the same grey in every frame; NEAR:FAR, that scale (depth\n"
+             "magnitudes), nearer depths white and farther ones black, as info\n"
+             "prints it for a shot split into tasks",
+             [&command](const std::string& v) {
+                 ParseRange(v, command.apply.range);
+                 command.rangeGiven = true;
+             },
              "Grey scale"},
             {{"--range-over"},
              "frame|selection",
@@ -188,7 +260,9 @@ std::vector<Option> ApplyTable(Command& command)
              "INPUT may then be a pattern, shot.%04d.exr or shot.####.exr, and so\n"
              "may -o (grey.%04d.png); plain INPUTs are kept when the last number in\n"
              "their name is in LIST. A frame missing from the disk is reported by\n"
-             "its number and the others go on.",
+             "its number and the others go on (a video fails). A video holds the\n"
+             "frames LIST names, one after another: those it leaves out are not\n"
+             "filled in.",
              [&o](const std::string& v) { o.frames = ParseFrameRange(v); },
              "Shots"},
             {{"-j", "--jobs"},
@@ -200,7 +274,8 @@ std::vector<Option> ApplyTable(Command& command)
             {{"--skip-existing"},
              nullptr,
              "leave a frame alone whose output exists (outputs appear only when\n"
-             "complete, so an existing one is whole): an interrupted run resumes",
+             "complete, so an existing one is whole): an interrupted run resumes;\n"
+             "an existing video is left alone as a whole",
              [&o](const std::string&) { o.skipExisting = true; }},
             {{"--report"},
              "FILE.json",
@@ -238,6 +313,7 @@ void FinishApply(Command& command, std::vector<std::string>& operands)
         ResolvePatternOutput(options.output, command.format);
     else
         ResolveOutputTarget(options.output, command.format, ShotFrameCount(options.inputs, options.frames));
+    CheckVideoOutput(command);
     CheckRangeChoice(options.range);
     if (options.range.overSelection && options.filter.configPath.empty() &&
         options.filter.mode.value_or(MODE_WHOLE_IMAGE) == MODE_WHOLE_IMAGE)
@@ -257,7 +333,7 @@ void FinishApply(Command& command, std::vector<std::string>& operands)
     // The whole mode keeps no colour; its pictures do not depend on $OCIO, even a broken one.
     const bool whole = options.filter.configPath.empty() &&
                        options.filter.mode.value_or(MODE_WHOLE_IMAGE) == MODE_WHOLE_IMAGE;
-    if (options.output.format == OutputFormat::PNG &&
+    if (options.output.format != OutputFormat::EXR &&
         !(whole && options.colour.kind == ColourChoice::Kind::AUTO))
         options.display = ResolveColour(options.colour, command.colourConfig.c_str());
 }

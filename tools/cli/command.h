@@ -33,13 +33,15 @@ struct Command {
     DepthOptions depth;
     SampleOptions sample;
     DemoOptions demo;
-    // What was typed that the checks settle into the options: --format, and --matte's patterns
-    // before they are compiled.
+    // What was typed that the checks settle into the options: --format, --matte's patterns before
+    // they are compiled, and whether --range and --bits were given.
     std::optional<OutputFormat> format;
     std::vector<std::string> mattes;
     // The OpenColorIO config --colour auto and DISPLAY/VIEW read ($OCIO on the command line); empty:
     // none.
     std::string colourConfig;
+    bool rangeGiven = false; // a video's scale is the shot's unless --range says
+    bool bitsGiven = false;  // an .mp4 holds 8 bits unless --bits asks for what it cannot hold
 };
 
 } // namespace deepglass

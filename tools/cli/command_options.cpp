@@ -84,11 +84,13 @@ std::vector<Option> DepthTable(Command& command)
              "PATH",
              "the EXR frame for one picture; for several a folder (created if\n"
              "missing) holding NAME.exr for each NAME.png, or a pattern with\n"
-             "--frames (depth.%04d.exr). Default: each frame beside its picture.",
+             "--frames (depth.%04d.exr); a video's frames NAME.NNNN.exr in the\n"
+             "folder, or by the pattern. Default: each beside its picture or video.",
              [&o](const std::string& v) { o.output.path = v; }},
             {{"--frames"},
              "LIST",
-             "the frames of a pattern PICTURE (grey.%04d.png), as apply takes them",
+             "the frames of a pattern PICTURE (grey.%04d.png), as apply takes them;\n"
+             "of a video, those of the frame numbers it records",
              [&o](const std::string& v) { o.frames = ParseFrameRange(v); }},
             {{"--level-zero"},
              "far|empty",
@@ -122,8 +124,10 @@ void FinishDepth(Command& command, std::vector<std::string>& operands)
     DepthOptions& options = command.depth;
     options.inputs = std::move(operands);
     if (options.inputs.empty())
-        throw UsageError("depth needs at least one PICTURE.png (see deepglass depth --help)");
+        throw UsageError("depth needs at least one PICTURE.png or VIDEO.mkv (see deepglass depth --help)");
     CheckShotInputs(options.inputs, options.frames);
+    if (IsVideoName(options.output.path))
+        throw UsageError("depth writes EXR frames: give -o a name ending in .exr, a pattern or a folder");
     if (HasFramePattern(options.output.path))
         ResolvePatternOutput(options.output, OutputFormat::EXR);
     else

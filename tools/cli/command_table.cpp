@@ -36,7 +36,8 @@ const std::vector<CommandEntry>& CommandTable()
         "For several frames: one line a frame with the same depth range, background share and IDs, so\n"
         "that the per-frame grey scale of a sequence (and the flicker it can cause) shows beforehand,\n"
         "and last the shot's range, NEAR:FAR, for apply --range in each task of a farm.\n"
-        "For a PNG picture (told by its signature): its size and the depth mapping apply wrote into it.\n";
+        "For a PNG picture (told by its signature): its size and the depth mapping apply wrote into it.\n"
+        "For a video (.mkv, .mp4): its codec, pixels, size, frames and rate, and its depth mapping.\n";
     static const std::vector<CommandEntry> table = {
         {.name = "apply",
          .kind = CommandKind::APPLY,
@@ -61,16 +62,17 @@ const std::vector<CommandEntry>& CommandTable()
         {.name = "info",
          .kind = CommandKind::INFO,
          .synopsis = "info [options] INPUT.exr...",
-         .summary = "size, channels, depth range and IDs of frames;\nthe depth mapping of pictures",
+         .summary =
+             "size, channels, depth range and IDs of frames;\nthe depth mapping of pictures and videos",
          .operands = "INPUT.exr...",
          .description = infoDescription.c_str(),
          .options = InfoTable,
          .finish = FinishInfo},
         {.name = "depth",
          .kind = CommandKind::DEPTH,
-         .synopsis = "depth [options] PICTURE.png...",
-         .summary = "depth pictures read back into EXR depth",
-         .operands = "PICTURE.png...",
+         .synopsis = "depth [options] PICTURE.png|VIDEO.mkv...",
+         .summary = "depth pictures and videos read back into EXR depth",
+         .operands = "PICTURE.png|VIDEO.mkv...",
          .description =
              "Writes each grey or RGBA picture of 8 or 16 bits as an EXR frame with a float Z channel: each\n"
              "level made back into the depth it stands for, by the depth mapping apply wrote into the\n"
@@ -80,10 +82,15 @@ const std::vector<CommandEntry>& CommandTable()
              "Level 0 is both the far end and nothing rendered; it becomes the far end unless\n"
              "--level-zero empty. A pixel of an RGBA picture that holds no grey (red, green and blue\n"
              "differ, or alpha is neither the grey nor full: colour the ID modes kept) is nothing "
-             "rendered.\n",
-         .epilogue = "\nA picture without a depth mapping, or with a damaged one, is refused and nothing is\n"
-                     "written, unless --range and --curve give the mapping.\n\n"
-                     "Example:\n  deepglass depth --frames 1-4 grey.%04d.png -o depth.%04d.exr\n",
+             "rendered.\n"
+             "A video (.mkv, .mp4) is read back frame by frame, each numbered as the video records it (with\n"
+             "--frames, those listed): an .mkv's levels are its pictures', an .mp4's lossy (see README).\n",
+         .epilogue =
+             "\nA picture or video without a depth mapping, or with a damaged one, is refused and nothing\n"
+             "is written, unless --range and --curve give the mapping; so is a video that does not hold\n"
+             "every frame its metadata lists.\n\n"
+             "Example:\n  deepglass depth --frames 1-4 grey.%04d.png -o depth.%04d.exr\n"
+             "  deepglass depth shot.mkv -o depth.%04d.exr\n",
          .options = DepthTable,
          .finish = FinishDepth},
         {.name = "sample",

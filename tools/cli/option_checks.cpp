@@ -55,9 +55,17 @@ void ResolveOutputTarget(OutputTarget& target, std::optional<OutputFormat> asked
 {
     target.format = asked.value_or(OutputFormat::PNG);
     if (target.path.empty()) return;
+    std::error_code error;
+    if (IsVideoName(target.path) && !fs::is_directory(target.path, error)) {
+        const OutputFormat named = HasExtension(target.path, ".mkv") ? OutputFormat::MKV : OutputFormat::MP4;
+        if (asked && *asked != named)
+            throw UsageError("--format does not match the output name " + target.path);
+        target.format = named;
+        target.isFolder = false; // one video of every frame
+        return;
+    }
     const bool looksLikeFile = HasExtension(target.path, ".png") || HasExtension(target.path, ".exr");
     // A name the system cannot look up (too long, say) is no existing folder; writing to it reports why.
-    std::error_code error;
     const bool existingFolder = fs::is_directory(target.path, error);
     target.isFolder = inputCount > 1 || target.path.back() == '/' || existingFolder;
     if (target.isFolder && looksLikeFile && !existingFolder)
@@ -66,7 +74,7 @@ void ResolveOutputTarget(OutputTarget& target, std::optional<OutputFormat> asked
     if (target.isFolder) return;
     if (!looksLikeFile)
         throw UsageError("the output " + target.path +
-                         " must end in .png or .exr (or name a folder, ending in /)");
+                         " must end in .png, .exr, .mkv or .mp4 (or name a folder, ending in /)");
     const OutputFormat named = HasExtension(target.path, ".png") ? OutputFormat::PNG : OutputFormat::EXR;
     if (asked && *asked != named) throw UsageError("--format does not match the output name " + target.path);
     target.format = named;
@@ -98,6 +106,9 @@ void CheckRangeChoice(const RangeChoice& range)
 void ResolvePatternOutput(OutputTarget& target, std::optional<OutputFormat> asked)
 {
     const bool png = HasExtension(target.path, ".png");
+    if (IsVideoName(target.path))
+        throw UsageError("the output " + target.path +
+                         " is a video, one file holding every frame: name it without a frame pattern");
     if (!png && !HasExtension(target.path, ".exr"))
         throw UsageError("the output pattern " + target.path + " must end in .png or .exr");
     const OutputFormat named = png ? OutputFormat::PNG : OutputFormat::EXR;

@@ -32,8 +32,8 @@ void CheckRangeChoice(const RangeChoice& range);
 // A frame pattern among the inputs without --frames.
 void CheckShotInputs(const std::vector<std::string>& inputs, const std::vector<int>& frames);
 // Settles whether the target is a folder (several inputs, a trailing "/" or an existing folder)
-// and its format: from a file's name, else `asked`, else PNG. A UsageError where name, inputs and
-// format disagree.
+// and its format: from a file's name, else `asked`, else PNG; a video's name is one file whatever
+// the inputs. A UsageError where name, inputs and format disagree.
 void ResolveOutputTarget(OutputTarget& target, std::optional<OutputFormat> asked, std::size_t inputCount);
 // Settles an output pattern ("grey.%04d.png"): its format from its name, never a folder.
 void ResolvePatternOutput(OutputTarget& target, std::optional<OutputFormat> asked);

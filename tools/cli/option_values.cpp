@@ -5,9 +5,11 @@
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
+#include <numeric>
 
 #include "base/number_text.h"
 #include "base/tool_error.h"
+#include "cli/option_table.h"
 #include "deepglass_interface.h"
 
 namespace deepglass {
@@ -164,6 +166,52 @@ OutputFormat ParseFormat(const std::string& text)
     if (text == "png") return OutputFormat::PNG;
     if (text == "exr") return OutputFormat::EXR;
     throw UsageError("unknown format " + text + ": use --format png or exr");
+}
+
+VideoRate ParseFps(const std::string& text)
+{
+    const auto fail = [&text]() -> VideoRate {
+        throw UsageError("--fps " + text + ": give frames a second from " + NumberText(VIDEO_RATE_MIN) +
+                         " to " + NumberText(VIDEO_RATE_MAX) +
+                         " as N, N/D (such as 24000/1001) or a decimal (29.97)");
+    };
+    const auto whole = [&](const std::string& part) {
+        int value = 0;
+        const char* end = part.data() + part.size();
+        const auto [stop, error] = std::from_chars(part.data(), end, value);
+        if (part.empty() || error != std::errc() || stop != end || value < 0 || value > VIDEO_RATE_TERM_MAX)
+            fail();
+        return value;
+    };
+    VideoRate rate;
+    const std::size_t slash = text.find('/');
+    const std::size_t point = text.find('.');
+    if (slash != std::string::npos) {
+        rate = {whole(text.substr(0, slash)), whole(text.substr(slash + 1))};
+    } else if (point != std::string::npos) {
+        const std::string fraction = text.substr(point + 1);
+        if (fraction.empty() || fraction.size() > 3) fail();
+        int denominator = 1;
+        for (std::size_t digit = 0; digit < fraction.size(); ++digit) denominator *= 10;
+        rate = {whole(text.substr(0, point) + fraction), denominator};
+    } else {
+        rate = {whole(text), 1};
+    }
+    const int common = std::gcd(rate.numerator, rate.denominator);
+    if (common > 1) rate = {rate.numerator / common, rate.denominator / common};
+    if (!RateTaken(rate)) fail();
+    return rate;
+}
+
+int ParseVideoQuality(const std::string& text)
+{
+    const int quality = ParseWholeNumber("--video-quality", text);
+    if (quality < VIDEO_QUALITY_MIN || quality > VIDEO_QUALITY_MAX)
+        throw UsageError("--video-quality " + text + ": H.264's CRF runs from " +
+                         std::to_string(VIDEO_QUALITY_MIN) + " (best) to " +
+                         std::to_string(VIDEO_QUALITY_MAX) +
+                         "; 0, lossless, is read by few players: write .mkv for that");
+    return quality;
 }
 
 std::uint64_t ParseMemorySize(const std::string& text)

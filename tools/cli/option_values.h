@@ -41,6 +41,10 @@ PngCompression ParsePngCompression(const std::string& text);
 int ParseBits(const std::string& text);
 // --format: "png" or "exr".
 OutputFormat ParseFormat(const std::string& text);
+// --fps: frames a second as "N", "N/D" (24000/1001) or a decimal (29.97), which a video takes.
+VideoRate ParseFps(const std::string& text);
+// --video-quality: H.264's CRF, VIDEO_QUALITY_MIN to VIDEO_QUALITY_MAX.
+int ParseVideoQuality(const std::string& text);
 // --max-memory: a size such as 1536, 512K, 800M or 2G (powers of 1024).
 std::uint64_t ParseMemorySize(const std::string& text);
 // --frames: the frames of "1-100", "1-100x2" (every second) or "1,5,9-12", in the order given,

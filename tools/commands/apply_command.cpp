@@ -16,6 +16,7 @@
 #include "output/icc_profile.h"
 #include "pipeline/frame_job.h"
 #include "pipeline/shot_scale.h"
+#include "pipeline/shot_video.h"
 #include "shot/frame_pattern.h"
 #include "shot/job_count.h"
 #include "shot/progress.h"
@@ -28,6 +29,11 @@ namespace deepglass {
 namespace {
 
 using Clock = std::chrono::steady_clock;
+
+double Seconds(Clock::time_point started)
+{
+    return std::chrono::duration<double>(Clock::now() - started).count();
+}
 
 // Greys sampled from linear 0 to 1 to tell a display transform's curve.
 constexpr int DISPLAY_RESPONSE_POINTS = 4096;
@@ -64,14 +70,18 @@ int JobCount(const ApplyOptions& options, const std::vector<ShotFrame>& plan, st
         }
     if (options.jobs > 0)
         return static_cast<int>(std::min<std::size_t>(options.jobs, std::max<std::size_t>(pending, 1)));
-    std::uint64_t frameBytes = 0;
+    std::uint64_t frameBytes = 0, encoderBytes = 0;
     try {
-        if (first != nullptr)
+        if (first != nullptr) {
             frameBytes =
                 FrameMemoryEstimate(first->input, options.output.format, budget, options.display != nullptr);
+            encoderBytes = EncoderMemoryEstimate(first->input, options.output.format, budget);
+        }
     } catch (const ToolError&) {
         // The frame's own read reports what is wrong with it; the cores alone decide.
     }
+    // A video's encoder takes its share first; a budget it fills leaves room for one frame at a time.
+    if (budget > 0) budget = budget > encoderBytes ? budget - encoderBytes : 1;
     return DefaultJobCount(pending, frameBytes, budget);
 }
 
@@ -115,6 +125,14 @@ std::optional<PngFormat> PngFormatOf(const ApplyOptions& options, const FilterSe
             "error: --png grey writes one grey channel, but the configuration record's mode %d keeps "
             "the colour of the pixels it does not select; use --png rgba\n",
             static_cast<int>(settings.mode));
+        return std::nullopt;
+    }
+    if (options.output.format == OutputFormat::MP4 && !whole) {
+        std::fprintf(errors,
+                     "error: the configuration record's mode %d keeps the colour of the pixels it does not "
+                     "select, which H.264's 4:2:0 in an .mp4 does not hold; write .mkv, which holds the "
+                     "RGBA picture losslessly\n",
+                     static_cast<int>(settings.mode));
         return std::nullopt;
     }
     PngFormat format;
@@ -180,12 +198,18 @@ std::vector<FrameRecord> FilterShot(const ApplyRun& run, const std::vector<ShotF
     std::mutex shown;
     ShownOnce once;
     ForEachInParallel(plan.size(), static_cast<int>(workers.size()), [&](std::size_t index, int worker) {
+        // Once the video has failed, the frames left are not filtered, nor shown one by one.
+        if (run.video != nullptr && plan[index].problem.empty())
+            if (const std::optional<std::string> failure = run.video->Failure()) {
+                records[index] = NotFiltered(plan[index], *failure);
+                return;
+            }
         {
             const std::lock_guard<std::mutex> lock(shown);
             progress.Begin(index, plan[index].input);
         }
         FrameOutcome outcome;
-        FrameRecord record = RunFrameJob(run, workers[worker], plan[index], outcome);
+        FrameRecord record = RunFrameJob(run, workers[worker], plan[index], index, outcome);
         const std::lock_guard<std::mutex> lock(shown);
         ShowFrame(progress, index, record, outcome, once);
         records[index] = std::move(record);
@@ -267,10 +291,27 @@ int RunApply(FilterRunner& runner, const ApplyOptions& options, std::FILE* out, 
                  options.display.get(),
                  FrameThreadCount(static_cast<int>(shot.workers.size())),
                  runner.Description() + " (library version " + std::to_string(runner.LibraryVersion()) + ")"};
-    if (!FixRunScale(run, shot.plan, shot.workers, out, errors)) return EXIT_STATUS_FAILED;
-    const std::vector<FrameRecord> records = FilterShot(run, shot.plan, shot.workers, out, errors);
-    return ReportShot(options, records, std::chrono::duration<double>(Clock::now() - started).count(), out,
-                      errors);
+    std::unique_ptr<ShotVideo> video;
+    if (IsVideo(options.output.format)) {
+        // Outputs appear only when complete, so a video that exists is whole.
+        std::error_code missing;
+        if (options.skipExisting && std::filesystem::is_regular_file(options.output.path, missing))
+            return ReportShot(options, SkipVideo(shot.plan, options.output.path, out, errors),
+                              Seconds(started), out, errors);
+        video = MakeShotVideo(options, *png, shot.plan, limits.maxSampleBytes);
+        run.video = video.get();
+        // A frame that cannot be filtered fails the video before the shot's scale is looked for.
+        for (std::size_t place = 0; place < shot.plan.size(); ++place)
+            if (!shot.plan[place].problem.empty()) {
+                FrameOutcome unused;
+                RunFrameJob(run, shot.workers[0], shot.plan[place], place, unused);
+            }
+    }
+    if (!(video && video->Failure()) && !FixRunScale(run, shot.plan, shot.workers, out, errors))
+        return EXIT_STATUS_FAILED;
+    std::vector<FrameRecord> records = FilterShot(run, shot.plan, shot.workers, out, errors);
+    if (video) FinishVideo(*video, records, errors);
+    return ReportShot(options, records, Seconds(started), out, errors);
 }
 
 } // namespace deepglass

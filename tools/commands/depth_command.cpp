@@ -1,6 +1,8 @@
 #include "commands/depth_command.h"
 
 #include <bit>
+#include <filesystem>
+#include <set>
 
 #include "base/machine.h"
 #include "base/tool_error.h"
@@ -8,52 +10,120 @@
 #include "deepglass_interface.h"
 #include "output/atomic_output.h"
 #include "output/exr_writer.h"
+#include "shot/frame_pattern.h"
 #include "shot/input_files.h"
 #include "shot/shot_plan.h"
+#include "video/video_reader.h"
 
 namespace deepglass {
 
 namespace {
 
-// The mapping the picture's levels are read back through: the command line's scale and curve in
-// place of the picture's own, and the picture's bits. A ToolError naming the file when the picture
-// has none, or a damaged one, that the command line does not make up for.
-DepthMapping MappingFor(const std::string& path, const PngPicture& picture, const DepthOptions& options)
+// The mapping a picture's or video's levels are read back through: the command line's scale and
+// curve in place of its own, and its levels' bits. A ToolError naming the file when it has none, or
+// a damaged one, that the command line does not make up for.
+DepthMapping MappingFor(const std::string& path,
+                        const std::vector<std::pair<std::string, std::string>>& texts, int bits, bool video,
+                        const DepthOptions& options)
 {
+    const char* where = video ? "metadata" : "text chunks";
     DepthMapping mapping;
     if (!(options.scale && options.curve)) {
-        if (!HasMapping(picture.text))
-            throw ToolError(path + ": no depth mapping (no " + MAPPING_PREFIX +
-                            " text chunks): give the scale and the curve with --range NEAR:FAR and --curve "
+        if (!HasMapping(texts))
+            throw ToolError(path + ": no depth mapping (no " + MAPPING_PREFIX + " " + where +
+                            "): give the scale and the curve with --range NEAR:FAR and --curve "
                             "linear|inverse");
         try {
-            mapping = ParseMapping(picture.text);
+            mapping = ParseMapping(texts);
         } catch (const ToolError& error) {
             throw ToolError(path + ": " + error.what() +
                             " (--range NEAR:FAR and --curve linear|inverse give the mapping instead)");
         }
-        if (mapping.bits != picture.bits)
+        if (mapping.bits != bits)
             throw ToolError(path + ": the depth mapping's " + MAPPING_PREFIX + "bits is " +
-                            std::to_string(mapping.bits) + ", but the picture's samples have " +
-                            std::to_string(picture.bits) + " bits");
+                            std::to_string(mapping.bits) + ", but the " +
+                            (video ? "video's levels" : "picture's samples") + " have " +
+                            std::to_string(bits) + " bits");
     }
     if (options.scale) mapping.scale = options.scale;
     if (options.curve) mapping.curve = *options.curve;
-    mapping.bits = picture.bits;
+    mapping.bits = bits;
     return mapping;
+}
+
+// An EXR frame of `picture`'s size holding the depth its levels stand for, written as a whole.
+void WriteDepth(const std::string& output, const PngPicture& picture, const DepthMapping& mapping,
+                const DepthOptions& options)
+{
+    ExrFrame frame;
+    frame.dataWindow = frame.displayWindow = {0, 0, picture.width - 1, picture.height - 1};
+    FrameChannel& z = frame.channels.emplace_back();
+    z.name = "Z";
+    for (const float depth : DepthOfPicture(picture, mapping, options.levelZeroEmpty))
+        z.samples.push_back(std::bit_cast<std::uint32_t>(depth));
+    AtomicOutput(output).Write([&](const std::string& temp) { WriteExr(temp, frame); });
 }
 
 void ReadBack(const ShotFrame& shot, const DepthOptions& options, const InputFiles& inputs,
               std::uint64_t budget)
 {
     inputs.RefuseOverwrite(shot.output);
-    const DepthPicture picture = ReadDepthPicture(shot.input, options, budget);
-    ExrFrame frame;
-    frame.dataWindow = frame.displayWindow = {0, 0, picture.width - 1, picture.height - 1};
-    FrameChannel& z = frame.channels.emplace_back();
-    z.name = "Z";
-    for (const float depth : picture.depth) z.samples.push_back(std::bit_cast<std::uint32_t>(depth));
-    AtomicOutput(shot.output).Write([&](const std::string& temp) { WriteExr(temp, frame); });
+    const PngPicture picture = ReadPng(shot.input, budget);
+    WriteDepth(shot.output, picture, MappingFor(shot.input, picture.text, picture.bits, false, options),
+               options);
+}
+
+// Where frame `number` of `video` (of `frames` in all) is written: by the output pattern, into
+// the output folder or beside the video as NAME.NNNN.exr, or to the one output a video of one frame
+// has.
+std::string VideoFramePath(const OutputTarget& target, const std::string& video, int number,
+                           std::size_t frames)
+{
+    const std::filesystem::path named(video);
+    const std::string pattern = named.stem().string() + ".%04d.exr";
+    if (HasFramePattern(target.path)) return FramePath(target.path, number);
+    if (target.isFolder) return FramePath((std::filesystem::path(target.path) / pattern).string(), number);
+    if (target.path.empty()) return FramePath((named.parent_path() / pattern).string(), number);
+    if (frames == 1) return target.path;
+    throw ToolError(video + ": it holds " + std::to_string(frames) + " frames, and -o " + target.path +
+                    " names one file: give a pattern (depth.%04d.exr) or a folder");
+}
+
+// Each frame of a video (with --frames, those it lists by their recorded numbers) read back into an
+// EXR frame. Everything the file says is checked before the first frame is written: its mapping,
+// and that it holds every frame its metadata lists.
+void ReadBackVideo(const std::string& path, const DepthOptions& options, const InputFiles& inputs,
+                   std::uint64_t budget, std::FILE* out)
+{
+    const VideoFacts facts = ReadVideoFacts(path, budget);
+    const DepthMapping mapping = MappingFor(path, facts.tags, facts.bits, true, options);
+    std::vector<int> numbers;
+    try {
+        numbers = ParseVideoFrames(facts.tags).value_or(std::vector<int>{});
+    } catch (const ToolError& error) {
+        throw ToolError(path + ": " + error.what());
+    }
+    if (numbers.empty())
+        for (std::size_t place = 0; place < facts.frames; ++place)
+            numbers.push_back(static_cast<int>(place + 1));
+    if (numbers.size() != facts.frames)
+        throw ToolError(path + ": it holds " + std::to_string(facts.frames) +
+                        " frames, and its metadata lists " + std::to_string(numbers.size()) + " (" +
+                        MAPPING_PREFIX + "frames): the file is cut short");
+    const std::set<int> wanted(options.frames.begin(), options.frames.end());
+    std::vector<std::string> outputs;
+    for (const int number : numbers) {
+        outputs.push_back(VideoFramePath(options.output, path, number, numbers.size()));
+        inputs.RefuseOverwrite(outputs.back());
+    }
+    ReadVideoFrames(path, budget, [&](std::size_t place, const PngPicture& picture) {
+        if (place >= numbers.size())
+            throw ToolError(path + ": it decodes into more frames than the " +
+                            std::to_string(numbers.size()) + " it holds");
+        if (!wanted.empty() && wanted.count(numbers[place]) == 0) return;
+        WriteDepth(outputs[place], picture, mapping, options);
+        std::fprintf(out, "%s frame %d -> %s\n", path.c_str(), numbers[place], outputs[place].c_str());
+    });
 }
 
 } // namespace
@@ -61,7 +131,8 @@ void ReadBack(const ShotFrame& shot, const DepthOptions& options, const InputFil
 DepthPicture ReadDepthPicture(const std::string& path, const DepthOptions& options, std::uint64_t budget)
 {
     const PngPicture picture = ReadPng(path, budget);
-    DepthPicture read{picture.width, picture.height, {}, MappingFor(path, picture, options)};
+    DepthPicture read{
+        picture.width, picture.height, {}, MappingFor(path, picture.text, picture.bits, false, options)};
     read.depth = DepthOfPicture(picture, read.mapping, options.levelZeroEmpty);
     return read;
 }
@@ -88,16 +159,34 @@ std::vector<float> DepthOfPicture(const PngPicture& picture, const DepthMapping&
 
 int RunDepth(const DepthOptions& options, std::FILE* out, std::FILE* errors)
 {
-    const std::vector<ShotFrame> plan = PlanShot(options.inputs, options.frames, options.output);
+    // Videos are read back whole, each into frames of its own; pictures one a frame of the shot.
+    std::vector<std::string> pictures, videos;
+    for (const std::string& input : options.inputs) (IsVideoName(input) ? videos : pictures).push_back(input);
+    const std::vector<ShotFrame> plan = PlanShot(pictures, options.frames, options.output);
     try {
         MakeOutputFolder(options.output);
     } catch (const ToolError& error) {
         std::fprintf(errors, "error: %s\n", error.what());
         return EXIT_STATUS_FAILED;
     }
-    const InputFiles inputs(ExistingInputs(plan));
+    std::vector<std::string> existing = ExistingInputs(plan);
+    existing.insert(existing.end(), videos.begin(), videos.end());
+    const InputFiles inputs(existing);
     const std::uint64_t budget = MemoryBudget(options.maxMemory);
     int status = EXIT_STATUS_OK;
+    const auto fail = [&](const std::string& message) {
+        std::fprintf(errors, "error: %s\n", message.c_str());
+        status = EXIT_STATUS_FAILED;
+    };
+    for (const std::string& video : videos) {
+        try {
+            ReadBackVideo(video, options, inputs, budget, out);
+        } catch (const ToolError& error) {
+            fail(error.what());
+        } catch (const std::bad_alloc&) {
+            fail(video + ": not enough memory for its frames");
+        }
+    }
     for (const ShotFrame& shot : plan) {
         try {
             if (!shot.problem.empty())
@@ -107,11 +196,9 @@ int RunDepth(const DepthOptions& options, std::FILE* out, std::FILE* errors)
             ReadBack(shot, options, inputs, budget);
             std::fprintf(out, "%s -> %s\n", shot.input.c_str(), shot.output.c_str());
         } catch (const ToolError& error) {
-            std::fprintf(errors, "error: %s\n", error.what());
-            status = EXIT_STATUS_FAILED;
+            fail(error.what());
         } catch (const std::bad_alloc&) {
-            std::fprintf(errors, "error: %s: not enough memory for this picture\n", shot.input.c_str());
-            status = EXIT_STATUS_FAILED;
+            fail(shot.input + ": not enough memory for this picture");
         }
     }
     return status;

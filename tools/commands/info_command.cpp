@@ -14,6 +14,7 @@
 #include "frame/view_frame.h"
 #include "png/png_reader.h"
 #include "shot/shot_plan.h"
+#include "video/video_reader.h"
 
 namespace deepglass {
 
@@ -83,6 +84,40 @@ bool DescribePicture(const std::string& path, InfoRun& run)
     }
 }
 
+// A video: its codec, pixels, size, frames and rate, and the depth mapping it holds; false when it
+// cannot be read or its mapping is damaged.
+bool DescribeVideo(const std::string& path, InfoRun& run)
+{
+    try {
+        const VideoFacts facts = ReadVideoFacts(path, run.budget);
+        const bool h264 = facts.codec == VideoCodec::H264;
+        std::fprintf(run.out, "%s: video, %s, %s, %d x %d, %zu frame%s at %s fps%s\n", path.c_str(),
+                     h264 ? "H.264 (lossy)" : "FFV1 (lossless)", facts.pixelFormat.c_str(), facts.width,
+                     facts.height, facts.frames, facts.frames == 1 ? "" : "s", facts.rate.Text().c_str(),
+                     facts.timeCode.empty() ? "" : (", time code " + facts.timeCode).c_str());
+        if (!HasMapping(facts.tags)) {
+            std::fprintf(run.out, "depth mapping: none (no %s metadata)\n", MAPPING_PREFIX);
+            return true;
+        }
+        std::string text = MappingText(ParseMapping(facts.tags));
+        if (const std::optional<std::vector<int>> numbers = ParseVideoFrames(facts.tags)) {
+            if (numbers->size() != facts.frames)
+                throw ToolError("it holds " + std::to_string(facts.frames) +
+                                " frames, and its metadata lists " + std::to_string(numbers->size()) +
+                                ": the file is cut short");
+            for (const auto& [key, value] : VideoFrameTexts(*numbers))
+                text += "  " + key + " = " + value + "\n";
+        }
+        std::fprintf(run.out, "depth mapping:\n%s", text.c_str());
+        return true;
+    } catch (const ToolError& error) {
+        const std::string message = error.what();
+        std::fprintf(run.errors, "error: %s\n",
+                     (message.rfind(path, 0) == 0 ? message : path + ": " + message).c_str());
+        return false;
+    }
+}
+
 // The depth mapping an output of apply carries in a part's header, for each part that has one.
 std::vector<std::pair<std::string, DepthMapping>> MappingsOf(const ExrFile& file)
 {
@@ -119,6 +154,7 @@ bool DescribeFrame(const ShotFrame& shot, InfoRun& run, ChartFrame& point)
         return false;
     }
     if (IsPngFile(path)) return DescribePicture(path, run);
+    if (IsVideoName(path)) return DescribeVideo(path, run);
     ExrReadResult read;
     try {
         read = ReadDescribed(path, run.budget);

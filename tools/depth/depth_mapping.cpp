@@ -143,6 +143,68 @@ DepthMapping ParseMapping(const std::vector<std::pair<std::string, std::string>>
     return mapping;
 }
 
+std::vector<std::pair<std::string, std::string>> VideoFrameTexts(const std::vector<int>& numbers)
+{
+    if (numbers.empty()) return {};
+    // Runs of three or more frames a step apart as FIRST-LASTxSTEP ("x1" left out), the rest alone.
+    std::string list;
+    for (std::size_t i = 0; i < numbers.size();) {
+        std::size_t end = i + 1;
+        const long step = end < numbers.size() ? static_cast<long>(numbers[end]) - numbers[i] : 0;
+        while (step > 0 && end < numbers.size() && static_cast<long>(numbers[end]) - numbers[end - 1] == step)
+            ++end;
+        if (end - i < 3) end = i + 1;
+        list += (list.empty() ? "" : ",") + std::to_string(numbers[i]);
+        if (end - i >= 3)
+            list += "-" + std::to_string(numbers[end - 1]) + (step == 1 ? "" : "x" + std::to_string(step));
+        i = end;
+    }
+    return {{Key("first-frame"), std::to_string(numbers.front())},
+            {Key("last-frame"), std::to_string(numbers.back())},
+            {Key("frames"), list}};
+}
+
+std::optional<std::vector<int>>
+ParseVideoFrames(const std::vector<std::pair<std::string, std::string>>& texts)
+{
+    constexpr std::size_t most = VIDEO_FRAMES_MAX;
+    const MappingReader reader(texts);
+    const std::string* list = reader.Find("frames");
+    if (list == nullptr) return std::nullopt;
+    const auto damaged = [&] { reader.Damaged("frames", *list, "a list of rising frame numbers"); };
+    std::vector<int> numbers;
+    for (std::size_t start = 0; start <= list->size();) {
+        const std::size_t comma = std::min(list->find(',', start), list->size());
+        const std::string part = list->substr(start, comma - start);
+        start = comma + 1;
+        const std::size_t dash = part.find('-', 1);
+        const std::size_t by = part.find('x');
+        const int first =
+            reader.NumberOf<int>("frames", part.substr(0, std::min(dash, by)), "a list of frame numbers");
+        int last = first, step = 1;
+        if (dash != std::string::npos)
+            last = reader.NumberOf<int>("frames",
+                                        part.substr(dash + 1, by == std::string::npos ? by : by - dash - 1),
+                                        "a list of frame numbers");
+        if (by != std::string::npos) {
+            if (dash == std::string::npos || by < dash) damaged();
+            step = reader.NumberOf<int>("frames", part.substr(by + 1), "a list of frame numbers");
+        }
+        if (step < 1 || last < first || (!numbers.empty() && first <= numbers.back())) damaged();
+        // Counted before listed, so that a list naming vast runs is refused at once.
+        if ((static_cast<std::uint64_t>(last) - static_cast<std::uint64_t>(first)) /
+                static_cast<std::uint64_t>(step) >=
+            most - std::min(most, numbers.size()))
+            reader.Damaged("frames", *list, "a list of at most " + std::to_string(most) + " frames");
+        for (long frame = first; frame <= last; frame += step) numbers.push_back(static_cast<int>(frame));
+    }
+    for (const auto& [name, number] :
+         {std::pair{"first-frame", numbers.front()}, std::pair{"last-frame", numbers.back()}})
+        if (reader.NumberOf<int>(name, reader.Required(name), "a frame number") != number)
+            reader.Damaged(name, reader.Required(name), "the list's own (" + std::to_string(number) + ")");
+    return numbers;
+}
+
 double DepthOfLevel(const DepthScale& scale, DepthCurve curve, std::uint32_t level, int bits)
 {
     const double near = scale.nearest;

@@ -45,6 +45,15 @@ DepthMapping ParseMapping(const std::vector<std::pair<std::string, std::string>>
 // Whether any text is under MAPPING_PREFIX: a picture that says nothing has no mapping at all.
 bool HasMapping(const std::vector<std::pair<std::string, std::string>>& texts);
 
+// What a video's container says of its frames beside the mapping, under MAPPING_PREFIX: the first
+// and last frame numbers, and every number as --frames takes a list ("1-4", "1-9x2,12").
+std::vector<std::pair<std::string, std::string>> VideoFrameTexts(const std::vector<int>& numbers);
+// The frame numbers the texts list, none when they list none; a ToolError naming the key when the
+// list is damaged, disagrees with the first and last numbers, or names more than VIDEO_FRAMES_MAX.
+constexpr std::size_t VIDEO_FRAMES_MAX = std::size_t{1} << 20;
+std::optional<std::vector<int>>
+ParseVideoFrames(const std::vector<std::pair<std::string, std::string>>& texts);
+
 // The depth magnitude that `level` (of 2^bits - 1) stands for on `scale`: linear, far - t × (far -
 // near); inverse, 1 / (1/far + t × (1/near - 1/far)); t = level / (2^bits - 1). Level 0 is far.
 double DepthOfLevel(const DepthScale& scale, DepthCurve curve, std::uint32_t level, int bits);

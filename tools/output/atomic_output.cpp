@@ -231,6 +231,11 @@ void AtomicOutput::Write(const std::function<void(const std::string& path)>& wri
             message.replace(at, tempPath.size(), finalPath);
         throw ToolError(message);
     }
+    Commit();
+}
+
+void AtomicOutput::Commit()
+{
     // The data reaches the disk before the file takes its final name, so that after a power loss a
     // file under that name is whole (and --skip-existing may trust it) rather than empty or short.
     if (const int reason = SyncToDisk(tempPath, 0); reason != 0)

@@ -23,6 +23,11 @@ public:
     // naming the final name.
     void Write(const std::function<void(const std::string& path)>& write);
 
+    // For a file written over a long time (a video): the temporary name to write, and once it is
+    // written and closed, the same sync, rename and folder sync as Write.
+    const std::string& TemporaryPath() const { return tempPath; }
+    void Commit();
+
 private:
     std::string finalPath;
     std::string tempPath;

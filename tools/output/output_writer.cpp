@@ -53,21 +53,25 @@ const BMM_Color_64* DisplayRows::Row(int y, std::vector<BMM_Color_64>& buffer) c
     return buffer.data();
 }
 
-void WriteFilteredPng(const std::string& path, const ExrFrame& frame, const BMM_Color_64* colour, bool opaque,
-                      const PngFormat& format, std::uint64_t budget, int threads,
-                      std::vector<std::string>& warnings)
+void HoldToBudget(const DisplayRows& rows, std::uint64_t pixelBytes, std::uint64_t budget)
 {
-    const DisplayRows rows(frame, colour, opaque);
     // The display window is the file's own claim, which no sample backs: a picture its reader
     // could not hold within the budget is refused before anything is written.
-    const std::uint64_t bytes = static_cast<std::uint64_t>(rows.Width()) *
-                                static_cast<std::uint64_t>(rows.Height()) *
-                                (format.kind == PngKind::GREY ? 1u : 4u) * (format.bits == 8 ? 1u : 2u);
+    const std::uint64_t bytes =
+        static_cast<std::uint64_t>(rows.Width()) * static_cast<std::uint64_t>(rows.Height()) * pixelBytes;
     if (budget != 0 && bytes > budget)
         throw ToolError(
             "the display window is " + std::to_string(rows.Width()) + " x " + std::to_string(rows.Height()) +
             " pixels, a picture of " + MemoryText(bytes) + ", more than the " + MemoryText(budget) +
             " one frame may take (--max-memory sets the budget; .exr holds the data window alone)");
+}
+
+void WriteFilteredPng(const std::string& path, const ExrFrame& frame, const BMM_Color_64* colour, bool opaque,
+                      const PngFormat& format, std::uint64_t budget, int threads,
+                      std::vector<std::string>& warnings)
+{
+    const DisplayRows rows(frame, colour, opaque);
+    HoldToBudget(rows, (format.kind == PngKind::GREY ? 1u : 4u) * (format.bits == 8 ? 1u : 2u), budget);
     if (rows.Cropped())
         warnings.push_back("part of the data window lies outside the display window and is not in " + path);
     AtomicOutput(path).Write([&](const std::string& temp) {

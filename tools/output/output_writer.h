@@ -38,6 +38,10 @@ private:
     bool opaque;
 };
 
+// A ToolError when the picture of `rows`, `pixelBytes` a pixel, would take more than `budget`
+// bytes (0: no budget).
+void HoldToBudget(const DisplayRows& rows, std::uint64_t pixelBytes, std::uint64_t budget);
+
 // Writes the picture of the filtered colour of `frame` (covering its data window) to `path` as a
 // whole, encoded on up to `threads` threads, adding the warnings the picture calls for; a ToolError
 // when it cannot be written, or when its samples would take more than `budget` bytes (0: no

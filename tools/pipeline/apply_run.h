@@ -11,6 +11,7 @@
 #include "frame/storage_frame.h"
 #include "module/filter_record.h"
 #include "module/filter_runner.h"
+#include "output/video_output.h"
 #include "png/png_format.h"
 #include "settings/run_settings.h"
 #include "shot/input_files.h"
@@ -26,9 +27,10 @@ struct ApplyRun {
     std::optional<DepthScale> scale; // the one grey scale of every frame, when there is one
     PngFormat png;                   // how PNG pictures are stored
     const DisplayColour* display =
-        nullptr;          // kept colour's transform in the ID modes' PNG route; none: as stored
-    int frameThreads = 1; // the threads one frame's decoding and encoding may take (ParallelFor)
-    std::string module;   // the module's description, as every output's depth mapping names it
+        nullptr;                // kept colour's transform in the ID modes' PNG route; none: as stored
+    int frameThreads = 1;       // the threads one frame's decoding and encoding may take (ParallelFor)
+    std::string module;         // the module's description, as every output's depth mapping names it
+    ShotVideo* video = nullptr; // the video every frame goes into; none: pictures
 };
 
 // One worker of a run: its own filter, and the memory it keeps from one frame to the next.

@@ -142,10 +142,14 @@ void CountFrameDepths(const ApplyRun& run, ExrInput& input, FrameBuffers& buffer
 }
 
 FilteredFrame FilterFrame(const ApplyRun& run, Worker& worker, ExrInput& input, const std::string& output,
-                          std::optional<int> frame)
+                          std::optional<int> frame, std::size_t place)
 {
     FilteredFrame filtered;
-    if (run.options.output.format == OutputFormat::PNG) {
+    if (run.video != nullptr) {
+        // A video's frame is the picture a PNG would hold, read the same way.
+        VideoViewWriter writer(*run.video, place, run.options.opaque);
+        filtered = FilterViews(run, worker, input, input.Path(), output, frame, writer);
+    } else if (run.options.output.format == OutputFormat::PNG) {
         // A PNG takes only colour, depth and the IDs the filter asks for, decoded a strip at a time.
         PngViewWriter writer(run.options.opaque, run.png, run.limits.maxSampleBytes, run.frameThreads);
         filtered = FilterViews(run, worker, input, input.Path(), output, frame, writer);

@@ -39,8 +39,8 @@ void CountFrameDepths(const ApplyRun& run, ExrInput& input, FrameBuffers& buffer
 
 // Filters the views the run names into `output` (with --view all, OUTPUT.VIEW.png for each view),
 // with the worker's filter and memory; each output's depth mapping names `frame` where it is known.
-// A ToolError for anything that stops the input.
+// Into the run's video, the frame goes at `place`. A ToolError for anything that stops the input.
 FilteredFrame FilterFrame(const ApplyRun& run, Worker& worker, ExrInput& input, const std::string& output,
-                          std::optional<int> frame);
+                          std::optional<int> frame, std::size_t place);
 
 } // namespace deepglass

@@ -13,10 +13,10 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-void FilterInto(const ApplyRun& run, Worker& worker, ExrInput& input, FrameRecord& record,
+void FilterInto(const ApplyRun& run, Worker& worker, ExrInput& input, std::size_t place, FrameRecord& record,
                 FrameOutcome& outcome)
 {
-    FilteredFrame filtered = FilterFrame(run, worker, input, record.planned, record.number);
+    FilteredFrame filtered = FilterFrame(run, worker, input, record.planned, record.number, place);
     outcome.warnings = std::move(filtered.warnings);
     outcome.hint = std::move(filtered.hint);
     outcome.channels = std::move(filtered.channels);
@@ -50,9 +50,27 @@ bool NamesInput(const std::string& message, const std::string& input)
     return false;
 }
 
+// The frame as a video's failure names it: its number and input, or its input.
+std::string FrameName(const FrameRecord& record)
+{
+    return record.number ? "frame " + std::to_string(*record.number) + " (" + record.input + ")"
+                         : record.input;
+}
+
+// Why a frame did not reach the video, naming it once.
+std::string Unwritten(const FrameRecord& record)
+{
+    if (record.status == FrameStatus::WRITTEN) return FrameName(record) + " wrote no picture";
+    if (record.status == FrameStatus::MISSING) return FrameName(record) + " is " + record.message;
+    const std::string named = record.input + ": ";
+    const bool leads = record.message.rfind(named, 0) == 0;
+    return FrameName(record) + " failed: " + (leads ? record.message.substr(named.size()) : record.message);
+}
+
 } // namespace
 
-FrameRecord RunFrameJob(const ApplyRun& run, Worker& worker, const ShotFrame& shot, FrameOutcome& outcome)
+FrameRecord RunFrameJob(const ApplyRun& run, Worker& worker, const ShotFrame& shot, std::size_t place,
+                        FrameOutcome& outcome)
 {
     const auto started = Clock::now();
     FrameRecord record;
@@ -76,14 +94,15 @@ FrameRecord RunFrameJob(const ApplyRun& run, Worker& worker, const ShotFrame& sh
                 for (std::string& removed : RemoveDeadWritersTemporaries(output))
                     outcome.removed.push_back(std::move(removed));
             std::optional<std::vector<std::string>> existing;
-            if (run.options.skipExisting) existing = ExistingOutputs(outputs);
+            // A video is skipped as a whole, before its frames are filtered.
+            if (run.options.skipExisting && run.video == nullptr) existing = ExistingOutputs(outputs);
             if (existing) {
                 record.status = FrameStatus::SKIPPED;
                 record.message = existing->size() == 1 ? "its output exists" : "its outputs exist";
                 record.outputs = std::move(*existing);
             } else {
                 if (!input) input.emplace(shot.input, run.limits, run.frameThreads);
-                FilterInto(run, worker, *input, record, outcome);
+                FilterInto(run, worker, *input, place, record, outcome);
                 record.status = FrameStatus::WRITTEN;
             }
         } catch (const std::exception& failure) {
@@ -96,6 +115,8 @@ FrameRecord RunFrameJob(const ApplyRun& run, Worker& worker, const ShotFrame& sh
         }
     }
     if (record.status == FrameStatus::WRITTEN) record.message = ListText(outcome.warnings, "; ");
+    // A frame that did not reach the video fails it, and frames waiting for their turn stop waiting.
+    if (run.video != nullptr) run.video->Settle(place, Unwritten(record));
     record.seconds = std::chrono::duration<double>(Clock::now() - started).count();
     return record;
 }

@@ -29,9 +29,10 @@ struct ShownOnce {
     std::string channels;
 };
 
-// One frame of the shot from start to end, with the worker's filter and memory; failures end up
-// in the record, never thrown.
-FrameRecord RunFrameJob(const ApplyRun& run, Worker& worker, const ShotFrame& shot, FrameOutcome& outcome);
+// One frame of the shot, at `place` in the run, from start to end, with the worker's filter and
+// memory; failures end up in the record, never thrown.
+FrameRecord RunFrameJob(const ApplyRun& run, Worker& worker, const ShotFrame& shot, std::size_t place,
+                        FrameOutcome& outcome);
 
 // What the user sees of a finished frame: its warnings, the first hint and background note of the
 // run, the channels taken when they differ from those shown before, its error.

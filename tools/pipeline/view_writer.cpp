@@ -36,4 +36,18 @@ void ExrViewWriter::Write(FilterRunner& filter, MemoryStorage& storage, const Vi
     WriteFilteredExr(path, file, written, --viewsLeft > 0, {MAPPING_PREFIX, MappingTexts(mapping)}, warnings);
 }
 
+void VideoViewWriter::Write(FilterRunner& filter, MemoryStorage& storage, const ViewFrame& made,
+                            const std::string&, DepthMapping mapping, std::vector<std::string>& warnings)
+{
+    filter.Render(storage);
+    const VideoFormat& format = video.Format();
+    mapping.bits = format.bits;
+    mapping.grey = format.codec == VideoCodec::H264 ? "Y"
+                   : !format.rgba                   ? "grey"
+                   : opaque                         ? "R,G,B"
+                                                    : "R,G,B,A";
+    mapping.frame.reset(); // the container says which frames it holds
+    video.Add(place, made.frame, storage.Pixels(), opaque, MappingTexts(mapping), warnings);
+}
+
 } // namespace deepglass

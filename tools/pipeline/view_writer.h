@@ -11,6 +11,7 @@
 #include "frame/view_frame.h"
 #include "memory_storage.h"
 #include "module/filter_runner.h"
+#include "output/video_output.h"
 #include "png/png_format.h"
 
 namespace deepglass {
@@ -63,6 +64,23 @@ public:
 private:
     ExrFile& file;
     std::size_t viewsLeft;
+};
+
+// The picture a PNG would hold, handed to the shot's video at the frame's place in the run.
+class VideoViewWriter final : public ViewWriter {
+public:
+    VideoViewWriter(ShotVideo& video, std::size_t place, bool opaque)
+        : video(video), place(place), opaque(opaque)
+    {
+    }
+    bool TakesColour() const override { return true; }
+    void Write(FilterRunner& filter, MemoryStorage& storage, const ViewFrame& made, const std::string& path,
+               DepthMapping mapping, std::vector<std::string>& warnings) override;
+
+private:
+    ShotVideo& video;
+    std::size_t place;
+    bool opaque;
 };
 
 } // namespace deepglass

@@ -18,6 +18,7 @@
 #include "module/filter_configuration.h"
 #include "png/png_format.h"
 #include "shot/output_paths.h"
+#include "video/video_format.h"
 
 namespace deepglass {
 
@@ -64,6 +65,9 @@ struct ApplyOptions {
     bool skipExisting = false;
     std::string reportPath;
     std::uint64_t maxMemory = 0; // what the frames read at once may take; 0: half of the machine's
+    // A video output (.mkv, .mp4) holds one scale: its range is SHOT or FIXED.
+    std::optional<VideoRate> fps;    // none: the first frame's framesPerSecond, else 24
+    std::optional<int> videoQuality; // H.264's CRF; none: VIDEO_QUALITY_DEFAULT
 };
 
 struct InfoOptions {

@@ -17,6 +17,10 @@ namespace deepglass {
 std::uint64_t FrameMemoryEstimate(const std::string& input, OutputFormat format, std::uint64_t readBudget,
                                   bool displayColour = false);
 
+// The memory a video's encoder holds besides the frames in flight, once for the whole run, for a
+// shot of frames the size of `input`'s (0 for pictures). Read as FrameMemoryEstimate reads.
+std::uint64_t EncoderMemoryEstimate(const std::string& input, OutputFormat format, std::uint64_t readBudget);
+
 // Workers for `frames` frames of `frameBytes` each on this machine within `budget` bytes (0: no
 // budget): at least 1, at most the number of cores and the number of frames.
 int DefaultJobCount(std::size_t frames, std::uint64_t frameBytes, std::uint64_t budget);

@@ -17,12 +17,16 @@ bool HasExtension(const std::string& name, const std::string& extension)
     return true;
 }
 
+bool IsVideoName(const std::string& name) { return HasExtension(name, ".mkv") || HasExtension(name, ".mp4"); }
+
 std::vector<std::string> OutputPaths(const std::vector<std::string>& inputs, const OutputTarget& target)
 {
     const std::string extension = target.format == OutputFormat::PNG ? ".png" : ".exr";
     std::vector<std::string> paths;
     for (const std::string& input : inputs) {
-        if (target.path.empty())
+        if (IsVideo(target.format))
+            paths.push_back(target.path);
+        else if (target.path.empty())
             paths.push_back(fs::path(input).replace_extension(extension).string());
         else if (target.isFolder)
             paths.push_back(

@@ -1,4 +1,5 @@
-// Where `apply` writes: the output named on the command line, a folder, or beside each input.
+// Where `apply` writes: the output named on the command line, a folder, or beside each input; or
+// one video of every frame.
 #pragma once
 
 #include <cstddef>
@@ -7,7 +8,13 @@
 
 namespace deepglass {
 
-enum class OutputFormat { PNG, EXR };
+enum class OutputFormat { PNG, EXR, MKV, MP4 };
+
+// A video of the shot's frames, one file for the whole run.
+inline bool IsVideo(OutputFormat format)
+{
+    return format == OutputFormat::MKV || format == OutputFormat::MP4;
+}
 
 struct OutputTarget {
     std::string path; // empty: each picture beside its input
@@ -17,6 +24,9 @@ struct OutputTarget {
 
 // Whether `name` ends in `extension` (lower case, with its dot), in any case.
 bool HasExtension(const std::string& name, const std::string& extension);
+
+// Whether `name` ends in .mkv or .mp4, the videos the tool writes and reads.
+bool IsVideoName(const std::string& name);
 
 // The output file of each input, in order.
 std::vector<std::string> OutputPaths(const std::vector<std::string>& inputs, const OutputTarget& target);

@@ -48,7 +48,7 @@ std::vector<ShotFrame> PlanShot(const std::vector<std::string>& inputs, const st
         }
         if (shot.missing) {
             shot.problem = "missing: no file " + shot.input;
-        } else if (!taken.insert(shot.output).second) {
+        } else if (!IsVideo(target.format) && !taken.insert(shot.output).second) {
             shot.problem =
                 "its output " + shot.output + " was already written from another input of this run";
         }

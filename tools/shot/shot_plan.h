@@ -1,6 +1,6 @@
 // A shot as a list of frames: the inputs named on the command line (files, or frame patterns with a
-// range), each with its frame number and the output it is written to. Frames a range names but
-// the disk lacks stay in the list, marked missing, so that they are reported by number.
+// range), each with its frame number and the output it is written to (a video: the same for all). Frames a
+// range names but the disk lacks stay in the list, marked missing, so that they are reported by number.
 #pragma once
 
 #include <optional>
@@ -25,7 +25,7 @@ std::size_t ShotFrameCount(const std::vector<std::string>& inputs, const std::ve
 
 // The frames in order. With a range, plain inputs are kept only when the number in their name is
 // in it. Outputs follow `target` (a pattern gets the frame number); a frame whose output another
-// frame of the shot already writes gets a problem instead of overwriting it.
+// frame of the shot already writes (a picture) gets a problem instead of overwriting it.
 std::vector<ShotFrame> PlanShot(const std::vector<std::string>& inputs, const std::vector<int>& frames,
                                 const OutputTarget& target);
 
