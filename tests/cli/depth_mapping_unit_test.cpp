@@ -182,14 +182,19 @@ TEST(DepthOfPicture, KeptColourIsNothingRenderedAndLevelZeroFollowsTheChoice)
     picture.channels = 4;
     picture.bits = 8;
     // Grey with its alpha, grey made opaque, kept colour, level 0.
-    picture.samples = {51, 51, 51, 51, 255, 255, 255, 255, 10, 20, 30, 255, 0, 0, 0, 0};
+    picture.stored = {51, 51, 51, 51, 255, 255, 255, 255, 10, 20, 30, 255, 0, 0, 0, 0};
     DepthMapping mapping;
     mapping.scale = DepthScale{2, 10};
-    EXPECT_THAT(DepthOfPicture(picture, mapping, false),
-                ElementsAre(::testing::FloatEq(8.4f), 2.0f, HOST_BACKGROUND_DEPTH, 10.0f));
-    EXPECT_EQ(DepthOfPicture(picture, mapping, true)[3], HOST_BACKGROUND_DEPTH);
+    auto depths = [&](bool levelZeroEmpty) {
+        const FrameChannel z = DepthOfPicture(picture, mapping, levelZeroEmpty);
+        std::vector<float> depth;
+        for (std::size_t i = 0; i < z.samples.size(); ++i) depth.push_back(z.FloatAt(i));
+        return depth;
+    };
+    EXPECT_THAT(depths(false), ElementsAre(::testing::FloatEq(8.4f), 2.0f, HOST_BACKGROUND_DEPTH, 10.0f));
+    EXPECT_EQ(depths(true)[3], HOST_BACKGROUND_DEPTH);
     mapping.scale.reset();
-    EXPECT_EQ(DepthOfPicture(picture, mapping, false)[0], HOST_BACKGROUND_DEPTH);
+    EXPECT_EQ(depths(false)[0], HOST_BACKGROUND_DEPTH);
 }
 
 // Text chunks of every kind come back from the picture as written: tEXt for ASCII, iTXt for UTF-8
@@ -204,7 +209,7 @@ TEST(PngText, ChunksOfEveryKindReadBackAsWritten)
     const BMM_Color_64 pixel{7, 7, 7, 7};
     WritePng(
         path, 1, 1, [&](int, std::vector<BMM_Color_64>&) { return &pixel; }, format);
-    const PngPicture picture = ReadPng(path, 0);
+    const PngPicture picture = PngReader(path).ReadAll();
     EXPECT_EQ(picture.At(0, 0), 7);
     EXPECT_THAT(picture.text,
                 ElementsAre(std::pair<std::string, std::string>{"deepglass:near", "2.5"},

@@ -2,10 +2,12 @@
 
 #include <bit>
 
+#include "base/frame_memory.h"
 #include "base/machine.h"
 #include "base/tool_error.h"
 #include "commands/apply_command.h"
 #include "deepglass_interface.h"
+#include "exr/exr_layout.h"
 #include "output/atomic_output.h"
 #include "output/exr_writer.h"
 #include "shot/input_files.h"
@@ -14,6 +16,9 @@
 namespace deepglass {
 
 namespace {
+
+// Rows in a chunk of an EXR file written with ZIP, as the depth frame is.
+constexpr std::uint64_t ZIP_CHUNK_ROWS = 16;
 
 // The mapping the picture's levels are read back through: the command line's scale and curve in
 // place of the picture's own, and the picture's bits. A ToolError naming the file when the picture
@@ -47,26 +52,31 @@ void ReadBack(const ShotFrame& shot, const DepthOptions& options, const InputFil
               std::uint64_t budget)
 {
     inputs.RefuseOverwrite(shot.output);
-    const PngPicture picture = ReadPng(shot.input, budget);
+    PngReader reader(shot.input);
+    FrameShape shape = reader.Shape();
+    // The depth frame is written with ZIP, in chunks of 16 rows of its one float channel.
+    shape.exrBuffers =
+        OpenExrBufferBytes(ZIP_CHUNK_ROWS * shape.width * HELD_SAMPLE_BYTES, ExrDecodeThreads());
+    const std::string problem = FrameMemoryProblem(FrameRoute::READ_BACK, shape, budget);
+    if (!problem.empty()) throw ToolError(shot.input + ": " + problem);
+    const PngPicture picture = reader.ReadAll();
     const DepthMapping mapping = MappingFor(shot.input, picture, options);
     ExrFrame frame;
     frame.dataWindow = frame.displayWindow = {0, 0, picture.width - 1, picture.height - 1};
-    FrameChannel& z = frame.channels.emplace_back();
-    z.name = "Z";
-    for (const float depth : DepthOfPicture(picture, mapping, options.levelZeroEmpty))
-        z.samples.push_back(std::bit_cast<std::uint32_t>(depth));
-    AtomicOutput(shot.output).Write([&](const std::string& temp) { WriteExr(temp, frame); });
+    frame.channels.push_back(DepthOfPicture(picture, mapping, options.levelZeroEmpty));
+    AtomicOutput(shot.output).Write([&](const std::string& temp) { WriteExr(temp, std::move(frame)); });
 }
 
 } // namespace
 
-std::vector<float> DepthOfPicture(const PngPicture& picture, const DepthMapping& mapping, bool levelZeroEmpty)
+FrameChannel DepthOfPicture(const PngPicture& picture, const DepthMapping& mapping, bool levelZeroEmpty)
 {
     const std::size_t pixels =
         static_cast<std::size_t>(picture.width) * static_cast<std::size_t>(picture.height);
     const std::uint16_t full = static_cast<std::uint16_t>((1u << picture.bits) - 1);
-    std::vector<float> depth(pixels, HOST_BACKGROUND_DEPTH);
-    if (!mapping.scale) return depth;
+    FrameChannel z{"Z", SampleType::FLOAT,
+                   std::vector<std::uint32_t>(pixels, std::bit_cast<std::uint32_t>(HOST_BACKGROUND_DEPTH))};
+    if (!mapping.scale) return z;
     for (std::size_t i = 0; i < pixels; ++i) {
         const std::uint16_t level = picture.At(i, 0);
         if (picture.channels == 4) {
@@ -75,9 +85,10 @@ std::vector<float> DepthOfPicture(const PngPicture& picture, const DepthMapping&
                 continue;
         }
         if (level == 0 && levelZeroEmpty) continue;
-        depth[i] = static_cast<float>(DepthOfLevel(*mapping.scale, mapping.curve, level, picture.bits));
+        z.samples[i] = std::bit_cast<std::uint32_t>(
+            static_cast<float>(DepthOfLevel(*mapping.scale, mapping.curve, level, picture.bits)));
     }
-    return depth;
+    return z;
 }
 
 int RunDepth(const DepthOptions& options, std::FILE* out, std::FILE* errors)

@@ -3,19 +3,18 @@
 #pragma once
 
 #include <cstdio>
-#include <vector>
 
 #include "depth/depth_mapping.h"
+#include "image/frame_channel.h"
 #include "png/png_reader.h"
 #include "settings/run_settings.h"
 
 namespace deepglass {
 
-// The Z samples `picture` stands for under `mapping`: each level through DepthOfLevel; level 0 the
-// far end, or nothing rendered (HOST_BACKGROUND_DEPTH) with `levelZeroEmpty` or where no depth
-// took part; a pixel of an RGBA picture that holds no grey (kept colour) nothing rendered.
-std::vector<float> DepthOfPicture(const PngPicture& picture, const DepthMapping& mapping,
-                                  bool levelZeroEmpty);
+// The Z channel (FLOAT) `picture` stands for under `mapping`: each level through DepthOfLevel;
+// level 0 the far end, or nothing rendered (HOST_BACKGROUND_DEPTH) with `levelZeroEmpty` or where
+// no depth took part; a pixel of an RGBA picture that holds no grey (kept colour) nothing rendered.
+FrameChannel DepthOfPicture(const PngPicture& picture, const DepthMapping& mapping, bool levelZeroEmpty);
 
 // Answers the exit status: 1 when a picture could not be read back.
 int RunDepth(const DepthOptions& options, std::FILE* out, std::FILE* errors);

@@ -3,14 +3,18 @@
 #include <algorithm>
 #include <cmath>
 
+#include "base/frame_memory.h"
 #include "base/machine.h"
 #include "base/number_text.h"
 #include "base/tool_error.h"
+#include "base/utf8_text.h"
 #include "chart/depth_chart.h"
 #include "commands/cryptomatte_facts.h"
 #include "commands/frame_facts.h"
 #include "depth/depth_mapping.h"
+#include "exr/exr_input.h"
 #include "exr/exr_reader.h"
+#include "exr/file_memory.h"
 #include "frame/view_frame.h"
 #include "png/png_reader.h"
 #include "shot/shot_plan.h"
@@ -63,7 +67,10 @@ struct InfoRun {
 bool DescribePicture(const std::string& path, InfoRun& run)
 {
     try {
-        const PngPicture picture = ReadPng(path, run.budget);
+        PngReader reader(path);
+        const std::string problem = FrameMemoryProblem(FrameRoute::PICTURE_INFO, reader.Shape(), run.budget);
+        if (!problem.empty()) throw ToolError(path + ": " + problem);
+        const PngPicture picture = reader.ReadText();
         std::fprintf(run.out, "%s: PNG picture, %d x %d, %s, %d bits\n", path.c_str(), picture.width,
                      picture.height, picture.channels == 1 ? "grey" : "RGBA", picture.bits);
         if (!HasMapping(picture.text)) {
@@ -83,16 +90,38 @@ bool DescribePicture(const std::string& path, InfoRun& run)
     }
 }
 
-// The depth mapping an output of apply carries in a part's header, for each part that has one.
+// The depth mapping an output of apply carries in a part's header, for each part that has one,
+// its names shown as a picture's text holds them.
 void PrintMappings(const ExrFile& file, std::FILE* out)
 {
     for (const ExrPart& part : file.parts) {
         if (part.frame.header == nullptr) continue;
-        const auto texts = HeaderTextsOf(*part.frame.header, MAPPING_PREFIX);
+        auto texts = HeaderTextsOf(*part.frame.header, MAPPING_PREFIX);
+        for (auto& [key, value] : texts) value = NameText(value);
         if (!HasMapping(texts)) continue;
         std::fprintf(out, "depth mapping%s:\n%s", part.name.empty() ? "" : (" of part " + part.name).c_str(),
                      MappingText(ParseMapping(texts)).c_str());
     }
+}
+
+// The file read whole, once what describing it takes is known to fit in the budget: every part
+// held, and the frame of each view, at most the largest part's, counted.
+ExrReadResult ReadForInfo(const std::string& path, std::uint64_t budget)
+{
+    ExrReadLimits limits;
+    limits.maxSampleBytes = budget;
+    ExrInput input(path, limits);
+    FrameShape shape;
+    for (const ExrPart& part : input.Layout().parts)
+        if (part.frame.PixelCount() > shape.width * shape.height) {
+            shape.width = static_cast<std::uint64_t>(part.frame.Width());
+            shape.height = static_cast<std::uint64_t>(part.frame.Height());
+        }
+    shape.readBytes = StripBytes(shape.width, 1, 1);
+    AddWholeFile(shape, input.Layout(), 1);
+    const std::string problem = FrameMemoryProblem(FrameRoute::INFO, shape, budget);
+    if (!problem.empty()) throw ToolError(path + ": " + problem);
+    return {input.ReadWhole(), input.Note()};
 }
 
 // One frame of the list described and its chart point filled; false when it failed.
@@ -107,9 +136,7 @@ bool DescribeFrame(const ShotFrame& shot, InfoRun& run, ChartFrame& point)
     if (IsPngFile(path)) return DescribePicture(path, run);
     ExrReadResult read;
     try {
-        ExrReadLimits limits;
-        limits.maxSampleBytes = run.budget;
-        read = ReadExrFile(path, limits);
+        read = ReadForInfo(path, run.budget);
     } catch (const ToolError& error) {
         std::fprintf(run.errors, "error: %s\n", error.what()); // the reader names the file
         return false;
@@ -129,7 +156,8 @@ bool DescribeFrame(const ShotFrame& shot, InfoRun& run, ChartFrame& point)
                 PrintDetail("", made, facts, run.options, run.out);
                 PrintCryptomattes(read.file, made, path, run.out);
             } else {
-                PrintLine(view.empty() ? path : path + " " + view, made, facts, run.options, run.out);
+                PrintLine(view.empty() ? path : path + " " + NameText(view), made, facts, run.options,
+                          run.out);
             }
             const std::optional<DepthScale> scale =
                 facts.hasDepth ? OwnScaleOf(facts.stats) : std::optional<DepthScale>();
@@ -159,9 +187,7 @@ void CountAgain(const std::vector<ShotFrame>& plan, InfoRun& run)
     for (const ShotFrame& shot : plan) {
         if (shot.missing) continue;
         try {
-            ExrReadLimits limits;
-            limits.maxSampleBytes = run.budget;
-            const ExrReadResult read = ReadExrFile(shot.input, limits);
+            const ExrReadResult read = ReadForInfo(shot.input, run.budget);
             for (const std::string& view : SelectViews(read.file, run.options.view))
                 run.sweeps->Count(FactsOf(read.file, ViewLayoutOf(read.file, view, run.options.names),
                                           run.options, run.buffers)

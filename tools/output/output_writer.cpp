@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <optional>
 
-#include "base/number_text.h"
 #include "base/tool_error.h"
 #include "image/level.h"
 #include "output/atomic_output.h"
@@ -54,20 +53,9 @@ const BMM_Color_64* DisplayRows::Row(int y, std::vector<BMM_Color_64>& buffer) c
 }
 
 void WriteFilteredPng(const std::string& path, const ExrFrame& frame, const BMM_Color_64* colour, bool opaque,
-                      const PngFormat& format, std::uint64_t budget, int threads,
-                      std::vector<std::string>& warnings)
+                      const PngFormat& format, int threads, std::vector<std::string>& warnings)
 {
     const DisplayRows rows(frame, colour, opaque);
-    // The display window is the file's own claim, which no sample backs: a picture its reader
-    // could not hold within the budget is refused before anything is written.
-    const std::uint64_t bytes = static_cast<std::uint64_t>(rows.Width()) *
-                                static_cast<std::uint64_t>(rows.Height()) *
-                                (format.kind == PngKind::GREY ? 1u : 4u) * (format.bits == 8 ? 1u : 2u);
-    if (budget != 0 && bytes > budget)
-        throw ToolError(
-            "the display window is " + std::to_string(rows.Width()) + " x " + std::to_string(rows.Height()) +
-            " pixels, a picture of " + MemoryText(bytes) + ", more than the " + MemoryText(budget) +
-            " one frame may take (--max-memory sets the budget; .exr holds the data window alone)");
     if (rows.Cropped())
         warnings.push_back("part of the data window lies outside the display window and is not in " + path);
     AtomicOutput(path).Write([&](const std::string& temp) {

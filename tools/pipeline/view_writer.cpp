@@ -1,10 +1,48 @@
 #include "pipeline/view_writer.h"
 
 #include "base/list_text.h"
+#include "base/number_text.h"
+#include "base/tool_error.h"
+#include "exr/file_memory.h"
 #include "frame/rewritten_pixels.h"
 #include "output/output_writer.h"
 
 namespace deepglass {
+
+std::uint64_t AdmitFrame(FrameRoute route, const FrameShape& shape, const ReadMemory& read,
+                         std::uint64_t budget)
+{
+    const std::string problem = FrameMemoryProblem(route, shape, budget);
+    if (!problem.empty()) throw ToolError(problem);
+    return budget == 0 ? 0 : budget - FrameMemory(route, shape) + read.strip;
+}
+
+std::uint64_t PngViewWriter::Admit(FrameShape shape, const ReadMemory& read, const ViewFrame& made,
+                                   std::uint64_t budget)
+{
+    // The display window is the file's own claim, which no sample backs: a picture its reader
+    // could not hold within the budget is refused before anything is loaded.
+    const DisplayRows rows(made.frame, nullptr, opaque);
+    const std::uint64_t pixelBytes = (format.kind == PngKind::GREY ? 1u : 4u) * (format.bits == 8 ? 1u : 2u);
+    const std::uint64_t bytes =
+        static_cast<std::uint64_t>(rows.Width()) * static_cast<std::uint64_t>(rows.Height()) * pixelBytes;
+    if (budget != 0 && bytes > budget)
+        throw ToolError(
+            "the display window is " + std::to_string(rows.Width()) + " x " + std::to_string(rows.Height()) +
+            " pixels, a picture of " + MemoryText(bytes) + ", more than the " + MemoryText(budget) +
+            " one frame may take (--max-memory sets the budget; .exr holds the data window alone)");
+    shape.pictureWidth = static_cast<std::uint64_t>(rows.Width());
+    shape.pictureHeight = static_cast<std::uint64_t>(rows.Height());
+    shape.pixelBytes = pixelBytes;
+    shape.level = format.level;
+    // As many encoding threads as the budget holds, one at least.
+    for (encoders = std::max(threads, 1); encoders > 1; --encoders) {
+        shape.encoders = static_cast<std::uint64_t>(encoders);
+        if (budget == 0 || FrameMemory(FrameRoute::PNG, shape) <= budget) break;
+    }
+    shape.encoders = static_cast<std::uint64_t>(encoders);
+    return AdmitFrame(FrameRoute::PNG, shape, read, budget);
+}
 
 void PngViewWriter::Write(FilterRunner& filter, MemoryStorage& storage, const ViewFrame& made,
                           const std::string& path, DepthMapping mapping, std::vector<std::string>& warnings)
@@ -14,7 +52,14 @@ void PngViewWriter::Write(FilterRunner& filter, MemoryStorage& storage, const Vi
     mapping.grey = format.kind == PngKind::GREY ? "grey" : opaque ? "R,G,B" : "R,G,B,A";
     PngFormat written = format;
     written.text = MappingPngText(mapping);
-    WriteFilteredPng(path, made.frame, storage.Pixels(), opaque, written, budget, threads, warnings);
+    WriteFilteredPng(path, made.frame, storage.Pixels(), opaque, written, encoders, warnings);
+}
+
+std::uint64_t ExrViewWriter::Admit(FrameShape shape, const ReadMemory& read, const ViewFrame&,
+                                   std::uint64_t budget)
+{
+    AddWholeFile(shape, file, views);
+    return AdmitFrame(FrameRoute::EXR, shape, read, budget);
 }
 
 void ExrViewWriter::Write(FilterRunner& filter, MemoryStorage& storage, const ViewFrame& made,
