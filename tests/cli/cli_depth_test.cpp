@@ -15,6 +15,7 @@
 #include <fstream>
 #include <map>
 #include <nlohmann/json.hpp>
+#include <regex>
 
 #include "cli_support.h"
 
@@ -317,6 +318,40 @@ TEST_F(DepthMapping, PicturesWithoutATrueMappingAreRefusedWithNothingWritten)
         EXPECT_FALSE(std::filesystem::exists(Path("out.exr"))) << c.name;
     }
     EXPECT_EQ(Run({"depth", "near.png", "--range", "frame"}).status, 2);
+}
+
+// A channel named with any bytes: its pictures hold the name as text (bytes that are not UTF-8
+// escaped as \xHH, a backslash as \\), info shows it so both in the frame and in the picture, and
+// an EXR output keeps the name's bytes.
+TEST_F(DepthMapping, NamesOfAnyBytesGoIntoPicturesAndInfoAsText)
+{
+    const struct {
+        std::string name;
+        std::string shown;
+    } cases[] = {
+        {"Tief\xE9", "Tief\\xE9"},        // Latin-1
+        {"Tief\xC3\xA9", "Tief\xC3\xA9"}, // UTF-8, as written
+        {"L\\Z", "L\\\\Z"},
+    };
+    // UTF-8 throughout: characters of one, two, three or four bytes, nothing else.
+    const std::regex utf8(
+        R"(^([\x01-\x7F]|[\xC2-\xDF][\x80-\xBF]|[\xE0-\xEF][\x80-\xBF]{2}|[\xF0-\xF4][\x80-\xBF]{3})*$)");
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.shown);
+        TestFrame frame = MakeTestFrame(2, 1, {2.0, 10.0});
+        frame.channels[4].name = c.name;
+        WriteTestExr(Path("named.exr"), frame);
+        for (const char* output : {"named.png", "out.exr"})
+            ASSERT_EQ(Run({"apply", "--depth", c.name, "named.exr", "-o", output}).status, 0) << output;
+        const ToolRun picture = Run({"info", "named.png"});
+        const ToolRun input = Run({"info", "named.exr"});
+        EXPECT_THAT(picture.out, HasSubstr("deepglass:depth = " + c.shown + "\n"));
+        EXPECT_THAT(input.out, HasSubstr(c.shown + " (FLOAT)"));
+        for (const ToolRun* run : {&picture, &input})
+            EXPECT_TRUE(std::regex_match(run->out, utf8)) << run->out;
+        Imf::InputFile written(Path("out.exr").c_str());
+        EXPECT_TRUE(written.header().channels().findChannel(c.name));
+    }
 }
 
 } // namespace

@@ -152,12 +152,13 @@ std::uint64_t FrameMemory(FrameRoute route, const FrameShape& shape)
         // The picture's samples as stored and a pointer to each row, the depth made of them, and
         // the depth frame written.
         const std::uint64_t row = shape.width * shape.storedPixelBytes;
-        return row * shape.height + shape.height * sizeof(void*) + pixels * HOST_DEPTH_BYTES + PngReading(row, shape.fileBytes) +
-               shape.exrBuffers;
+        return row * shape.height + shape.height * sizeof(void*) + pixels * HOST_DEPTH_BYTES +
+               PngReading(row, shape.fileBytes) + shape.exrBuffers;
     }
     case FrameRoute::PICTURE_INFO:
         // Its rows read one at a time, its text kept.
-        return PngReading(shape.width * shape.storedPixelBytes, shape.fileBytes) + shape.width * shape.storedPixelBytes;
+        return PngReading(shape.width * shape.storedPixelBytes, shape.fileBytes) +
+               shape.width * shape.storedPixelBytes;
     }
     return 0;
 }

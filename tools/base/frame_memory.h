@@ -35,12 +35,12 @@ inline constexpr std::uint64_t PNG_TEXT_BYTES = std::uint64_t{1} << 20;
 
 // The ways a frame goes through the tool.
 enum class FrameRoute {
-    PNG,        // apply to a PNG: the channels it needs decoded a strip of rows at a time into the host's
-                // frame, filtered by the module, the picture encoded in segments on the frame's threads
-    EXR,        // apply to an EXR: every part read whole, the view filtered, every part written again
-    SCALE_PASS, // the first pass of apply --range shot: depth, alpha and IDs into the host's frame
-    INFO,       // info of an EXR frame: every part read whole, each view counted
-    READ_BACK,  // depth: a PNG picture read back into an EXR frame of float depth
+    PNG,          // apply to a PNG: the channels it needs decoded a strip of rows at a time into the host's
+                  // frame, filtered by the module, the picture encoded in segments on the frame's threads
+    EXR,          // apply to an EXR: every part read whole, the view filtered, every part written again
+    SCALE_PASS,   // the first pass of apply --range shot: depth, alpha and IDs into the host's frame
+    INFO,         // info of an EXR frame: every part read whole, each view counted
+    READ_BACK,    // depth: a PNG picture read back into an EXR frame of float depth
     PICTURE_INFO, // info of a PNG picture: its rows read one at a time, its text kept
 };
 
