@@ -74,7 +74,8 @@ protected:
         png_infop info = png_create_info_struct(png);
         png_init_io(png, file);
         png_set_IHDR(png, info, static_cast<png_uint_32>(width), static_cast<png_uint_32>(height), 8,
-                     PNG_COLOR_TYPE_GRAY, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+                     PNG_COLOR_TYPE_GRAY, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
+                     PNG_FILTER_TYPE_DEFAULT);
         png_write_info(png, info);
         std::vector<unsigned char> row(static_cast<std::size_t>(width), 128);
         for (int y = 0; y < height; ++y) png_write_row(png, row.data());
@@ -104,8 +105,8 @@ TEST_F(Memory, EveryFrameShapeAndCompressionPeaksWithinTheBudgetThatAdmitsIt)
                                                                      {"rle", Imf::RLE_COMPRESSION},
                                                                      {"zips", Imf::ZIPS_COMPRESSION},
                                                                      {"zip", Imf::ZIP_COMPRESSION}};
-    const std::vector<std::string> routes[] = {{"-o", "out.png"}, {"-o", "out.exr"},
-                                               {"--mode", "material", "--id", "1", "-o", "out.png"}};
+    const std::vector<std::string> routes[] = {
+        {"-o", "out.png"}, {"-o", "out.exr"}, {"--mode", "material", "--id", "1", "-o", "out.png"}};
     for (const auto& shape : shapes) {
         for (const auto& [compression, code] : compressions) {
             const std::string input = std::string(shape.name) + "-" + compression + ".exr";
@@ -141,7 +142,8 @@ TEST_F(Memory, LargePicturesAreReadBackWithinTheBudgetOrRefused)
     const long fixed = FixedKilobytes();
     WritePicture("large.png", 8000, 8000);
     WritePicture("small.png", 2000, 2000);
-    const std::vector<std::string> depth = {"depth", "--max-memory", "64M", "--range", "1:10", "--curve", "linear"};
+    const std::vector<std::string> depth = {"depth", "--max-memory", "64M",   "--range",
+                                            "1:10",  "--curve",      "linear"};
     auto line = [&](std::string picture) {
         std::vector<std::string> words = depth;
         words.insert(words.end(), {picture, "-o", picture + ".exr"});
