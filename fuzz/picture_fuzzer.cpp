@@ -73,11 +73,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string picture = (scratch.folder / "in.png").string();
     {
         std::ofstream input(picture, std::ios::binary | std::ios::trunc);
-        if (size > 1) input.write(reinterpret_cast<const char*>(data + 1), static_cast<std::streamsize>(size - 1));
+        if (size > 1)
+            input.write(reinterpret_cast<const char*>(data + 1), static_cast<std::streamsize>(size - 1));
     }
     std::vector<std::string> depth = {"depth", "--max-memory", MAX_MEMORY};
-    static const char* const MAPPINGS[][4] = {
-        {}, {"--range", "1:10", "--curve", "linear"}, {"--range", "0.5:20", "--curve", "inverse"}, {"--curve", "inverse"}};
+    static const char* const MAPPINGS[][4] = {{},
+                                              {"--range", "1:10", "--curve", "linear"},
+                                              {"--range", "0.5:20", "--curve", "inverse"},
+                                              {"--curve", "inverse"}};
     for (const char* word : MAPPINGS[choice % 4])
         if (word != nullptr) depth.push_back(word);
     if (choice & 0x4) depth.insert(depth.end(), {"--level-zero", "empty"});

@@ -10,7 +10,8 @@
 
 #include <cmath>
 #include <cstdio>
-#include <regex>
+#include <cstring>
+#include <sstream>
 
 #include "cli_support.h"
 #include "exr_writing.h"
@@ -88,10 +89,17 @@ protected:
 // What a refusal says the frame would take (its samples, or all of it), in megabytes rounded up.
 long TakesMegabytes(const std::string& error)
 {
-    std::smatch found;
-    if (!std::regex_search(error, found, std::regex(R"((?:takes|claim) ([0-9.]+) (KB|MB|GB))"))) return -1;
-    const double scale = found[2] == "KB" ? 1.0 / 1024 : found[2] == "GB" ? 1024 : 1;
-    return static_cast<long>(std::ceil(std::stod(found[1]) * scale));
+    for (const char* said : {"takes ", "claim "}) {
+        const std::size_t at = error.find(said);
+        if (at == std::string::npos) continue;
+        std::istringstream figure(error.substr(at + std::strlen(said)));
+        double number = 0;
+        std::string unit;
+        if (!(figure >> number >> unit)) return -1;
+        const double scale = unit == "KB" ? 1.0 / 1024 : unit == "GB" ? 1024 : unit == "MB" ? 1 : -1;
+        return static_cast<long>(std::ceil(number * scale));
+    }
+    return -1;
 }
 
 TEST_F(Memory, EveryFrameShapeAndCompressionPeaksWithinTheBudgetThatAdmitsIt)
