@@ -25,7 +25,8 @@ declare -A kinds=(
     [no-scale]='\x05|--mode object --id 999 --range-over selection'
     [object-srgb]='\x06|--mode object --id 1 --colour srgb --png rgba'
 )
-rm -rf "$out" && mkdir -p "$out"
+# Inputs kept for what they once found (found-*) stay.
+mkdir -p "$out" && find "$out" -type f ! -name 'found-*' -delete
 for name in "${!kinds[@]}"; do
     IFS='|' read -r prefix options <<<"${kinds[$name]}"
     # shellcheck disable=SC2086 # the options are words
