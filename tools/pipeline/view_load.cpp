@@ -92,6 +92,14 @@ FrameShape LoadShapeOf(const SampleSource& source, const ViewFrame& made,
     return shape;
 }
 
+std::uint64_t AdmitFrame(FrameRoute route, const FrameShape& shape, const ReadMemory& read,
+                         std::uint64_t budget)
+{
+    const std::string problem = FrameMemoryProblem(route, shape, budget);
+    if (!problem.empty()) throw ToolError(problem);
+    return budget == 0 ? 0 : budget - FrameMemory(route, shape) + read.strip;
+}
+
 PreparedView LoadView(SampleSource& source, const ViewFrame& made, const std::optional<ViewMatte>& matte,
                       const ApplyRun& run, const LoadChoice& choice, FrameBuffers& buffers,
                       std::vector<std::string>& warnings)

@@ -56,6 +56,11 @@ FrameShape LoadShapeOf(const SampleSource& source, const ViewFrame& made,
                        const std::optional<ViewMatte>& matte, const ApplyRun& run, const LoadChoice& choice,
                        ReadMemory& read);
 
+// Refuses with a ToolError a frame of `shape` that takes more than `budget` bytes (0: none) on
+// `route`; what the read's strip and decoding threads may take within the budget (0: no limit).
+std::uint64_t AdmitFrame(FrameRoute route, const FrameShape& shape, const ReadMemory& read,
+                         std::uint64_t budget);
+
 // The view's frame in the worker's storage. A matte's rank-0 IDs are decoded in the same pass and
 // make the ID channel of its mode. With --range-over selection the unselected pixels are then
 // handed over as nothing rendered. Made for the filter, its scale is the run's one scale, else

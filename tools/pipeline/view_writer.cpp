@@ -6,16 +6,9 @@
 #include "exr/file_memory.h"
 #include "frame/rewritten_pixels.h"
 #include "output/output_writer.h"
+#include "pipeline/view_load.h"
 
 namespace deepglass {
-
-std::uint64_t AdmitFrame(FrameRoute route, const FrameShape& shape, const ReadMemory& read,
-                         std::uint64_t budget)
-{
-    const std::string problem = FrameMemoryProblem(route, shape, budget);
-    if (!problem.empty()) throw ToolError(problem);
-    return budget == 0 ? 0 : budget - FrameMemory(route, shape) + read.strip;
-}
 
 std::uint64_t PngViewWriter::Admit(FrameShape shape, const ReadMemory& read, const ViewFrame& made,
                                    std::uint64_t budget)

@@ -77,9 +77,4 @@ private:
     std::size_t viewsLeft;
 };
 
-// Refuses with a ToolError a frame of `shape` that takes more than `budget` bytes (0: none) on
-// `route`; what the read's strip and decoding threads may take within the budget (0: no limit).
-std::uint64_t AdmitFrame(FrameRoute route, const FrameShape& shape, const ReadMemory& read,
-                         std::uint64_t budget);
-
 } // namespace deepglass
