@@ -28,7 +28,10 @@ inline constexpr std::uint64_t HOST_CALL_BYTES = 20;
 // Rows a decoding thread takes from a strip: a whole number of every compression's chunks (1, 16,
 // 32), and enough for several chunks of a strip to be decoded side by side while it stays in cache.
 inline constexpr int STRIP_ROWS = 64;
-// The filtered bytes of a segment of a PNG picture, deflated on one thread (whole rows, at least one).
+// The filtered bytes of a segment of a PNG picture, whole rows of them (a row at least), deflated
+// on one thread: large enough that the window each segment starts again costs next to nothing,
+// small enough that a frame makes segments for every core and a thread holds little
+// (benchmark/README.md, "PNG pictures").
 inline constexpr std::uint64_t PNG_SEGMENT_BYTES = std::uint64_t{1} << 20;
 // The text a PNG picture read back may hold, all its text chunks' keywords and values together.
 inline constexpr std::uint64_t PNG_TEXT_BYTES = std::uint64_t{1} << 20;
