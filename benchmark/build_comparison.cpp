@@ -35,7 +35,7 @@ using deepglass::PngPicture;
 PngPicture Decode(const fs::path& path)
 {
     try {
-        return deepglass::ReadPng(path.string(), 0);
+        return deepglass::PngReader(path.string()).ReadAll();
     } catch (const std::exception&) {
         return {};
     }
@@ -43,19 +43,19 @@ PngPicture Decode(const fs::path& path)
 
 bool SamePixels(const PngPicture& a, const PngPicture& b)
 {
-    return !a.samples.empty() && a.width == b.width && a.height == b.height && a.bits == b.bits &&
-           a.channels == b.channels && a.samples == b.samples;
+    return !a.stored.empty() && a.width == b.width && a.height == b.height && a.bits == b.bits &&
+           a.channels == b.channels && a.stored == b.stored;
 }
 
 // The largest difference of two 16-bit grey pictures' levels; -1 when they are not both such.
 int LargestDifference(const PngPicture& a, const PngPicture& b)
 {
-    if (a.samples.empty() || a.width != b.width || a.height != b.height || a.bits != 16 || b.bits != 16 ||
+    if (a.stored.empty() || a.width != b.width || a.height != b.height || a.bits != 16 || b.bits != 16 ||
         a.channels != 1 || b.channels != 1)
         return -1;
     int largest = 0;
-    for (std::size_t i = 0; i < a.samples.size(); ++i)
-        largest = std::max(largest, std::abs(a.samples[i] - b.samples[i]));
+    for (std::size_t i = 0; i < static_cast<std::size_t>(a.width) * static_cast<std::size_t>(a.height); ++i)
+        largest = std::max(largest, std::abs(a.At(i, 0) - b.At(i, 0)));
     return largest;
 }
 

@@ -34,11 +34,12 @@ Picture ReadGrey(const std::string& path)
 {
     Picture picture{"depth map", 0, 0, {}};
     try {
-        const deepglass::PngPicture grey = deepglass::ReadPng(path, 0);
+        const deepglass::PngPicture grey = deepglass::PngReader(path).ReadAll();
         picture.width = grey.width;
         picture.height = grey.height;
-        for (std::size_t i = 0; i < grey.samples.size(); i += static_cast<std::size_t>(grey.channels))
-            picture.pixels.push_back({grey.samples[i], grey.samples[i], grey.samples[i], grey.samples[i]});
+        for (std::size_t i = 0;
+             i < static_cast<std::size_t>(grey.width) * static_cast<std::size_t>(grey.height); ++i)
+            picture.pixels.push_back({grey.At(i, 0), grey.At(i, 0), grey.At(i, 0), grey.At(i, 0)});
     } catch (const std::exception&) {
         picture.pixels.clear();
     }

@@ -118,8 +118,8 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "usage: video_encode GREY16.png RGBA16.png [runs] [frames]\n");
         return 2;
     }
-    const PngPicture grey = ReadPng(argv[1], 0);
-    const PngPicture rgba = ReadPng(argv[2], 0);
+    const PngPicture grey = PngReader(argv[1]).ReadAll();
+    const PngPicture rgba = PngReader(argv[2]).ReadAll();
     if (grey.channels != 1 || grey.bits != 16 || rgba.channels != 4 || rgba.bits != 16) {
         std::fprintf(stderr, "video_encode: give a 16-bit grey and a 16-bit RGBA picture\n");
         return 1;

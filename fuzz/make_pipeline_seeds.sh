@@ -10,7 +10,8 @@ out="$here/corpus/fuzz_pipeline"
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
 "$build/bin/deepglass" sample --cryptomatte --width 16 --height 12 "$scratch/cryptomatte.exr" >/dev/null
-rm -rf "$out" && mkdir -p "$out"
+# Inputs kept for what they once found (found-*) stay.
+mkdir -p "$out" && find "$out" -type f ! -name 'found-*' -delete
 # Option bytes as pipeline_fuzzer.cpp reads them: choice (mode, output kind, a video, --view all, --matte),
 # ID, rule (background, range, --range-over selection).
 declare -A prefixes=(

@@ -5,6 +5,7 @@
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
 
+#include <bit>
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
@@ -64,7 +65,7 @@ py::dict Info(const std::string& path, const FaceOptions& options, const std::st
         PngPicture picture;
         {
             py::gil_scoped_release released;
-            picture = ReadPng(path, MemoryBudget(info.maxMemory));
+            picture = ReadPictureText(path, MemoryBudget(info.maxMemory));
         }
         return PictureDict(path, picture);
     }
@@ -87,9 +88,11 @@ py::tuple Read(const std::string& path, const FaceOptions& options)
     }
     py::array_t<float> values({picture.height, picture.width});
     float* out = values.mutable_data();
-    for (std::size_t i = 0; i < picture.depth.size(); ++i)
-        out[i] = picture.depth[i] == HOST_BACKGROUND_DEPTH ? std::numeric_limits<float>::quiet_NaN()
-                                                           : picture.depth[i];
+    const std::vector<std::uint32_t>& samples = picture.depth.samples;
+    for (std::size_t i = 0; i < samples.size(); ++i) {
+        const float depth = std::bit_cast<float>(samples[i]);
+        out[i] = depth == HOST_BACKGROUND_DEPTH ? std::numeric_limits<float>::quiet_NaN() : depth;
+    }
     return py::make_tuple(values, MappingDict(picture.mapping));
 }
 
@@ -158,19 +161,14 @@ py::tuple ReadPicture(const std::string& path)
     PngPicture picture;
     {
         py::gil_scoped_release released;
-        picture = ReadPng(path, MemoryBudget(0));
+        picture = PngReader(path).ReadAll();
     }
     std::vector<py::ssize_t> shape = {picture.height, picture.width};
     if (picture.channels > 1) shape.push_back(picture.channels);
     py::array levels = picture.bits == 8 ? py::array(py::dtype::of<std::uint8_t>(), shape)
                                          : py::array(py::dtype::of<std::uint16_t>(), shape);
-    for (std::size_t i = 0; i < picture.samples.size(); ++i) {
-        if (picture.bits == 8)
-            static_cast<std::uint8_t*>(levels.mutable_data())[i] =
-                static_cast<std::uint8_t>(picture.samples[i]);
-        else
-            static_cast<std::uint16_t*>(levels.mutable_data())[i] = picture.samples[i];
-    }
+    // The samples as stored: a byte each, or two in the machine's order, as numpy holds them.
+    std::memcpy(levels.mutable_data(), picture.stored.data(), picture.stored.size());
     py::object mapping =
         HasMapping(picture.text) ? py::object(MappingDict(ParseMapping(picture.text))) : py::none();
     return py::make_tuple(levels, mapping);

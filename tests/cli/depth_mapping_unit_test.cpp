@@ -3,8 +3,10 @@
 // curves, within one level's step of the depth they were made from.
 #include <ImfHeader.h>
 #include <gmock/gmock.h>
+#include <png.h>
 
 #include <cmath>
+#include <fstream>
 #include <limits>
 
 #include "commands/depth_command.h"
@@ -12,6 +14,7 @@
 #include "depth/depth_mapping.h"
 #include "expect_error.h"
 #include "output/header_text.h"
+#include "png/png_reader.h"
 #include "png/png_writer.h"
 
 using namespace deepglass;
@@ -213,14 +216,19 @@ TEST(DepthOfPicture, KeptColourIsNothingRenderedAndLevelZeroFollowsTheChoice)
     picture.channels = 4;
     picture.bits = 8;
     // Grey with its alpha, grey made opaque, kept colour, level 0.
-    picture.samples = {51, 51, 51, 51, 255, 255, 255, 255, 10, 20, 30, 255, 0, 0, 0, 0};
+    picture.stored = {51, 51, 51, 51, 255, 255, 255, 255, 10, 20, 30, 255, 0, 0, 0, 0};
     DepthMapping mapping;
     mapping.scale = DepthScale{2, 10};
-    EXPECT_THAT(DepthOfPicture(picture, mapping, false),
-                ElementsAre(::testing::FloatEq(8.4f), 2.0f, HOST_BACKGROUND_DEPTH, 10.0f));
-    EXPECT_EQ(DepthOfPicture(picture, mapping, true)[3], HOST_BACKGROUND_DEPTH);
+    auto depths = [&](bool levelZeroEmpty) {
+        const FrameChannel z = DepthOfPicture(picture, mapping, levelZeroEmpty);
+        std::vector<float> depth;
+        for (std::size_t i = 0; i < z.samples.size(); ++i) depth.push_back(z.FloatAt(i));
+        return depth;
+    };
+    EXPECT_THAT(depths(false), ElementsAre(::testing::FloatEq(8.4f), 2.0f, HOST_BACKGROUND_DEPTH, 10.0f));
+    EXPECT_EQ(depths(true)[3], HOST_BACKGROUND_DEPTH);
     mapping.scale.reset();
-    EXPECT_EQ(DepthOfPicture(picture, mapping, false)[0], HOST_BACKGROUND_DEPTH);
+    EXPECT_EQ(depths(false)[0], HOST_BACKGROUND_DEPTH);
 }
 
 // Text chunks of every kind come back from the picture as written: tEXt for ASCII, iTXt for UTF-8
@@ -235,12 +243,65 @@ TEST(PngText, ChunksOfEveryKindReadBackAsWritten)
     const BMM_Color_64 pixel{7, 7, 7, 7};
     WritePng(
         path, 1, 1, [&](int, std::vector<BMM_Color_64>&) { return &pixel; }, format);
-    const PngPicture picture = ReadPng(path, 0);
+    const PngPicture picture = PngReader(path).ReadAll();
     EXPECT_EQ(picture.At(0, 0), 7);
     EXPECT_THAT(picture.text,
                 ElementsAre(std::pair<std::string, std::string>{"deepglass:near", "2.5"},
                             std::pair<std::string, std::string>{"deepglass:view", "gauche\u2019"},
                             std::pair<std::string, std::string>{"XML:com.adobe.xmp", "<x/>"}));
+    std::remove(path.c_str());
+}
+
+// Text read back in UTF-8 whatever the chunk: tEXt and zTXt are Latin-1, iTXt UTF-8, compressed
+// or not; a picture whose text would take more than the reader holds is refused.
+TEST(PngText, LatinOneAndCompressedTextReadBackAsUtf8)
+{
+    const std::string path = ::testing::TempDir() + "texts.png";
+    auto write = [&](const std::vector<std::tuple<int, std::string, std::string>>& texts) {
+        std::FILE* file = std::fopen(path.c_str(), "wb");
+        png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+        png_infop info = png_create_info_struct(png);
+        png_init_io(png, file);
+        png_set_IHDR(png, info, 1, 1, 8, PNG_COLOR_TYPE_GRAY, PNG_INTERLACE_NONE,
+                     PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+        std::vector<png_text> chunks;
+        for (const auto& [compression, key, value] : texts) {
+            png_text chunk{};
+            chunk.compression = compression;
+            chunk.key = const_cast<char*>(key.c_str());
+            chunk.text = const_cast<char*>(value.c_str());
+            (compression > 0 ? chunk.itxt_length : chunk.text_length) = value.size();
+            chunks.push_back(chunk);
+        }
+        png_set_text(png, info, chunks.data(), static_cast<int>(chunks.size()));
+        png_write_info(png, info);
+        const png_byte row[1] = {9};
+        png_write_row(png, row);
+        png_write_end(png, nullptr);
+        png_destroy_write_struct(&png, &info);
+        std::fclose(file);
+    };
+    write({{PNG_TEXT_COMPRESSION_NONE, "deepglass:depth", "Tief\xE9"},
+           {PNG_TEXT_COMPRESSION_zTXt, "zipped", "caf\xE9"},
+           {PNG_ITXT_COMPRESSION_zTXt, "deepglass:view", "gauche\xE2\x80\x99"}});
+    const PngPicture picture = PngReader(path).ReadAll();
+    EXPECT_EQ(picture.At(0, 0), 9);
+    EXPECT_THAT(picture.text,
+                ElementsAre(std::pair<std::string, std::string>{"deepglass:depth", "Tief\xC3\xA9"},
+                            std::pair<std::string, std::string>{"zipped", "caf\xC3\xA9"},
+                            std::pair<std::string, std::string>{"deepglass:view", "gauche\xE2\x80\x99"}));
+    EXPECT_EQ(PngReader(path).ReadText().text, picture.text);
+    // A text chunk whose bytes no longer match its CRC.
+    {
+        std::fstream file(path, std::ios::in | std::ios::out | std::ios::binary);
+        const std::string bytes{std::istreambuf_iterator<char>(file), {}};
+        file.seekp(static_cast<std::streamoff>(bytes.find("Tief")));
+        file.put('t');
+    }
+    ExpectError([&] { PngReader(path).ReadAll(); }, "CRC error");
+    // Two megabytes of text in a few kilobytes of file.
+    write({{PNG_TEXT_COMPRESSION_zTXt, "bulky", std::string(std::size_t{2} << 20, 'x')}});
+    ExpectError([&] { PngReader(path).ReadText(); }, "its text chunks hold more than the 1.0 MB");
     std::remove(path.c_str());
 }
 

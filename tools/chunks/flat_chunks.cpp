@@ -20,15 +20,13 @@
 #endif
 
 #include "base/exr_read_failure.h"
+#include "base/frame_memory.h"
 #include "base/parallel_for.h"
 
 namespace deepglass {
 
 namespace {
 
-// Rows a decoding thread takes from a strip: a whole number of every compression's chunks, so
-// that each thread has several chunks of a strip to decode while the strip stays in the cache.
-constexpr int STRIP_ROWS = 64;
 // Rows in one chunk, as OpenEXR stores them.
 constexpr int ZIP_LINES = 16;
 
@@ -218,7 +216,8 @@ void DecodeChunk(ChunkRead& read, int y0, ChunkScratch& mine)
                                  std::to_string(size) + " bytes, more than the " + std::to_string(expected) +
                                  " its rows take unpacked");
         mine.stored.resize(std::max<std::size_t>(mine.stored.size(), static_cast<std::size_t>(size)));
-        std::memcpy(mine.stored.data(), data, static_cast<std::size_t>(size));
+        // An empty chunk copies nothing, into a buffer that may have none yet.
+        if (size > 0) std::memcpy(mine.stored.data(), data, static_cast<std::size_t>(size));
     }
     const std::size_t length = static_cast<std::size_t>(expected);
     const std::uint8_t* bytes = mine.stored.data();
@@ -277,7 +276,46 @@ void DecodeChunk(ChunkRead& read, int y0, ChunkScratch& mine)
     }
 }
 
+// How a read of rows `top` to `bottom` is laid out at up to `lanes` decoding threads: the chunks
+// it spans, those a strip holds and the strip's rows (no more than the read spans from its first
+// chunk's first row), and what the strip and the threads' chunks take.
+struct StripPlan {
+    std::int64_t firstChunk = 0;
+    std::size_t total = 0; // chunks spanned
+    std::size_t lanes = 1;
+    std::size_t stripChunks = 0;
+    std::size_t stripRows = 0;
+    std::uint64_t chunkBytes = 0; // a chunk at its largest, unpacked
+    std::uint64_t bytes = 0;
+};
+
+StripPlan PlanStrip(const PartLayout& layout, std::size_t channels, int top, int bottom, int left, int right,
+                    std::size_t lanes)
+{
+    StripPlan plan;
+    const int lines = layout.lines;
+    plan.firstChunk = (std::int64_t{top} - layout.minY) / lines;
+    const std::int64_t lastChunk = (std::int64_t{bottom} - layout.minY) / lines;
+    plan.total = static_cast<std::size_t>(lastChunk - plan.firstChunk + 1);
+    plan.lanes = std::clamp<std::size_t>(lanes, 1, plan.total);
+    plan.stripChunks = plan.lanes * static_cast<std::size_t>(std::max(1, STRIP_ROWS / lines));
+    const std::int64_t spanned = std::int64_t{bottom} - (layout.minY + plan.firstChunk * lines) + 1;
+    plan.stripRows = static_cast<std::size_t>(
+        std::min<std::int64_t>(static_cast<std::int64_t>(plan.stripChunks) * lines, spanned));
+    for (const StoredChannel& channel : layout.channels)
+        plan.chunkBytes += static_cast<std::uint64_t>(lines) * channel.samples * channel.bytes;
+    plan.bytes = StripBytes(static_cast<std::uint64_t>(right - left + 1), plan.stripRows, channels) +
+                 plan.lanes * OwnChunkBytes(plan.chunkBytes);
+    return plan;
+}
+
 } // namespace
+
+void SizeScratch(std::vector<std::uint32_t>& rows, std::size_t size)
+{
+    if (rows.capacity() > size) std::vector<std::uint32_t>().swap(rows);
+    rows.resize(size);
+}
 
 bool DecodesOwnChunks(const Imf::Header& header)
 {
@@ -292,8 +330,15 @@ bool DecodesOwnChunks(const Imf::Header& header)
     }
 }
 
+std::uint64_t OwnChunksBytes(const Imf::Header& header, std::size_t channels, int top, int bottom, int left,
+                             int right)
+{
+    if (channels == 0 || top > bottom || left > right) return 0;
+    return PlanStrip(LayoutOf(header, {}), channels, top, bottom, left, right, 1).bytes;
+}
+
 void ReadOwnChunks(Imf::InputPart& input, const Imf::Header& header, const std::vector<std::string>& wanted,
-                   int top, int bottom, int left, int right, int threads, std::uint64_t budget,
+                   int top, int bottom, int left, int right, int threads, std::uint64_t allowance,
                    std::vector<std::uint32_t>& rows, std::vector<ChunkScratch>& chunks,
                    const ChunkRowSink& row)
 {
@@ -301,21 +346,24 @@ void ReadOwnChunks(Imf::InputPart& input, const Imf::Header& header, const std::
     PartLayout layout = LayoutOf(header, wanted);
     std::sort(layout.asked.begin(), layout.asked.end());
     const int lines = layout.lines;
-    const std::int64_t firstChunk = (std::int64_t{top} - layout.minY) / lines;
-    const std::int64_t lastChunk = (std::int64_t{bottom} - layout.minY) / lines;
-    const std::size_t total = static_cast<std::size_t>(lastChunk - firstChunk + 1);
-    // A chunk at its largest, as stored and unpacked, for each decoding thread.
-    std::uint64_t chunkBytes = 0;
-    for (std::int64_t y = layout.minY; y < std::int64_t{layout.minY} + lines && y <= layout.maxY; ++y)
-        chunkBytes += 2 * layout.RowBytes(static_cast<int>(y));
-    std::size_t lanes = std::min<std::size_t>(static_cast<std::size_t>(std::max(threads, 1)), total);
-    if (budget != 0 && chunkBytes != 0)
-        lanes = std::min<std::size_t>(lanes, std::max<std::uint64_t>(1, budget / (2 * chunkBytes)));
-    const std::size_t stripChunks = lanes * static_cast<std::size_t>(std::max(1, STRIP_ROWS / lines));
+    // As many decoding threads as the strip and their chunks leave room for, one at least.
+    std::size_t lanes = static_cast<std::size_t>(std::max(threads, 1));
+    StripPlan plan = PlanStrip(layout, wanted.size(), top, bottom, left, right, lanes);
+    while (allowance != 0 && plan.lanes > 1 && plan.bytes > allowance)
+        plan = PlanStrip(layout, wanted.size(), top, bottom, left, right, plan.lanes - 1);
+    lanes = plan.lanes;
+    const std::size_t total = plan.total;
+    const std::size_t stripChunks = plan.stripChunks;
+    const std::int64_t firstChunk = plan.firstChunk;
     const std::size_t count = static_cast<std::size_t>(right - left + 1);
-    const std::size_t stripStride = stripChunks * static_cast<std::size_t>(lines) * count;
-    if (rows.size() < stripStride * wanted.size()) rows.resize(stripStride * wanted.size());
-    if (chunks.size() < lanes) chunks.resize(lanes);
+    const std::size_t stripStride = plan.stripRows * count;
+    SizeScratch(rows, stripStride * wanted.size());
+    chunks.resize(lanes);
+    for (ChunkScratch& chunk : chunks) {
+        // A thread's chunk from an earlier read of larger chunks is given back.
+        if (chunk.stored.capacity() > plan.chunkBytes) std::vector<std::uint8_t>().swap(chunk.stored);
+        if (chunk.unpacked.capacity() > plan.chunkBytes) std::vector<std::uint8_t>().swap(chunk.unpacked);
+    }
 
     ChunkRead read{input, {}, layout, top, bottom, left, count, rows.data(), 0, stripStride};
     std::vector<std::exception_ptr> failures(stripChunks);

@@ -39,12 +39,22 @@ using ChunkRowSink = std::function<void(std::size_t k, int y, const std::uint32_
 // takes, on up to `threads` threads, and hands each row of each channel to `row`, rows in order.
 // The samples are the same whatever the number of threads, and so is the first fault found: a
 // chunk that does not hold what its rows need is an ExrReadFailure naming its rows, and rows
-// after it are not handed over. Decoding threads hold one chunk each, and no more of them than
-// `budget` bytes (0: none) would hold twice. `rows` (a strip of decoded rows) and `chunks` (one a
-// decoding thread) keep their memory for the next call.
+// after it are not handed over. Each decoding thread holds a chunk and a strip of STRIP_ROWS rows
+// (no more rows than the read spans), and no more threads decode than the strip and their chunks
+// fit in `allowance` bytes (0: no limit; one thread whatever it is). `rows` (the strip of decoded
+// rows) and `chunks` (one a decoding thread) keep their memory for the next call where it is no
+// more than that call needs.
 void ReadOwnChunks(Imf::InputPart& input, const Imf::Header& header, const std::vector<std::string>& wanted,
-                   int top, int bottom, int left, int right, int threads, std::uint64_t budget,
+                   int top, int bottom, int left, int right, int threads, std::uint64_t allowance,
                    std::vector<std::uint32_t>& rows, std::vector<ChunkScratch>& chunks,
                    const ChunkRowSink& row);
+// What ReadOwnChunks holds reading those rows and columns of `channels` channels of a part with
+// this header on one decoding thread: its strip and the thread's chunk.
+std::uint64_t OwnChunksBytes(const Imf::Header& header, std::size_t channels, int top, int bottom, int left,
+                             int right);
+
+// Gives `rows` exactly `size` elements: memory it keeps from an earlier read is reused when it is
+// the same, given back when it is more.
+void SizeScratch(std::vector<std::uint32_t>& rows, std::size_t size);
 
 } // namespace deepglass

@@ -57,37 +57,51 @@ void MakeFolder(const std::filesystem::path& folder)
     if (error) throw ToolError("cannot make the folder " + folder.string() + ": " + error.message());
 }
 
+// The first frame of the plan that can be read; null when none can.
+const ShotFrame* FirstPending(const std::vector<ShotFrame>& plan)
+{
+    for (const ShotFrame& shot : plan)
+        if (shot.problem.empty()) return &shot;
+    return nullptr;
+}
+
+// What a video's encoder may take of the budget, set aside before the frames share the rest: what
+// it takes for the first frame's size; 0 for pictures.
+std::uint64_t EncoderShare(const ApplyOptions& options, const std::vector<ShotFrame>& plan,
+                           std::uint64_t budget)
+{
+    const ShotFrame* first = FirstPending(plan);
+    if (budget == 0 || first == nullptr || !IsVideo(options.output.format)) return 0;
+    try {
+        return std::min(budget, EncoderMemoryEstimate(first->input, options.output.format, budget));
+    } catch (const ToolError&) {
+        return 0; // the frame's own read reports what is wrong with it
+    }
+}
+
 // -j as given, or as many frames as fit in the memory budget, one a core; never more than the
 // frames to filter.
 int JobCount(const ApplyOptions& options, const std::vector<ShotFrame>& plan, std::uint64_t budget)
 {
     std::size_t pending = 0;
-    const ShotFrame* first = nullptr;
-    for (const ShotFrame& shot : plan)
-        if (shot.problem.empty()) {
-            ++pending;
-            if (first == nullptr) first = &shot;
-        }
+    for (const ShotFrame& shot : plan) pending += shot.problem.empty() ? 1 : 0;
     if (options.jobs > 0)
         return static_cast<int>(std::min<std::size_t>(options.jobs, std::max<std::size_t>(pending, 1)));
-    std::uint64_t frameBytes = 0, encoderBytes = 0;
+    std::uint64_t frameBytes = 0;
     try {
-        if (first != nullptr) {
+        if (const ShotFrame* first = FirstPending(plan))
             frameBytes =
                 FrameMemoryEstimate(first->input, options.output.format, budget, options.display != nullptr);
-            encoderBytes = EncoderMemoryEstimate(first->input, options.output.format, budget);
-        }
     } catch (const ToolError&) {
         // The frame's own read reports what is wrong with it; the cores alone decide.
     }
-    // A video's encoder takes its share first; a budget it fills leaves room for one frame at a time.
-    if (budget > 0) budget = budget > encoderBytes ? budget - encoderBytes : 1;
     return DefaultJobCount(pending, frameBytes, budget);
 }
 
 // The run's frames and workers, and the filter's twins the workers beyond the first use.
 struct ApplyShot {
     std::vector<ShotFrame> plan;
+    std::uint64_t encoderShare = 0; // of the budget, what a video's encoder may take
     std::vector<std::unique_ptr<FilterRunner>> twins;
     std::vector<Worker> workers;
 };
@@ -104,7 +118,8 @@ ApplyShot PlanApply(FilterRunner& runner, const ApplyOptions& options, std::uint
     MakeOutputFolder(options.output);
     // Made before any frame is filtered, as a farm task's report folder often is not there yet.
     if (!options.reportPath.empty()) MakeFolder(std::filesystem::path(options.reportPath).parent_path());
-    const int jobs = JobCount(options, shot.plan, budget);
+    shot.encoderShare = EncoderShare(options, shot.plan, budget);
+    const int jobs = JobCount(options, shot.plan, budget - shot.encoderShare);
     shot.workers.resize(static_cast<std::size_t>(jobs));
     shot.workers[0].filter = &runner;
     for (std::size_t worker = 1; worker < shot.workers.size(); ++worker)
@@ -278,9 +293,12 @@ int RunApply(FilterRunner& runner, const ApplyOptions& options, std::FILE* out, 
     const FilterSettings settings = SettingsOf(runner.SaveRecord());
     const std::optional<PngFormat> png = PngFormatOf(options, settings, errors);
     if (!png) return EXIT_STATUS_FAILED;
-    // Each worker's reads get an even share of the budget.
+    // Each worker's reads get an even share of what the budget leaves the frames (never 0, which
+    // would mean no budget).
     ExrReadLimits limits;
-    limits.maxSampleBytes = budget / shot.workers.size();
+    if (budget != 0)
+        limits.maxSampleBytes =
+            std::max<std::uint64_t>((budget - shot.encoderShare) / shot.workers.size(), 1);
     ApplyRun run{options,
                  InputFiles(ExistingInputs(shot.plan)),
                  runner.ChannelsRequired(),
@@ -298,7 +316,7 @@ int RunApply(FilterRunner& runner, const ApplyOptions& options, std::FILE* out, 
         if (options.skipExisting && std::filesystem::is_regular_file(options.output.path, missing))
             return ReportShot(options, SkipVideo(shot.plan, options.output.path, out, errors),
                               Seconds(started), out, errors);
-        video = MakeShotVideo(options, *png, shot.plan, limits.maxSampleBytes);
+        video = MakeShotVideo(options, *png, shot.plan, shot.encoderShare);
         run.video = video.get();
         // A frame that cannot be filtered fails the video before the shot's scale is looked for.
         for (std::size_t place = 0; place < shot.plan.size(); ++place)

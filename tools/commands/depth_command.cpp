@@ -4,10 +4,12 @@
 #include <filesystem>
 #include <set>
 
+#include "base/frame_memory.h"
 #include "base/machine.h"
 #include "base/tool_error.h"
 #include "commands/apply_command.h"
 #include "deepglass_interface.h"
+#include "exr/exr_layout.h"
 #include "output/atomic_output.h"
 #include "output/exr_writer.h"
 #include "shot/frame_pattern.h"
@@ -18,6 +20,9 @@
 namespace deepglass {
 
 namespace {
+
+// Rows in a chunk of an EXR file written with ZIP, as the depth frame is.
+constexpr std::uint64_t ZIP_CHUNK_ROWS = 16;
 
 // The mapping a picture's or video's levels are read back through: the command line's scale and
 // curve in place of its own, and its levels' bits. A ToolError naming the file when it has none, or
@@ -51,24 +56,40 @@ DepthMapping MappingFor(const std::string& path,
     return mapping;
 }
 
+// What reading back a picture of `shape` into a depth frame takes, as the account has it, or a
+// ToolError naming `path` when that is more than `budget`.
+void HoldReadBack(const std::string& path, FrameShape shape, std::uint64_t budget)
+{
+    // The depth frame is written with ZIP, in chunks of 16 rows of its one float channel.
+    shape.exrBuffers =
+        OpenExrBufferBytes(ZIP_CHUNK_ROWS * shape.width * HELD_SAMPLE_BYTES, ExrDecodeThreads());
+    const std::string problem = FrameMemoryProblem(FrameRoute::READ_BACK, shape, budget);
+    if (!problem.empty()) throw ToolError(path + ": " + problem);
+}
+
+// The picture at `path`, read once what reading it back takes is known to fit in `budget`.
+PngPicture ReadHeldPicture(const std::string& path, std::uint64_t budget)
+{
+    PngReader reader(path);
+    HoldReadBack(path, reader.Shape(), budget);
+    return reader.ReadAll();
+}
+
 // An EXR frame of `picture`'s size holding the depth its levels stand for, written as a whole.
 void WriteDepth(const std::string& output, const PngPicture& picture, const DepthMapping& mapping,
                 const DepthOptions& options)
 {
     ExrFrame frame;
     frame.dataWindow = frame.displayWindow = {0, 0, picture.width - 1, picture.height - 1};
-    FrameChannel& z = frame.channels.emplace_back();
-    z.name = "Z";
-    for (const float depth : DepthOfPicture(picture, mapping, options.levelZeroEmpty))
-        z.samples.push_back(std::bit_cast<std::uint32_t>(depth));
-    AtomicOutput(output).Write([&](const std::string& temp) { WriteExr(temp, frame); });
+    frame.channels.push_back(DepthOfPicture(picture, mapping, options.levelZeroEmpty));
+    AtomicOutput(output).Write([&](const std::string& temp) { WriteExr(temp, std::move(frame)); });
 }
 
 void ReadBack(const ShotFrame& shot, const DepthOptions& options, const InputFiles& inputs,
               std::uint64_t budget)
 {
     inputs.RefuseOverwrite(shot.output);
-    const PngPicture picture = ReadPng(shot.input, budget);
+    const PngPicture picture = ReadHeldPicture(shot.input, budget);
     WriteDepth(shot.output, picture, MappingFor(shot.input, picture.text, picture.bits, false, options),
                options);
 }
@@ -97,6 +118,13 @@ void ReadBackVideo(const std::string& path, const DepthOptions& options, const I
 {
     const VideoFacts facts = ReadVideoFacts(path, budget);
     const DepthMapping mapping = MappingFor(path, facts.tags, facts.bits, true, options);
+    // Each frame is read back as a picture of its levels is.
+    FrameShape shape;
+    shape.width = static_cast<std::uint64_t>(facts.width);
+    shape.height = static_cast<std::uint64_t>(facts.height);
+    const bool colour = facts.pixelFormat == "bgra" || facts.pixelFormat == "gbrap16le";
+    shape.storedPixelBytes = (colour ? 4u : 1u) * (facts.bits == 8 ? 1u : 2u);
+    HoldReadBack(path, shape, budget);
     std::vector<int> numbers;
     try {
         numbers = ParseVideoFrames(facts.tags).value_or(std::vector<int>{});
@@ -130,20 +158,21 @@ void ReadBackVideo(const std::string& path, const DepthOptions& options, const I
 
 DepthPicture ReadDepthPicture(const std::string& path, const DepthOptions& options, std::uint64_t budget)
 {
-    const PngPicture picture = ReadPng(path, budget);
+    const PngPicture picture = ReadHeldPicture(path, budget);
     DepthPicture read{
         picture.width, picture.height, {}, MappingFor(path, picture.text, picture.bits, false, options)};
     read.depth = DepthOfPicture(picture, read.mapping, options.levelZeroEmpty);
     return read;
 }
 
-std::vector<float> DepthOfPicture(const PngPicture& picture, const DepthMapping& mapping, bool levelZeroEmpty)
+FrameChannel DepthOfPicture(const PngPicture& picture, const DepthMapping& mapping, bool levelZeroEmpty)
 {
     const std::size_t pixels =
         static_cast<std::size_t>(picture.width) * static_cast<std::size_t>(picture.height);
     const std::uint16_t full = static_cast<std::uint16_t>((1u << picture.bits) - 1);
-    std::vector<float> depth(pixels, HOST_BACKGROUND_DEPTH);
-    if (!mapping.scale) return depth;
+    FrameChannel z{"Z", SampleType::FLOAT,
+                   std::vector<std::uint32_t>(pixels, std::bit_cast<std::uint32_t>(HOST_BACKGROUND_DEPTH))};
+    if (!mapping.scale) return z;
     for (std::size_t i = 0; i < pixels; ++i) {
         const std::uint16_t level = picture.At(i, 0);
         if (picture.channels == 4) {
@@ -152,9 +181,10 @@ std::vector<float> DepthOfPicture(const PngPicture& picture, const DepthMapping&
                 continue;
         }
         if (level == 0 && levelZeroEmpty) continue;
-        depth[i] = static_cast<float>(DepthOfLevel(*mapping.scale, mapping.curve, level, picture.bits));
+        z.samples[i] = std::bit_cast<std::uint32_t>(
+            static_cast<float>(DepthOfLevel(*mapping.scale, mapping.curve, level, picture.bits)));
     }
-    return depth;
+    return z;
 }
 
 int RunDepth(const DepthOptions& options, std::FILE* out, std::FILE* errors)

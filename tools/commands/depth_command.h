@@ -3,30 +3,30 @@
 #pragma once
 
 #include <cstdio>
-#include <vector>
 
 #include "depth/depth_mapping.h"
+#include "image/frame_channel.h"
 #include "png/png_reader.h"
 #include "settings/run_settings.h"
 
 namespace deepglass {
 
-// The Z samples `picture` stands for under `mapping`: each level through DepthOfLevel; level 0 the
-// far end, or nothing rendered (HOST_BACKGROUND_DEPTH) with `levelZeroEmpty` or where no depth
-// took part; a pixel of an RGBA picture that holds no grey (kept colour) nothing rendered.
-std::vector<float> DepthOfPicture(const PngPicture& picture, const DepthMapping& mapping,
-                                  bool levelZeroEmpty);
+// The Z channel (FLOAT) `picture` stands for under `mapping`: each level through DepthOfLevel;
+// level 0 the far end, or nothing rendered (HOST_BACKGROUND_DEPTH) with `levelZeroEmpty` or where
+// no depth took part; a pixel of an RGBA picture that holds no grey (kept colour) nothing rendered.
+FrameChannel DepthOfPicture(const PngPicture& picture, const DepthMapping& mapping, bool levelZeroEmpty);
 
-// A picture read back: its depths, rows top to bottom, and the mapping they were read through.
+// A picture read back: its depths (the Z channel, rows top to bottom), and the mapping they were
+// read through.
 struct DepthPicture {
     int width = 0;
     int height = 0;
-    std::vector<float> depth;
+    FrameChannel depth;
     DepthMapping mapping;
 };
 
 // The picture at `path` read back as `depth` reads each of its pictures, its samples held to
-// `budget`; a ToolError naming the file when it cannot be.
+// `budget` as the account has it; a ToolError naming the file when it cannot be.
 DepthPicture ReadDepthPicture(const std::string& path, const DepthOptions& options, std::uint64_t budget);
 
 // Answers the exit status: 1 when a picture could not be read back.

@@ -4,6 +4,7 @@
 
 #include "base/list_text.h"
 #include "base/number_text.h"
+#include "base/utf8_text.h"
 #include "exr/sample_source.h"
 
 namespace deepglass {
@@ -109,7 +110,7 @@ void PrintLayout(const ExrFile& file, std::FILE* out)
     if (!views.empty()) {
         std::vector<std::string> named;
         for (const std::string& view : views)
-            named.push_back(view + (view == file.DefaultView() ? " (default)" : ""));
+            named.push_back(NameText(view) + (view == file.DefaultView() ? " (default)" : ""));
         PrintField(out, "views", ListText(named));
     }
     if (file.parts.size() < 2) return;
@@ -122,8 +123,8 @@ void PrintLayout(const ExrFile& file, std::FILE* out)
                 channels.push_back(
                     {channel.storedName, "", 0, "", channel.type, channel.xSampling, channel.ySampling});
         std::fprintf(
-            out, "    %zu %s%s, %s: %s\n", index, part.name.c_str(),
-            part.view.empty() ? "" : (" (view " + part.view + ")").c_str(),
+            out, "    %zu %s%s, %s: %s\n", index, NameText(part.name).c_str(),
+            part.view.empty() ? "" : (" (view " + NameText(part.view) + ")").c_str(),
             (std::string(part.deep ? "deep " : "") + (part.frame.tiled ? "tiled" : "scanline")).c_str(),
             ViewChannelListText(channels).c_str());
     }
@@ -134,7 +135,7 @@ void PrintDetail(const std::string& path, const ViewFrame& made, const FrameFact
 {
     const ExrFrame& frame = made.frame;
     if (!path.empty()) std::fprintf(out, "%s\n", path.c_str());
-    if (!made.view.empty()) PrintField(out, "view", made.view);
+    if (!made.view.empty()) PrintField(out, "view", NameText(made.view));
     PrintField(out, "size",
                std::to_string(frame.Width()) + " x " + std::to_string(frame.Height()) + ", " +
                    (frame.tiled ? "tiled" : "scanline"));
@@ -149,7 +150,8 @@ void PrintDetail(const std::string& path, const ViewFrame& made, const FrameFact
     if (!facts.problem.empty()) {
         PrintField(out, "filter", "cannot take this view: " + facts.problem);
     } else if (facts.hasDepth) {
-        PrintField(out, "depth " + choice.depth, RangeText(facts.stats) + " (magnitudes that take part)");
+        PrintField(out, "depth " + NameText(choice.depth),
+                   RangeText(facts.stats) + " (magnitudes that take part)");
         if (options.range.clip)
             PrintField(out, "clip " + options.range.clip->Text(),
                        ClippedText(facts) + " (the ends of apply --clip's scale)");
@@ -164,11 +166,11 @@ void PrintDetail(const std::string& path, const ViewFrame& made, const FrameFact
                        ShareText(facts.taken, facts.stats.pixels) + " taken as nothing rendered (" +
                            AUTO_BACKGROUND_TEXT + ")");
     } else {
-        PrintField(out, "depth", "none: no channel " + choice.depth);
+        PrintField(out, "depth", "none: no channel " + NameText(choice.depth));
     }
     if (facts.problem.empty()) PrintField(out, "alpha 0", ShareText(facts.transparent, frame.PixelCount()));
-    PrintField(out, choice.material, IdsText(facts.materialIds, IDS_SHOWN_IN_DETAIL));
-    PrintField(out, choice.object, IdsText(facts.objectIds, IDS_SHOWN_IN_DETAIL));
+    PrintField(out, NameText(choice.material), IdsText(facts.materialIds, IDS_SHOWN_IN_DETAIL));
+    PrintField(out, NameText(choice.object), IdsText(facts.objectIds, IDS_SHOWN_IN_DETAIL));
     const std::string hint = facts.hasDepth ? BackgroundHint(facts.stats) : "";
     if (!hint.empty()) PrintField(out, "hint", hint);
 }
@@ -187,11 +189,11 @@ void PrintLine(const std::string& label, const ViewFrame& made, const FrameFacts
             "  background " + ShareText(facts.stats.background, facts.stats.pixels) + "  alpha 0 " +
             ShareText(facts.transparent, frame.PixelCount());
     else
-        line += "  no depth channel " + made.choice.depth;
+        line += "  no depth channel " + NameText(made.choice.depth);
     if (facts.deep) line += "  deep samples " + std::to_string(facts.deep->total);
-    line += "  " + made.choice.material + " " +
+    line += "  " + NameText(made.choice.material) + " " +
             (facts.materialIds ? IdList(*facts.materialIds, IDS_SHOWN_IN_LINE) : "none");
-    line += "  " + made.choice.object + " " +
+    line += "  " + NameText(made.choice.object) + " " +
             (facts.objectIds ? IdList(*facts.objectIds, IDS_SHOWN_IN_LINE) : "none");
     std::fprintf(out, "%s\n", line.c_str());
 }

@@ -3,14 +3,18 @@
 #include <algorithm>
 #include <cmath>
 
+#include "base/frame_memory.h"
 #include "base/machine.h"
 #include "base/number_text.h"
 #include "base/tool_error.h"
+#include "base/utf8_text.h"
 #include "chart/depth_chart.h"
 #include "commands/cryptomatte_facts.h"
 #include "commands/frame_facts.h"
 #include "depth/depth_mapping.h"
+#include "exr/exr_input.h"
 #include "exr/exr_reader.h"
+#include "exr/file_memory.h"
 #include "frame/view_frame.h"
 #include "png/png_reader.h"
 #include "shot/shot_plan.h"
@@ -64,7 +68,7 @@ struct InfoRun {
 bool DescribePicture(const std::string& path, InfoRun& run)
 {
     try {
-        const PngPicture picture = ReadPng(path, run.budget);
+        const PngPicture picture = ReadPictureText(path, run.budget);
         std::fprintf(run.out, "%s: PNG picture, %d x %d, %s, %d bits\n", path.c_str(), picture.width,
                      picture.height, picture.channels == 1 ? "grey" : "RGBA", picture.bits);
         if (!HasMapping(picture.text)) {
@@ -124,7 +128,8 @@ std::vector<std::pair<std::string, DepthMapping>> MappingsOf(const ExrFile& file
     std::vector<std::pair<std::string, DepthMapping>> mappings;
     for (const ExrPart& part : file.parts) {
         if (part.frame.header == nullptr) continue;
-        const auto texts = HeaderTextsOf(*part.frame.header, MAPPING_PREFIX);
+        auto texts = HeaderTextsOf(*part.frame.header, MAPPING_PREFIX);
+        for (auto& [key, value] : texts) value = NameText(value);
         if (HasMapping(texts)) mappings.emplace_back(part.name, ParseMapping(texts));
     }
     return mappings;
@@ -137,11 +142,24 @@ void PrintMappings(const ExrFile& file, std::FILE* out)
                      MappingText(mapping).c_str());
 }
 
-ExrReadResult ReadDescribed(const std::string& path, std::uint64_t budget)
+// The file read whole, once what describing it takes is known to fit in the budget: every part
+// held, and the frame of each view, at most the largest part's, counted.
+ExrReadResult ReadForInfo(const std::string& path, std::uint64_t budget)
 {
     ExrReadLimits limits;
     limits.maxSampleBytes = budget;
-    return ReadExrFile(path, limits);
+    ExrInput input(path, limits);
+    FrameShape shape;
+    for (const ExrPart& part : input.Layout().parts)
+        if (part.frame.PixelCount() > shape.width * shape.height) {
+            shape.width = static_cast<std::uint64_t>(part.frame.Width());
+            shape.height = static_cast<std::uint64_t>(part.frame.Height());
+        }
+    shape.readBytes = StripBytes(shape.width, 1, 1);
+    AddWholeFile(shape, input.Layout(), 1);
+    const std::string problem = FrameMemoryProblem(FrameRoute::INFO, shape, budget);
+    if (!problem.empty()) throw ToolError(path + ": " + problem);
+    return {input.ReadWhole(), input.Note()};
 }
 
 // One frame of the list described and its chart point filled; false when it failed.
@@ -157,7 +175,7 @@ bool DescribeFrame(const ShotFrame& shot, InfoRun& run, ChartFrame& point)
     if (IsVideoName(path)) return DescribeVideo(path, run);
     ExrReadResult read;
     try {
-        read = ReadDescribed(path, run.budget);
+        read = ReadForInfo(path, run.budget);
     } catch (const ToolError& error) {
         std::fprintf(run.errors, "error: %s\n", error.what()); // the reader names the file
         return false;
@@ -177,7 +195,8 @@ bool DescribeFrame(const ShotFrame& shot, InfoRun& run, ChartFrame& point)
                 PrintDetail("", made, facts, run.options, run.out);
                 PrintCryptomattes(read.file, made, path, run.out);
             } else {
-                PrintLine(view.empty() ? path : path + " " + view, made, facts, run.options, run.out);
+                PrintLine(view.empty() ? path : path + " " + NameText(view), made, facts, run.options,
+                          run.out);
             }
             const std::optional<DepthScale> scale =
                 facts.hasDepth ? OwnScaleOf(facts.stats) : std::optional<DepthScale>();
@@ -207,7 +226,7 @@ void CountAgain(const std::vector<ShotFrame>& plan, InfoRun& run)
     for (const ShotFrame& shot : plan) {
         if (shot.missing) continue;
         try {
-            const ExrReadResult read = ReadDescribed(shot.input, run.budget);
+            const ExrReadResult read = ReadForInfo(shot.input, run.budget);
             for (const std::string& view : SelectViews(read.file, run.options.view))
                 run.sweeps->Count(FactsOf(read.file, ViewLayoutOf(read.file, view, run.options.names),
                                           run.options, run.buffers)
@@ -228,9 +247,17 @@ std::string ShotRangeLine(const InfoOptions& options, const ShotRange& shot)
 
 } // namespace
 
+PngPicture ReadPictureText(const std::string& path, std::uint64_t budget)
+{
+    PngReader reader(path);
+    const std::string problem = FrameMemoryProblem(FrameRoute::PICTURE_INFO, reader.Shape(), budget);
+    if (!problem.empty()) throw ToolError(path + ": " + problem);
+    return reader.ReadText();
+}
+
 FileFacts FactsOfFile(const std::string& path, const InfoOptions& options)
 {
-    FileFacts facts{ReadDescribed(path, MemoryBudget(options.maxMemory)), {}, {}};
+    FileFacts facts{ReadForInfo(path, MemoryBudget(options.maxMemory)), {}, {}};
     facts.mappings = MappingsOf(facts.read.file);
     FrameBuffers buffers;
     for (const std::string& view : SelectViews(facts.read.file, options.view)) {

@@ -9,6 +9,7 @@
 #include "commands/frame_facts.h"
 #include "depth/depth_mapping.h"
 #include "exr/exr_reader.h"
+#include "png/png_reader.h"
 #include "settings/run_settings.h"
 
 namespace deepglass {
@@ -26,6 +27,10 @@ struct FileFacts {
     std::vector<ViewFacts> views;
     std::vector<std::pair<std::string, DepthMapping>> mappings;
 };
+
+// A picture's header and text, its rows read one at a time, once that is known to fit in `budget`;
+// a ToolError naming the file when it cannot be read or does not fit.
+PngPicture ReadPictureText(const std::string& path, std::uint64_t budget);
 
 // The facts of the file at `path`; a ToolError when it or one of its views cannot be described.
 FileFacts FactsOfFile(const std::string& path, const InfoOptions& options);

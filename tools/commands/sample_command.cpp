@@ -23,7 +23,7 @@ void WriteSample(const std::string& path, int width, int height, bool cryptomatt
 {
     ExrFrame frame = RenderSampleScene(width, height);
     if (cryptomatte) AddSampleCryptomatte(frame);
-    AtomicOutput(path).Write([&](const std::string& temp) { WriteExr(temp, frame); });
+    AtomicOutput(path).Write([&](const std::string& temp) { WriteExr(temp, std::move(frame)); });
 }
 
 } // namespace

@@ -5,6 +5,7 @@
 
 #include "base/number_text.h"
 #include "base/tool_error.h"
+#include "base/utf8_text.h"
 #include "deepglass_interface.h"
 
 namespace deepglass {
@@ -97,9 +98,10 @@ std::vector<HeaderText> MappingTexts(const DepthMapping& mapping)
 
 std::vector<PngText> MappingPngText(const DepthMapping& mapping)
 {
+    // A picture's text is UTF-8; a channel or view name is bytes, which NameText makes UTF-8.
     std::vector<PngText> text;
     for (HeaderText& entry : MappingTexts(mapping))
-        text.push_back({std::move(entry.name), std::move(entry.text)});
+        text.push_back({std::move(entry.name), NameText(entry.text)});
     return text;
 }
 

@@ -36,7 +36,7 @@ struct DepthMapping {
 // The mapping as the texts a picture holds, every key beginning with MAPPING_PREFIX; the scale's
 // ends as floats, the bits and the frame as ints.
 std::vector<HeaderText> MappingTexts(const DepthMapping& mapping);
-// The same as PNG text chunks.
+// The same as PNG text chunks, each value as NameText gives it (UTF-8 whatever the names' bytes).
 std::vector<PngText> MappingPngText(const DepthMapping& mapping);
 
 // The mapping the texts hold (others than MAPPING_PREFIX's are ignored). A ToolError naming the key

@@ -49,6 +49,9 @@ PercentileSweeps::PercentileSweeps(const DepthClip& clip, std::size_t tallies)
 
 void PercentileSweeps::Count(std::span<const float> depth, std::size_t tally)
 {
+    // Once the sweeps are over (the first may end them, having counted nothing) nothing is
+    // counted: the tallies are then sized for neither sweep.
+    if (sweep == 2) return;
     Counts& counts = tallies[tally];
     for (float z : depth) {
         const float a = std::fabs(z);

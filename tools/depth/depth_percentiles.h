@@ -36,7 +36,8 @@ class PercentileSweeps {
 public:
     explicit PercentileSweeps(const DepthClip& clip, std::size_t tallies = 1);
 
-    // Counts the magnitudes of `depth` taking part (below the depth limit) into a tally.
+    // Counts the magnitudes of `depth` taking part (below the depth limit) into a tally; nothing
+    // once the last sweep has ended.
     void Count(std::span<const float> depth, std::size_t tally = 0);
     // Ends the sweep; true when the same depths are to be counted again in another.
     bool EndSweep();

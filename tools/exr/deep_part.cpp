@@ -11,6 +11,7 @@
 #include <numeric>
 
 #include "base/exr_read_failure.h"
+#include "base/frame_memory.h"
 #include "base/number_text.h"
 
 namespace deepglass {

@@ -6,8 +6,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "base/frame_memory.h"
 #include "base/number_text.h"
-#include "image/frame_channel.h"
 
 namespace deepglass {
 

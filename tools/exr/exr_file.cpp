@@ -5,6 +5,7 @@
 
 #include "base/list_text.h"
 #include "base/tool_error.h"
+#include "base/utf8_text.h"
 
 namespace deepglass {
 
@@ -106,7 +107,7 @@ std::string ViewChannelListText(const std::vector<ViewChannel>& channels)
     std::vector<std::string> texts;
     for (const ViewChannel& channel : sorted)
         texts.push_back(
-            channel.name + " (" + SampleTypeName(channel.type) +
+            NameText(channel.name) + " (" + SampleTypeName(channel.type) +
             (channel.Subsampled() ? ", " + SamplingText(channel.xSampling, channel.ySampling) : "") + ")");
     return texts.empty() ? "no channels" : ListText(texts);
 }

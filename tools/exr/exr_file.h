@@ -27,6 +27,9 @@ struct ExrPart {
     // sample counts once they are read.
     bool deep = false;
     DeepCounts deepCounts;
+    // A chunk (a tile, or a block of scan lines) of its full level unpacked, as OpenEXR's buffers
+    // hold one; 0 for a deep part.
+    std::uint64_t chunkBytes = 0;
 };
 
 // One channel as a view sees it: `name` without the view, where it is stored.

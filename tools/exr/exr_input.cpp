@@ -11,6 +11,7 @@
 #include <bit>
 #include <cstdint>
 
+#include "base/frame_memory.h"
 #include "base/tool_error.h"
 #include "chunks/flat_chunks.h"
 #include "exr/deep_part.h"
@@ -21,9 +22,18 @@ namespace deepglass {
 
 namespace {
 
-// Rows decoded at a time: a whole number of every compression's line blocks (1, 16, 32), and
-// enough of them for OpenEXR's threads to decode side by side, while the strip stays in the cache.
-constexpr int STRIP_ROWS = 64;
+// Rows OpenEXR's RGBA interface holds while it reconstructs luminance-chroma colour (its filter's
+// taps and rows in progress), each a little wider than the frame.
+constexpr std::uint64_t LUMA_CHROMA_ROWS = 33;
+constexpr std::uint64_t LUMA_CHROMA_TAPS = 27;
+// A pixel as OpenEXR's RGBA interface hands it over: four halves.
+constexpr std::uint64_t RGBA_PIXEL_BYTES = 8;
+
+// Rows of a strip of `rows` rows read STRIP_ROWS at a time.
+std::uint64_t StripRows(int top, int bottom)
+{
+    return static_cast<std::uint64_t>(std::min<std::int64_t>(STRIP_ROWS, std::int64_t{bottom} - top + 1));
+}
 
 } // namespace
 
@@ -47,6 +57,7 @@ ExrInput::ExrInput(const std::string& path, const ExrReadLimits& limits, int thr
         layout = ExrLayoutOf(*open->exr, limits, note);
     });
     open->deep.resize(layout.parts.size());
+    exrThreads = ExrDecodeThreads();
 }
 
 ExrInput::~ExrInput() = default;
@@ -104,7 +115,7 @@ void ExrInput::ReadFlat(int part, const std::vector<ViewChannel>& channels,
     if (DecodesOwnChunks(header)) {
         std::vector<std::string> names;
         for (std::size_t i : taken) names.push_back(channels[i].storedName);
-        ReadOwnChunks(input, header, names, top, bottom, left, right, threads, limits.maxSampleBytes,
+        ReadOwnChunks(input, header, names, top, bottom, left, right, threads, scratch.allowance,
                       scratch.rows, scratch.chunks, [&](std::size_t k, int y, const std::uint32_t* row) {
                           sink(taken[k], y - window.minY, left - window.minX, count, row);
                       });
@@ -113,8 +124,8 @@ void ExrInput::ReadFlat(int part, const std::vector<ViewChannel>& channels,
     // Every other compression is OpenEXR's to decode, a strip of rows at a time.
     const std::size_t width = static_cast<std::size_t>(from.Width());
     std::vector<std::uint32_t>& strip = scratch.rows;
-    const std::size_t stripSize = width * STRIP_ROWS;
-    if (strip.size() < stripSize * taken.size()) strip.resize(stripSize * taken.size());
+    const std::size_t stripSize = width * static_cast<std::size_t>(StripRows(top, bottom));
+    SizeScratch(strip, stripSize * taken.size());
     for (int y0 = top; y0 <= bottom; y0 += STRIP_ROWS) {
         const int y1 = std::min(bottom, y0 + STRIP_ROWS - 1);
         Imf::FrameBuffer buffer;
@@ -123,7 +134,8 @@ void ExrInput::ReadFlat(int part, const std::vector<ViewChannel>& channels,
             const Imf::PixelType type = channel.type == SampleType::UINT ? Imf::UINT : Imf::FLOAT;
             buffer.insert(channel.storedName,
                           Imf::Slice::Make(type, strip.data() + k * stripSize, {from.minX, y0}, from.Width(),
-                                           STRIP_ROWS, sizeof(std::uint32_t), sizeof(std::uint32_t) * width));
+                                           y1 - y0 + 1, sizeof(std::uint32_t),
+                                           sizeof(std::uint32_t) * width));
         }
         input.setFrameBuffer(buffer);
         input.readPixels(y0, y1);
@@ -174,6 +186,62 @@ void ExrInput::Read(const std::vector<ViewChannel>& channels, const PixelBox& wi
     });
 }
 
+ReadMemory ExrInput::MemoryOfRead(const std::vector<ViewChannel>& channels, const PixelBox& window,
+                                  bool lumaChroma) const
+{
+    // As Read takes the parts: OpenEXR keeps its buffers for each part read while the file is
+    // open; the strip and the decoding threads' chunks are the largest any part takes.
+    ReadMemory memory;
+    for (int part = 0; part < static_cast<int>(layout.parts.size()); ++part) {
+        const ExrPart& held = layout.parts[part];
+        const PixelBox& from = held.frame.dataWindow;
+        const int top = std::max(from.minY, window.minY);
+        const int bottom = std::min(from.maxY, window.maxY);
+        const int left = std::max(from.minX, window.minX);
+        const int right = std::min(from.maxX, window.maxX);
+        std::size_t strips = 0;  // channels read a strip at a time
+        std::uint64_t whole = 0; // subsampled channels, decoded whole
+        for (const ViewChannel& channel : channels) {
+            if (channel.part != part) continue;
+            if (!channel.Subsampled() || held.deep)
+                ++strips;
+            else
+                whole += StripBytes(static_cast<std::uint64_t>(from.Width() / channel.xSampling),
+                                    static_cast<std::uint64_t>(from.Height() / channel.ySampling), 1);
+        }
+        if ((strips == 0 && whole == 0) || top > bottom || left > right) continue;
+        memory.held += whole;
+        const std::uint64_t width = static_cast<std::uint64_t>(from.Width());
+        if (held.deep) {
+            // Its sample counts, and a band of rows flattened; the samples themselves are held to
+            // the budget by the deep reader.
+            memory.held += width * static_cast<std::uint64_t>(from.Height()) * 4;
+            memory.strip = std::max(memory.strip, StripBytes(width, StripRows(top, bottom), strips));
+            continue;
+        }
+        memory.held += OpenExrBufferBytes(held.chunkBytes, exrThreads);
+        const Imf::Header& header = open->exr->header(part);
+        if (DecodesOwnChunks(header)) {
+            memory.strip = std::max(memory.strip, OwnChunksBytes(header, strips, top, bottom, left, right));
+            continue;
+        }
+        memory.strip = std::max(memory.strip, StripBytes(width, StripRows(top, bottom), strips));
+        // Tiles are read a row of them at a time, which OpenEXR keeps for the next read.
+        if (held.frame.tiled && header.hasTileDescription())
+            memory.held += StripBytes(width, header.tileDescription().ySize, strips);
+    }
+    if (lumaChroma && !layout.parts.empty()) {
+        // The RGBA interface opens the file anew, with buffers of its own.
+        const ExrPart& first = layout.parts[0];
+        const std::uint64_t width = static_cast<std::uint64_t>(first.frame.dataWindow.Width());
+        memory.held += OpenExrBufferBytes(first.chunkBytes, exrThreads) +
+                       LUMA_CHROMA_ROWS * (width + LUMA_CHROMA_TAPS) * RGBA_PIXEL_BYTES +
+                       width * StripRows(window.minY, window.maxY) * RGBA_PIXEL_BYTES +
+                       StripBytes(static_cast<std::uint64_t>(window.Width()), 1, 1);
+    }
+    return memory;
+}
+
 ExrFile ExrInput::ReadWhole()
 {
     ExrFile file = layout;
@@ -201,8 +269,8 @@ void ExrInput::ReadLumaChroma(const PixelBox& window, ReadScratch& readScratch, 
         if (top > bottom || left > right) return;
         const std::size_t width = static_cast<std::size_t>(from.Width());
         const std::size_t count = static_cast<std::size_t>(right - left + 1);
-        std::vector<Imf::Rgba> strip(width * STRIP_ROWS);
-        if (scratch.size() < count) scratch.resize(count);
+        std::vector<Imf::Rgba> strip(width * StripRows(top, bottom));
+        SizeScratch(scratch, count);
         for (int y0 = top; y0 <= bottom; y0 += STRIP_ROWS) {
             const int y1 = std::min(bottom, y0 + STRIP_ROWS - 1);
             // OpenEXR finds pixel (x, y) at base + x + y * width.

@@ -35,6 +35,8 @@ public:
     void Read(const std::vector<ViewChannel>& channels, const PixelBox& window, ReadScratch& scratch,
               const RowSink& sink) override;
     void ReadLumaChroma(const PixelBox& window, ReadScratch& scratch, const RowSink& sink) override;
+    ReadMemory MemoryOfRead(const std::vector<ViewChannel>& channels, const PixelBox& window,
+                            bool lumaChroma) const override;
     // Every part with every sample, read from the file as it stands open; a ToolError naming the
     // file when that fails.
     ExrFile ReadWhole();
@@ -57,6 +59,7 @@ private:
     ExrReadLimits limits;
     int threads = 1;
     std::uint64_t fileBytes = 0; // which a deep part's sample counts cannot claim far beyond
+    int exrThreads = 0;          // OpenEXR's own, as the file was opened with
     ExrFile layout;
     std::string note;
 };

@@ -11,6 +11,7 @@
 #include <ImfThreading.h>
 #include <ImfTileDescription.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -62,6 +63,36 @@ void CheckSize(const PixelBox& window, const ExrReadLimits& limits)
                              " pixels wide and high");
     if (limits.maxPixels != 0 && static_cast<std::uint64_t>(width * height) > limits.maxPixels)
         throw ExrReadFailure("the frame has more than " + std::to_string(limits.maxPixels) + " pixels");
+}
+
+// Scan lines in a chunk of each compression, as OpenEXR stores them.
+std::uint64_t LinesPerChunk(Imf::Compression compression)
+{
+    switch (compression) {
+    case Imf::ZIP_COMPRESSION:
+    case Imf::PXR24_COMPRESSION: return 16;
+    case Imf::PIZ_COMPRESSION:
+    case Imf::B44_COMPRESSION:
+    case Imf::B44A_COMPRESSION:
+    case Imf::DWAA_COMPRESSION: return 32;
+    case Imf::DWAB_COMPRESSION: return 256;
+    default: return 1;
+    }
+}
+
+std::uint64_t ChunkBytesOf(const Imf::Header& header)
+{
+    const Imath::Box2i& window = header.dataWindow();
+    const std::uint64_t width = static_cast<std::uint64_t>(std::int64_t{window.max.x} - window.min.x + 1);
+    std::uint64_t pixelBytes = 0, rowBytes = 0;
+    for (auto it = header.channels().begin(); it != header.channels().end(); ++it) {
+        const std::uint64_t bytes = it.channel().type == Imf::HALF ? 2 : 4;
+        pixelBytes += bytes;
+        rowBytes += width / static_cast<std::uint64_t>(std::max(it.channel().xSampling, 1)) * bytes;
+    }
+    if (header.hasTileDescription())
+        return std::uint64_t{header.tileDescription().xSize} * header.tileDescription().ySize * pixelBytes;
+    return LinesPerChunk(header.compression()) * rowBytes;
 }
 
 std::string PartName(const Imf::Header& header, int part)
@@ -131,6 +162,7 @@ ExrFile ExrLayoutOf(const Imf::MultiPartInputFile& file, const ExrReadLimits& li
         frame.displayWindow = BoxOf(header.displayWindow());
         frame.tiled = header.hasTileDescription();
         frame.header = std::make_shared<const Imf::Header>(header);
+        if (!part.deep) part.chunkBytes = ChunkBytesOf(header);
         CheckSize(frame.dataWindow, limits);
         pixels += frame.PixelCount();
         if (limits.maxPixels != 0 && pixels > limits.maxPixels)
@@ -164,6 +196,8 @@ ExrFile ExrLayoutOf(const Imf::MultiPartInputFile& file, const ExrReadLimits& li
 }
 
 void SetExrDecodeThreads(int threads) { Imf::setGlobalThreadCount(threads); }
+
+int ExrDecodeThreads() { return Imf::globalThreadCount(); }
 
 void GuardExrRead(const std::string& name, const std::function<void()>& read)
 {

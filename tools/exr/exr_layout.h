@@ -47,6 +47,8 @@ ExrFile ExrLayoutOf(const Imf::MultiPartInputFile& file, const ExrReadLimits& li
 // How many threads of OpenEXR's own pool decode the blocks of a read side by side (0: the reading
 // thread decodes them itself). Set before files are opened.
 void SetExrDecodeThreads(int threads);
+// The threads files opened now decode and encode with, which size OpenEXR's buffers for them.
+int ExrDecodeThreads();
 
 // Runs `read`; what it throws becomes a ToolError whose message starts with `name`. A ToolError it
 // throws itself is already in the caller's words and passes unchanged.

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "base/frame_memory.h"
 #include "base/tool_error.h"
 
 namespace deepglass {
@@ -44,6 +45,12 @@ void HeldSamples::Read(const std::vector<ViewChannel>& channels, const PixelBox&
                             " was not read; it cannot be handed to the filter");
         HandOverHeld(*stored, from, k, window, scratch.rows, sink);
     }
+}
+
+ReadMemory HeldSamples::MemoryOfRead(const std::vector<ViewChannel>&, const PixelBox& window, bool) const
+{
+    // A row of a subsampled channel, its samples spread over their blocks.
+    return {0, StripBytes(static_cast<std::uint64_t>(window.Width()), 1, 1)};
 }
 
 } // namespace deepglass

@@ -14,10 +14,20 @@
 namespace deepglass {
 
 // The memory a read keeps for the next, so that the frames of a sequence do not each allocate it
-// anew: a strip of decoded rows, channel after channel, and each decoding thread's chunk.
+// anew: a strip of decoded rows, channel after channel, and each decoding thread's chunk; and
+// what the two may take, so that a read decodes on more threads only where they fit (0: no limit).
 struct ReadScratch {
     std::vector<std::uint32_t> rows;
     std::vector<ChunkScratch> chunks;
+    std::uint64_t allowance = 0;
+};
+
+// What a read takes at one decoding thread, by the account (base/frame_memory.h): what it holds
+// whatever the threads (OpenEXR's buffers, channels decoded whole), and its strip of decoded rows
+// with the decoding thread's chunk, which more decoding threads make larger.
+struct ReadMemory {
+    std::uint64_t held = 0;
+    std::uint64_t strip = 0;
 };
 
 class SampleSource {
@@ -45,6 +55,10 @@ public:
     // channels 0, 1 and 2 of `sink`, over `window` as Read does, converted as OpenEXR's RGBA
     // interface converts it. Only a source that reads the file can: the others raise a ToolError.
     virtual void ReadLumaChroma(const PixelBox& window, ReadScratch& scratch, const RowSink& sink);
+
+    // What Read of `channels` over `window`, and with `lumaChroma` ReadLumaChroma, takes.
+    virtual ReadMemory MemoryOfRead(const std::vector<ViewChannel>& channels, const PixelBox& window,
+                                    bool lumaChroma) const = 0;
 };
 
 // Hands `stored`, held whole over `from`, to `sink` as channel `k` over `window`, as Read does.
@@ -59,6 +73,8 @@ public:
     const ExrFile& Layout() const override { return file; }
     void Read(const std::vector<ViewChannel>& channels, const PixelBox& window, ReadScratch& scratch,
               const RowSink& sink) override;
+    ReadMemory MemoryOfRead(const std::vector<ViewChannel>& channels, const PixelBox& window,
+                            bool lumaChroma) const override;
 
 private:
     const ExrFile& file;

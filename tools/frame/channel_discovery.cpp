@@ -5,6 +5,7 @@
 
 #include "base/list_text.h"
 #include "base/tool_error.h"
+#include "base/utf8_text.h"
 
 namespace deepglass {
 
@@ -69,8 +70,10 @@ std::string ChannelChoice::Text() const
 {
     std::vector<std::string> present;
     for (const std::string& name : PresentColour())
-        if (!name.empty()) present.push_back(name);
-    auto role = [](bool has, const std::string& name) { return has ? name : "none (no " + name + ")"; };
+        if (!name.empty()) present.push_back(NameText(name));
+    auto role = [](bool has, const std::string& name) {
+        return has ? NameText(name) : "none (no " + NameText(name) + ")";
+    };
     return "colour " + (present.empty() ? std::string("none") : ListText(present)) +
            (lumaChroma ? " (luminance-chroma)" : "") + "; depth " + role(hasDepth, depth) +
            "; material-effects ID " + role(hasMaterial, material) + "; object ID " + role(hasObject, object);

@@ -1,5 +1,6 @@
 #include "frame/frame_stats.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 
@@ -76,17 +77,30 @@ std::string BackgroundHint(const DepthStats& stats)
 
 IdCounts IdCountsOf(const FrameChannel& channel)
 {
+    // The IDs sorted and counted in runs: memory by the pixels, however many IDs there are.
     IdCounts ids;
+    std::vector<std::uint32_t> whole;
+    whole.reserve(channel.samples.size());
     for (std::size_t i = 0; i < channel.samples.size(); ++i) {
         if (channel.type == SampleType::UINT) {
-            ++ids.counts[channel.samples[i]];
+            whole.push_back(channel.samples[i]);
             continue;
         }
         const double value = channel.FloatAt(i);
         if (value >= 0.0 && value <= 4294967295.0 && std::trunc(value) == value)
-            ++ids.counts[static_cast<std::uint32_t>(value)];
+            whole.push_back(static_cast<std::uint32_t>(value));
         else
             ++ids.notWhole;
+    }
+    std::sort(whole.begin(), whole.end());
+    for (std::size_t i = 0; i < whole.size();) {
+        const std::size_t run =
+            static_cast<std::size_t>(
+                std::upper_bound(whole.begin() + static_cast<std::ptrdiff_t>(i), whole.end(), whole[i]) -
+                whole.begin()) -
+            i;
+        ids.counts.emplace_back(whole[i], run);
+        i += run;
     }
     return ids;
 }

@@ -4,10 +4,10 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <map>
 #include <optional>
 #include <span>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "bitmap.h"
@@ -42,7 +42,7 @@ std::string BackgroundHint(const DepthStats& stats);
 // The IDs a channel holds and how many pixels hold each; samples that are no whole number from 0
 // to 2^32-1 are only counted.
 struct IdCounts {
-    std::map<std::uint32_t, std::size_t> counts;
+    std::vector<std::pair<std::uint32_t, std::size_t>> counts; // each ID present and its pixels, rising
     std::size_t notWhole = 0;
 };
 

@@ -16,6 +16,9 @@ namespace {
 
 enum class Role { RED, GREEN, BLUE, ALPHA, DEPTH, MATERIAL, OBJECT };
 
+// The account of a frame's memory reckons with the host's types as they are.
+static_assert(sizeof(BMM_Color_64) == HOST_COLOUR_BYTES && sizeof(HostCall) == HOST_CALL_BYTES);
+
 constexpr std::uint16_t BMM_Color_64::*COLOUR_MEMBER[4] = {&BMM_Color_64::r, &BMM_Color_64::g,
                                                            &BMM_Color_64::b, &BMM_Color_64::a};
 
@@ -32,7 +35,11 @@ MemoryStorage& StorageOfSize(FrameBuffers& buffers, int width, int height)
         storage->Reuse();
         return *storage;
     }
-    buffers.storage.reset(); // the old frame's memory goes before the new frame's is taken
+    // The old frame's memory goes before the new frame's is taken: its host frame, its strip of
+    // decoded rows and chunks, its colour as floats. What the read may take stays.
+    const std::uint64_t allowance = buffers.scratch.allowance;
+    buffers = FrameBuffers{};
+    buffers.scratch.allowance = allowance;
     buffers.storage =
         std::make_unique<MemoryStorage>(static_cast<std::uint16_t>(width), static_cast<std::uint16_t>(height),
                                         MemoryStorage::Start::UNWRITTEN);
@@ -145,14 +152,38 @@ std::string SamplingProblem(const ViewFrame& made, const BackgroundRule& backgro
     return {};
 }
 
-LoadedFrame LoadStorageFrame(SampleSource& source, const ViewFrame& made, const BackgroundRule& background,
-                             std::uint32_t channels, FrameBuffers& buffers, const ExtraChannel* extra,
-                             int extraRows, const DisplayColour* display)
+namespace {
+
+// What LoadStorageFrame reads and fills, worked out from the view before anything is allocated.
+struct StoragePlan {
+    std::vector<Wanted> wanted;
+    std::vector<Role> uncovered; // roles whose part leaves pixels of the frame out
+    bool converted = false;      // luminance-chroma colour, converted by the source
+    bool material = false;
+    bool object = false;
+    std::vector<std::string> blockColour;
+
+    bool FromChannel(const ChannelChoice& choice, int k) const
+    {
+        return choice.hasColour[k] && !(choice.lumaChroma && k < 3);
+    }
+    std::vector<ViewChannel> Read(const ExtraChannel* extra) const
+    {
+        std::vector<ViewChannel> read;
+        for (const Wanted& w : wanted) read.push_back(w.channel);
+        if (extra != nullptr) read.push_back(extra->channel);
+        return read;
+    }
+};
+
+// A ToolError for UINT depth, a SamplingProblem, or a subsampled `extra`.
+StoragePlan PlanStorage(const SampleSource& source, const ViewFrame& made, const BackgroundRule& background,
+                        std::uint32_t channels, const ExtraChannel* extra)
 {
     const ChannelChoice& choice = made.choice;
     const PixelBox& window = made.frame.dataWindow;
-    std::vector<Wanted> wanted;
-    std::vector<Role> uncovered; // roles whose part leaves pixels of the frame out
+    StoragePlan plan;
+    std::vector<Wanted>& wanted = plan.wanted;
     auto want = [&](const std::string& name, Role role) {
         const auto found = std::find_if(made.channels.begin(), made.channels.end(),
                                         [&](const ViewChannel& channel) { return channel.name == name; });
@@ -161,19 +192,19 @@ LoadedFrame LoadStorageFrame(SampleSource& source, const ViewFrame& made, const 
                                  [&](const Wanted& w) { return w.channel.name == name; });
         if (same == wanted.end()) same = wanted.insert(wanted.end(), {*found, {}});
         same->roles.push_back(role);
-        if (!Covers(source.Layout().parts[found->part].frame.dataWindow, window)) uncovered.push_back(role);
+        if (!Covers(source.Layout().parts[found->part].frame.dataWindow, window))
+            plan.uncovered.push_back(role);
     };
     // Luminance-chroma colour is converted by the source as a whole, into R, G and B.
-    const bool converted = choice.lumaChroma && choice.hasColour[0];
-    auto fromChannel = [&](int k) { return choice.hasColour[k] && !(choice.lumaChroma && k < 3); };
+    plan.converted = choice.lumaChroma && choice.hasColour[0];
     for (int k = 0; k < 4; ++k)
-        if (fromChannel(k)) want(choice.colour[k], static_cast<Role>(k));
+        if (plan.FromChannel(choice, k)) want(choice.colour[k], static_cast<Role>(k));
     want(choice.depth, Role::DEPTH);
-    if (!choice.hasDepth) uncovered.push_back(Role::DEPTH); // zeros, for a caller that only counts alpha
-    const bool material = (channels & CHANNEL_MATERIAL_ID) && choice.hasMaterial;
-    const bool object = (channels & CHANNEL_OBJECT_ID) && choice.hasObject;
-    if (material) want(choice.material, Role::MATERIAL);
-    if (object) want(choice.object, Role::OBJECT);
+    if (!choice.hasDepth) plan.uncovered.push_back(Role::DEPTH); // zeros, for a caller that only counts alpha
+    plan.material = (channels & CHANNEL_MATERIAL_ID) && choice.hasMaterial;
+    plan.object = (channels & CHANNEL_OBJECT_ID) && choice.hasObject;
+    if (plan.material) want(choice.material, Role::MATERIAL);
+    if (plan.object) want(choice.object, Role::OBJECT);
     for (const Wanted& w : wanted)
         if (w.channel.type == SampleType::UINT && std::count(w.roles.begin(), w.roles.end(), Role::DEPTH))
             throw ToolError("the depth channel " + w.channel.name +
@@ -182,9 +213,40 @@ LoadedFrame LoadStorageFrame(SampleSource& source, const ViewFrame& made, const 
     if (!problem.empty()) throw ToolError(problem);
     if (extra != nullptr && extra->channel.Subsampled())
         throw ToolError(Refusal(extra->channel, "the filter needs its IDs at every pixel"));
-    std::vector<std::string> blockColour;
     for (const Wanted& w : wanted)
-        if (w.channel.Subsampled()) blockColour.push_back(w.channel.name);
+        if (w.channel.Subsampled()) plan.blockColour.push_back(w.channel.name);
+    return plan;
+}
+
+} // namespace
+
+FrameShape StorageShapeOf(const SampleSource& source, const ViewFrame& made, const BackgroundRule& background,
+                          std::uint32_t channels, const ExtraChannel* extra, int extraRows,
+                          const DisplayColour* display, ReadMemory& read)
+{
+    const StoragePlan plan = PlanStorage(source, made, background, channels, extra);
+    read = source.MemoryOfRead(plan.Read(extra), made.frame.dataWindow, plan.converted);
+    FrameShape shape;
+    shape.width = static_cast<std::uint64_t>(made.frame.Width());
+    shape.height = static_cast<std::uint64_t>(made.frame.Height());
+    shape.extraRows = static_cast<std::uint64_t>(extraRows);
+    shape.materialIds = plan.material;
+    shape.objectIds = plan.object;
+    shape.displayColour = display != nullptr;
+    shape.readBytes = read.held + read.strip;
+    return shape;
+}
+
+LoadedFrame LoadStorageFrame(SampleSource& source, const ViewFrame& made, const BackgroundRule& background,
+                             std::uint32_t channels, FrameBuffers& buffers, const ExtraChannel* extra,
+                             int extraRows, const DisplayColour* display)
+{
+    const ChannelChoice& choice = made.choice;
+    const PixelBox& window = made.frame.dataWindow;
+    StoragePlan plan = PlanStorage(source, made, background, channels, extra);
+    const std::vector<Wanted>& wanted = plan.wanted;
+    const bool material = plan.material;
+    const bool object = plan.object;
 
     if (made.frame.Height() + extraRows > FRAME_MAX_SIDE)
         throw ToolError("the frame is " + std::to_string(made.frame.Height()) +
@@ -193,8 +255,9 @@ LoadedFrame LoadStorageFrame(SampleSource& source, const ViewFrame& made, const 
                         ": there is no room for the rows of a fixed grey scale (--range)");
     MemoryStorage& storage = StorageOfSize(buffers, made.frame.Width(), made.frame.Height() + extraRows);
     auto start = [&](Role role) {
-        return std::count(uncovered.begin(), uncovered.end(), role) ? MemoryStorage::Start::ZEROED
-                                                                    : MemoryStorage::Start::UNWRITTEN;
+        return std::count(plan.uncovered.begin(), plan.uncovered.end(), role)
+                   ? MemoryStorage::Start::ZEROED
+                   : MemoryStorage::Start::UNWRITTEN;
     };
     storage.AddDepth(start(Role::DEPTH));
     if (material) storage.AddMaterialIds(start(Role::MATERIAL));
@@ -204,25 +267,25 @@ LoadedFrame LoadStorageFrame(SampleSource& source, const ViewFrame& made, const 
     float* colour = nullptr;
     if (display != nullptr) {
         // Every pixel starts as black, opaque where the view has no alpha; the channels read
-        // write over it.
+        // write over it. An earlier frame's larger floats are given back first.
+        if (buffers.colour.capacity() > count * 4) std::vector<float>().swap(buffers.colour);
         buffers.colour.assign(count * 4, 0.0f);
         if (!choice.hasColour[3])
             for (std::size_t i = 0; i < count; ++i) buffers.colour[i * 4 + 3] = 1.0f;
         colour = buffers.colour.data();
     }
     for (int k = 0; k < 4 && colour == nullptr; ++k) {
-        if (fromChannel(k) && start(static_cast<Role>(k)) == MemoryStorage::Start::UNWRITTEN) continue;
+        if (plan.FromChannel(choice, k) && start(static_cast<Role>(k)) == MemoryStorage::Start::UNWRITTEN)
+            continue;
         const std::uint16_t level = !choice.hasColour[k] && k == 3 ? LEVEL_FULL : 0;
         for (std::size_t i = 0; i < count; ++i) pixels[i].*COLOUR_MEMBER[k] = level;
     }
 
-    std::vector<ViewChannel> read;
-    for (const Wanted& w : wanted) read.push_back(w.channel);
+    const std::vector<ViewChannel> read = plan.Read(extra);
     const StorageSink sink(storage, made, wanted, colour);
     if (extra == nullptr) {
         source.Read(read, window, buffers.scratch, sink);
     } else {
-        read.push_back(extra->channel);
         source.Read(read, window, buffers.scratch,
                     [&](std::size_t channel, int row, int column, int count, const std::uint32_t* samples) {
                         if (channel == wanted.size())
@@ -231,7 +294,7 @@ LoadedFrame LoadStorageFrame(SampleSource& source, const ViewFrame& made, const 
                             sink(channel, row, column, count, samples);
                     });
     }
-    if (converted)
+    if (plan.converted)
         source.ReadLumaChroma(
             window, buffers.scratch,
             [&](std::size_t k, int row, int column, int count, const std::uint32_t* samples) {
@@ -257,7 +320,7 @@ LoadedFrame LoadStorageFrame(SampleSource& source, const ViewFrame& made, const 
     if (material) std::fill(storage.MaterialIds() + count, storage.MaterialIds() + all, 0);
     if (object) std::fill(storage.ObjectIds() + count, storage.ObjectIds() + all, 0);
     return {storage, ApplyBackground(background, {pixels, count}, {storage.Depth(), count}),
-            std::move(blockColour)};
+            std::move(plan.blockColour)};
 }
 
 } // namespace deepglass

@@ -10,6 +10,7 @@
 #include <memory>
 #include <vector>
 
+#include "base/frame_memory.h"
 #include "exr/sample_source.h"
 #include "frame/background.h"
 #include "frame/display_colour.h"
@@ -54,6 +55,13 @@ std::string SamplingProblem(const ViewFrame& made, const BackgroundRule& backgro
 // `extraRows`, the storage holds that many rows more below the frame, all 0, for the caller to fill.
 // With `display`, the colour is read as floats, goes through the transform a frame at a time, as
 // it needs R, G, B and A together, and only then becomes levels.
+// What LoadStorageFrame of the same arguments holds by the account of a frame's memory: the host's
+// frame, a matte, colour as floats, and the read (`read`, as the source gives it); the same
+// ToolErrors as LoadStorageFrame for a view it would not load.
+FrameShape StorageShapeOf(const SampleSource& source, const ViewFrame& made, const BackgroundRule& background,
+                          std::uint32_t channels, const ExtraChannel* extra, int extraRows,
+                          const DisplayColour* display, ReadMemory& read);
+
 LoadedFrame LoadStorageFrame(SampleSource& source, const ViewFrame& made, const BackgroundRule& background,
                              std::uint32_t channels, FrameBuffers& buffers,
                              const ExtraChannel* extra = nullptr, int extraRows = 0,

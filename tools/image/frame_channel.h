@@ -13,13 +13,10 @@ namespace deepglass {
 
 enum class SampleType { UINT, HALF, FLOAT };
 
-// Every sample is held in 32 bits, whatever its stored type: the size readers reckon memory by.
-constexpr std::uint64_t HELD_SAMPLE_BYTES = sizeof(std::uint32_t);
-
-// A channel's samples over the data window, row-major. UINT channels hold their values as they
-// are; HALF and FLOAT channels hold the bits of a float (HALF converts to float and back exactly).
-// A subsampled channel holds one sample per xSampling x ySampling pixels. A channel the reader
-// was told to leave unread has no samples.
+// A channel's samples over the data window, row-major, 32 bits each (HELD_SAMPLE_BYTES). UINT channels hold
+// their values as they are; HALF and FLOAT channels hold the bits of a float (HALF converts to float and back
+// exactly). A subsampled channel holds one sample per xSampling x ySampling pixels. A channel the reader was
+// told to leave unread has no samples.
 struct FrameChannel {
     std::string name;
     SampleType type = SampleType::FLOAT;

@@ -185,10 +185,10 @@ void WriteExrFile(const std::string& path, const ExrFile& file, std::vector<std:
     }
 }
 
-void WriteExr(const std::string& path, const ExrFrame& frame)
+void WriteExr(const std::string& path, ExrFrame frame)
 {
     ExrFile file;
-    file.parts.emplace_back().frame = frame;
+    file.parts.emplace_back().frame = std::move(frame);
     std::vector<std::string> notes;
     WriteExrFile(path, file, notes);
 }

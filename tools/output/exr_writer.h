@@ -13,7 +13,7 @@ namespace deepglass {
 // Writes every part of `file`, in order, adding what the written file does differently from the
 // input to `notes`; a ToolError when the file cannot be written or a channel has no samples.
 void WriteExrFile(const std::string& path, const ExrFile& file, std::vector<std::string>& notes);
-// One frame as a single-part file.
-void WriteExr(const std::string& path, const ExrFrame& frame);
+// One frame as a single-part file, its samples taken over rather than copied.
+void WriteExr(const std::string& path, ExrFrame frame);
 
 } // namespace deepglass

@@ -67,11 +67,9 @@ void HoldToBudget(const DisplayRows& rows, std::uint64_t pixelBytes, std::uint64
 }
 
 void WriteFilteredPng(const std::string& path, const ExrFrame& frame, const BMM_Color_64* colour, bool opaque,
-                      const PngFormat& format, std::uint64_t budget, int threads,
-                      std::vector<std::string>& warnings)
+                      const PngFormat& format, int threads, std::vector<std::string>& warnings)
 {
     const DisplayRows rows(frame, colour, opaque);
-    HoldToBudget(rows, (format.kind == PngKind::GREY ? 1u : 4u) * (format.bits == 8 ? 1u : 2u), budget);
     if (rows.Cropped())
         warnings.push_back("part of the data window lies outside the display window and is not in " + path);
     AtomicOutput(path).Write([&](const std::string& temp) {

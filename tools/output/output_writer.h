@@ -44,11 +44,9 @@ void HoldToBudget(const DisplayRows& rows, std::uint64_t pixelBytes, std::uint64
 
 // Writes the picture of the filtered colour of `frame` (covering its data window) to `path` as a
 // whole, encoded on up to `threads` threads, adding the warnings the picture calls for; a ToolError
-// when it cannot be written, or when its samples would take more than `budget` bytes (0: no
-// budget).
+// when it cannot be written.
 void WriteFilteredPng(const std::string& path, const ExrFrame& frame, const BMM_Color_64* colour, bool opaque,
-                      const PngFormat& format, std::uint64_t budget, int threads,
-                      std::vector<std::string>& warnings);
+                      const PngFormat& format, int threads, std::vector<std::string>& warnings);
 // What an output's header says of the view written: the attributes under `prefix`, replacing any
 // the input had under it, in the part holding the view's first colour channel.
 struct PartTexts {

@@ -3,6 +3,8 @@
 #include <ImfHeader.h>
 #include <ImfStandardAttributes.h>
 
+#include "base/frame_memory.h"
+#include "base/number_text.h"
 #include "base/tool_error.h"
 #include "output/output_writer.h"
 #include "png/png_format.h"
@@ -32,8 +34,8 @@ std::string TextOf(const std::vector<HeaderText>& texts, const std::string& name
 } // namespace
 
 ShotVideo::ShotVideo(std::string path, const VideoFormat& format, std::optional<VideoRate> rate,
-                     std::vector<std::pair<std::string, std::string>> tags, std::uint64_t budget)
-    : path(std::move(path)), format(format), rate(rate), tags(std::move(tags)), budget(budget),
+                     std::vector<std::pair<std::string, std::string>> tags, std::uint64_t encoderBudget)
+    : path(std::move(path)), format(format), rate(rate), tags(std::move(tags)), encoderBudget(encoderBudget),
       output(this->path)
 {
 }
@@ -43,6 +45,16 @@ ShotVideo::~ShotVideo() = default;
 void ShotVideo::Start(const ExrFrame& frame, int width, int height, const std::vector<HeaderText>& said,
                       std::vector<std::string>& warnings)
 {
+    // The picture's size is the file's own claim: the encoder's memory, which grows with it, is
+    // held to its share of the budget before the encoder is made.
+    const std::uint64_t needs =
+        VideoEncoderMemory(static_cast<std::uint64_t>(width) * static_cast<std::uint64_t>(height),
+                           format.codec == VideoCodec::FFV1);
+    if (encoderBudget != 0 && needs > encoderBudget)
+        throw ToolError("its picture of " + std::to_string(width) + " x " + std::to_string(height) +
+                        " pixels takes " + MemoryText(needs) + " to encode into " + path +
+                        ", more than the " + MemoryText(encoderBudget) +
+                        " its encoder may take (--max-memory sets the budget)");
     format.width = width;
     format.height = height;
     const Imf::Header* header = frame.header.get();
@@ -84,7 +96,6 @@ void ShotVideo::Add(std::size_t place, const ExrFrame& frame, const BMM_Color_64
     }
     const DisplayRows rows(frame, colour, opaque);
     const int channels = format.rgba ? 4 : 1;
-    HoldToBudget(rows, static_cast<std::uint64_t>(channels) * (format.bits == 8 ? 1u : 2u), budget);
     if (rows.Cropped())
         warnings.push_back("part of the data window lies outside the display window and is not in " + path);
     if (!encoder) {

@@ -25,10 +25,10 @@ class ShotVideo {
 public:
     // A video at `path` of `format`'s codec, channels and bits; the first frame gives its size,
     // its rate where `rate` is none (the frame's framesPerSecond, else 24) and its time code.
-    // `tags` go into the container after the first frame's depth mapping. Each frame's picture is
-    // held to `budget` bytes (0: none), as a PNG's.
+    // `tags` go into the container after the first frame's depth mapping. The encoder is held to
+    // `encoderBudget` bytes (0: none), checked against the first picture's size before it is made.
     ShotVideo(std::string path, const VideoFormat& format, std::optional<VideoRate> rate,
-              std::vector<std::pair<std::string, std::string>> tags, std::uint64_t budget);
+              std::vector<std::pair<std::string, std::string>> tags, std::uint64_t encoderBudget);
     ~ShotVideo();
 
     const VideoFormat& Format() const { return format; }
@@ -56,7 +56,7 @@ private:
     VideoFormat format;
     std::optional<VideoRate> rate;
     std::vector<std::pair<std::string, std::string>> tags;
-    std::uint64_t budget;
+    std::uint64_t encoderBudget;
     std::vector<HeaderText> mapping; // the first frame's
     AtomicOutput output;
     std::unique_ptr<VideoEncoder> encoder;

@@ -3,6 +3,7 @@
 #include "base/list_text.h"
 #include "base/number_text.h"
 #include "deepglass_interface.h"
+#include "exr/file_memory.h"
 #include "pipeline/view_load.h"
 #include "pipeline/view_writer.h"
 
@@ -99,9 +100,12 @@ FilteredFrame FilterViews(const ApplyRun& run, Worker& worker, SampleSource& sou
         filtered.channels += (filtered.channels.empty() ? "" : "; ") +
                              (made.view.empty() ? "" : made.view + ": ") + taken.Text();
         WarnMissingIds(taken, run.channels, ViewChannelListText(made.channels), filtered.warnings);
+        const LoadChoice choice{run.channels, writer.TakesColour(), true};
+        ReadMemory read;
+        const FrameShape shape = LoadShapeOf(source, made, matte, run, choice, read);
+        worker.buffers.scratch.allowance = writer.Admit(shape, read, made, run.limits.maxSampleBytes);
         const PreparedView prepared =
-            LoadView(source, made, matte, run, {run.channels, writer.TakesColour(), true}, worker.buffers,
-                     filtered.warnings);
+            LoadView(source, made, matte, run, choice, worker.buffers, filtered.warnings);
         if (filtered.outputs.empty()) filtered.scale = prepared.scale;
         if (filtered.hint.empty()) filtered.hint = BackgroundHint(prepared.stats);
         if (filtered.ruleNote.empty())
@@ -112,6 +116,24 @@ FilteredFrame FilterViews(const ApplyRun& run, Worker& worker, SampleSource& sou
         filtered.outputs.push_back(path);
     }
     return filtered;
+}
+
+// Refuses a file whose views, filtered into an EXR output, would take more than the worker's budget
+// (0: none), before the file is read whole.
+void AdmitWholeRead(const ApplyRun& run, const ExrInput& input)
+{
+    const ExrFile& layout = input.Layout();
+    const HeldSamples layoutOnly(layout);
+    const std::vector<std::string> views = SelectViews(layout, run.options.view);
+    for (const std::string& view : views) {
+        const ViewFrame made = ViewLayoutOf(layout, view, run.options.names);
+        if (!made.choice.hasDepth) continue; // refused by name when it is filtered
+        ReadMemory read;
+        FrameShape shape = LoadShapeOf(layoutOnly, made, MatteOf(layout, made, input.Path(), run), run,
+                                       {run.channels, false, true}, read);
+        AddWholeFile(shape, layout, views.size());
+        AdmitFrame(FrameRoute::EXR, shape, read, run.limits.maxSampleBytes);
+    }
 }
 
 } // namespace
@@ -137,7 +159,12 @@ void CountFrameDepths(const ApplyRun& run, ExrInput& input, FrameBuffers& buffer
         if (!made.choice.hasDepth) continue;
         const std::optional<ViewMatte> matte =
             options.range.overSelection ? MatteOf(input.Layout(), made, input.Path(), run) : std::nullopt;
-        count(LoadView(input, made, matte, run, {channels, false, false}, buffers, warnings).depth);
+        const LoadChoice choice{channels, false, false};
+        ReadMemory read;
+        const FrameShape shape = LoadShapeOf(input, made, matte, run, choice, read);
+        buffers.scratch.allowance =
+            AdmitFrame(FrameRoute::SCALE_PASS, shape, read, run.limits.maxSampleBytes);
+        count(LoadView(input, made, matte, run, choice, buffers, warnings).depth);
     }
 }
 
@@ -151,10 +178,13 @@ FilteredFrame FilterFrame(const ApplyRun& run, Worker& worker, ExrInput& input, 
         filtered = FilterViews(run, worker, input, input.Path(), output, frame, writer);
     } else if (run.options.output.format == OutputFormat::PNG) {
         // A PNG takes only colour, depth and the IDs the filter asks for, decoded a strip at a time.
-        PngViewWriter writer(run.options.opaque, run.png, run.limits.maxSampleBytes, run.frameThreads);
+        PngViewWriter writer(run.options.opaque, run.png, run.frameThreads);
         filtered = FilterViews(run, worker, input, input.Path(), output, frame, writer);
     } else {
-        // An EXR keeps every part and channel: the whole file is read.
+        // An EXR keeps every part and channel: the whole file is read, once every view it is read
+        // for is known to fit in the budget.
+        AdmitWholeRead(run, input);
+        worker.buffers = FrameBuffers{}; // what an earlier frame kept goes before the file comes
         ExrFile file = input.ReadWhole();
         HeldSamples held(file);
         ExrViewWriter writer(file, SelectViews(file, run.options.view).size());

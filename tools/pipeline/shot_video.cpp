@@ -29,7 +29,7 @@ std::vector<int> VideoFrameNumbers(const std::vector<ShotFrame>& plan)
 } // namespace
 
 std::unique_ptr<ShotVideo> MakeShotVideo(const ApplyOptions& options, const PngFormat& png,
-                                         const std::vector<ShotFrame>& plan, std::uint64_t budget)
+                                         const std::vector<ShotFrame>& plan, std::uint64_t encoderBudget)
 {
     VideoFormat format;
     format.codec = options.output.format == OutputFormat::MP4 ? VideoCodec::H264 : VideoCodec::FFV1;
@@ -38,7 +38,7 @@ std::unique_ptr<ShotVideo> MakeShotVideo(const ApplyOptions& options, const PngF
     format.quality = options.videoQuality.value_or(VIDEO_QUALITY_DEFAULT);
     format.threads = static_cast<int>(Cores());
     return std::make_unique<ShotVideo>(options.output.path, format, options.fps,
-                                       VideoFrameTexts(VideoFrameNumbers(plan)), budget);
+                                       VideoFrameTexts(VideoFrameNumbers(plan)), encoderBudget);
 }
 
 FrameRecord NotFiltered(const ShotFrame& shot, const std::string& failure)

@@ -16,11 +16,11 @@
 
 namespace deepglass {
 
-// The video every frame of the run goes into, of the pictures' channels and bits, each picture held
-// to `budget` bytes. It records the shot's frame numbers where every frame has one and they rise,
-// else their places in the run from 1.
+// The video every frame of the run goes into, of the pictures' channels and bits, its encoder held
+// to `encoderBudget` bytes (0: none). It records the shot's frame numbers where every frame has one and they
+// rise, else their places in the run from 1.
 std::unique_ptr<ShotVideo> MakeShotVideo(const ApplyOptions& options, const PngFormat& png,
-                                         const std::vector<ShotFrame>& plan, std::uint64_t budget);
+                                         const std::vector<ShotFrame>& plan, std::uint64_t encoderBudget);
 
 // The record of a frame left unfiltered, as the video it was for failed already.
 FrameRecord NotFiltered(const ShotFrame& shot, const std::string& failure);

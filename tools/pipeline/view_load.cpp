@@ -36,32 +36,85 @@ std::optional<ViewMatte> MatteOf(const ExrFile& layout, const ViewFrame& made, c
     return matte;
 }
 
+namespace {
+
+// What LoadView loads of a view, from its headers: the view with the colour it takes, the ID
+// channels read (a matte's made from its own), the rows below the frame for a fixed scale, and
+// the display transform kept colour goes through.
+struct LoadPlan {
+    ViewFrame loaded;
+    std::uint32_t channels = 0;
+    int extraRows = 0;
+    bool colour = false;
+    const DisplayColour* display = nullptr;
+};
+
+LoadPlan PlanLoad(const ViewFrame& made, const std::optional<ViewMatte>& matte, const ApplyRun& run,
+                  const LoadChoice& choice)
+{
+    LoadPlan plan{made};
+    plan.extraRows = choice.forFilter && FixesScale(run) ? ScaleRows(made.frame.Width()) : 0;
+    plan.colour = choice.colour && run.settings.mode != MODE_WHOLE_IMAGE;
+    if (!plan.colour) plan.loaded.choice.hasColour = {false, false, false, made.choice.hasColour[3]};
+    plan.channels = choice.channels & (matte ? ~matte->channel : ~std::uint32_t{0});
+    plan.display = plan.colour ? run.display : nullptr;
+    return plan;
+}
+
+// The matte's rank-0 IDs as they are read, into `rankZero` over the frame's data window.
+std::optional<ExtraChannel> RankZeroOf(const std::optional<ViewMatte>& matte, const ViewFrame& made,
+                                       FrameChannel& rankZero)
+{
+    if (!matte) return std::nullopt;
+    const std::size_t width = static_cast<std::size_t>(made.frame.Width());
+    return ExtraChannel{matte->plan.idChannel,
+                        [&rankZero, width](int row, int column, int count, const std::uint32_t* samples) {
+                            std::copy_n(samples, count, rankZero.samples.begin() + row * width + column);
+                        }};
+}
+
+} // namespace
+
+FrameShape LoadShapeOf(const SampleSource& source, const ViewFrame& made,
+                       const std::optional<ViewMatte>& matte, const ApplyRun& run, const LoadChoice& choice,
+                       ReadMemory& read)
+{
+    const LoadPlan plan = PlanLoad(made, matte, run, choice);
+    FrameChannel rankZero;
+    const std::optional<ExtraChannel> extra = RankZeroOf(matte, made, rankZero);
+    FrameShape shape = StorageShapeOf(source, plan.loaded, run.options.background, plan.channels,
+                                      extra ? &*extra : nullptr, plan.extraRows, plan.display, read);
+    if (matte) {
+        // The matte's IDs go into the host's frame as the ID channel of its mode.
+        shape.matte = true;
+        (matte->channel == CHANNEL_MATERIAL_ID ? shape.materialIds : shape.objectIds) = true;
+    }
+    return shape;
+}
+
+std::uint64_t AdmitFrame(FrameRoute route, const FrameShape& shape, const ReadMemory& read,
+                         std::uint64_t budget)
+{
+    const std::string problem = FrameMemoryProblem(route, shape, budget);
+    if (!problem.empty()) throw ToolError(problem);
+    return budget == 0 ? 0 : budget - FrameMemory(route, shape) + read.strip;
+}
+
 PreparedView LoadView(SampleSource& source, const ViewFrame& made, const std::optional<ViewMatte>& matte,
                       const ApplyRun& run, const LoadChoice& choice, FrameBuffers& buffers,
                       std::vector<std::string>& warnings)
 {
     const ApplyOptions& options = run.options;
     const bool fixes = choice.forFilter && FixesScale(run);
-    const int extraRows = fixes ? ScaleRows(made.frame.Width()) : 0;
-    std::uint32_t channels = choice.channels;
-    ViewFrame loaded = made;
-    const bool colour = choice.colour && run.settings.mode != MODE_WHOLE_IMAGE;
-    if (!colour) loaded.choice.hasColour = {false, false, false, made.choice.hasColour[3]};
+    const LoadPlan plan = PlanLoad(made, matte, run, choice);
     FrameChannel rankZero;
-    std::optional<ExtraChannel> extra;
-    if (matte) {
+    const std::optional<ExtraChannel> extra = RankZeroOf(matte, made, rankZero);
+    if (matte)
         rankZero = {matte->plan.idChannel.name, matte->plan.idChannel.type,
                     std::vector<std::uint32_t>(made.frame.PixelCount(), 0)};
-        const std::size_t width = static_cast<std::size_t>(made.frame.Width());
-        extra = ExtraChannel{matte->plan.idChannel, [&rankZero, width](int row, int column, int count,
-                                                                       const std::uint32_t* samples) {
-                                 std::copy_n(samples, count, rankZero.samples.begin() + row * width + column);
-                             }};
-        channels &= ~matte->channel;
-    }
     const LoadedFrame frame =
-        LoadStorageFrame(source, loaded, options.background, channels, buffers, extra ? &*extra : nullptr,
-                         extraRows, colour ? run.display : nullptr);
+        LoadStorageFrame(source, plan.loaded, options.background, plan.channels, buffers,
+                         extra ? &*extra : nullptr, plan.extraRows, plan.display);
     MemoryStorage& storage = frame.storage;
     const std::size_t count = made.frame.PixelCount();
     if (matte) {

@@ -49,6 +49,18 @@ struct LoadChoice {
     bool forFilter = true;
 };
 
+// What LoadView of the same arguments takes, by the account of a frame's memory (the route's own
+// entries left for the caller to add), and what its read takes (`read`); the ToolErrors LoadView
+// would raise for a view it cannot load.
+FrameShape LoadShapeOf(const SampleSource& source, const ViewFrame& made,
+                       const std::optional<ViewMatte>& matte, const ApplyRun& run, const LoadChoice& choice,
+                       ReadMemory& read);
+
+// Refuses with a ToolError a frame of `shape` that takes more than `budget` bytes (0: none) on
+// `route`; what the read's strip and decoding threads may take within the budget (0: no limit).
+std::uint64_t AdmitFrame(FrameRoute route, const FrameShape& shape, const ReadMemory& read,
+                         std::uint64_t budget);
+
 // The view's frame in the worker's storage. A matte's rank-0 IDs are decoded in the same pass and
 // make the ID channel of its mode. With --range-over selection the unselected pixels are then
 // handed over as nothing rendered. Made for the filter, its scale is the run's one scale, else

@@ -1,10 +1,46 @@
 #include "pipeline/view_writer.h"
 
 #include "base/list_text.h"
+#include "base/number_text.h"
+#include "base/tool_error.h"
+#include "exr/file_memory.h"
 #include "frame/rewritten_pixels.h"
 #include "output/output_writer.h"
+#include "pipeline/view_load.h"
 
 namespace deepglass {
+
+namespace {
+
+// The picture of the view's display window, `pixelBytes` a pixel, added to `shape`. The display
+// window is the file's own claim, which no sample backs: a picture that alone takes more than the
+// budget is refused before anything is loaded.
+void AddPicture(FrameShape& shape, const ViewFrame& made, bool opaque, std::uint64_t pixelBytes,
+                std::uint64_t budget)
+{
+    const DisplayRows rows(made.frame, nullptr, opaque);
+    HoldToBudget(rows, pixelBytes, budget);
+    shape.pictureWidth = static_cast<std::uint64_t>(rows.Width());
+    shape.pictureHeight = static_cast<std::uint64_t>(rows.Height());
+    shape.pixelBytes = pixelBytes;
+}
+
+} // namespace
+
+std::uint64_t PngViewWriter::Admit(FrameShape shape, const ReadMemory& read, const ViewFrame& made,
+                                   std::uint64_t budget)
+{
+    AddPicture(shape, made, opaque, (format.kind == PngKind::GREY ? 1u : 4u) * (format.bits == 8 ? 1u : 2u),
+               budget);
+    shape.level = format.level;
+    // As many encoding threads as the budget holds, one at least.
+    for (encoders = std::max(threads, 1); encoders > 1; --encoders) {
+        shape.encoders = static_cast<std::uint64_t>(encoders);
+        if (budget == 0 || FrameMemory(FrameRoute::PNG, shape) <= budget) break;
+    }
+    shape.encoders = static_cast<std::uint64_t>(encoders);
+    return AdmitFrame(FrameRoute::PNG, shape, read, budget);
+}
 
 void PngViewWriter::Write(FilterRunner& filter, MemoryStorage& storage, const ViewFrame& made,
                           const std::string& path, DepthMapping mapping, std::vector<std::string>& warnings)
@@ -14,7 +50,14 @@ void PngViewWriter::Write(FilterRunner& filter, MemoryStorage& storage, const Vi
     mapping.grey = format.kind == PngKind::GREY ? "grey" : opaque ? "R,G,B" : "R,G,B,A";
     PngFormat written = format;
     written.text = MappingPngText(mapping);
-    WriteFilteredPng(path, made.frame, storage.Pixels(), opaque, written, budget, threads, warnings);
+    WriteFilteredPng(path, made.frame, storage.Pixels(), opaque, written, encoders, warnings);
+}
+
+std::uint64_t ExrViewWriter::Admit(FrameShape shape, const ReadMemory& read, const ViewFrame&,
+                                   std::uint64_t budget)
+{
+    AddWholeFile(shape, file, views);
+    return AdmitFrame(FrameRoute::EXR, shape, read, budget);
 }
 
 void ExrViewWriter::Write(FilterRunner& filter, MemoryStorage& storage, const ViewFrame& made,
@@ -34,6 +77,14 @@ void ExrViewWriter::Write(FilterRunner& filter, MemoryStorage& storage, const Vi
         (made.choice.lumaChroma ? names[0] + "," + names[3] : ListText({names.begin(), names.end()}, ",")) +
         " = level / 65535";
     WriteFilteredExr(path, file, written, --viewsLeft > 0, {MAPPING_PREFIX, MappingTexts(mapping)}, warnings);
+}
+
+std::uint64_t VideoViewWriter::Admit(FrameShape shape, const ReadMemory& read, const ViewFrame& made,
+                                     std::uint64_t budget)
+{
+    const VideoFormat& format = video.Format();
+    AddPicture(shape, made, opaque, (format.rgba ? 4u : 1u) * (format.bits == 8 ? 1u : 2u), budget);
+    return AdmitFrame(FrameRoute::VIDEO, shape, read, budget);
 }
 
 void VideoViewWriter::Write(FilterRunner& filter, MemoryStorage& storage, const ViewFrame& made,

@@ -6,8 +6,10 @@
 #include <string>
 #include <vector>
 
+#include "base/frame_memory.h"
 #include "depth/depth_mapping.h"
 #include "exr/exr_file.h"
+#include "exr/sample_source.h"
 #include "frame/view_frame.h"
 #include "memory_storage.h"
 #include "module/filter_runner.h"
@@ -22,6 +24,12 @@ public:
     // Whether the frame handed to the filter carries the view's colour; without it only alpha is
     // loaded, for the background rules, and the writer needs only what the filter rewrote.
     virtual bool TakesColour() const = 0;
+    // Holds the view to `budget` bytes (0: none) before anything is loaded for it: adds what the
+    // output takes to `shape` (what loading it takes, LoadShapeOf), refuses with a ToolError a view
+    // whose route takes more, and answers what the read's strip and decoding threads may take
+    // within the budget (see ReadScratch; 0: no limit).
+    virtual std::uint64_t Admit(FrameShape shape, const ReadMemory& read, const ViewFrame& made,
+                                std::uint64_t budget) = 0;
     // Renders the view's frame, in `storage`, and writes what came back to `path` with `mapping`
     // (the writer says where its greys are held), adding the warnings the output calls for; a
     // ToolError when it cannot be written.
@@ -33,21 +41,22 @@ public:
 // handed over, so the frame's own colour goes in and the picture comes out whole.
 class PngViewWriter final : public ViewWriter {
 public:
-    // A picture is held to `budget` bytes of samples (0: none), as the frame's reads are, and
-    // encoded on up to `threads` threads.
-    PngViewWriter(bool opaque, const PngFormat& format, std::uint64_t budget, int threads)
-        : opaque(opaque), format(format), budget(budget), threads(threads)
+    // A picture is encoded on up to `threads` threads, as many as its budget holds.
+    PngViewWriter(bool opaque, const PngFormat& format, int threads)
+        : opaque(opaque), format(format), threads(threads)
     {
     }
     bool TakesColour() const override { return true; }
+    std::uint64_t Admit(FrameShape shape, const ReadMemory& read, const ViewFrame& made,
+                        std::uint64_t budget) override;
     void Write(FilterRunner& filter, MemoryStorage& storage, const ViewFrame& made, const std::string& path,
                DepthMapping mapping, std::vector<std::string>& warnings) override;
 
 private:
     bool opaque;
     PngFormat format;
-    std::uint64_t budget;
     int threads;
+    int encoders = 1; // of the threads, those the view's budget holds
 };
 
 // The input file with the view's rewritten pixels stored into its colour channels: the pixels
@@ -56,13 +65,16 @@ class ExrViewWriter final : public ViewWriter {
 public:
     // `file` is the input read whole, `views` the number of views to be written from it: each but
     // the last is written from a copy, so that the next starts from the file as read.
-    ExrViewWriter(ExrFile& file, std::size_t views) : file(file), viewsLeft(views) {}
+    ExrViewWriter(ExrFile& file, std::size_t views) : file(file), views(views), viewsLeft(views) {}
     bool TakesColour() const override { return false; }
+    std::uint64_t Admit(FrameShape shape, const ReadMemory& read, const ViewFrame& made,
+                        std::uint64_t budget) override;
     void Write(FilterRunner& filter, MemoryStorage& storage, const ViewFrame& made, const std::string& path,
                DepthMapping mapping, std::vector<std::string>& warnings) override;
 
 private:
     ExrFile& file;
+    std::size_t views;
     std::size_t viewsLeft;
 };
 
@@ -74,6 +86,8 @@ public:
     {
     }
     bool TakesColour() const override { return true; }
+    std::uint64_t Admit(FrameShape shape, const ReadMemory& read, const ViewFrame& made,
+                        std::uint64_t budget) override;
     void Write(FilterRunner& filter, MemoryStorage& storage, const ViewFrame& made, const std::string& path,
                DepthMapping mapping, std::vector<std::string>& warnings) override;
 

@@ -8,40 +8,13 @@
 #include <optional>
 
 #include "base/tool_error.h"
+#include "base/utf8_text.h"
 
 namespace deepglass {
 
 namespace {
 
 constexpr char XMP_KEYWORD[] = "XML:com.adobe.xmp";
-
-// The characters of UTF-8 text; nothing when it is not UTF-8 (overlong forms, surrogates and codes
-// beyond U+10FFFF included).
-std::optional<std::u32string> Characters(const std::string& utf8)
-{
-    std::u32string characters;
-    for (std::size_t i = 0; i < utf8.size();) {
-        const auto lead = static_cast<unsigned char>(utf8[i]);
-        const std::size_t length = lead < 0x80   ? 1
-                                   : lead < 0xC2 ? 0
-                                   : lead < 0xE0 ? 2
-                                   : lead < 0xF0 ? 3
-                                   : lead < 0xF5 ? 4
-                                                 : 0;
-        if (length == 0 || i + length > utf8.size()) return std::nullopt;
-        char32_t code = length == 1 ? lead : lead & (0x7Fu >> length);
-        for (std::size_t k = 1; k < length; ++k) {
-            const auto next = static_cast<unsigned char>(utf8[i + k]);
-            if ((next & 0xC0) != 0x80) return std::nullopt;
-            code = code << 6 | (next & 0x3F);
-        }
-        static constexpr char32_t LEAST[5] = {0, 0, 0x80, 0x800, 0x10000};
-        if (code < LEAST[length] || (code >= 0xD800 && code < 0xE000) || code > 0x10FFFF) return std::nullopt;
-        characters += code;
-        i += length;
-    }
-    return characters;
-}
 
 bool PrintableLatin1(char32_t c) { return (c >= 32 && c <= 126) || (c >= 161 && c <= 255); }
 
@@ -126,14 +99,14 @@ PngChunk ProfileChunk(const std::vector<unsigned char>& profile, int level)
 
 PngChunk TextChunk(const std::string& path, const PngText& text)
 {
-    const std::optional<std::u32string> keyword = Characters(text.keyword);
+    const std::optional<std::u32string> keyword = Utf8Characters(text.keyword);
     if (!keyword || keyword->empty() || keyword->size() > 79 || keyword->front() == ' ' ||
         keyword->back() == ' ' || keyword->find(U"  ") != std::u32string::npos ||
         !std::all_of(keyword->begin(), keyword->end(), PrintableLatin1))
         throw ToolError("cannot write " + path + ": the PNG text keyword \"" + text.keyword +
                         "\" is not 1 to 79 printable Latin-1 characters without leading, trailing or "
                         "consecutive spaces");
-    const std::optional<std::u32string> value = Characters(text.value);
+    const std::optional<std::u32string> value = Utf8Characters(text.value);
     if (!value || value->find(U'\0') != std::u32string::npos)
         throw ToolError("cannot write " + path + ": the PNG text \"" + text.keyword +
                         "\" is not UTF-8 without NUL characters");

@@ -10,6 +10,7 @@
 #include <new>
 #include <optional>
 
+#include "base/frame_memory.h"
 #include "base/parallel_for.h"
 #include "base/tool_error.h"
 #include "png/deflate_join.h"
@@ -19,10 +20,6 @@ namespace deepglass {
 
 namespace {
 
-// The filtered bytes of a segment, whole rows of them (a row at least): large enough that the
-// window each segment starts again costs next to nothing, small enough that a frame makes
-// segments for every core and a thread holds little (benchmark/README.md, "PNG pictures").
-constexpr std::size_t SEGMENT_BYTES = std::size_t{1} << 20;
 constexpr int MAX_LEVEL = 12;
 
 std::size_t PixelBytes(const PngFormat& format)
@@ -223,7 +220,7 @@ std::vector<Segment> DeflateSegments(const std::string& path, int width, int hei
 int PngSegmentRows(int width, const PngFormat& format)
 {
     const std::size_t rowBytes = 1 + PixelBytes(format) * static_cast<std::size_t>(std::max(width, 1));
-    return static_cast<int>(std::clamp<std::size_t>(SEGMENT_BYTES / rowBytes, 1, 1u << 30));
+    return static_cast<int>(std::clamp<std::size_t>(PNG_SEGMENT_BYTES / rowBytes, 1, 1u << 30));
 }
 
 void WritePng(const std::string& path, int width, int height, const PngRow& row, const PngFormat& format,

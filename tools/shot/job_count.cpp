@@ -2,38 +2,26 @@
 
 #include <algorithm>
 
+#include "base/frame_memory.h"
 #include "base/machine.h"
-#include "exr/exr_probe.h"
+#include "exr/exr_input.h"
+#include "exr/file_memory.h"
 
 namespace deepglass {
-
-namespace {
-
-// Bytes a pixel of the data window takes in flight when a PNG (or a video's frame) is written: the stand-in
-// storage's colour, depth and IDs, and the module's working image. Samples are decoded and the picture
-// encoded a strip of rows at a time, which the frame's own bytes dwarf.
-constexpr std::uint64_t PNG_PIXEL_BYTES = 24;
-// Kept colour on its way through a display transform: RGBA as four floats.
-constexpr std::uint64_t DISPLAY_COLOUR_PIXEL_BYTES = 16;
-// For an EXR every channel is read, and written again (4 bytes a sample each way), besides the
-// host's frame, the storage, the marker-colour copy and the working image.
-constexpr std::uint64_t EXR_PIXEL_BYTES = 48;
-
-// What a video's encoder holds a pixel, measured with Debian 12's FFmpeg on the 4K sample: FFV1
-// zero-fills an output buffer of about 160 bytes a pixel once (whatever the bits or slices), x264
-// keeps its look-ahead and reference frames, about 42.
-constexpr std::uint64_t FFV1_ENCODER_PIXEL_BYTES = 160;
-constexpr std::uint64_t H264_ENCODER_PIXEL_BYTES = 48;
-
-} // namespace
 
 std::uint64_t EncoderMemoryEstimate(const std::string& input, OutputFormat format, std::uint64_t readBudget)
 {
     if (!IsVideo(format)) return 0;
     ExrReadLimits limits;
     limits.maxSampleBytes = readBudget;
-    return ProbeExrSize(input, limits).dataPixels *
-           (format == OutputFormat::MKV ? FFV1_ENCODER_PIXEL_BYTES : H264_ENCODER_PIXEL_BYTES);
+    const ExrInput probe(input, limits);
+    const ExrFile& layout = probe.Layout();
+    if (layout.parts.empty()) return 0;
+    // A video's picture is the display window.
+    const PixelBox& display = layout.parts[0].frame.displayWindow;
+    return VideoEncoderMemory(static_cast<std::uint64_t>(display.Width()) *
+                                  static_cast<std::uint64_t>(display.Height()),
+                              format == OutputFormat::MKV);
 }
 
 std::uint64_t FrameMemoryEstimate(const std::string& input, OutputFormat format, std::uint64_t readBudget,
@@ -41,12 +29,34 @@ std::uint64_t FrameMemoryEstimate(const std::string& input, OutputFormat format,
 {
     ExrReadLimits limits;
     limits.maxSampleBytes = readBudget;
-    const ExrSizeFacts facts = ProbeExrSize(input, limits);
-    const std::uint64_t working =
-        format == OutputFormat::EXR
-            ? facts.dataPixels * (8 * facts.channels + EXR_PIXEL_BYTES)
-            : facts.dataPixels * (PNG_PIXEL_BYTES + (displayColour ? DISPLAY_COLOUR_PIXEL_BYTES : 0));
-    return std::max(working, facts.sampleBytes);
+    const ExrInput probe(input, limits);
+    const ExrFile& layout = probe.Layout();
+    if (layout.parts.empty()) return 0;
+    // The first part's frame with every channel of it read, both ID channels held and the rows of
+    // a fixed scale below it, on one thread: more than any view of it takes.
+    const ExrFrame& first = layout.parts[0].frame;
+    std::vector<ViewChannel> channels;
+    for (const ViewChannel& channel : layout.channels)
+        if (channel.part == 0) channels.push_back(channel);
+    const ReadMemory read = probe.MemoryOfRead(channels, first.dataWindow, false);
+    FrameShape shape;
+    shape.width = static_cast<std::uint64_t>(first.Width());
+    shape.height = static_cast<std::uint64_t>(first.Height());
+    shape.extraRows = 2;
+    shape.materialIds = shape.objectIds = true;
+    shape.readBytes = read.held + read.strip;
+    AddWholeFile(shape, layout, std::max<std::size_t>(layout.Views().size(), 1));
+    // Never below what its samples claim of every read's budget.
+    const std::uint64_t claimed = shape.heldSamples * HELD_SAMPLE_BYTES;
+    if (format == OutputFormat::EXR) return std::max(claimed, FrameMemory(FrameRoute::EXR, shape));
+    // A video's frame is held as a picture is, besides the encoder's own (EncoderMemoryEstimate).
+    // The picture at its largest: RGBA of 16 bits, deflated at the most thorough level.
+    shape.displayColour = displayColour;
+    shape.pictureWidth = static_cast<std::uint64_t>(first.displayWindow.Width());
+    shape.pictureHeight = static_cast<std::uint64_t>(first.displayWindow.Height());
+    shape.pixelBytes = 8;
+    shape.level = 12;
+    return std::max(claimed, FrameMemory(FrameRoute::PNG, shape));
 }
 
 int DefaultJobCount(std::size_t frames, std::uint64_t frameBytes, std::uint64_t budget)

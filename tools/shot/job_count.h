@@ -11,9 +11,11 @@
 namespace deepglass {
 
 // The memory a frame of this size takes while it is filtered (read, handed to the filter, written),
-// from its header: an upper bound, in bytes, never below what its samples claim of the budget. The header is
-// read within `readBudget` (0: none), as the frame itself will be; a ToolError for a file that cannot be read
-// or claims more. `displayColour`: a PNG's kept colour goes through a display transform, as floats.
+// from its header, by the account of a frame's memory (base/frame_memory.h) on the output's route:
+// an upper bound, in bytes, never below what its samples claim of the budget. The header is read
+// within `readBudget` (0: none), as the frame itself will be; a ToolError for a file that cannot be
+// read or claims more. `displayColour`: a PNG's kept colour goes through a display transform, as
+// floats.
 std::uint64_t FrameMemoryEstimate(const std::string& input, OutputFormat format, std::uint64_t readBudget,
                                   bool displayColour = false);
 

@@ -8,6 +8,7 @@ extern "C" {
 
 #include <algorithm>
 #include <cctype>
+#include <cstring>
 
 #include "base/tool_error.h"
 #include "video/ffmpeg_errors.h"
@@ -134,9 +135,19 @@ PngPicture LevelsOf(const AVFrame& frame, const std::string& path, std::size_t p
     // Studio range puts the levels 0 to 255 on 16 to 235; the tool's own files are full range.
     const bool studio = yuv && format != AV_PIX_FMT_YUVJ420P && frame.color_range != AVCOL_RANGE_JPEG;
     const std::size_t width = static_cast<std::size_t>(frame.width);
-    picture.samples.resize(width * static_cast<std::size_t>(frame.height) *
-                           static_cast<std::size_t>(picture.channels));
-    std::uint16_t* out = picture.samples.data();
+    const std::size_t bytes = picture.bits == 8 ? 1 : 2;
+    picture.stored.resize(width * static_cast<std::size_t>(frame.height) *
+                          static_cast<std::size_t>(picture.channels) * bytes);
+    // Samples as stored: a byte each, or two in the machine's order.
+    std::uint8_t* out = picture.stored.data();
+    const auto put = [&](std::uint16_t sample) {
+        if (bytes == 1) {
+            *out++ = static_cast<std::uint8_t>(sample);
+        } else {
+            std::memcpy(out, &sample, 2);
+            out += 2;
+        }
+    };
     const auto sample16 = [](const std::uint8_t* at) {
         return static_cast<std::uint16_t>(at[0] | (at[1] << 8));
     };
@@ -146,17 +157,17 @@ PngPicture LevelsOf(const AVFrame& frame, const std::string& path, std::size_t p
         };
         for (std::size_t x = 0; x < width; ++x) {
             switch (format) {
-            case AV_PIX_FMT_GRAY16LE: *out++ = sample16(line(0) + 2 * x); break;
+            case AV_PIX_FMT_GRAY16LE: put(sample16(line(0) + 2 * x)); break;
             case AV_PIX_FMT_GBRAP16LE:
-                for (int plane : {2, 0, 1, 3}) *out++ = sample16(line(plane) + 2 * x);
+                for (int plane : {2, 0, 1, 3}) put(sample16(line(plane) + 2 * x));
                 break;
             case AV_PIX_FMT_BGRA:
-                for (int c : {2, 1, 0, 3}) *out++ = line(0)[4 * x + static_cast<std::size_t>(c)];
+                for (int c : {2, 1, 0, 3}) put(line(0)[4 * x + static_cast<std::size_t>(c)]);
                 break;
             default: {
                 const int level = line(0)[x];
-                *out++ = static_cast<std::uint16_t>(
-                    studio ? std::clamp(((level - 16) * 255 + 219 / 2) / 219, 0, 255) : level);
+                put(static_cast<std::uint16_t>(
+                    studio ? std::clamp(((level - 16) * 255 + 219 / 2) / 219, 0, 255) : level));
             }
             }
         }
