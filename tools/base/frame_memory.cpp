@@ -84,9 +84,9 @@ std::uint64_t Module(const FrameShape& shape)
     return shape.width * (shape.height + shape.extraRows) * MODULE_PIXEL_BYTES;
 }
 
-// The PNG picture: the deflated segments of every row, held until the file is written, and each
-// encoding thread's own segment.
-std::uint64_t Picture(const FrameShape& shape)
+// The PNG picture: the deflated segments of every row, held until the file is written (or with
+// `streamed` those of a batch), and each encoding thread's own segment.
+std::uint64_t Picture(const FrameShape& shape, bool streamed = false)
 {
     const std::uint64_t row = shape.pictureWidth * shape.pixelBytes + 1;
     const std::uint64_t filtered = row * shape.pictureHeight;
@@ -97,10 +97,33 @@ std::uint64_t Picture(const FrameShape& shape)
     // segment filtered and deflated, and its deflater.
     const std::uint64_t encoder = shape.pictureWidth * HOST_COLOUR_BYTES + 3 * row + segment +
                                   DeflatedBound(segment) + Deflater(shape.level);
-    return DeflatedBound(filtered) + segments * 64 + std::max<std::uint64_t>(shape.encoders, 1) * encoder;
+    const std::uint64_t encoders = std::max<std::uint64_t>(shape.encoders, 1);
+    if (streamed) return encoders * (PNG_BATCH_SEGMENTS * (DeflatedBound(segment) + 64) + encoder);
+    return DeflatedBound(filtered) + segments * 64 + encoders * encoder;
+}
+
+// A frame in strips: its depths held, a band's host frame and loading, and each filter's strip
+// with the range below it and the module's working copy of it.
+std::uint64_t Strips(const FrameShape& shape)
+{
+    FrameShape band = shape;
+    band.height = std::min(shape.height, shape.bandRows);
+    band.extraRows = 0;
+    FrameShape strip = shape;
+    strip.height = shape.stripRows;
+    strip.extraRows = shape.rangeRows;
+    return shape.width * shape.height * HOST_DEPTH_BYTES + HostFrame(band) + Loading(band) +
+           std::max<std::uint64_t>(shape.lanes, 1) * (HostFrame(strip) + Module(strip)) +
+           Picture(shape, true) + PERCENTILE_TALLY_BYTES;
 }
 
 } // namespace
+
+int StripRowsOf(std::uint64_t width)
+{
+    return static_cast<int>(
+        std::clamp<std::uint64_t>(STRIP_PIXELS / std::max<std::uint64_t>(width, 1), 1, 64));
+}
 
 std::uint64_t StripBytes(std::uint64_t width, std::uint64_t rows, std::uint64_t channels)
 {
@@ -119,7 +142,8 @@ std::string FrameMemoryProblem(FrameRoute route, const FrameShape& shape, std::u
     const std::uint64_t bytes = FrameMemory(route, shape);
     if (budget == 0 || bytes <= budget) return {};
     const bool picture = route == FrameRoute::READ_BACK || route == FrameRoute::PICTURE_INFO;
-    const char* what = route == FrameRoute::PNG          ? "to filter into a PNG picture"
+    const char* what = route == FrameRoute::PNG || route == FrameRoute::STRIPS
+                           ? "to filter into a PNG picture"
                        : route == FrameRoute::EXR        ? "to read whole and filter into an EXR file"
                        : route == FrameRoute::SCALE_PASS ? "to take the shot's scale over"
                        : route == FrameRoute::INFO       ? "to read whole and describe"
@@ -136,6 +160,7 @@ std::uint64_t FrameMemory(FrameRoute route, const FrameShape& shape)
     const std::uint64_t pixels = shape.width * shape.height;
     switch (route) {
     case FrameRoute::PNG: return HostFrame(shape) + Loading(shape) + Module(shape) + Picture(shape);
+    case FrameRoute::STRIPS: return Strips(shape);
     case FrameRoute::SCALE_PASS: return HostFrame(shape) + Loading(shape) + PERCENTILE_TALLY_BYTES;
     case FrameRoute::EXR: {
         // The file as read, a copy of it while a view other than the last is written, and what
@@ -152,12 +177,13 @@ std::uint64_t FrameMemory(FrameRoute route, const FrameShape& shape)
         // The picture's samples as stored and a pointer to each row, the depth made of them, and
         // the depth frame written.
         const std::uint64_t row = shape.width * shape.storedPixelBytes;
-        return row * shape.height + shape.height * sizeof(void*) + pixels * HOST_DEPTH_BYTES + PngReading(row, shape.fileBytes) +
-               shape.exrBuffers;
+        return row * shape.height + shape.height * sizeof(void*) + pixels * HOST_DEPTH_BYTES +
+               PngReading(row, shape.fileBytes) + shape.exrBuffers;
     }
     case FrameRoute::PICTURE_INFO:
         // Its rows read one at a time, its text kept.
-        return PngReading(shape.width * shape.storedPixelBytes, shape.fileBytes) + shape.width * shape.storedPixelBytes;
+        return PngReading(shape.width * shape.storedPixelBytes, shape.fileBytes) +
+               shape.width * shape.storedPixelBytes;
     }
     return 0;
 }

@@ -16,6 +16,7 @@
 #include "output/icc_profile.h"
 #include "pipeline/frame_job.h"
 #include "pipeline/shot_scale.h"
+#include "pipeline/view_strips.h"
 #include "shot/frame_pattern.h"
 #include "shot/job_count.h"
 #include "shot/progress.h"
@@ -267,6 +268,12 @@ int RunApply(FilterRunner& runner, const ApplyOptions& options, std::FILE* out, 
                  options.display.get(),
                  FrameThreadCount(static_cast<int>(shot.workers.size())),
                  runner.Description() + " (library version " + std::to_string(runner.LibraryVersion()) + ")"};
+    try {
+        AddStripLanes(shot.workers, run.frameThreads);
+    } catch (const ToolError& error) {
+        std::fprintf(errors, "error: %s\n", error.what());
+        return EXIT_STATUS_FAILED;
+    }
     if (!FixRunScale(run, shot.plan, shot.workers, out, errors)) return EXIT_STATUS_FAILED;
     const std::vector<FrameRecord> records = FilterShot(run, shot.plan, shot.workers, out, errors);
     return ReportShot(options, records, std::chrono::duration<double>(Clock::now() - started).count(), out,

@@ -24,36 +24,43 @@ std::string EndHint(const char* end, float depth, std::size_t count, std::size_t
 
 } // namespace
 
-DepthStats DepthStatsOf(std::span<const float> depth, std::span<const BMM_Color_64> colour)
+void DepthStatsSweep::Take(std::span<const float> depth, std::span<const BMM_Color_64> colour)
 {
-    DepthStats stats;
-    stats.pixels = depth.size();
-    for (float z : depth) {
+    stats.pixels += depth.size();
+    for (std::size_t i = 0; i < depth.size(); ++i) {
+        const float z = depth[i];
         const float a = std::fabs(z);
         if (std::isnan(a)) {
             ++stats.notANumber;
-        } else if (a >= DEPTH_LIMIT) {
-            ++stats.background;
-        } else {
-            if (stats.takingPart == 0 || a < stats.minMagnitude) {
-                stats.minMagnitude = a;
-                stats.nearestDepth = z;
-            }
-            if (stats.takingPart == 0 || a > stats.maxMagnitude) {
-                stats.maxMagnitude = a;
-                stats.farthestDepth = z;
-            }
-            ++stats.takingPart;
+            continue;
         }
+        if (a >= DEPTH_LIMIT) {
+            ++stats.background;
+            continue;
+        }
+        // The pixels with alpha 0 at each end are counted as the ends move.
+        const std::size_t transparent = colour[i].a == 0 ? 1 : 0;
+        if (stats.takingPart == 0 || a < stats.minMagnitude) {
+            stats.minMagnitude = a;
+            stats.nearestDepth = z;
+            stats.nearestTransparent = 0;
+        }
+        if (stats.takingPart == 0 || a > stats.maxMagnitude) {
+            stats.maxMagnitude = a;
+            stats.farthestDepth = z;
+            stats.farthestTransparent = 0;
+        }
+        if (a == stats.minMagnitude) stats.nearestTransparent += transparent;
+        if (a == stats.maxMagnitude) stats.farthestTransparent += transparent;
+        ++stats.takingPart;
     }
-    if (stats.takingPart == 0) return stats;
-    for (std::size_t i = 0; i < depth.size(); ++i) {
-        if (colour[i].a != 0) continue;
-        const float a = std::fabs(depth[i]);
-        if (a == stats.minMagnitude) ++stats.nearestTransparent;
-        if (a == stats.maxMagnitude) ++stats.farthestTransparent;
-    }
-    return stats;
+}
+
+DepthStats DepthStatsOf(std::span<const float> depth, std::span<const BMM_Color_64> colour)
+{
+    DepthStatsSweep sweep;
+    sweep.Take(depth, colour);
+    return sweep.stats;
 }
 
 std::optional<DepthScale> OwnScaleOf(const DepthStats& stats)

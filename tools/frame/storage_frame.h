@@ -25,6 +25,7 @@ struct FrameBuffers {
     std::unique_ptr<MemoryStorage> storage;
     ReadScratch scratch;       // a strip of decoded rows, each decoding thread's chunk
     std::vector<float> colour; // RGBA as read, for a display transform
+    std::vector<float> depth;  // a frame's depths, held while it goes to the filter in strips
 };
 
 // A channel decoded in the same pass for a caller of its own (the rank-0 IDs a matte is built

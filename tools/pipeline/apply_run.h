@@ -3,12 +3,15 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "depth/depth_scale.h"
 #include "exr/exr_layout.h"
 #include "frame/storage_frame.h"
+#include "memory_storage.h"
 #include "module/filter_record.h"
 #include "module/filter_runner.h"
 #include "png/png_format.h"
@@ -31,10 +34,20 @@ struct ApplyRun {
     std::string module;   // the module's description, as every output's depth mapping names it
 };
 
-// One worker of a run: its own filter, and the memory it keeps from one frame to the next.
+// One thread of a frame in strips: its filter and the storages of the strips it renders, one for
+// each height it met.
+struct StripLane {
+    FilterRunner* filter = nullptr;
+    std::vector<std::unique_ptr<MemoryStorage>> storages;
+};
+
+// One worker of a run: its own filter, and the memory it keeps from one frame to the next; the
+// filters its frames' strips go to, one for each of the frame's threads (the first is `filter`).
 struct Worker {
     FilterRunner* filter = nullptr;
     FrameBuffers buffers;
+    std::vector<std::unique_ptr<FilterRunner>> twins;
+    std::vector<StripLane> lanes;
 };
 
 } // namespace deepglass

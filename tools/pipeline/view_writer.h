@@ -13,6 +13,7 @@
 #include "frame/view_frame.h"
 #include "memory_storage.h"
 #include "module/filter_runner.h"
+#include "output/output_writer.h"
 #include "png/png_format.h"
 
 namespace deepglass {
@@ -34,6 +35,10 @@ public:
     // ToolError when it cannot be written.
     virtual void Write(FilterRunner& filter, MemoryStorage& storage, const ViewFrame& made,
                        const std::string& path, DepthMapping mapping, std::vector<std::string>& warnings) = 0;
+
+    // The writer of a view that goes to the filter in strips, rows handed over a band at a time;
+    // none: the view is handed whole.
+    virtual class PngViewWriter* InStrips() { return nullptr; }
 };
 
 // A PNG picture of the display window. The filter leaves every pixel it does not select as it was
@@ -51,7 +56,25 @@ public:
     void Write(FilterRunner& filter, MemoryStorage& storage, const ViewFrame& made, const std::string& path,
                DepthMapping mapping, std::vector<std::string>& warnings) override;
 
+    PngViewWriter* InStrips() override { return this; }
+    // The rows a picture of the view's display window is written in at once, and where its segments
+    // start among the frame's rows (see StripFilters).
+    int BandRows(const ViewFrame& made) const;
+    int SegmentRows(const ViewFrame& made) const;
+    // Admit for the view in strips (FrameRoute::STRIPS), `shape` holding a band's load (bandRows
+    // set): the threads of the picture are the filters the budget holds, one at least.
+    std::uint64_t AdmitStrips(FrameShape shape, const ReadMemory& read, const ViewFrame& made,
+                              std::uint64_t budget);
+    // The threads AdmitStrips found room for.
+    int Threads() const { return encoders; }
+    // Writes the picture of the view as `bands` give its rows.
+    void WriteBands(const FilteredBands& bands, const ViewFrame& made, const std::string& path,
+                    DepthMapping mapping, std::vector<std::string>& warnings);
+
 private:
+    std::uint64_t PictureShape(FrameShape& shape, const ViewFrame& made, std::uint64_t budget) const;
+    DepthMapping Mapped(DepthMapping mapping) const;
+
     bool opaque;
     PngFormat format;
     int threads;

@@ -64,7 +64,12 @@ struct ApplyOptions {
     bool skipExisting = false;
     std::string reportPath;
     std::uint64_t maxMemory = 0; // what the frames read at once may take; 0: half of the machine's
+    // The rows of a strip a frame goes to the filter in: 0 as many as its width keeps in cache,
+    // STRIPS_OFF the frame whole (no face offers other values; the tests compare the two).
+    int stripRows = 0;
 };
+
+inline constexpr int STRIPS_OFF = -1;
 
 struct InfoOptions {
     std::vector<std::string> inputs;
