@@ -114,7 +114,7 @@ std::uint64_t Strips(const FrameShape& shape)
     strip.extraRows = shape.rangeRows;
     return shape.width * shape.height * HOST_DEPTH_BYTES + HostFrame(band) + Loading(band) +
            std::max<std::uint64_t>(shape.lanes, 1) * (HostFrame(strip) + Module(strip)) +
-           Picture(shape, true) + PERCENTILE_TALLY_BYTES;
+           Picture(shape, true) + (shape.percentiles ? PERCENTILE_TALLY_BYTES : 0);
 }
 
 } // namespace

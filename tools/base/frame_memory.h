@@ -91,6 +91,7 @@ struct FrameShape {
     std::uint64_t stripRows = 0;
     std::uint64_t rangeRows = 0;
     std::uint64_t lanes = 1;
+    bool percentiles = false; // --clip: the tallies of its percentile sweeps
     // READ_BACK, PICTURE_INFO: the picture's samples as stored, bytes a pixel, and its file's size.
     std::uint64_t storedPixelBytes = 0;
     std::uint64_t fileBytes = 0;

@@ -2,39 +2,33 @@
 
 #include <algorithm>
 #include <cmath>
-#include <limits>
 
 namespace deepglass {
 
 void FilterRange::Take(std::span<const float> depth)
 {
     float near = nearest, far = farthest;
+    bool nan = false;
     for (float z : depth) {
         const float a = std::fabs(z);
-        if (a >= DEPTH_LIMIT) continue; // a NaN fails this test too, and so takes part
-        if (near > a) near = a;
-        if (!(far >= a)) far = a;
+        nan |= std::isnan(a);
+        if (!(a < DEPTH_LIMIT)) continue;
+        near = std::min(near, a);
+        far = std::max(far, a);
     }
     nearest = near;
     farthest = far;
+    notANumber = notANumber || nan;
 }
 
-int RangeRows(int width) { return (3 + std::max(width, 1) - 1) / std::max(width, 1); }
+int RangeRows(int width) { return width >= 2 ? 1 : 2; }
 
 void PlantRange(const FilterRange& range, std::span<float> rows)
 {
-    constexpr float NOT_A_NUMBER = std::numeric_limits<float>::quiet_NaN();
     std::fill(rows.begin(), rows.end(), HOST_BACKGROUND_DEPTH);
-    const bool nearTakes = range.nearest < DEPTH_LIMIT;
-    auto at = rows.begin();
-    if (std::isnan(range.farthest)) {
-        if (nearTakes) *at++ = -range.nearest;
-        *at = NOT_A_NUMBER;
-    } else if (nearTakes) {
-        at[0] = NOT_A_NUMBER;
-        at[1] = -range.nearest;
-        at[2] = -range.farthest;
-    }
+    if (range.nearest >= DEPTH_LIMIT) return;
+    rows[0] = -range.nearest;
+    rows[1] = -range.farthest;
 }
 
 } // namespace deepglass

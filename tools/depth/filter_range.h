@@ -2,11 +2,12 @@
 // frame can be handed over a strip of rows at a time with its range planted in rows below each
 // strip: each strip's greys are then the whole frame's.
 //
-// The filter goes through its frame in row order, keeping the smallest magnitude below the depth
-// limit and a running maximum whose test ("unless max >= a") a NaN fails: a NaN takes part and
-// becomes the maximum, and the next magnitude taking part replaces it. So its farthest end is the
-// largest magnitude after the frame's last NaN, or NaN when a NaN is the last to take part; a
-// strip alone would end elsewhere, which the planted rows put right.
+// The filter's range is the smallest and the largest magnitude below the depth limit (none
+// taking part: the limit and 0). A NaN depth takes part too, and where it ends up depends on how
+// the filter goes through the frame: in order, a NaN becomes the farthest end until the next
+// magnitude replaces it, but the filter's vector loops leave NaN out and keep that order only in
+// the frame's last few pixels. No strip can reproduce that, so a frame with a NaN taking part is
+// handed over whole.
 #pragma once
 
 #include <span>
@@ -18,8 +19,9 @@ namespace deepglass {
 struct FilterRange {
     float nearest = DEPTH_LIMIT; // as the filter starts: nothing has taken part
     float farthest = 0.0f;
+    bool notANumber = false; // a NaN depth took part: the range is the filter's own to find
 
-    // Goes on through `depth`, the next pixels of the frame in the filter's order.
+    // Goes on through `depth`, the next pixels of the frame.
     void Take(std::span<const float> depth);
 };
 
@@ -27,10 +29,9 @@ struct FilterRange {
 int RangeRows(int width);
 
 // Fills `rows` (RangeRows(width) rows) so that the filter, having gone through any strip of rows
-// of the frame `range` was taken over, ends on exactly `range`: a NaN first, which resets a
-// maximum the strip left behind a NaN of its own, then the two ends as rendered surfaces store
-// them; or the nearest end and a NaN last where the frame ends on a NaN. Nothing taking part is
-// planted where nothing in the frame took part; the rest hold nothing rendered.
+// of the frame `range` was taken over (without a NaN), ends on exactly `range`: its two ends as
+// rendered surfaces store them, in front of the camera; where nothing in the frame took part,
+// nothing rendered throughout.
 void PlantRange(const FilterRange& range, std::span<float> rows);
 
 } // namespace deepglass

@@ -100,7 +100,8 @@ void StripFilters::Render(StripLane& lane, Rendered& strip, int first, int last)
         MemoryStorage& from = *band;
         const std::size_t in = static_cast<std::size_t>(first - bandFirst) * width;
         std::copy_n(from.Pixels() + in, count, storage.Pixels());
-        std::fill_n(storage.Pixels() + count, static_cast<std::size_t>(below) * width, BMM_Color_64{0, 0, 0, 0});
+        std::fill_n(storage.Pixels() + count, static_cast<std::size_t>(below) * width,
+                    BMM_Color_64{0, 0, 0, 0});
         if (from.MaterialIds() != nullptr) std::copy_n(from.MaterialIds() + in, count, storage.MaterialIds());
         if (from.ObjectIds() != nullptr) std::copy_n(from.ObjectIds() + in, count, storage.ObjectIds());
     }
