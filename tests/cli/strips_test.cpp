@@ -99,8 +99,8 @@ void WriteFrame(const fs::path& path, const Frame& frame, bool tiled, int displa
     const char* names[] = {"R", "G", "B", "A"};
     for (int c = 0; c < 4; ++c) {
         header.channels().insert(names[c], Imf::Channel(Imf::HALF));
-        buffer.insert(names[c], Imf::Slice(Imf::HALF, base(colour.data() + c, 4 * sizeof(half)), 4 * sizeof(half),
-                                           4 * sizeof(half) * frame.width));
+        buffer.insert(names[c], Imf::Slice(Imf::HALF, base(colour.data() + c, 4 * sizeof(half)),
+                                           4 * sizeof(half), 4 * sizeof(half) * frame.width));
     }
     header.channels().insert("Z", Imf::Channel(Imf::FLOAT));
     buffer.insert("Z", Imf::Slice(Imf::FLOAT, base(const_cast<float*>(frame.depth.data()), sizeof(float)),
@@ -122,9 +122,9 @@ class StripsTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        folder = fs::temp_directory_path() /
-                 ("deepglass-strips-" + std::to_string(::getpid()) + "-" +
-                  ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        folder =
+            fs::temp_directory_path() / ("deepglass-strips-" + std::to_string(::getpid()) + "-" +
+                                         ::testing::UnitTest::GetInstance()->current_test_info()->name());
         fs::create_directories(folder);
         filter = std::make_unique<FilterRunner>(DEEPGLASS_MODULE_PATH);
         discard = std::fopen("/dev/null", "w");
@@ -188,13 +188,13 @@ TEST_F(StripsTest, RandomFramesTheSameFileInStripsAsWhole)
         bool tiled;
         int displayShift;
     } frames[] = {
-        {7, 11, Depths::ORDINARY, false, 0},  {7, 11, Depths::NASTY, false, 0},
-        {1, 9, Depths::NASTY, false, 0},      {13, 1, Depths::NASTY, false, 0},
-        {2, 7, Depths::NASTY, true, 0},       {5, 6, Depths::BACKGROUND, false, 0},
-        {6, 5, Depths::NAN_LAST, false, 0},   {9, 17, Depths::NASTY, false, 3},
-        {9, 17, Depths::ORDINARY, true, -2},  {31, 23, Depths::NASTY, false, 0},
-        {1, 1, Depths::NASTY, false, 0},      {1, 1, Depths::NAN_LAST, false, 0},
-        {3, 40, Depths::NAN_LAST, false, 0},  {4, 33, Depths::NASTY, true, 0},
+        {7, 11, Depths::ORDINARY, false, 0}, {7, 11, Depths::NASTY, false, 0},
+        {1, 9, Depths::NASTY, false, 0},     {13, 1, Depths::NASTY, false, 0},
+        {2, 7, Depths::NASTY, true, 0},      {5, 6, Depths::BACKGROUND, false, 0},
+        {6, 5, Depths::NAN_LAST, false, 0},  {9, 17, Depths::NASTY, false, 3},
+        {9, 17, Depths::ORDINARY, true, -2}, {31, 23, Depths::NASTY, false, 0},
+        {1, 1, Depths::NASTY, false, 0},     {1, 1, Depths::NAN_LAST, false, 0},
+        {3, 40, Depths::NAN_LAST, false, 0}, {4, 33, Depths::NASTY, true, 0},
     };
     for (const auto& shape : frames) {
         for (int draw = 0; draw < 2; ++draw) {

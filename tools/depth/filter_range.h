@@ -10,11 +10,22 @@
 // handed over whole.
 #pragma once
 
+#include <cstddef>
 #include <span>
 
 #include "deepglass_interface.h"
 
 namespace deepglass {
+
+// The magnitudes of some depths as the filter's range sees them: the smallest and the largest of
+// those below the depth limit (the limit and 0 where none is), how many are, and how many are NaN.
+struct MagnitudeEnds {
+    float nearest = DEPTH_LIMIT;
+    float farthest = 0.0f;
+    std::size_t takingPart = 0;
+    std::size_t notANumber = 0;
+};
+MagnitudeEnds MagnitudeEndsOf(std::span<const float> depth);
 
 struct FilterRange {
     float nearest = DEPTH_LIMIT; // as the filter starts: nothing has taken part

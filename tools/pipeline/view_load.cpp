@@ -222,10 +222,15 @@ HeldView HoldView(SampleSource& source, const ViewFrame& made, const std::option
     LoadPlan plan = PlanLoad(made, selection, run, {over ? run.channels : 0, false, false});
     const std::size_t width = static_cast<std::size_t>(made.frame.Width());
     const int height = made.frame.Height();
-    // The frame's depths stay from one frame to the next; an earlier frame's larger ones go first.
-    std::vector<float>& depth = buffers.depth;
-    if (depth.capacity() > made.frame.PixelCount()) std::vector<float>().swap(depth);
-    depth.resize(made.frame.PixelCount());
+    // The frame's depths stay from one frame of the same size to the next, and are never zero-filled:
+    // every one is written below.
+    const std::size_t pixels = made.frame.PixelCount();
+    if (buffers.depthSize != pixels) {
+        buffers.depth.reset(); // an earlier frame's go before this one's are taken
+        buffers.depth = HeldFloatsOf(pixels);
+        buffers.depthSize = pixels;
+    }
+    const std::span<float> depth(buffers.depth.get(), pixels);
     HeldView held;
     held.depth = depth;
     DepthStatsSweep stats;
@@ -247,19 +252,25 @@ HeldView HoldView(SampleSource& source, const ViewFrame& made, const std::option
     if (run.scale)
         held.scale = run.scale;
     else if (run.options.range.clip)
-        held.scale = ClippedScaleOf(depth, *run.options.range.clip);
+        held.scale = ClippedScaleOf(held.depth, *run.options.range.clip);
     else
-        held.scale = selecting ? ScaleOf(depth) : OwnScaleOf(held.stats);
+        held.scale = selecting ? ScaleOf(held.depth) : OwnScaleOf(held.stats);
     RequireCurveTakes(run, held.scale);
-    held.range.Take(depth);
+    if (selecting) {
+        held.range.Take(held.depth);
+    } else if (held.stats.takingPart > 0) {
+        held.range = {held.stats.minMagnitude, held.stats.maxMagnitude, held.stats.notANumber > 0};
+    } else {
+        held.range.notANumber = held.stats.notANumber > 0;
+    }
     if (!FixesScale(run)) return held;
     // The frame's depths fixed to the scale and the rows that would hold its ends below the frame
     // handed whole: the filter's range is what it would take over both.
-    FixScale(held.scale, curve, depth, depth.size());
+    FixScale(held.scale, curve, held.depth, pixels);
     std::vector<float> ends(width * static_cast<std::size_t>(ScaleRows(made.frame.Width())));
     FixScale(held.scale, curve, ends, 0);
     held.range = {};
-    held.range.Take(depth);
+    held.range.Take(held.depth);
     held.range.Take(ends);
     return held;
 }
