@@ -25,7 +25,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// Each input's reads are held to this, which keeps every run quick under the sanitizers.
+// Each input is held to this budget, which keeps every run quick under the sanitizers; fuzz/smoke.sh
+// holds the process to it, so that memory a file steers past it is a finding.
 constexpr const char* MAX_MEMORY = "8M";
 
 struct Scratch {

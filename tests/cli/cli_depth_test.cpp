@@ -319,4 +319,49 @@ TEST_F(DepthMapping, PicturesWithoutATrueMappingAreRefusedWithNothingWritten)
     EXPECT_EQ(Run({"depth", "near.png", "--range", "frame"}).status, 2);
 }
 
+// A channel named with any bytes: its pictures hold the name as text (bytes that are not UTF-8
+// escaped as \xHH, a backslash as \\), info shows it so both in the frame and in the picture, and
+// an EXR output keeps the name's bytes.
+TEST_F(DepthMapping, NamesOfAnyBytesGoIntoPicturesAndInfoAsText)
+{
+    const struct {
+        std::string name;
+        std::string shown;
+    } cases[] = {
+        {"Tief\xE9", "Tief\\xE9"},        // Latin-1
+        {"Tief\xC3\xA9", "Tief\xC3\xA9"}, // UTF-8, as written
+        {"L\\Z", "L\\\\Z"},
+    };
+    // UTF-8 throughout: each lead byte followed by as many continuation bytes as it says.
+    auto utf8 = [](const std::string& text) {
+        for (std::size_t i = 0; i < text.size();) {
+            const auto lead = static_cast<unsigned char>(text[i++]);
+            const std::size_t more = lead < 0x80   ? 0
+                                     : lead < 0xC2 ? 9
+                                     : lead < 0xE0 ? 1
+                                     : lead < 0xF0 ? 2
+                                     : lead < 0xF5 ? 3
+                                                   : 9;
+            for (std::size_t k = 0; k < more; ++k, ++i)
+                if (i >= text.size() || (static_cast<unsigned char>(text[i]) & 0xC0) != 0x80) return false;
+        }
+        return true;
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.shown);
+        TestFrame frame = MakeTestFrame(2, 1, {2.0, 10.0});
+        frame.channels[4].name = c.name;
+        WriteTestExr(Path("named.exr"), frame);
+        for (const char* output : {"named.png", "out.exr"})
+            ASSERT_EQ(Run({"apply", "--depth", c.name, "named.exr", "-o", output}).status, 0) << output;
+        const ToolRun picture = Run({"info", "named.png"});
+        const ToolRun input = Run({"info", "named.exr"});
+        EXPECT_THAT(picture.out, HasSubstr("deepglass:depth = " + c.shown + "\n"));
+        EXPECT_THAT(input.out, HasSubstr(c.shown + " (FLOAT)"));
+        for (const ToolRun* run : {&picture, &input}) EXPECT_TRUE(utf8(run->out)) << run->out;
+        Imf::InputFile written(Path("out.exr").c_str());
+        EXPECT_TRUE(written.header().channels().findChannel(c.name));
+    }
+}
+
 } // namespace

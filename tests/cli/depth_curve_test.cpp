@@ -52,6 +52,13 @@ TEST(DepthPercentiles, EndsAreExactOverAFrameAndOverFramesCountedApart)
         EXPECT_EQ(shot.Ends()->farthest, SortedPercentile(all, clip.high));
     }
     EXPECT_FALSE(ClippedScaleOf(std::vector<float>{-1e30f, 1e20f}, {1, 99}));
+    // A first sweep that counted nothing ends the sweeps; depths counted after count for nothing.
+    PercentileSweeps over({1, 99});
+    over.Count(std::vector<float>{-1e30f});
+    EXPECT_FALSE(over.EndSweep());
+    over.Count(std::vector<float>{0.0f, 1.0e-45f, 3.0f, 7.0e7f});
+    EXPECT_FALSE(over.EndSweep());
+    EXPECT_FALSE(over.Ends());
 }
 
 TEST(DepthCurve, InverseKeepsSignsAndWhatTakesNoPart)

@@ -3,6 +3,7 @@
 // curves, within one level's step of the depth they were made from.
 #include <ImfHeader.h>
 #include <gmock/gmock.h>
+#include <png.h>
 
 #include <cmath>
 #include <limits>
@@ -12,6 +13,7 @@
 #include "depth/depth_mapping.h"
 #include "expect_error.h"
 #include "output/header_text.h"
+#include "png/png_reader.h"
 #include "png/png_writer.h"
 
 using namespace deepglass;
@@ -215,6 +217,51 @@ TEST(PngText, ChunksOfEveryKindReadBackAsWritten)
                 ElementsAre(std::pair<std::string, std::string>{"deepglass:near", "2.5"},
                             std::pair<std::string, std::string>{"deepglass:view", "gauche\u2019"},
                             std::pair<std::string, std::string>{"XML:com.adobe.xmp", "<x/>"}));
+    std::remove(path.c_str());
+}
+
+// Text read back in UTF-8 whatever the chunk: tEXt and zTXt are Latin-1, iTXt UTF-8, compressed
+// or not; a picture whose text would take more than the reader holds is refused.
+TEST(PngText, LatinOneAndCompressedTextReadBackAsUtf8)
+{
+    const std::string path = ::testing::TempDir() + "texts.png";
+    auto write = [&](const std::vector<std::tuple<int, std::string, std::string>>& texts) {
+        std::FILE* file = std::fopen(path.c_str(), "wb");
+        png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+        png_infop info = png_create_info_struct(png);
+        png_init_io(png, file);
+        png_set_IHDR(png, info, 1, 1, 8, PNG_COLOR_TYPE_GRAY, PNG_INTERLACE_NONE,
+                     PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+        std::vector<png_text> chunks;
+        for (const auto& [compression, key, value] : texts) {
+            png_text chunk{};
+            chunk.compression = compression;
+            chunk.key = const_cast<char*>(key.c_str());
+            chunk.text = const_cast<char*>(value.c_str());
+            (compression > 0 ? chunk.itxt_length : chunk.text_length) = value.size();
+            chunks.push_back(chunk);
+        }
+        png_set_text(png, info, chunks.data(), static_cast<int>(chunks.size()));
+        png_write_info(png, info);
+        const png_byte row[1] = {9};
+        png_write_row(png, row);
+        png_write_end(png, nullptr);
+        png_destroy_write_struct(&png, &info);
+        std::fclose(file);
+    };
+    write({{PNG_TEXT_COMPRESSION_NONE, "deepglass:depth", "Tief\xE9"},
+           {PNG_TEXT_COMPRESSION_zTXt, "zipped", "caf\xE9"},
+           {PNG_ITXT_COMPRESSION_zTXt, "deepglass:view", "gauche\xE2\x80\x99"}});
+    const PngPicture picture = PngReader(path).ReadAll();
+    EXPECT_EQ(picture.At(0, 0), 9);
+    EXPECT_THAT(picture.text,
+                ElementsAre(std::pair<std::string, std::string>{"deepglass:depth", "Tief\xC3\xA9"},
+                            std::pair<std::string, std::string>{"zipped", "caf\xC3\xA9"},
+                            std::pair<std::string, std::string>{"deepglass:view", "gauche\xE2\x80\x99"}));
+    EXPECT_EQ(PngReader(path).ReadText().text, picture.text);
+    // Two megabytes of text in a few kilobytes of file.
+    write({{PNG_TEXT_COMPRESSION_zTXt, "bulky", std::string(std::size_t{2} << 20, 'x')}});
+    ExpectError([&] { PngReader(path).ReadText(); }, "its text chunks hold more than the 1.0 MB");
     std::remove(path.c_str());
 }
 

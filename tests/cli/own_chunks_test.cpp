@@ -4,6 +4,8 @@
 // number of threads; a damaged chunk is refused naming the file.
 #include <ImfChannelList.h>
 #include <ImfInputFile.h>
+#include <ImfInputPart.h>
+#include <ImfMultiPartInputFile.h>
 #include <openexr.h>
 #include <unistd.h>
 
@@ -15,6 +17,7 @@
 #include <map>
 #include <random>
 
+#include "chunks/flat_chunks.h"
 #include "expect_error.h"
 #include "exr/exr_input.h"
 #include "exr_writing.h"
@@ -222,5 +225,70 @@ TEST(OwnChunks, ADamagedChunkIsRefusedNamingTheFile)
                 },
                 path.string() + ": " + test.error);
     }
+    std::filesystem::remove(path);
+}
+
+// The strip of decoded rows holds no more rows than a read spans, and decoding threads are added
+// only while the strip and their chunks fit in what the read is allowed.
+TEST(OwnChunks, TheStripHoldsTheRowsReadAndTheThreadsItsAllowanceHolds)
+{
+    const std::filesystem::path path = TempPath("strip");
+    const std::vector<Stored> stored = {{"A", Imf::HALF}, {"Z", Imf::FLOAT}};
+    const struct {
+        Imath::Box2i window;
+        Imf::Compression compression;
+        std::uint64_t allowance;
+        std::size_t rows, threads; // the strip's rows and the decoding threads
+    } cases[] = {
+        {{{0, 0}, {999, 0}}, Imf::ZIP_COMPRESSION, 0, 1, 1},            // one row of a chunk of 16
+        {{{0, 0}, {99, 999}}, Imf::NO_COMPRESSION, 0, 8 * 64, 8},       // 64 rows a thread
+        {{{0, 0}, {99, 999}}, Imf::NO_COMPRESSION, 60000, 64, 1},       // room for one thread's strip
+        {{{0, 0}, {99, 999}}, Imf::ZIP_COMPRESSION, 200000, 3 * 64, 3}, // and for three
+    };
+    for (const auto& test : cases) {
+        SCOPED_TRACE(std::to_string(test.window.max.y + 1) + " rows, allowance " +
+                     std::to_string(test.allowance));
+        WriteFrame(path, test.window, test.compression, stored);
+        ExrInput input(path.string(), {}, 8);
+        ReadScratch scratch;
+        scratch.allowance = test.allowance;
+        input.Read({input.Layout().channels[0]}, input.Layout().parts[0].frame.dataWindow, scratch,
+                   [](std::size_t, int, int, int, const std::uint32_t*) {});
+        const std::size_t width = static_cast<std::size_t>(test.window.max.x + 1);
+        EXPECT_EQ(scratch.rows.size(), test.rows * width);
+        EXPECT_EQ(scratch.chunks.size(), test.threads);
+    }
+    std::filesystem::remove(path);
+}
+
+// A chunk that holds nothing, the first its thread decodes, is refused as any short chunk is
+// (copying nothing into a thread's chunk that has no memory yet); OpenEXR's own checks of a file
+// as it is opened are passed over to reach it.
+TEST(OwnChunks, AnEmptyChunkIsRefused)
+{
+    const std::filesystem::path path = TempPath("empty");
+    const std::vector<Stored> stored = {{"Z", Imf::FLOAT}};
+    WriteFrame(path, {{0, 0}, {7, 3}}, Imf::ZIPS_COMPRESSION, stored);
+    exr_context_t context = nullptr;
+    ASSERT_EQ(exr_start_read(&context, path.c_str(), nullptr), EXR_ERR_SUCCESS);
+    exr_chunk_info_t chunk{};
+    ASSERT_EQ(exr_read_scanline_chunk_info(context, 0, 0, &chunk), EXR_ERR_SUCCESS);
+    exr_finish(&context);
+    {
+        std::fstream file(path, std::ios::in | std::ios::out | std::ios::binary);
+        const std::int32_t size = 0;
+        file.seekp(static_cast<std::streamoff>(chunk.data_offset) - 4);
+        file.write(reinterpret_cast<const char*>(&size), 4);
+    }
+    Imf::MultiPartInputFile file(path.c_str());
+    Imf::InputPart part(file, 0);
+    std::vector<std::uint32_t> rows;
+    std::vector<ChunkScratch> chunks;
+    ExpectError<ExrReadFailure>(
+        [&] {
+            ReadOwnChunks(part, file.header(0), {"Z"}, 0, 3, 0, 7, 1, 0, rows, chunks,
+                          [](std::size_t, int, const std::uint32_t*) {});
+        },
+        "the chunk of row 0 does not unpack");
     std::filesystem::remove(path);
 }

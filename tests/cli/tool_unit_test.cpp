@@ -1,11 +1,13 @@
-// The tool's own logic in process: the command line, output names, the picture a PNG holds and the
-// background hint, each over a table of cases.
+// The tool's own logic in process: the command line, output names, the picture a PNG holds, the
+// background hint and names of any bytes as text, each over a table of cases.
 #include <gmock/gmock.h>
 
 #include <cmath>
 #include <functional>
+#include <random>
 
 #include "base/number_text.h"
+#include "base/utf8_text.h"
 #include "cli/command_line.h"
 #include "expect_error.h"
 #include "frame/channel_discovery.h"
@@ -356,6 +358,48 @@ TEST(FilterRecord, ShortRecordReadsItsMissingBytesAsZeroAndTakesTheWordsOfItsMod
     expected[4] = 0xF4, expected[5] = 0x03, expected[8] = 0x2C, expected[9] = 0x01; // 1012, 300
     EXPECT_EQ(RecordWith(record, MODE_OBJECT_ID, 300), expected);
     EXPECT_EQ(RecordWith({}, MODE_WHOLE_IMAGE, std::nullopt).size(), CONFIG_RECORD_SIZE);
+}
+
+// Names of any bytes as text: UTF-8 stays as it is, every other byte and every backslash is
+// escaped, and the escapes read back give every name again (so no two names give the same text).
+TEST(NameText, EscapesWhatIsNotUtf8AndReadsBackAsTheName)
+{
+    const std::pair<std::string, std::string> cases[] = {
+        {"depth.Z", "depth.Z"},
+        {"Tief\xC3\xA9", "Tief\xC3\xA9"},             // UTF-8
+        {"Tief\xE9", "Tief\\xE9"},                    // Latin-1
+        {"a\\b", "a\\\\b"},                           // a backslash
+        {"\xC3", "\\xC3"},                            // a character cut short
+        {"\xC0\x80", "\\xC0\\x80"},                   // an overlong NUL
+        {"\xED\xA0\x80", "\\xED\\xA0\\x80"},          // a surrogate
+        {"\xF4\x90\x80\x80", "\\xF4\\x90\\x80\\x80"}, // beyond U+10FFFF
+        {"\xE2\x80\x99\xFF", "\xE2\x80\x99\\xFF"},
+    };
+    for (const auto& [name, text] : cases) {
+        EXPECT_EQ(NameText(name), text) << name;
+        EXPECT_TRUE(Utf8Characters(NameText(name))) << name;
+    }
+    // The escapes read back, as a reader of a picture's text would.
+    auto name = [](const std::string& text) {
+        std::string bytes;
+        for (std::size_t i = 0; i < text.size(); ++i) {
+            if (text[i] != '\\') {
+                bytes += text[i];
+            } else if (text[i + 1] == '\\') {
+                bytes += '\\', ++i;
+            } else {
+                bytes += static_cast<char>(std::stoi(text.substr(i + 2, 2), nullptr, 16)), i += 3;
+            }
+        }
+        return bytes;
+    };
+    std::mt19937 random(11);
+    for (int n = 0; n < 2000; ++n) {
+        std::string bytes(random() % 12, '\0');
+        for (char& byte : bytes) byte = static_cast<char>(1 + random() % 255);
+        EXPECT_EQ(name(NameText(bytes)), bytes);
+    }
+    EXPECT_EQ(Latin1AsUtf8("Tief\xE9 \xFF"), "Tief\xC3\xA9 \xC3\xBF");
 }
 
 } // namespace

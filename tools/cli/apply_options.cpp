@@ -212,9 +212,10 @@ std::vector<Option> ApplyTable(Command& command)
              [&o](const std::string& v) { o.reportPath = v; }},
             {{"--max-memory"},
              "SIZE",
-             "the memory the frames read at once may take for their samples, such\n"
-             "as 800M or 16G (default: half of this machine's), shared among the\n"
-             "workers. A frame whose file claims more is refused before it is read.",
+             "the memory the frames filtered at once may take, such as 800M or 16G\n"
+             "(default: half of this machine's), shared among the workers: each\n"
+             "frame read, filtered and written within its share. A frame that would\n"
+             "take more is refused, with what it would take, before it is read.",
              [&o](const std::string& v) { o.maxMemory = ParseMemorySize(v); }},
             {{"--module"},
              "PATH",

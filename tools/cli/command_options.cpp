@@ -56,7 +56,7 @@ std::vector<Option> InfoTable(Command& command)
              [&o](const std::string& v) { o.names.object = v; }},
             {{"--max-memory"},
              "SIZE",
-             "the memory a frame's samples may take, as apply takes it (default: half of this machine's)",
+             "the memory reading a frame may take, as apply takes it (default: half of this machine's)",
              [&o](const std::string& v) { o.maxMemory = ParseMemorySize(v); }}};
 }
 
@@ -114,7 +114,7 @@ std::vector<Option> DepthTable(Command& command)
              [&o](const std::string& v) { o.curve = ParseCurve(v); }},
             {{"--max-memory"},
              "SIZE",
-             "the memory one picture's samples may take (default: half of this\n"
+             "the memory reading one picture back may take (default: half of this\n"
              "machine's)",
              [&o](const std::string& v) { o.maxMemory = ParseMemorySize(v); }}};
 }

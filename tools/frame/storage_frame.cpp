@@ -35,7 +35,11 @@ MemoryStorage& StorageOfSize(FrameBuffers& buffers, int width, int height)
         storage->Reuse();
         return *storage;
     }
-    buffers.storage.reset(); // the old frame's memory goes before the new frame's is taken
+    // The old frame's memory goes before the new frame's is taken: its host frame, its strip of
+    // decoded rows and chunks, its colour as floats. What the read may take stays.
+    const std::uint64_t allowance = buffers.scratch.allowance;
+    buffers = FrameBuffers{};
+    buffers.scratch.allowance = allowance;
     buffers.storage =
         std::make_unique<MemoryStorage>(static_cast<std::uint16_t>(width), static_cast<std::uint16_t>(height),
                                         MemoryStorage::Start::UNWRITTEN);

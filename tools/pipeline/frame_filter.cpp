@@ -242,6 +242,7 @@ FilteredFrame FilterFrame(const ApplyRun& run, Worker& worker, ExrInput& input, 
         // An EXR keeps every part and channel: the whole file is read, once every view it is read
         // for is known to fit in the budget.
         AdmitWholeRead(run, input);
+        worker.buffers = FrameBuffers{}; // what an earlier frame kept goes before the file comes
         ExrFile file = input.ReadWhole();
         HeldSamples held(file);
         ExrViewWriter writer(file, SelectViews(file, run.options.view).size());

@@ -82,7 +82,7 @@ struct InfoOptions {
     ColourChoice colour;  // the --colour whose transform to tell
     std::shared_ptr<const DisplayColour> display;
     std::string colourProblem;   // why $OCIO's config cannot give --colour auto; empty: nothing
-    std::uint64_t maxMemory = 0; // what a frame's samples may take; 0: half of the machine's
+    std::uint64_t maxMemory = 0; // what reading a frame may take; 0: half of the machine's
 };
 
 // `depth`: pictures read back into depth, each level through its picture's mapping unless the
@@ -94,7 +94,7 @@ struct DepthOptions {
     std::optional<DepthScale> scale; // --range NEAR:FAR, in place of what the pictures say
     std::optional<DepthCurve> curve; // --curve, likewise
     bool levelZeroEmpty = false;     // --level-zero empty: level 0 is nothing rendered, not far
-    std::uint64_t maxMemory = 0;     // what one picture's samples may take; 0: half of the machine's
+    std::uint64_t maxMemory = 0;     // what reading one picture back may take; 0: half of the machine's
 };
 
 } // namespace deepglass
