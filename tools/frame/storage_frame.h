@@ -11,7 +11,6 @@
 #include <vector>
 
 #include "base/frame_memory.h"
-#include "base/machine.h"
 #include "exr/sample_source.h"
 #include "frame/background.h"
 #include "frame/display_colour.h"
@@ -26,8 +25,6 @@ struct FrameBuffers {
     std::unique_ptr<MemoryStorage> storage;
     ReadScratch scratch;       // a strip of decoded rows, each decoding thread's chunk
     std::vector<float> colour; // RGBA as read, for a display transform
-    HeldFloats depth;          // a frame's depths, held while it goes to the filter in strips
-    std::size_t depthSize = 0;
 };
 
 // A channel decoded in the same pass for a caller of its own (the rank-0 IDs a matte is built

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "base/machine.h"
 #include "depth/depth_scale.h"
 #include "exr/exr_layout.h"
 #include "frame/storage_frame.h"
@@ -34,6 +35,13 @@ struct ApplyRun {
     std::string module;   // the module's description, as every output's depth mapping names it
 };
 
+// A frame's depths held while it goes to the filter in strips, kept by a worker from one frame of
+// the same size to the next.
+struct HeldDepths {
+    HeldFloats values;
+    std::size_t size = 0;
+};
+
 // One thread of a frame in strips: its filter and the storages of the strips it renders, one for
 // each height it met.
 struct StripLane {
@@ -48,6 +56,7 @@ struct Worker {
     FrameBuffers buffers;
     std::vector<std::unique_ptr<FilterRunner>> twins;
     std::vector<StripLane> lanes;
+    HeldDepths depths;
 };
 
 } // namespace deepglass

@@ -114,7 +114,7 @@ std::optional<HeldView> FilterInStrips(const ApplyRun& run, Worker& worker, Samp
     shape.bandRows = static_cast<std::uint64_t>(bandRows);
     shape.percentiles = run.options.range.clip.has_value();
     worker.buffers.scratch.allowance = writer.AdmitStrips(shape, read, made, run.limits.maxSampleBytes);
-    const HeldView held = HoldView(source, made, matte, run, passRows, worker.buffers);
+    const HeldView held = HoldView(source, made, matte, run, passRows, worker.buffers, worker.depths);
     if (held.range.notANumber) return std::nullopt;
     const int stripRows = run.options.stripRows > 0 ? run.options.stripRows : StripRowsOf(shape.width);
     // Strips end where the picture's segments do: data row 0 is picture row (data minY - display minY).

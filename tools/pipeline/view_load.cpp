@@ -214,7 +214,7 @@ FrameShape HeldShapeOf(const SampleSource& source, const ViewFrame& made,
 }
 
 HeldView HoldView(SampleSource& source, const ViewFrame& made, const std::optional<ViewMatte>& matte,
-                  const ApplyRun& run, int bandRows, FrameBuffers& buffers)
+                  const ApplyRun& run, int bandRows, FrameBuffers& buffers, HeldDepths& depths)
 {
     // Selection needs the IDs; the background rules need alpha and depth; nothing needs R, G, B.
     const bool over = run.options.range.overSelection;
@@ -225,12 +225,12 @@ HeldView HoldView(SampleSource& source, const ViewFrame& made, const std::option
     // The frame's depths stay from one frame of the same size to the next, and are never zero-filled:
     // every one is written below.
     const std::size_t pixels = made.frame.PixelCount();
-    if (buffers.depthSize != pixels) {
-        buffers.depth.reset(); // an earlier frame's go before this one's are taken
-        buffers.depth = HeldFloatsOf(pixels);
-        buffers.depthSize = pixels;
+    if (depths.size != pixels) {
+        depths = {}; // an earlier frame's go before this one's are taken
+        depths.values = HeldFloatsOf(pixels);
+        depths.size = pixels;
     }
-    const std::span<float> depth(buffers.depth.get(), pixels);
+    const std::span<float> depth(depths.values.get(), pixels);
     HeldView held;
     held.depth = depth;
     DepthStatsSweep stats;

@@ -91,11 +91,11 @@ FrameShape HeldShapeOf(const SampleSource& source, const ViewFrame& made,
                        ReadMemory& read);
 
 // The view's depths read a band of `bandRows` rows at a time (depth, alpha for the background rules,
-// and with --range-over selection the IDs), held in `buffers.depth`, with the scale LoadView would
+// and with --range-over selection the IDs) into `buffers`, held in `held`, with the scale LoadView would
 // hand the filter and the range the filter would take the frame whole by; the same ToolErrors as
 // LoadView. The warnings of a matte are those of LoadBand.
 HeldView HoldView(SampleSource& source, const ViewFrame& made, const std::optional<ViewMatte>& matte,
-                  const ApplyRun& run, int bandRows, FrameBuffers& buffers);
+                  const ApplyRun& run, int bandRows, FrameBuffers& buffers, HeldDepths& held);
 
 // The rows [first, last) of the view in the storage of `buffers`, loaded as LoadView loads them, with
 // colour when `colour` (else only alpha), before any scale is fixed; `selected` adds the pixels a

@@ -83,6 +83,8 @@ private:
 
 // The input file with the view's rewritten pixels stored into its colour channels: the pixels
 // the filter rewrote are told apart from those it kept, so that the kept ones stay bit for bit.
+// Its view goes to the filter whole: the file is read whole and written whole around it, so strips
+// would spare only the host's frame and the module's copy of it beside a file held whole anyway.
 class ExrViewWriter final : public ViewWriter {
 public:
     // `file` is the input read whole, `views` the number of views to be written from it: each but
