@@ -112,12 +112,19 @@ std::uint64_t Strips(const FrameShape& shape)
     FrameShape strip = shape;
     strip.height = shape.stripRows;
     strip.extraRows = shape.rangeRows;
-    return shape.width * shape.height * HOST_DEPTH_BYTES + HostFrame(band) + Loading(band) +
+    return HeldFloatBytes(shape.width * shape.height) + HostFrame(band) + Loading(band) +
            std::max<std::uint64_t>(shape.lanes, 1) * (HostFrame(strip) + Module(strip)) +
            Picture(shape, true) + (shape.percentiles ? PERCENTILE_TALLY_BYTES : 0);
 }
 
 } // namespace
+
+std::uint64_t HeldFloatBytes(std::uint64_t count)
+{
+    const std::uint64_t bytes = std::max<std::uint64_t>(count, 1) * sizeof(float);
+    return bytes < HUGE_PAGE_BYTES ? bytes
+                                   : (bytes + HUGE_PAGE_BYTES - 1) / HUGE_PAGE_BYTES * HUGE_PAGE_BYTES;
+}
 
 int StripRowsOf(std::uint64_t width)
 {

@@ -33,6 +33,11 @@ inline constexpr std::uint64_t PNG_SEGMENT_BYTES = std::uint64_t{1} << 20;
 // The text a PNG picture read back may hold, all its text chunks' keywords and values together.
 inline constexpr std::uint64_t PNG_TEXT_BYTES = std::uint64_t{1} << 20;
 
+// Floats a frame holds whole for a second pass go in huge pages where there are 2 MiB of them
+// or more, and take whole huge pages.
+inline constexpr std::uint64_t HUGE_PAGE_BYTES = std::uint64_t{2} << 20;
+std::uint64_t HeldFloatBytes(std::uint64_t count);
+
 // A frame in strips: a strip's host frame and the module's working copy of it together stay within
 // about this many pixels, so that they stay in cache from strip to strip (a row at least).
 inline constexpr std::uint64_t STRIP_PIXELS = 32768;

@@ -12,6 +12,8 @@
 #include <sstream>
 #include <thread>
 
+#include "base/frame_memory.h"
+
 namespace deepglass {
 
 unsigned Cores() { return std::max(1u, std::thread::hardware_concurrency()); }
@@ -27,13 +29,11 @@ std::uint64_t PhysicalMemory()
 
 HeldFloats HeldFloatsOf(std::size_t count)
 {
-    constexpr std::size_t HUGE_PAGE = std::size_t{2} << 20;
-    const std::size_t bytes =
-        (std::max<std::size_t>(count, 1) * sizeof(float) + HUGE_PAGE - 1) / HUGE_PAGE * HUGE_PAGE;
-    void* memory = std::aligned_alloc(HUGE_PAGE, bytes);
+    const std::size_t bytes = HeldFloatBytes(count);
+    void* memory = bytes < HUGE_PAGE_BYTES ? std::malloc(bytes) : std::aligned_alloc(HUGE_PAGE_BYTES, bytes);
     if (memory == nullptr) throw std::bad_alloc();
     // Only a hint: without huge pages the memory is the same, faulted in 4 KiB at a time.
-    madvise(memory, bytes, MADV_HUGEPAGE);
+    if (bytes >= HUGE_PAGE_BYTES) madvise(memory, bytes, MADV_HUGEPAGE);
     return HeldFloats(static_cast<float*>(memory));
 }
 
