@@ -6,6 +6,7 @@
 #include <png.h>
 
 #include <cmath>
+#include <fstream>
 #include <limits>
 
 #include "commands/depth_command.h"
@@ -259,6 +260,14 @@ TEST(PngText, LatinOneAndCompressedTextReadBackAsUtf8)
                             std::pair<std::string, std::string>{"zipped", "caf\xC3\xA9"},
                             std::pair<std::string, std::string>{"deepglass:view", "gauche\xE2\x80\x99"}));
     EXPECT_EQ(PngReader(path).ReadText().text, picture.text);
+    // A text chunk whose bytes no longer match its CRC.
+    {
+        std::fstream file(path, std::ios::in | std::ios::out | std::ios::binary);
+        const std::string bytes{std::istreambuf_iterator<char>(file), {}};
+        file.seekp(static_cast<std::streamoff>(bytes.find("Tief")));
+        file.put('t');
+    }
+    ExpectError([&] { PngReader(path).ReadAll(); }, "CRC error");
     // Two megabytes of text in a few kilobytes of file.
     write({{PNG_TEXT_COMPRESSION_zTXt, "bulky", std::string(std::size_t{2} << 20, 'x')}});
     ExpectError([&] { PngReader(path).ReadText(); }, "its text chunks hold more than the 1.0 MB");

@@ -34,9 +34,8 @@ constexpr std::uint64_t ID_COUNT_BYTES = 2 * (4 + 16);
 // The tallies of --clip's percentile sweeps: two sweeps' counts of 16 bits of a float, 64 bits each.
 constexpr std::uint64_t PERCENTILE_TALLY_BYTES = 2 * 2 * (std::uint64_t{1} << 16) * 8;
 // libdeflate 1.14's compressors, by level: none at 0, greedy at 1, lazy hashing to 9, near-optimal
-// parsing above (measured: tests/cli/frame_memory_test.cpp).
+// parsing above (measured by tests/cli/frame_memory_test.cpp).
 constexpr std::uint64_t DEFLATER_BYTES[] = {8 << 10, 256 << 10, 704 << 10, 9 << 20};
-constexpr std::uint64_t INFLATER_BYTES = 16 << 10;
 // libpng reading: its structures and its inflater's window, and an ancillary chunk read whole
 // (libpng's limit, 8,000,000 bytes; what is beyond the file is never filled).
 constexpr std::uint64_t PNG_READER_FIXED = 128 << 10;
@@ -52,11 +51,6 @@ constexpr std::uint64_t DeflatedBound(std::uint64_t bytes) { return bytes + byte
 std::uint64_t PngReading(std::uint64_t row, std::uint64_t fileBytes)
 {
     return PNG_READER_FIXED + 3 * row + std::min(PNG_CHUNK_BYTES, fileBytes) + 2 * PNG_TEXT_BYTES;
-}
-
-std::uint64_t Deflater(int level)
-{
-    return DEFLATER_BYTES[level <= 0 ? 0 : level == 1 ? 1 : level <= 9 ? 2 : 3];
 }
 
 // The host's frame: colour, depth and the IDs asked for over its rows and the rows below it, and
@@ -96,7 +90,7 @@ std::uint64_t Picture(const FrameShape& shape, bool streamed = false)
     // A thread holds a row of pixels, the row above, the row and a candidate filtered, the
     // segment filtered and deflated, and its deflater.
     const std::uint64_t encoder = shape.pictureWidth * HOST_COLOUR_BYTES + 3 * row + segment +
-                                  DeflatedBound(segment) + Deflater(shape.level);
+                                  DeflatedBound(segment) + DeflaterBytes(shape.level);
     const std::uint64_t encoders = std::max<std::uint64_t>(shape.encoders, 1);
     if (streamed) return encoders * (PNG_BATCH_SEGMENTS * (DeflatedBound(segment) + 64) + encoder);
     return DeflatedBound(filtered) + segments * 64 + encoders * encoder;
@@ -118,6 +112,11 @@ std::uint64_t Strips(const FrameShape& shape)
 }
 
 } // namespace
+
+std::uint64_t DeflaterBytes(int level)
+{
+    return DEFLATER_BYTES[level <= 0 ? 0 : level == 1 ? 1 : level <= 9 ? 2 : 3];
+}
 
 std::uint64_t HeldFloatBytes(std::uint64_t count)
 {

@@ -32,6 +32,8 @@ inline constexpr int STRIP_ROWS = 64;
 inline constexpr std::uint64_t PNG_SEGMENT_BYTES = std::uint64_t{1} << 20;
 // The text a PNG picture read back may hold, all its text chunks' keywords and values together.
 inline constexpr std::uint64_t PNG_TEXT_BYTES = std::uint64_t{1} << 20;
+// A libdeflate decompressor (libdeflate 1.14; measured by tests/cli/frame_memory_test.cpp).
+inline constexpr std::uint64_t INFLATER_BYTES = 16 << 10;
 
 // Floats a frame holds whole for a second pass go in huge pages where there are 2 MiB of them
 // or more, and take whole huge pages.
@@ -109,6 +111,8 @@ std::uint64_t FrameMemory(FrameRoute route, const FrameShape& shape);
 // what it would take, for an error that follows the file's name.
 std::string FrameMemoryProblem(FrameRoute route, const FrameShape& shape, std::uint64_t budget);
 
+// A libdeflate compressor at compression level `level` (0 to 12).
+std::uint64_t DeflaterBytes(int level);
 // A strip of `rows` decoded rows of `width` samples of `channels` channels.
 std::uint64_t StripBytes(std::uint64_t width, std::uint64_t rows, std::uint64_t channels);
 // What a thread of the tool's own chunk decoding keeps: a chunk of `chunkBytes` unpacked, as

@@ -126,9 +126,11 @@ struct PngReader::Libpng {
         if (setjmp(png_jmpbuf(png))) return false;
         png_init_io(png, file.get());
         // Text chunks are taken by KeepText, with a limit; every other chunk but those that make
-        // the picture is passed over unread.
+        // the picture is passed over unread. A chunk that fails its CRC stops the read, as it would
+        // otherwise reach KeepText as it is.
         png_set_keep_unknown_chunks(png, PNG_HANDLE_CHUNK_NEVER, nullptr, -1);
         png_set_read_user_chunk_fn(png, &source, KeepText);
+        png_set_crc_action(png, PNG_CRC_DEFAULT, PNG_CRC_ERROR_QUIT);
         png_read_info(png, info);
         png_get_IHDR(png, info, width, height, bits, colourType, nullptr, nullptr, nullptr);
         return true;
