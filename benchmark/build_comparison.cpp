@@ -11,8 +11,14 @@
 //   oiiotool (OIIOTOOL, default /usr/bin/oiiotool) with all its threads and with one, mapping the
 //   same depths to 16-bit grey over the frame's scale as `info` prints it;
 // - the 8 frames with the default -j, new against old;
-// - whether every picture of the new build decodes to the same pixels as the old build's, and how
-//   far oiiotool's greys are from them (it rounds in single precision).
+// - the large frame into an EXR output (the object mode, which rewrites some pixels), new against old;
+// - a frame of 16384 x 8192 (depth and alpha, as a stereo panorama's depth pass is stored, ZIP)
+//   made into its default picture under --max-memory 1G with -j 1, new against old (which may
+//   refuse it);
+// - whether every picture of the new build decodes to the same pixels as the old build's, whether
+//   the EXR outputs hold the same pixels (idiff -a, IDIFF, default /usr/bin/idiff), and how far
+//   oiiotool's greys are from them (it rounds in single precision).
+// Each line gives wall time, CPU time, the system's share of it and peak memory.
 #include <algorithm>
 #include <array>
 #include <cstdio>
@@ -21,6 +27,12 @@
 #include <memory>
 #include <string>
 #include <vector>
+
+#include <ImfChannelList.h>
+#include <ImfFrameBuffer.h>
+#include <ImfHeader.h>
+#include <ImfOutputFile.h>
+#include <half.h>
 
 #include "png/png_reader.h"
 #include "process_runs.h"
@@ -85,6 +97,50 @@ bool SameFolders(const fs::path& a, const fs::path& b)
     return count > 0 && count == static_cast<std::size_t>(std::distance(fs::directory_iterator(b), {}));
 }
 
+// A panorama's depth pass: Z (FLOAT) and A (HALF), ZIP, a sky at -1e30 with alpha 0 above a
+// ground whose depth grows towards the horizon, written a band of rows at a time.
+void MakePanorama(const fs::path& path, int width, int height)
+{
+    Imf::Header header(width, height);
+    header.compression() = Imf::ZIP_COMPRESSION;
+    header.channels().insert("Z", Imf::Channel(Imf::FLOAT));
+    header.channels().insert("A", Imf::Channel(Imf::HALF));
+    Imf::OutputFile file(path.c_str(), header);
+    constexpr int BAND = 256;
+    std::vector<float> depth(static_cast<std::size_t>(width) * BAND);
+    std::vector<half> alpha(depth.size());
+    for (int first = 0; first < height; first += BAND) {
+        const int rows = std::min(BAND, height - first);
+        for (int y = 0; y < rows; ++y)
+            for (int x = 0; x < width; ++x) {
+                const int row = first + y;
+                const bool sky = row < height / 3;
+                const std::size_t i = static_cast<std::size_t>(y) * width + x;
+                depth[i] = sky ? -1e30f
+                               : -(2.0f + 4000.0f / static_cast<float>(row - height / 3 + 1)) *
+                                     (1.0f + 0.1f * static_cast<float>(x % 97) / 97.0f);
+                alpha[i] = sky ? 0.0f : 1.0f;
+            }
+        Imf::FrameBuffer buffer;
+        const std::ptrdiff_t origin = static_cast<std::ptrdiff_t>(first) * width;
+        buffer.insert("Z", Imf::Slice(Imf::FLOAT, reinterpret_cast<char*>(depth.data() - origin),
+                                      sizeof(float), sizeof(float) * width));
+        buffer.insert("A", Imf::Slice(Imf::HALF, reinterpret_cast<char*>(alpha.data() - origin), sizeof(half),
+                                      sizeof(half) * width));
+        file.setFrameBuffer(buffer);
+        file.writePixels(rows);
+    }
+}
+
+// Whether idiff finds every pixel of two EXR files the same (-a: every part and subimage).
+bool SameExr(const fs::path& a, const fs::path& b)
+{
+    const char* idiff = std::getenv("IDIFF") != nullptr ? std::getenv("IDIFF") : "/usr/bin/idiff";
+    const std::string command =
+        std::string(idiff) + " -q -a " + a.string() + " " + b.string() + " >/dev/null 2>&1";
+    return std::system(command.c_str()) == 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -132,7 +188,8 @@ int main(int argc, char** argv)
         frame.push_back(single);
     }
     const std::vector<Measure> large = Compare(frame, runs);
-    std::printf("3840 x 2160, the default picture, default -j (best of %d)  wall, CPU, peak memory\n", runs);
+    std::printf("3840 x 2160, the default picture, default -j (best of %d)  wall, CPU, system, peak memory\n",
+                runs);
     PrintMeasure("this build", large[0]);
     PrintMeasure("old build", large[1]);
     std::printf("  this / old:\n");
@@ -160,10 +217,32 @@ int main(int argc, char** argv)
     PrintMeasure("old build", shot[1]);
     PrintRatio(shot[0], shot[1]);
 
+    const std::vector<Measure> exr =
+        Compare({{tool, "apply", "--mode", "object", "--id", "3", big, "-o", (folder / "new.exr").string()},
+                 {old, "apply", "--mode", "object", "--id", "3", big, "-o", (folder / "old.exr").string()}},
+                runs);
+    std::printf("3840 x 2160 into an EXR output, --mode object --id 3, default -j (best of %d)\n", runs);
+    PrintMeasure("this build", exr[0]);
+    PrintMeasure("old build", exr[1]);
+    PrintRatio(exr[0], exr[1]);
+
+    const std::string panorama = (folder / "panorama.exr").string();
+    if (!fs::exists(panorama)) MakePanorama(panorama, 16384, 8192);
+    const std::vector<Measure> huge = Compare({{tool, "apply", "-j", "1", "--max-memory", "1G", panorama,
+                                                "-o", (folder / "panorama-new.png").string()},
+                                               {old, "apply", "-j", "1", "--max-memory", "1G", panorama, "-o",
+                                                (folder / "panorama-old.png").string()}},
+                                              runs, true);
+    std::printf("16384 x 8192 (Z and A), the default picture, -j 1 --max-memory 1G (best of %d)\n", runs);
+    PrintMeasure("this build", huge[0]);
+    PrintMeasure("old build", huge[1]);
+
     const PngPicture mine = Decode(folder / "new.png");
     std::printf("same pixels as the old build: large frame %s, 8 frames %s\n",
                 SamePixels(mine, Decode(folder / "old.png")) ? "yes" : "NO",
                 SameFolders(folder / "new", folder / "old") ? "yes" : "NO");
+    std::printf("same pixels in the EXR outputs (idiff -a): %s\n",
+                SameExr(folder / "new.exr", folder / "old.exr") ? "yes" : "NO");
     if (withOiiotool)
         std::printf("oiiotool's greys differ from this build's by at most %d levels of 65535\n",
                     LargestDifference(mine, Decode(folder / "oiiotool.png")));

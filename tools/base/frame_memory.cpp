@@ -78,9 +78,9 @@ std::uint64_t Module(const FrameShape& shape)
     return shape.width * (shape.height + shape.extraRows) * MODULE_PIXEL_BYTES;
 }
 
-// The PNG picture: the deflated segments of every row, held until the file is written, and each
-// encoding thread's own segment.
-std::uint64_t Picture(const FrameShape& shape)
+// The PNG picture: the deflated segments of every row, held until the file is written (or with
+// `streamed` those of a batch), and each encoding thread's own segment.
+std::uint64_t Picture(const FrameShape& shape, bool streamed = false)
 {
     const std::uint64_t row = shape.pictureWidth * shape.pixelBytes + 1;
     const std::uint64_t filtered = row * shape.pictureHeight;
@@ -91,7 +91,24 @@ std::uint64_t Picture(const FrameShape& shape)
     // segment filtered and deflated, and its deflater.
     const std::uint64_t encoder = shape.pictureWidth * HOST_COLOUR_BYTES + 3 * row + segment +
                                   DeflatedBound(segment) + DeflaterBytes(shape.level);
-    return DeflatedBound(filtered) + segments * 64 + std::max<std::uint64_t>(shape.encoders, 1) * encoder;
+    const std::uint64_t encoders = std::max<std::uint64_t>(shape.encoders, 1);
+    if (streamed) return encoders * (PNG_BATCH_SEGMENTS * (DeflatedBound(segment) + 64) + encoder);
+    return DeflatedBound(filtered) + segments * 64 + encoders * encoder;
+}
+
+// A frame in strips: its depths held, a band's host frame and loading, and each filter's strip
+// with the range below it and the module's working copy of it.
+std::uint64_t Strips(const FrameShape& shape)
+{
+    FrameShape band = shape;
+    band.height = std::min(shape.height, shape.bandRows);
+    band.extraRows = 0;
+    FrameShape strip = shape;
+    strip.height = shape.stripRows;
+    strip.extraRows = shape.rangeRows;
+    return HeldFloatBytes(shape.width * shape.height) + HostFrame(band) + Loading(band) +
+           std::max<std::uint64_t>(shape.lanes, 1) * (HostFrame(strip) + Module(strip)) +
+           Picture(shape, true) + (shape.percentiles ? PERCENTILE_TALLY_BYTES : 0);
 }
 
 } // namespace
@@ -99,6 +116,19 @@ std::uint64_t Picture(const FrameShape& shape)
 std::uint64_t DeflaterBytes(int level)
 {
     return DEFLATER_BYTES[level <= 0 ? 0 : level == 1 ? 1 : level <= 9 ? 2 : 3];
+}
+
+std::uint64_t HeldFloatBytes(std::uint64_t count)
+{
+    const std::uint64_t bytes = std::max<std::uint64_t>(count, 1) * sizeof(float);
+    return bytes < HUGE_PAGE_BYTES ? bytes
+                                   : (bytes + HUGE_PAGE_BYTES - 1) / HUGE_PAGE_BYTES * HUGE_PAGE_BYTES;
+}
+
+int StripRowsOf(std::uint64_t width)
+{
+    return static_cast<int>(
+        std::clamp<std::uint64_t>(STRIP_PIXELS / std::max<std::uint64_t>(width, 1), 1, 64));
 }
 
 std::uint64_t StripBytes(std::uint64_t width, std::uint64_t rows, std::uint64_t channels)
@@ -118,7 +148,8 @@ std::string FrameMemoryProblem(FrameRoute route, const FrameShape& shape, std::u
     const std::uint64_t bytes = FrameMemory(route, shape);
     if (budget == 0 || bytes <= budget) return {};
     const bool picture = route == FrameRoute::READ_BACK || route == FrameRoute::PICTURE_INFO;
-    const char* what = route == FrameRoute::PNG          ? "to filter into a PNG picture"
+    const char* what = route == FrameRoute::PNG || route == FrameRoute::STRIPS
+                           ? "to filter into a PNG picture"
                        : route == FrameRoute::EXR        ? "to read whole and filter into an EXR file"
                        : route == FrameRoute::SCALE_PASS ? "to take the shot's scale over"
                        : route == FrameRoute::INFO       ? "to read whole and describe"
@@ -136,6 +167,7 @@ std::uint64_t FrameMemory(FrameRoute route, const FrameShape& shape)
     const std::uint64_t pixels = shape.width * shape.height;
     switch (route) {
     case FrameRoute::PNG: return HostFrame(shape) + Loading(shape) + Module(shape) + Picture(shape);
+    case FrameRoute::STRIPS: return Strips(shape);
     case FrameRoute::SCALE_PASS: return HostFrame(shape) + Loading(shape) + PERCENTILE_TALLY_BYTES;
     case FrameRoute::EXR: {
         // The file as read, a copy of it while a view other than the last is written, and what

@@ -38,6 +38,19 @@ inline constexpr std::uint64_t PNG_TEXT_BYTES = std::uint64_t{1} << 20;
 // A libdeflate decompressor (libdeflate 1.14; measured by tests/cli/frame_memory_test.cpp).
 inline constexpr std::uint64_t INFLATER_BYTES = 16 << 10;
 
+// Floats a frame holds whole for a second pass go in huge pages where there are 2 MiB of them
+// or more, and take whole huge pages.
+inline constexpr std::uint64_t HUGE_PAGE_BYTES = std::uint64_t{2} << 20;
+std::uint64_t HeldFloatBytes(std::uint64_t count);
+
+// A frame in strips: a strip's host frame and the module's working copy of it together stay within
+// about this many pixels, so that they stay in cache from strip to strip (a row at least).
+inline constexpr std::uint64_t STRIP_PIXELS = 32768;
+// The rows of a strip of a frame `width` pixels wide.
+int StripRowsOf(std::uint64_t width);
+// The segments of a PNG picture deflated at once, and held until written, for each encoding thread.
+inline constexpr int PNG_BATCH_SEGMENTS = 2;
+
 // The ways a frame goes through the tool.
 enum class FrameRoute {
     PNG,          // apply to a PNG: the channels it needs decoded a strip of rows at a time into the host's
@@ -48,6 +61,9 @@ enum class FrameRoute {
     READ_BACK,    // depth: a PNG picture read back into an EXR frame of float depth
     PICTURE_INFO, // info of a PNG picture: its rows read one at a time, its text kept
     VIDEO,        // apply to a video: as PNG up to the filter, then the picture held as the encoder's frame
+    STRIPS,       // apply to a PNG in strips: the frame's depths held from a first pass that reads
+                  // a band of rows at a time, then a band of its rows at a time handed to the filters
+                  // a strip each, the picture's segments written as they are deflated
 };
 
 // What the account reckons a frame by, from its headers and what the run asks of it. Each route
@@ -80,6 +96,13 @@ struct FrameShape {
     std::uint64_t pixelBytes = 0;
     int level = 0;
     std::uint64_t encoders = 1;
+    // STRIPS: the rows of a band read at once (readBytes is its read's), of a strip and of the
+    // range below it, and the filters at work on strips at once.
+    std::uint64_t bandRows = 0;
+    std::uint64_t stripRows = 0;
+    std::uint64_t rangeRows = 0;
+    std::uint64_t lanes = 1;
+    bool percentiles = false; // --clip: the tallies of its percentile sweeps
     // READ_BACK, PICTURE_INFO: the picture's samples as stored, bytes a pixel, and its file's size.
     std::uint64_t storedPixelBytes = 0;
     std::uint64_t fileBytes = 0;

@@ -1,14 +1,18 @@
 #include "base/machine.h"
 
 #include <signal.h>
+#include <sys/mman.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <fstream>
+#include <new>
 #include <sstream>
 #include <thread>
+
+#include "base/frame_memory.h"
 
 namespace deepglass {
 
@@ -21,6 +25,16 @@ std::uint64_t PhysicalMemory()
     return pages > 0 && pageSize > 0
                ? static_cast<std::uint64_t>(pages) * static_cast<std::uint64_t>(pageSize)
                : 0;
+}
+
+HeldFloats HeldFloatsOf(std::size_t count)
+{
+    const std::size_t bytes = HeldFloatBytes(count);
+    void* memory = bytes < HUGE_PAGE_BYTES ? std::malloc(bytes) : std::aligned_alloc(HUGE_PAGE_BYTES, bytes);
+    if (memory == nullptr) throw std::bad_alloc();
+    // Only a hint: without huge pages the memory is the same, faulted in 4 KiB at a time.
+    if (bytes >= HUGE_PAGE_BYTES) madvise(memory, bytes, MADV_HUGEPAGE);
+    return HeldFloats(static_cast<float*>(memory));
 }
 
 std::uint64_t MemoryBudget(std::uint64_t asked) { return asked != 0 ? asked : PhysicalMemory() / 2; }

@@ -1,7 +1,10 @@
 // What the tool needs to know of the machine it runs on.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <cstdlib>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -14,6 +17,15 @@ std::uint64_t PhysicalMemory();
 // What the frames a command reads at once may take: `asked` (--max-memory), or when that is 0 half
 // of the machine's memory (0, no budget, when the machine does not say).
 std::uint64_t MemoryBudget(std::uint64_t asked);
+
+// Floats a frame fills once and reads again, in the machine's huge pages where it lends them on
+// request: a 2 MiB page is faulted in once where 4 KiB pages would fault 512 times.
+struct FreeMemory {
+    void operator()(float* memory) const { std::free(memory); }
+};
+using HeldFloats = std::unique_ptr<float[], FreeMemory>;
+// `count` floats, not filled; a std::bad_alloc when there is no memory for them.
+HeldFloats HeldFloatsOf(std::size_t count);
 
 // What is known on this host of the process `pid`.
 enum class ProcessState { GONE, RUNNING };

@@ -17,6 +17,7 @@
 #include "pipeline/frame_job.h"
 #include "pipeline/shot_scale.h"
 #include "pipeline/shot_video.h"
+#include "pipeline/view_strips.h"
 #include "shot/frame_pattern.h"
 #include "shot/job_count.h"
 #include "shot/progress.h"
@@ -309,6 +310,12 @@ int RunApply(FilterRunner& runner, const ApplyOptions& options, std::FILE* out, 
                  options.display.get(),
                  FrameThreadCount(static_cast<int>(shot.workers.size())),
                  runner.Description() + " (library version " + std::to_string(runner.LibraryVersion()) + ")"};
+    try {
+        AddStripLanes(shot.workers, run.frameThreads);
+    } catch (const ToolError& error) {
+        std::fprintf(errors, "error: %s\n", error.what());
+        return EXIT_STATUS_FAILED;
+    }
     std::unique_ptr<ShotVideo> video;
     if (IsVideo(options.output.format)) {
         // Outputs appear only when complete, so a video that exists is whole.

@@ -49,14 +49,19 @@ std::string MatteSourceText(const MattePlan& plan)
 MatteChannel MatteChannelOf(const MattePlan& plan, const FrameChannel& rankZero, std::uint16_t id)
 {
     MatteChannel matte;
-    std::size_t selected = 0;
-    matte.ids = MatteIdChannel(rankZero, plan.selection.ids, id, selected);
-    matte.warnings = plan.selection.warnings;
-    const std::string names = NamesText(plan.selection.names);
-    if (selected == 0)
-        matte.warnings.push_back("no pixel of the frame has " + names + " as its rank-0 ID in " +
-                                 plan.idChannel.name + ": the filter leaves the frame unchanged");
+    matte.ids = MatteIdChannel(rankZero, plan.selection.ids, id, matte.selected);
+    matte.warnings = MatteWarnings(plan, matte.selected);
     return matte;
+}
+
+std::vector<std::string> MatteWarnings(const MattePlan& plan, std::size_t selected)
+{
+    std::vector<std::string> warnings = plan.selection.warnings;
+    if (selected == 0)
+        warnings.push_back("no pixel of the frame has " + NamesText(plan.selection.names) +
+                           " as its rank-0 ID in " + plan.idChannel.name +
+                           ": the filter leaves the frame unchanged");
+    return warnings;
 }
 
 } // namespace deepglass

@@ -35,11 +35,15 @@ std::string MatteSourceText(const MattePlan& plan);
 
 struct MatteChannel {
     std::vector<std::uint16_t> ids; // over the same pixels as the rank-0 channel
+    std::size_t selected = 0;       // pixels given the ID
     std::vector<std::string> warnings;
 };
 
 // `id` where the rank-0 ID (`rankZero`, the plan's channel over the frame's data window) is
 // selected, 0 elsewhere.
 MatteChannel MatteChannelOf(const MattePlan& plan, const FrameChannel& rankZero, std::uint16_t id);
+// The warnings of a matte that gave its ID to `selected` pixels of the frame, made a strip of rows at
+// a time: those of its selection, and that it gave none where it did not.
+std::vector<std::string> MatteWarnings(const MattePlan& plan, std::size_t selected);
 
 } // namespace deepglass

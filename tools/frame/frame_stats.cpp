@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "base/number_text.h"
+#include "depth/filter_range.h"
 
 namespace deepglass {
 
@@ -24,36 +25,40 @@ std::string EndHint(const char* end, float depth, std::size_t count, std::size_t
 
 } // namespace
 
+void DepthStatsSweep::Take(std::span<const float> depth, std::span<const BMM_Color_64> colour)
+{
+    const MagnitudeEnds ends = MagnitudeEndsOf(depth);
+    stats.pixels += depth.size();
+    stats.notANumber += ends.notANumber;
+    stats.background += depth.size() - ends.notANumber - ends.takingPart;
+    if (ends.takingPart == 0) return;
+    // An end the depths reach moves to them, or gains their pixels with alpha 0 where they tie.
+    const bool first = stats.takingPart == 0;
+    stats.takingPart += ends.takingPart;
+    auto reach = [&](float end, bool moves, float& magnitude, float& stored, std::size_t& transparent) {
+        if (moves) transparent = 0;
+        bool found = !moves;
+        for (std::size_t i = 0; i < depth.size(); ++i) {
+            if (std::fabs(depth[i]) != end) continue;
+            if (!found) stored = depth[i]; // the first depth at the new end
+            found = true;
+            if (colour[i].a == 0) ++transparent;
+        }
+        magnitude = end;
+    };
+    if (first || ends.nearest <= stats.minMagnitude)
+        reach(ends.nearest, first || ends.nearest < stats.minMagnitude, stats.minMagnitude,
+              stats.nearestDepth, stats.nearestTransparent);
+    if (first || ends.farthest >= stats.maxMagnitude)
+        reach(ends.farthest, first || ends.farthest > stats.maxMagnitude, stats.maxMagnitude,
+              stats.farthestDepth, stats.farthestTransparent);
+}
+
 DepthStats DepthStatsOf(std::span<const float> depth, std::span<const BMM_Color_64> colour)
 {
-    DepthStats stats;
-    stats.pixels = depth.size();
-    for (float z : depth) {
-        const float a = std::fabs(z);
-        if (std::isnan(a)) {
-            ++stats.notANumber;
-        } else if (a >= DEPTH_LIMIT) {
-            ++stats.background;
-        } else {
-            if (stats.takingPart == 0 || a < stats.minMagnitude) {
-                stats.minMagnitude = a;
-                stats.nearestDepth = z;
-            }
-            if (stats.takingPart == 0 || a > stats.maxMagnitude) {
-                stats.maxMagnitude = a;
-                stats.farthestDepth = z;
-            }
-            ++stats.takingPart;
-        }
-    }
-    if (stats.takingPart == 0) return stats;
-    for (std::size_t i = 0; i < depth.size(); ++i) {
-        if (colour[i].a != 0) continue;
-        const float a = std::fabs(depth[i]);
-        if (a == stats.minMagnitude) ++stats.nearestTransparent;
-        if (a == stats.maxMagnitude) ++stats.farthestTransparent;
-    }
-    return stats;
+    DepthStatsSweep sweep;
+    sweep.Take(depth, colour);
+    return sweep.stats;
 }
 
 std::optional<DepthScale> OwnScaleOf(const DepthStats& stats)

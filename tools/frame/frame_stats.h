@@ -30,6 +30,12 @@ struct DepthStats {
     std::size_t farthestTransparent = 0;
 };
 
+// The stats of a frame taken a strip of rows at a time, in order, the same as of the frame whole.
+struct DepthStatsSweep {
+    DepthStats stats;
+    void Take(std::span<const float> depth, std::span<const BMM_Color_64> colour);
+};
+
 DepthStats DepthStatsOf(std::span<const float> depth, std::span<const BMM_Color_64> colour);
 // The scale the filter takes a frame of these depths by: from the nearest to the farthest
 // magnitude taking part; none when none does.

@@ -274,12 +274,21 @@ LoadedFrame LoadStorageFrame(SampleSource& source, const ViewFrame& made, const 
             for (std::size_t i = 0; i < count; ++i) buffers.colour[i * 4 + 3] = 1.0f;
         colour = buffers.colour.data();
     }
+    // The components no channel writes start as their level, all in one pass over the pixels.
+    int filled[4], fills = 0;
+    BMM_Color_64 initial{};
     for (int k = 0; k < 4 && colour == nullptr; ++k) {
         if (plan.FromChannel(choice, k) && start(static_cast<Role>(k)) == MemoryStorage::Start::UNWRITTEN)
             continue;
-        const std::uint16_t level = !choice.hasColour[k] && k == 3 ? LEVEL_FULL : 0;
-        for (std::size_t i = 0; i < count; ++i) pixels[i].*COLOUR_MEMBER[k] = level;
+        filled[fills++] = k;
+        initial.*COLOUR_MEMBER[k] = !choice.hasColour[k] && k == 3 ? LEVEL_FULL : 0;
     }
+    if (fills == 4)
+        std::fill_n(pixels, count, initial);
+    else if (fills > 0)
+        for (std::size_t i = 0; i < count; ++i)
+            for (int f = 0; f < fills; ++f)
+                pixels[i].*COLOUR_MEMBER[filled[f]] = initial.*COLOUR_MEMBER[filled[f]];
 
     const std::vector<ViewChannel> read = plan.Read(extra);
     const StorageSink sink(storage, made, wanted, colour);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <optional>
 
+#include "base/frame_memory.h"
 #include "base/number_text.h"
 #include "base/tool_error.h"
 #include "image/level.h"
@@ -19,7 +20,17 @@ constexpr int PNG_MAX_SIDE = 65535;
 } // namespace
 
 DisplayRows::DisplayRows(const ExrFrame& frame, const BMM_Color_64* colour, bool opaque)
-    : data(frame.dataWindow), display(frame.displayWindow), colour(colour), opaque(opaque)
+    : DisplayRows(
+          frame,
+          [colour, width = static_cast<std::size_t>(frame.dataWindow.Width())](int row) {
+              return colour + static_cast<std::size_t>(row) * width;
+          },
+          opaque)
+{
+}
+
+DisplayRows::DisplayRows(const ExrFrame& frame, DataRow colour, bool opaque)
+    : data(frame.dataWindow), display(frame.displayWindow), colour(std::move(colour)), opaque(opaque)
 {
     if (display.Width() > PNG_MAX_SIDE || display.Height() > PNG_MAX_SIDE)
         throw ToolError("the display window is " + std::to_string(display.Width()) + " x " +
@@ -38,9 +49,7 @@ const BMM_Color_64* DisplayRows::Row(int y, std::vector<BMM_Color_64>& buffer) c
 {
     const int frameY = display.minY + y;
     const BMM_Color_64* source =
-        frameY >= data.minY && frameY <= data.maxY
-            ? colour + static_cast<std::size_t>(frameY - data.minY) * static_cast<std::size_t>(data.Width())
-            : nullptr;
+        frameY >= data.minY && frameY <= data.maxY ? colour(frameY - data.minY) : nullptr;
     if (source != nullptr && !opaque && data.minX == display.minX && data.maxX == display.maxX) return source;
     buffer.assign(static_cast<std::size_t>(Width()),
                   BMM_Color_64{0, 0, 0, static_cast<std::uint16_t>(opaque ? LEVEL_FULL : 0)});
@@ -76,6 +85,34 @@ void WriteFilteredPng(const std::string& path, const ExrFrame& frame, const BMM_
         WritePng(
             temp, rows.Width(), rows.Height(),
             [&](int y, std::vector<BMM_Color_64>& buffer) { return rows.Row(y, buffer); }, format, threads);
+    });
+}
+
+std::pair<int, int> DisplayRows::DataRows(int first, int last) const
+{
+    const int top = std::max(first + display.minY, data.minY) - data.minY;
+    const int bottom = std::min(last + display.minY, data.maxY + 1) - data.minY;
+    return top < bottom ? std::pair{top, bottom} : std::pair{0, 0};
+}
+
+void WriteFilteredPngInBands(const std::string& path, const ExrFrame& frame, const FilteredBands& bands,
+                             bool opaque, const PngFormat& format, int threads,
+                             std::vector<std::string>& warnings)
+{
+    const DisplayRows rows(frame, bands.row, opaque);
+    if (rows.Cropped())
+        warnings.push_back("part of the data window lies outside the display window and is not in " + path);
+    AtomicOutput(path).Write([&](const std::string& temp) {
+        PngStream stream(temp, rows.Width(), rows.Height(), format, threads);
+        const int step = stream.SegmentRows() * PNG_BATCH_SEGMENTS * std::max(threads, 1);
+        for (int first = 0; first < rows.Height(); first += step) {
+            const int last = std::min(rows.Height(), first + step);
+            // Each segment is filtered against the row above it.
+            const auto [top, bottom] = rows.DataRows(std::max(first - 1, 0), last);
+            if (top < bottom) bands.ready(top, bottom);
+            stream.Rows(last, [&](int y, std::vector<BMM_Color_64>& buffer) { return rows.Row(y, buffer); });
+        }
+        stream.Close();
     });
 }
 

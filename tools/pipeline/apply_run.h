@@ -3,12 +3,16 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
+#include "base/machine.h"
 #include "depth/depth_scale.h"
 #include "exr/exr_layout.h"
 #include "frame/storage_frame.h"
+#include "memory_storage.h"
 #include "module/filter_record.h"
 #include "module/filter_runner.h"
 #include "output/video_output.h"
@@ -33,10 +37,28 @@ struct ApplyRun {
     ShotVideo* video = nullptr; // the video every frame goes into; none: pictures
 };
 
-// One worker of a run: its own filter, and the memory it keeps from one frame to the next.
+// A frame's depths held while it goes to the filter in strips, kept by a worker from one frame of
+// the same size to the next.
+struct HeldDepths {
+    HeldFloats values;
+    std::size_t size = 0;
+};
+
+// One thread of a frame in strips: its filter and the storages of the strips it renders, one for
+// each height it met.
+struct StripLane {
+    FilterRunner* filter = nullptr;
+    std::vector<std::unique_ptr<MemoryStorage>> storages;
+};
+
+// One worker of a run: its own filter, and the memory it keeps from one frame to the next; the
+// filters its frames' strips go to, one for each of the frame's threads (the first is `filter`).
 struct Worker {
     FilterRunner* filter = nullptr;
     FrameBuffers buffers;
+    std::vector<std::unique_ptr<FilterRunner>> twins;
+    std::vector<StripLane> lanes;
+    HeldDepths depths;
 };
 
 } // namespace deepglass

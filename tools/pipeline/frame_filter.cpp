@@ -5,6 +5,7 @@
 #include "deepglass_interface.h"
 #include "exr/file_memory.h"
 #include "pipeline/view_load.h"
+#include "pipeline/view_strips.h"
 #include "pipeline/view_writer.h"
 
 namespace deepglass {
@@ -65,11 +66,11 @@ std::string GreyPixels(const FilterSettings& settings)
 }
 
 // What the greys of a view stand for, but for where the writer holds them.
-DepthMapping MappingOf(const ApplyRun& run, const ViewFrame& made, const PreparedView& prepared,
+DepthMapping MappingOf(const ApplyRun& run, const ViewFrame& made, const std::optional<DepthScale>& scale,
                        std::optional<int> frame)
 {
     DepthMapping mapping;
-    mapping.scale = prepared.scale;
+    mapping.scale = scale;
     mapping.curve = run.options.range.curve;
     mapping.depth = made.choice.depth;
     mapping.view = made.view;
@@ -79,6 +80,62 @@ DepthMapping MappingOf(const ApplyRun& run, const ViewFrame& made, const Prepare
     mapping.tool = DEEPGLASS_VERSION_NUMBER;
     mapping.module = run.module;
     return mapping;
+}
+
+// What the first view to have them tells of its frame: its scale, the background hint, the notes.
+void Note(FilteredFrame& filtered, const ApplyOptions& options, const ViewFrame& made,
+          const std::optional<DepthScale>& scale, const DepthStats& stats, std::size_t taken,
+          const std::vector<std::string>& blockColour)
+{
+    if (filtered.outputs.empty()) filtered.scale = scale;
+    if (filtered.hint.empty()) filtered.hint = BackgroundHint(stats);
+    if (filtered.ruleNote.empty()) filtered.ruleNote = RuleNote(options, taken, made.frame.PixelCount());
+    if (filtered.samplingNote.empty()) filtered.samplingNote = SamplingNote(blockColour);
+}
+
+// The view to a PNG in strips: held to the strip route's cost, its depths held from a first pass,
+// then a band of its rows at a time loaded (in the ID modes, whose strips need colour and IDs),
+// handed to the filters a strip each and written as the picture's segments are ready. None, and
+// nothing written, for a frame whose range the strips cannot plant (see FilterRange), which is
+// then handed over whole.
+std::optional<HeldView> FilterInStrips(const ApplyRun& run, Worker& worker, SampleSource& source,
+                                       const ViewFrame& made, const std::optional<ViewMatte>& matte,
+                                       PngViewWriter& writer, const std::string& path,
+                                       std::optional<int> frame, std::vector<std::string>& warnings)
+{
+    const int height = made.frame.Height();
+    const int passRows = STRIP_ROWS * std::max(run.frameThreads, 1);
+    const bool bands = run.settings.mode != MODE_WHOLE_IMAGE;
+    const int bandRows = std::max(passRows, bands ? writer.BandRows(made) : 0);
+    ReadMemory read;
+    FrameShape shape = LoadShapeOf(source, RowsOf(made, 0, std::min(bandRows, height)), matte, run,
+                                   {run.channels, true, false}, read);
+    shape.height = static_cast<std::uint64_t>(height);
+    shape.bandRows = static_cast<std::uint64_t>(bandRows);
+    shape.percentiles = run.options.range.clip.has_value();
+    worker.buffers.scratch.allowance = writer.AdmitStrips(shape, read, made, run.limits.maxSampleBytes);
+    const HeldView held = HoldView(source, made, matte, run, passRows, worker.buffers, worker.depths);
+    if (held.range.notANumber) return std::nullopt;
+    const int stripRows = run.options.stripRows > 0 ? run.options.stripRows : StripRowsOf(shape.width);
+    // Strips end where the picture's segments do: data row 0 is picture row (data minY - display minY).
+    const int start = made.frame.displayWindow.minY - made.frame.dataWindow.minY;
+    StripFilters filters({worker.lanes.data(), static_cast<std::size_t>(writer.Threads())}, made, held,
+                         stripRows, writer.SegmentRows(made), start);
+    std::size_t selected = 0;
+    const FilteredBands rows{[&](int first, int last) {
+                                 if (!bands) return filters.Band(nullptr, first);
+                                 LoadedFrame band = LoadBand(source, made, matte, run, true, first, last,
+                                                             worker.buffers, selected);
+                                 filters.Band(&band.storage, first);
+                             },
+                             [&](int row) { return filters.Row(row); }};
+    const std::size_t before = warnings.size();
+    writer.WriteBands(rows, made, path, MappingOf(run, made, held.scale, frame), warnings);
+    if (matte) {
+        const std::vector<std::string> said = MatteWarnings(matte->plan, selected);
+        warnings.insert(warnings.begin() + static_cast<std::ptrdiff_t>(before), said.begin(), said.end());
+    }
+    return held;
 }
 
 // Every view the run names, through the same steps whatever the output: its output named and
@@ -100,19 +157,24 @@ FilteredFrame FilterViews(const ApplyRun& run, Worker& worker, SampleSource& sou
         filtered.channels += (filtered.channels.empty() ? "" : "; ") +
                              (made.view.empty() ? "" : made.view + ": ") + taken.Text();
         WarnMissingIds(taken, run.channels, ViewChannelListText(made.channels), filtered.warnings);
-        const LoadChoice choice{run.channels, writer.TakesColour(), true};
-        ReadMemory read;
-        const FrameShape shape = LoadShapeOf(source, made, matte, run, choice, read);
-        worker.buffers.scratch.allowance = writer.Admit(shape, read, made, run.limits.maxSampleBytes);
-        const PreparedView prepared =
-            LoadView(source, made, matte, run, choice, worker.buffers, filtered.warnings);
-        if (filtered.outputs.empty()) filtered.scale = prepared.scale;
-        if (filtered.hint.empty()) filtered.hint = BackgroundHint(prepared.stats);
-        if (filtered.ruleNote.empty())
-            filtered.ruleNote = RuleNote(options, prepared.taken, made.frame.PixelCount());
-        if (filtered.samplingNote.empty()) filtered.samplingNote = SamplingNote(prepared.blockColour);
-        writer.Write(*worker.filter, prepared.storage, made, path, MappingOf(run, made, prepared, frame),
-                     filtered.warnings);
+        PngViewWriter* strips = writer.InStrips();
+        std::optional<HeldView> held;
+        if (strips != nullptr && GoesInStrips(made, matte, run))
+            held = FilterInStrips(run, worker, source, made, matte, *strips, path, frame, filtered.warnings);
+        if (held) {
+            Note(filtered, options, made, held->scale, held->stats, held->taken, {});
+        } else {
+            const LoadChoice choice{run.channels, writer.TakesColour(), true};
+            ReadMemory read;
+            const FrameShape shape = LoadShapeOf(source, made, matte, run, choice, read);
+            worker.buffers.scratch.allowance = writer.Admit(shape, read, made, run.limits.maxSampleBytes);
+            const PreparedView prepared =
+                LoadView(source, made, matte, run, choice, worker.buffers, filtered.warnings);
+            Note(filtered, options, made, prepared.scale, prepared.stats, prepared.taken,
+                 prepared.blockColour);
+            writer.Write(*worker.filter, prepared.storage, made, path,
+                         MappingOf(run, made, prepared.scale, frame), filtered.warnings);
+        }
         filtered.outputs.push_back(path);
     }
     return filtered;

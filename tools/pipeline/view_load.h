@@ -10,6 +10,7 @@
 
 #include "cryptomatte/matte_ids.h"
 #include "depth/depth_scale.h"
+#include "depth/filter_range.h"
 #include "exr/sample_source.h"
 #include "frame/frame_stats.h"
 #include "frame/storage_frame.h"
@@ -70,5 +71,42 @@ std::uint64_t AdmitFrame(FrameRoute route, const FrameShape& shape, const ReadMe
 PreparedView LoadView(SampleSource& source, const ViewFrame& made, const std::optional<ViewMatte>& matte,
                       const ApplyRun& run, const LoadChoice& choice, FrameBuffers& buffers,
                       std::vector<std::string>& warnings);
+
+// The rows [first, last) of a view's frame, counted from its data window's top, as a frame of its own.
+ViewFrame RowsOf(const ViewFrame& made, int first, int last);
+
+// Whether the view can go to the filter a strip of rows at a time (see HoldView), rather than whole:
+// not when --strips are off (stripRows < 0), nor for channels that cannot be read a band of rows at
+// a time at the cost of one read.
+bool GoesInStrips(const ViewFrame& made, const std::optional<ViewMatte>& matte, const ApplyRun& run);
+
+// The first pass of a frame that goes to the filter in strips holds only what its scale needs.
+struct HeldView {
+    std::span<float> depth;          // the frame's depths as the filter is handed them: after the
+                                     // background rule, the selection and a fixed scale (in the buffers)
+    DepthStats stats;                // of the depths as stored, after the background rule
+    std::optional<DepthScale> scale; // as LoadView's
+    std::size_t taken = 0;           // pixels the background rule took
+    FilterRange range;               // the filter's own range over the frame as LoadView hands it whole
+};
+
+// What HoldView of the same arguments takes, by the account: the read of one band.
+FrameShape HeldShapeOf(const SampleSource& source, const ViewFrame& made,
+                       const std::optional<ViewMatte>& matte, const ApplyRun& run, int bandRows,
+                       ReadMemory& read);
+
+// The view's depths read a band of `bandRows` rows at a time (depth, alpha for the background rules,
+// and with --range-over selection the IDs) into `buffers`, held in `held`, with the scale LoadView would
+// hand the filter and the range the filter would take the frame whole by; the same ToolErrors as
+// LoadView. The warnings of a matte are those of LoadBand.
+HeldView HoldView(SampleSource& source, const ViewFrame& made, const std::optional<ViewMatte>& matte,
+                  const ApplyRun& run, int bandRows, FrameBuffers& buffers, HeldDepths& held);
+
+// The rows [first, last) of the view in the storage of `buffers`, loaded as LoadView loads them, with
+// colour when `colour` (else only alpha), before any scale is fixed; `selected` adds the pixels a
+// matte gave its ID (see MatteWarnings).
+LoadedFrame LoadBand(SampleSource& source, const ViewFrame& made, const std::optional<ViewMatte>& matte,
+                     const ApplyRun& run, bool colour, int first, int last, FrameBuffers& buffers,
+                     std::size_t& selected);
 
 } // namespace deepglass

@@ -3,10 +3,12 @@
 #include "base/list_text.h"
 #include "base/number_text.h"
 #include "base/tool_error.h"
+#include "depth/filter_range.h"
 #include "exr/file_memory.h"
 #include "frame/rewritten_pixels.h"
 #include "output/output_writer.h"
 #include "pipeline/view_load.h"
+#include "png/png_writer.h"
 
 namespace deepglass {
 
@@ -27,12 +29,17 @@ void AddPicture(FrameShape& shape, const ViewFrame& made, bool opaque, std::uint
 
 } // namespace
 
-std::uint64_t PngViewWriter::Admit(FrameShape shape, const ReadMemory& read, const ViewFrame& made,
-                                   std::uint64_t budget)
+void PngViewWriter::PictureShape(FrameShape& shape, const ViewFrame& made, std::uint64_t budget) const
 {
     AddPicture(shape, made, opaque, (format.kind == PngKind::GREY ? 1u : 4u) * (format.bits == 8 ? 1u : 2u),
                budget);
     shape.level = format.level;
+}
+
+std::uint64_t PngViewWriter::Admit(FrameShape shape, const ReadMemory& read, const ViewFrame& made,
+                                   std::uint64_t budget)
+{
+    PictureShape(shape, made, budget);
     // As many encoding threads as the budget holds, one at least.
     for (encoders = std::max(threads, 1); encoders > 1; --encoders) {
         shape.encoders = static_cast<std::uint64_t>(encoders);
@@ -42,15 +49,53 @@ std::uint64_t PngViewWriter::Admit(FrameShape shape, const ReadMemory& read, con
     return AdmitFrame(FrameRoute::PNG, shape, read, budget);
 }
 
+int PngViewWriter::SegmentRows(const ViewFrame& made) const
+{
+    return PngSegmentRows(static_cast<int>(made.frame.displayWindow.Width()), format);
+}
+
+int PngViewWriter::BandRows(const ViewFrame& made) const
+{
+    return SegmentRows(made) * PNG_BATCH_SEGMENTS * std::max(threads, 1) + 1;
+}
+
+std::uint64_t PngViewWriter::AdmitStrips(FrameShape shape, const ReadMemory& read, const ViewFrame& made,
+                                         std::uint64_t budget)
+{
+    PictureShape(shape, made, budget);
+    shape.stripRows = static_cast<std::uint64_t>(StripRowsOf(shape.width));
+    shape.rangeRows = static_cast<std::uint64_t>(RangeRows(static_cast<int>(shape.width)));
+    // As many threads, each with its filter and encoder, as the budget holds, one at least.
+    for (encoders = std::max(threads, 1); encoders > 1; --encoders) {
+        shape.encoders = shape.lanes = static_cast<std::uint64_t>(encoders);
+        if (budget == 0 || FrameMemory(FrameRoute::STRIPS, shape) <= budget) break;
+    }
+    shape.encoders = shape.lanes = static_cast<std::uint64_t>(encoders);
+    return AdmitFrame(FrameRoute::STRIPS, shape, read, budget);
+}
+
+DepthMapping PngViewWriter::Mapped(DepthMapping mapping) const
+{
+    mapping.bits = format.bits;
+    mapping.grey = format.kind == PngKind::GREY ? "grey" : opaque ? "R,G,B" : "R,G,B,A";
+    return mapping;
+}
+
 void PngViewWriter::Write(FilterRunner& filter, MemoryStorage& storage, const ViewFrame& made,
                           const std::string& path, DepthMapping mapping, std::vector<std::string>& warnings)
 {
     filter.Render(storage);
-    mapping.bits = format.bits;
-    mapping.grey = format.kind == PngKind::GREY ? "grey" : opaque ? "R,G,B" : "R,G,B,A";
     PngFormat written = format;
-    written.text = MappingPngText(mapping);
+    written.text = MappingPngText(Mapped(std::move(mapping)));
     WriteFilteredPng(path, made.frame, storage.Pixels(), opaque, written, encoders, warnings);
+}
+
+void PngViewWriter::WriteBands(const FilteredBands& bands, const ViewFrame& made, const std::string& path,
+                               DepthMapping mapping, std::vector<std::string>& warnings)
+{
+    PngFormat written = format;
+    written.text = MappingPngText(Mapped(std::move(mapping)));
+    WriteFilteredPngInBands(path, made.frame, bands, opaque, written, encoders, warnings);
 }
 
 std::uint64_t ExrViewWriter::Admit(FrameShape shape, const ReadMemory& read, const ViewFrame&,

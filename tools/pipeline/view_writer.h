@@ -13,6 +13,7 @@
 #include "frame/view_frame.h"
 #include "memory_storage.h"
 #include "module/filter_runner.h"
+#include "output/output_writer.h"
 #include "output/video_output.h"
 #include "png/png_format.h"
 
@@ -35,6 +36,10 @@ public:
     // ToolError when it cannot be written.
     virtual void Write(FilterRunner& filter, MemoryStorage& storage, const ViewFrame& made,
                        const std::string& path, DepthMapping mapping, std::vector<std::string>& warnings) = 0;
+
+    // The writer of a view that goes to the filter in strips, rows handed over a band at a time;
+    // none: the view is handed whole.
+    virtual class PngViewWriter* InStrips() { return nullptr; }
 };
 
 // A PNG picture of the display window. The filter leaves every pixel it does not select as it was
@@ -52,7 +57,25 @@ public:
     void Write(FilterRunner& filter, MemoryStorage& storage, const ViewFrame& made, const std::string& path,
                DepthMapping mapping, std::vector<std::string>& warnings) override;
 
+    PngViewWriter* InStrips() override { return this; }
+    // The rows a picture of the view's display window is written in at once, and where its segments
+    // start among the frame's rows (see StripFilters).
+    int BandRows(const ViewFrame& made) const;
+    int SegmentRows(const ViewFrame& made) const;
+    // Admit for the view in strips (FrameRoute::STRIPS), `shape` holding a band's load (bandRows
+    // set): the threads of the picture are the filters the budget holds, one at least.
+    std::uint64_t AdmitStrips(FrameShape shape, const ReadMemory& read, const ViewFrame& made,
+                              std::uint64_t budget);
+    // The threads AdmitStrips found room for.
+    int Threads() const { return encoders; }
+    // Writes the picture of the view as `bands` give its rows.
+    void WriteBands(const FilteredBands& bands, const ViewFrame& made, const std::string& path,
+                    DepthMapping mapping, std::vector<std::string>& warnings);
+
 private:
+    void PictureShape(FrameShape& shape, const ViewFrame& made, std::uint64_t budget) const;
+    DepthMapping Mapped(DepthMapping mapping) const;
+
     bool opaque;
     PngFormat format;
     int threads;
@@ -61,6 +84,8 @@ private:
 
 // The input file with the view's rewritten pixels stored into its colour channels: the pixels
 // the filter rewrote are told apart from those it kept, so that the kept ones stay bit for bit.
+// Its view goes to the filter whole: the file is read whole and written whole around it, so strips
+// would spare only the host's frame and the module's copy of it beside a file held whole anyway.
 class ExrViewWriter final : public ViewWriter {
 public:
     // `file` is the input read whole, `views` the number of views to be written from it: each but

@@ -181,38 +181,34 @@ void FilterRows(int first, int last, int width, const PngRow& row, const PngForm
     }
 }
 
-// The zlib stream's segments, filtered and deflated on up to `threads` threads.
-std::vector<Segment> DeflateSegments(const std::string& path, int width, int height, const PngRow& row,
-                                     const PngFormat& format, int threads)
+// Segment `s` of a picture whose segments hold `rows` rows: its rows filtered and deflated on
+// the calling thread, made non-final unless it is the picture's last.
+Segment DeflateSegment(const std::string& path, std::size_t s, std::size_t count, int rows, int width,
+                       int height, const PngRow& row, const PngFormat& format, Workspaces& workspaces)
 {
-    const int rows = PngSegmentRows(width, format);
-    std::vector<Segment> segments(static_cast<std::size_t>((height + rows - 1) / rows));
-    Workspaces workspaces(format.level);
-    ParallelFor(segments.size(), threads, [&](std::size_t s) {
-        std::unique_ptr<Workspace> work = workspaces.Take();
-        const int first = static_cast<int>(s) * rows;
-        FilterRows(first, std::min(height, first + rows), width, row, format, *work);
-        Segment& segment = segments[s];
-        segment.length = work->filtered.size();
-        segment.adler = libdeflate_adler32(1, work->filtered.data(), segment.length);
-        work->deflated.resize(libdeflate_deflate_compress_bound(work->compressor, segment.length));
-        const std::size_t size =
-            libdeflate_deflate_compress(work->compressor, work->filtered.data(), segment.length,
-                                        work->deflated.data(), work->deflated.size());
-        if (size == 0)
-            throw ToolError("cannot write " + path + ": libdeflate found no room within its own bound");
-        // A segment's own bytes, with room for the empty block that makes it part of the stream.
-        segment.deflated.reserve(size + 5);
-        segment.deflated.assign(work->deflated.begin(),
-                                work->deflated.begin() + static_cast<std::ptrdiff_t>(size));
-        if (s + 1 < segments.size()) {
-            const std::optional<DeflateEnd> end = FindDeflateEnd(segment.deflated.data(), size);
-            if (!end) throw ToolError("cannot write " + path + ": libdeflate's output could not be walked");
-            MakeNonFinal(segment.deflated, *end);
-        }
-        workspaces.Give(std::move(work));
-    });
-    return segments;
+    std::unique_ptr<Workspace> work = workspaces.Take();
+    const int first = static_cast<int>(s) * rows;
+    FilterRows(first, std::min(height, first + rows), width, row, format, *work);
+    Segment segment;
+    segment.length = work->filtered.size();
+    segment.adler = libdeflate_adler32(1, work->filtered.data(), segment.length);
+    work->deflated.resize(libdeflate_deflate_compress_bound(work->compressor, segment.length));
+    const std::size_t size =
+        libdeflate_deflate_compress(work->compressor, work->filtered.data(), segment.length,
+                                    work->deflated.data(), work->deflated.size());
+    if (size == 0)
+        throw ToolError("cannot write " + path + ": libdeflate found no room within its own bound");
+    // A segment's own bytes, with room for the empty block that makes it part of the stream.
+    segment.deflated.reserve(size + 5);
+    segment.deflated.assign(work->deflated.begin(),
+                            work->deflated.begin() + static_cast<std::ptrdiff_t>(size));
+    if (s + 1 < count) {
+        const std::optional<DeflateEnd> end = FindDeflateEnd(segment.deflated.data(), size);
+        if (!end) throw ToolError("cannot write " + path + ": libdeflate's output could not be walked");
+        MakeNonFinal(segment.deflated, *end);
+    }
+    workspaces.Give(std::move(work));
+    return segment;
 }
 
 } // namespace
@@ -223,8 +219,13 @@ int PngSegmentRows(int width, const PngFormat& format)
     return static_cast<int>(std::clamp<std::size_t>(PNG_SEGMENT_BYTES / rowBytes, 1, 1u << 30));
 }
 
-void WritePng(const std::string& path, int width, int height, const PngRow& row, const PngFormat& format,
-              int threads)
+struct PngStream::Encoding {
+    explicit Encoding(int level) : workspaces(level) {}
+    Workspaces workspaces;
+};
+
+PngStream::PngStream(const std::string& path, int width, int height, const PngFormat& format, int threads)
+    : path(path), width(width), height(height), format(format), threads(threads)
 {
     if (width < 1 || height < 1)
         throw ToolError("cannot write " + path + ": a PNG picture is at least 1 x 1 pixels, not " +
@@ -237,34 +238,68 @@ void WritePng(const std::string& path, int width, int height, const PngRow& row,
                         " is not 0 to " + std::to_string(MAX_LEVEL));
     std::vector<PngChunk> texts;
     for (const PngText& text : format.text) texts.push_back(TextChunk(path, text));
-    PngFile file(path);
-    if (file.Error() == 0) {
-        const std::vector<Segment> segments = DeflateSegments(path, width, height, row, format, threads);
-        static constexpr std::uint8_t SIGNATURE[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
-        file.Put(SIGNATURE, sizeof SIGNATURE);
-        file.Chunk(HeaderChunk(width, height, format));
-        if (format.srgb)
-            file.Chunk({"sRGB", {0}}); // perceptual rendering intent
-        else if (!format.iccProfile.empty())
-            file.Chunk(ProfileChunk(format.iccProfile, std::max(format.level, 1)));
-        for (const PngChunk& text : texts) file.Chunk(text);
-        // The zlib stream, a segment an IDAT chunk: its header before the first, the Adler-32 of
-        // every filtered byte after the last.
-        const std::array<std::uint8_t, 2> header = ZlibHeader(format.level);
-        std::uint32_t adler = 1;
-        for (const Segment& segment : segments) adler = CombinedAdler(adler, segment.adler, segment.length);
+    segmentRows = PngSegmentRows(width, format);
+    segments = static_cast<std::size_t>((height + segmentRows - 1) / segmentRows);
+    encoding = std::make_unique<Encoding>(format.level);
+    file = std::make_unique<PngFile>(path);
+    static constexpr std::uint8_t SIGNATURE[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+    file->Put(SIGNATURE, sizeof SIGNATURE);
+    file->Chunk(HeaderChunk(width, height, format));
+    if (format.srgb)
+        file->Chunk({"sRGB", {0}}); // perceptual rendering intent
+    else if (!format.iccProfile.empty())
+        file->Chunk(ProfileChunk(format.iccProfile, std::max(format.level, 1)));
+    for (const PngChunk& text : texts) file->Chunk(text);
+}
+
+PngStream::~PngStream() = default;
+
+int PngStream::RowsWritten() const
+{
+    return static_cast<int>(std::min(static_cast<std::size_t>(height), written * segmentRows));
+}
+
+void PngStream::Rows(int last, const PngRow& row)
+{
+    const std::size_t upTo =
+        last >= height ? segments : static_cast<std::size_t>(std::max(last, 0) / segmentRows);
+    if (upTo <= written || file->Error() != 0) return;
+    std::vector<Segment> batch(upTo - written);
+    ParallelFor(batch.size(), threads, [&](std::size_t i) {
+        batch[i] = DeflateSegment(path, written + i, segments, segmentRows, width, height, row, format,
+                                  encoding->workspaces);
+    });
+    // The zlib stream, a segment an IDAT chunk: its header before the first, the Adler-32 of
+    // every filtered byte after the last.
+    const std::array<std::uint8_t, 2> header = ZlibHeader(format.level);
+    for (const Segment& segment : batch) {
+        adler = CombinedAdler(adler, segment.adler, segment.length);
+        const bool first = written == 0, final = written + 1 == segments;
         std::vector<std::uint8_t> trailer;
-        PutBigEndian(trailer, adler);
-        for (std::size_t s = 0; s < segments.size(); ++s) {
-            const bool first = s == 0, last = s + 1 == segments.size();
-            file.Chunk("IDAT", {{header.data(), first ? header.size() : 0},
-                                {segments[s].deflated.data(), segments[s].deflated.size()},
-                                {trailer.data(), last ? trailer.size() : 0}});
-        }
-        file.Chunk({"IEND", {}});
+        if (final) PutBigEndian(trailer, adler);
+        file->Chunk("IDAT", {{header.data(), first ? header.size() : 0},
+                             {segment.deflated.data(), segment.deflated.size()},
+                             {trailer.data(), trailer.size()}});
+        ++written;
     }
-    if (const int error = file.Close(); error != 0)
+}
+
+void PngStream::Close()
+{
+    if (written == segments) file->Chunk({"IEND", {}});
+    if (const int error = file->Close(); error != 0)
         throw ToolError("cannot write " + path + ": " + std::strerror(error));
+    if (written != segments)
+        throw ToolError("cannot write " + path + ": " + std::to_string(RowsWritten()) + " of its " +
+                        std::to_string(height) + " rows were given");
+}
+
+void WritePng(const std::string& path, int width, int height, const PngRow& row, const PngFormat& format,
+              int threads)
+{
+    PngStream stream(path, width, height, format, threads);
+    stream.Rows(height, row);
+    stream.Close();
 }
 
 } // namespace deepglass

@@ -68,7 +68,12 @@ struct ApplyOptions {
     // A video output (.mkv, .mp4) holds one scale: its range is SHOT or FIXED.
     std::optional<VideoRate> fps;    // none: the first frame's framesPerSecond, else 24
     std::optional<int> videoQuality; // H.264's CRF; none: VIDEO_QUALITY_DEFAULT
+    // The rows of a strip a frame goes to the filter in: 0 as many as its width keeps in cache,
+    // STRIPS_OFF the frame whole (no face offers other values; the tests compare the two).
+    int stripRows = 0;
 };
+
+inline constexpr int STRIPS_OFF = -1;
 
 struct InfoOptions {
     std::vector<std::string> inputs;

@@ -56,7 +56,28 @@ std::uint64_t FrameMemoryEstimate(const std::string& input, OutputFormat format,
     shape.pictureHeight = static_cast<std::uint64_t>(first.displayWindow.Height());
     shape.pixelBytes = 8;
     shape.level = 12;
-    return std::max(claimed, FrameMemory(FrameRoute::PNG, shape));
+    // A frame whose channels are all whole goes to the filter in strips (GoesInStrips), its bands
+    // of rows as many as a picture's segments of every core, and one filter a core.
+    const bool subsampled = std::any_of(channels.begin(), channels.end(),
+                                        [](const ViewChannel& channel) { return channel.Subsampled(); });
+    if (subsampled) return std::max(claimed, FrameMemory(FrameRoute::PNG, shape));
+    const std::uint64_t cores = Cores();
+    const std::uint64_t segmentRows =
+        std::max<std::uint64_t>(1, PNG_SEGMENT_BYTES / (shape.pictureWidth * shape.pixelBytes + 1));
+    shape.bandRows =
+        std::max<std::uint64_t>(STRIP_ROWS * cores, segmentRows * PNG_BATCH_SEGMENTS * cores + 1);
+    const ReadMemory band = probe.MemoryOfRead(
+        channels,
+        {first.dataWindow.minX, first.dataWindow.minY, first.dataWindow.maxX,
+         first.dataWindow.minY + static_cast<int>(std::min<std::uint64_t>(shape.bandRows, shape.height)) - 1},
+        false);
+    shape.readBytes = band.held + band.strip;
+    shape.extraRows = 0;
+    shape.stripRows = static_cast<std::uint64_t>(StripRowsOf(shape.width));
+    shape.rangeRows = 2;
+    shape.percentiles = true;
+    shape.lanes = shape.encoders = cores;
+    return std::max(claimed, FrameMemory(FrameRoute::STRIPS, shape));
 }
 
 int DefaultJobCount(std::size_t frames, std::uint64_t frameBytes, std::uint64_t budget)
