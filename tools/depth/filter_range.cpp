@@ -54,7 +54,6 @@ void FilterRange::Take(std::span<const float> depth)
     const MagnitudeEnds ends = MagnitudeEndsOf(depth);
     nearest = std::min(nearest, ends.nearest);
     farthest = std::max(farthest, ends.farthest);
-    notANumber = notANumber || ends.notANumber > 0;
 }
 
 int RangeRows(int width) { return width >= 2 ? 1 : 2; }

@@ -3,11 +3,9 @@
 // strip: each strip's greys are then the whole frame's.
 //
 // The filter's range is the smallest and the largest magnitude below the depth limit (none
-// taking part: the limit and 0). A NaN depth takes part too, and where it ends up depends on how
-// the filter goes through the frame: in order, a NaN becomes the farthest end until the next
-// magnitude replaces it, but the filter's vector loops leave NaN out and keep that order only in
-// the frame's last few pixels. No strip can reproduce that, so a frame with a NaN taking part is
-// handed over whole.
+// taking part: the limit and 0). A NaN depth takes no part, in the filter's vector loops and its
+// plain ones alike, so the range does not depend on the order the filter goes through the frame
+// in, and any strip with the range planted below it ends on it.
 #pragma once
 
 #include <cstddef>
@@ -30,7 +28,6 @@ MagnitudeEnds MagnitudeEndsOf(std::span<const float> depth);
 struct FilterRange {
     float nearest = DEPTH_LIMIT; // as the filter starts: nothing has taken part
     float farthest = 0.0f;
-    bool notANumber = false; // a NaN depth took part: the range is the filter's own to find
 
     // Goes on through `depth`, the next pixels of the frame.
     void Take(std::span<const float> depth);
@@ -40,7 +37,7 @@ struct FilterRange {
 int RangeRows(int width);
 
 // Fills `rows` (RangeRows(width) rows) so that the filter, having gone through any strip of rows
-// of the frame `range` was taken over (without a NaN), ends on exactly `range`: its two ends as
+// of the frame `range` was taken over, ends on exactly `range`: its two ends as
 // rendered surfaces store them, in front of the camera; where nothing in the frame took part,
 // nothing rendered throughout.
 void PlantRange(const FilterRange& range, std::span<float> rows);

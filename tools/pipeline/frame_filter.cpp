@@ -95,13 +95,10 @@ void Note(FilteredFrame& filtered, const ApplyOptions& options, const ViewFrame&
 
 // The view to a PNG in strips: held to the strip route's cost, its depths held from a first pass,
 // then a band of its rows at a time loaded (in the ID modes, whose strips need colour and IDs),
-// handed to the filters a strip each and written as the picture's segments are ready. None, and
-// nothing written, for a frame whose range the strips cannot plant (see FilterRange), which is
-// then handed over whole.
-std::optional<HeldView> FilterInStrips(const ApplyRun& run, Worker& worker, SampleSource& source,
-                                       const ViewFrame& made, const std::optional<ViewMatte>& matte,
-                                       PngViewWriter& writer, const std::string& path,
-                                       std::optional<int> frame, std::vector<std::string>& warnings)
+// handed to the filters a strip each and written as the picture's segments are ready.
+HeldView FilterInStrips(const ApplyRun& run, Worker& worker, SampleSource& source, const ViewFrame& made,
+                        const std::optional<ViewMatte>& matte, PngViewWriter& writer, const std::string& path,
+                        std::optional<int> frame, std::vector<std::string>& warnings)
 {
     const int height = made.frame.Height();
     const int passRows = STRIP_ROWS * std::max(run.frameThreads, 1);
@@ -115,7 +112,6 @@ std::optional<HeldView> FilterInStrips(const ApplyRun& run, Worker& worker, Samp
     shape.percentiles = run.options.range.clip.has_value();
     worker.buffers.scratch.allowance = writer.AdmitStrips(shape, read, made, run.limits.maxSampleBytes);
     const HeldView held = HoldView(source, made, matte, run, passRows, worker.buffers, worker.depths);
-    if (held.range.notANumber) return std::nullopt;
     const int stripRows = run.options.stripRows > 0 ? run.options.stripRows : StripRowsOf(shape.width);
     // Strips end where the picture's segments do: data row 0 is picture row (data minY - display minY).
     const int start = made.frame.displayWindow.minY - made.frame.dataWindow.minY;

@@ -267,9 +267,7 @@ HeldView HoldView(SampleSource& source, const ViewFrame& made, const std::option
     if (selecting) {
         held.range.Take(held.depth);
     } else if (held.stats.takingPart > 0) {
-        held.range = {held.stats.minMagnitude, held.stats.maxMagnitude, held.stats.notANumber > 0};
-    } else {
-        held.range.notANumber = held.stats.notANumber > 0;
+        held.range = {held.stats.minMagnitude, held.stats.maxMagnitude};
     }
     if (!FixesScale(run)) return held;
     // The frame's depths fixed to the scale and the rows that would hold its ends below the frame
