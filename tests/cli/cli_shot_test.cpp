@@ -92,6 +92,14 @@ TEST_F(Shot, ReportHasAnEntryAFrameAndSkipExistingResumesWithoutRewriting)
     // Nothing but whole outputs is left behind.
     EXPECT_THAT(FolderNames(Path("grey")), ElementsAre("f.0002.png", "f.0003.png"));
     EXPECT_THAT(FolderNames(folder), Not(testing::Contains(HasSubstr(".tmp"))));
+
+    // File names are bytes: one that is not UTF-8 is reported with those bytes escaped.
+    std::filesystem::copy_file(Path("f.0002.exr"), Path("Tief\xE9.exr"));
+    const ToolRun latin = Run({"apply", "Tief\xE9.exr", "-o", "grey/", "--report", "reports/latin.json"});
+    EXPECT_EQ(latin.status, 0) << latin.err;
+    const nlohmann::json named = nlohmann::json::parse(Bytes("reports/latin.json"));
+    EXPECT_EQ(named["frames"][0]["input"], "Tief\\xE9.exr");
+    EXPECT_EQ(named["frames"][0]["output"], "grey/Tief\\xE9.png");
 }
 
 TEST_F(Shot, InfoDrawsARangeChartForASequenceAndAHistogramForOneFrame)

@@ -9,6 +9,7 @@
 
 #include "base/number_text.h"
 #include "base/tool_error.h"
+#include "base/utf8_text.h"
 #include "deepglass_interface.h"
 #include "output/atomic_output.h"
 
@@ -27,14 +28,20 @@ std::size_t CountOf(const std::vector<FrameRecord>& records, FrameStatus status)
 // 2.4373583793640137.
 double Shortest(float value) { return std::stod(NumberText(value)); }
 
+// Paths and messages as JSON text, which must be UTF-8: as they are where they are UTF-8 (the
+// report of every such run stays as it was), else with their other bytes escaped as names are.
+std::string ReportText(const std::string& text) { return Utf8Characters(text) ? text : NameText(text); }
+
 nlohmann::ordered_json EntryOf(const FrameRecord& record)
 {
+    std::vector<std::string> outputs;
+    for (const std::string& output : record.outputs) outputs.push_back(ReportText(output));
     nlohmann::ordered_json entry = {{"frame", nullptr},
-                                    {"input", record.input},
-                                    {"output", record.Output()},
-                                    {"outputs", record.outputs},
+                                    {"input", ReportText(record.input)},
+                                    {"output", ReportText(record.Output())},
+                                    {"outputs", outputs},
                                     {"status", StatusName(record.status)},
-                                    {"message", record.message},
+                                    {"message", ReportText(record.message)},
                                     {"depth_range", nullptr},
                                     {"seconds", record.seconds}};
     if (record.number) entry["frame"] = *record.number;
