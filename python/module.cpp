@@ -55,7 +55,7 @@ py::tuple Apply(const FaceOptions& options, const std::vector<std::string>& oper
         py::gil_scoped_release released;
         status = RunApply(command.apply, out.File(), errors.File());
     }
-    return py::make_tuple(status, out.Text(), errors.Text());
+    return py::make_tuple(status, TextOf(out.Text()), TextOf(errors.Text()));
 }
 
 py::dict Info(const std::string& path, const FaceOptions& options, const std::string& colourConfig)
@@ -211,11 +211,11 @@ PYBIND11_MODULE(_deepglass, m)
         try {
             if (thrown) std::rethrow_exception(thrown);
         } catch (const FaceUsageError& refused) {
-            PyErr_SetObject(usage.ptr(), py::make_tuple(refused.what(), refused.option).ptr());
+            PyErr_SetObject(usage.ptr(), py::make_tuple(TextOf(refused.what()), refused.option).ptr());
         } catch (const UsageError& refused) {
-            PyErr_SetObject(usage.ptr(), py::make_tuple(refused.what(), "").ptr());
+            PyErr_SetObject(usage.ptr(), py::make_tuple(TextOf(refused.what()), "").ptr());
         } catch (const ToolError& failed) {
-            PyErr_SetString(error.ptr(), failed.what());
+            PyErr_SetObject(error.ptr(), TextOf(failed.what()).ptr());
         }
     });
     m.def("option_specs", &OptionSpecs, "Each option of a command: (long name, takes a value, value, help).");

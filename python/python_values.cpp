@@ -3,6 +3,7 @@
 #include <pybind11/stl.h>
 
 #include "base/number_text.h"
+#include "base/utf8_text.h"
 
 namespace py = pybind11;
 
@@ -21,7 +22,7 @@ py::object Share(std::size_t part, std::size_t whole)
 
 py::object Channel(bool present, const std::string& name)
 {
-    return present ? py::object(py::str(name)) : py::none();
+    return present ? py::object(TextOf(name)) : py::none();
 }
 
 py::object Ids(const std::optional<IdCounts>& ids)
@@ -40,25 +41,25 @@ py::dict ViewDict(const ViewFacts& described, const InfoOptions& options)
     const FrameFacts& facts = described.facts;
     const ChannelChoice& choice = made.choice;
     py::dict view;
-    view["view"] = made.view;
+    view["view"] = TextOf(made.view);
     view["size"] = py::make_tuple(made.frame.Width(), made.frame.Height());
     view["tiled"] = made.frame.tiled;
     view["data_window"] = Box(made.frame.dataWindow);
     view["display_window"] = Box(made.frame.displayWindow);
     py::list channels;
-    for (const ViewChannel& channel : made.channels) channels.append(channel.name);
+    for (const ViewChannel& channel : made.channels) channels.append(TextOf(channel.name));
     view["channels"] = channels;
     py::list colour;
     for (const std::string& name : choice.PresentColour())
-        if (!name.empty()) colour.append(name);
+        if (!name.empty()) colour.append(TextOf(name));
     py::dict taken;
-    taken["layer"] = choice.layer;
+    taken["layer"] = TextOf(choice.layer);
     taken["colour"] = colour;
     taken["depth"] = Channel(choice.hasDepth, choice.depth);
     taken["material_id"] = Channel(choice.hasMaterial, choice.material);
     taken["object_id"] = Channel(choice.hasObject, choice.object);
     view["taken"] = taken;
-    view["problem"] = facts.problem.empty() ? py::object(py::none()) : py::str(facts.problem);
+    view["problem"] = facts.problem.empty() ? py::object(py::none()) : TextOf(facts.problem);
     py::object range = py::none();
     if (facts.hasDepth && facts.stats.takingPart > 0)
         range = py::make_tuple(Shortest(facts.stats.minMagnitude), Shortest(facts.stats.maxMagnitude));
@@ -82,11 +83,13 @@ py::dict ViewDict(const ViewFacts& described, const InfoOptions& options)
         view["deep_samples"] = deep;
     }
     const std::string hint = facts.hasDepth ? BackgroundHint(facts.stats) : "";
-    view["hint"] = hint.empty() ? py::object(py::none()) : py::str(hint);
+    view["hint"] = hint.empty() ? py::object(py::none()) : TextOf(hint);
     return view;
 }
 
 } // namespace
+
+py::str TextOf(const std::string& text) { return py::str(Utf8Characters(text) ? text : NameText(text)); }
 
 py::dict MappingDict(const DepthMapping& mapping)
 {
@@ -98,7 +101,7 @@ py::dict MappingDict(const DepthMapping& mapping)
         switch (entry.type) {
         case HeaderText::Type::FLOAT: values[py::str(key)] = std::stod(entry.text); break;
         case HeaderText::Type::INT: values[py::str(key)] = std::stoi(entry.text); break;
-        case HeaderText::Type::STRING: values[py::str(key)] = entry.text; break;
+        case HeaderText::Type::STRING: values[py::str(key)] = TextOf(entry.text); break;
         }
     }
     if (!mapping.scale) {
@@ -126,17 +129,19 @@ py::dict FileDict(const std::string& path, const FileFacts& facts, const InfoOpt
     py::dict values = facts.views.size() == 1 ? ViewDict(facts.views.front(), options) : py::dict();
     if (facts.views.size() != 1) {
         py::dict views;
-        for (const ViewFacts& view : facts.views) views[py::str(view.made.view)] = ViewDict(view, options);
+        for (const ViewFacts& view : facts.views) views[TextOf(view.made.view)] = ViewDict(view, options);
         values["by_view"] = views;
     }
     values["path"] = path;
     values["kind"] = "exr";
-    values["views"] = facts.read.file.Views();
+    py::list views;
+    for (const std::string& view : facts.read.file.Views()) views.append(TextOf(view));
+    values["views"] = views;
     values["parts"] = facts.read.file.parts.size();
     py::dict mappings;
-    for (const auto& [part, mapping] : facts.mappings) mappings[py::str(part)] = MappingDict(mapping);
+    for (const auto& [part, mapping] : facts.mappings) mappings[TextOf(part)] = MappingDict(mapping);
     values["mappings"] = mappings;
-    values["note"] = facts.read.note.empty() ? py::object(py::none()) : py::str(facts.read.note);
+    values["note"] = facts.read.note.empty() ? py::object(py::none()) : TextOf(facts.read.note);
     values["kept_colour"] = options.colourProblem.empty()
                                 ? options.display ? options.display->Text() : "as stored, scene-linear"
                                 : "none apply would take: " + options.colourProblem;

@@ -10,6 +10,10 @@
 
 namespace deepglass {
 
+// Text the tool made as a Python str: as it is where it is UTF-8, else with its other bytes escaped
+// as the tool shows names of any bytes (\xHH), so that a name that is not UTF-8 never stops a call.
+pybind11::str TextOf(const std::string& text);
+
 // The mapping's keys without their prefix, "-" made "_": near and far as floats (None where no
 // depth took part), bits and frame as ints, the others as text.
 pybind11::dict MappingDict(const DepthMapping& mapping);

@@ -107,6 +107,13 @@ def test_info_tells_a_frame_and_a_picture(tmp_path, sample):
     assert picture["mapping"]["near"] == facts["depth_range"][0] and picture["channels"] == "grey"
     assert deepglass.channels_required(mode="object") == {"depth", "object_id"}
     assert deepglass.channels_required() == {"depth"}
+    # Channel names are bytes: one that is not UTF-8 comes back escaped as the tool shows it.
+    latin = tmp_path / "latin.exr"
+    data = sample.read_bytes()
+    at = data.index(b"Z\x00\x02\x00\x00\x00")  # the FLOAT channel Z in the header's channel list
+    latin.write_bytes(data[:at] + b"\xe9" + data[at + 1:])
+    assert "\\xE9" in deepglass.info(latin)["channels"]
+    assert "\\xE9 (FLOAT)" in str(failing(lambda: deepglass.apply(latin, tmp_path / "latin.png")))
 
 
 def failing(call):
