@@ -39,10 +39,20 @@ class Pending:
 
 
 def report(level, message):
-    """Says it Blender's way: an operator's report in the window, the console in background mode."""
-    print(f"Deepglass: {level.lower()}: {message}")
-    if not bpy.app.background:
-        main_thread.post(lambda: bpy.ops.deepglass.report(level=level, message=message))
+    """Says it Blender's way: an operator's report in the window (which Blender also prints), the
+    console in background mode."""
+    line = f"Deepglass: {level.lower()}: {message}"
+    if bpy.app.background:
+        print(line)
+    else:
+        main_thread.post(lambda: _report_in_window(level, message), drop=lambda: print(line))
+
+
+def _report_in_window(level, message):
+    try:
+        bpy.ops.deepglass.report(level=level, message=message)
+    except RuntimeError:  # Blender raises an operator's error report too, once it has shown it
+        pass
 
 
 def picture_path(filepath, frame):

@@ -106,8 +106,8 @@ def steps():
     while "draw" not in result:
         yield 0.05
     bpy.types.VIEW3D_HT_header.remove(write_from_draw)
-    # F12: the image "Deepglass", written nowhere.
-    configure("still", "//still/")
+    # F12 with the interface locked: the image "Deepglass", written nowhere.
+    configure("still", "//still/").render.use_lock_interface = True
     render(animation=False)
     while not rendered():
         yield 0.05
@@ -119,7 +119,7 @@ def steps():
 
     # Ctrl+F12 into slot 2 of Render Result, slot 1 (the still) shown from the first frame on; a
     # file name keeping a run of # besides the frame's.
-    configure("anim", "//anim/v##_####")
+    configure("anim", "//anim/v##_####").render.use_lock_interface = False
     bpy.data.images["Render Result"].render_slots.active_index = 1
     render(animation=True)
     while seen["posts"] < 1:
