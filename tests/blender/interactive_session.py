@@ -106,6 +106,7 @@ def steps():
     while "draw" not in result:
         yield 0.05
     bpy.types.VIEW3D_HT_header.remove(write_from_draw)
+
     # F12 with the interface locked: the image "Deepglass", written nowhere.
     configure("still", "//still/").render.use_lock_interface = True
     render(animation=False)
@@ -140,9 +141,10 @@ def steps():
         yield 0.3
     result["esc"] = {"end": seen["end"], "frames": seen["writes"]}
 
-    # A file loaded while the render thread waits for the main thread: it waits no more.
-    bpy.ops.wm.open_mainfile(filepath=scene_path)
-    yield 0.5  # the window back in the context
+    # A file loaded while the render thread waits for the main thread: it waits no more. Files are
+    # loaded keeping Blender's window manager, whose property runs the steps.
+    bpy.ops.wm.open_mainfile(filepath=scene_path, load_ui=False)
+    yield 0.5
     configure("load", "//load/")
     hold_main_thread_work()
     main_thread.STALL_SECONDS = 60.0
@@ -150,13 +152,13 @@ def steps():
     while not main_thread._queue:
         yield 0.01
     started = time.monotonic()
-    bpy.ops.wm.read_homefile()
+    bpy.ops.wm.read_homefile(load_ui=False)
     result["load"] = {"seconds": time.monotonic() - started}
     bpy.app.timers.register(main_thread._turn, persistent=True)
 
     # Quitting while the render thread waits for a main thread that does not turn: Blender waits
     # for the render to stop, the render thread gives up on the main thread.
-    bpy.ops.wm.open_mainfile(filepath=scene_path)
+    bpy.ops.wm.open_mainfile(filepath=scene_path, load_ui=False)
     yield 0.5
     configure("quit", "//quit/")
     hold_main_thread_work()
@@ -172,19 +174,31 @@ def steps():
 
 plan = steps()
 deadline = time.monotonic() + 100
+pace = {"next": 1.0}
 
 
-def turn():
+# Blender can leave Python's writes and operator calls refused once a render has run (main_thread.py
+# says why): each step runs from a window manager property's update, where they are allowed.
+def advance(window_manager, context):
     try:
         if time.monotonic() > deadline:
             raise TimeoutError(f"out of time: {result}, {seen}")
-        return next(plan)
+        pace["next"] = next(plan)
     except StopIteration:
-        return None
+        pace["next"] = None
     except Exception:
         traceback.print_exc()
+        pace["next"] = None
         bpy.ops.wm.quit_blender()
-        return None
+
+
+bpy.types.WindowManager.interactive_session_step = bpy.props.BoolProperty(update=advance)
+
+
+def turn():
+    window_manager = bpy.context.window_manager
+    window_manager.interactive_session_step = not window_manager.interactive_session_step
+    return pace["next"]
 
 
 bpy.app.timers.register(turn, first_interval=1.0, persistent=True)
