@@ -131,10 +131,28 @@ void AddChannels(std::vector<ArrayChannel>& channels, const py::array& array, co
                             static_cast<std::size_t>(array.strides(0))});
 }
 
-// The arrays, whose shapes and types the Python layer has checked, written as an EXR frame.
+// The writer reads every array over depth's height and width: an array of another shape would be
+// read past its end. The Python layer names the argument; this guards the memory.
+void CheckShape(const py::array& array, const char* name, const py::array& depth, bool colour)
+{
+    const bool fits = array.ndim() == (colour ? 3 : 2) && array.shape(0) == depth.shape(0) &&
+                      array.shape(1) == depth.shape(1) &&
+                      (!colour || array.shape(2) == 3 || array.shape(2) == 4);
+    if (!fits)
+        throw py::value_error(std::string(name) + ": an array of depth's height and width" +
+                              (colour ? " with 3 or 4 channels" : ""));
+}
+
+// The arrays written as an EXR frame.
 void WriteFrame(const std::string& path, const py::array& depth, const std::optional<py::array>& colour,
                 const std::optional<py::array>& material, const std::optional<py::array>& object)
 {
+    if (depth.ndim() != 2 || depth.shape(0) > std::numeric_limits<int>::max() ||
+        depth.shape(1) > std::numeric_limits<int>::max())
+        throw py::value_error("depth: a two-dimensional array of at most 2^31 - 1 rows and columns");
+    if (colour) CheckShape(*colour, "colour", depth, true);
+    if (material) CheckShape(*material, "material_ids", depth, false);
+    if (object) CheckShape(*object, "object_ids", depth, false);
     std::vector<ArrayChannel> channels;
     AddChannels(channels, depth, "depth", {"Z"});
     if (colour) {

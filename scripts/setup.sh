@@ -9,7 +9,7 @@ packages=(
     g++-mingw-w64-x86-64 wine wine64 fonts-wine xvfb xauth llvm-14
     libopenexr-dev libpng-dev libopencolorio-dev imagemagick nlohmann-json3-dev libcairo2-dev pkg-config
     dpkg-dev man-db groff-base jq slurm-wlm munge libdeflate-dev libimage-exiftool-perl
-    pybind11-dev python3-dev python3-numpy python3-pytest python3-openimageio blender
+    pybind11-dev python3-dev python3-numpy python3-pytest python3-openimageio blender libxtst6
     ffmpeg libavformat-dev libavcodec-dev libavutil-dev
 )
 

@@ -14,15 +14,16 @@ bl_info = {
 if "bpy" in locals():
     import importlib
 
-    for loaded in (settings, frames, panel):  # noqa: F821 (reloaded by Blender's add-on reload)
+    for loaded in (main_thread, settings, frames, panel):  # noqa: F821 (reloaded by Blender's add-on reload)
         importlib.reload(loaded)
 else:
-    from . import frames, panel, settings
+    from . import frames, main_thread, panel, settings
 
 import bpy
 
 
 def register():
+    main_thread.register()
     settings.register()
     panel.register()
     frames.register()
@@ -32,3 +33,4 @@ def unregister():
     frames.unregister()
     panel.unregister()
     settings.unregister()
+    main_thread.unregister()

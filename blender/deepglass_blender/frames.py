@@ -1,27 +1,26 @@
 # The frames Blender renders, each given its picture as it finishes: its passes saved when the
 # render is done with it (render_post), then the picture written where the frame is written
 # (render_write), or for a still nobody writes shown as the image "Deepglass" (render_complete).
-# The handlers do no image work of their own: `deepglass.apply` makes every picture.
+# The handlers do no image work of their own: `deepglass.apply` makes every picture. Those of a
+# render started from the window run on its render thread: the passes are saved and the image shown
+# on the main thread (main_thread.py).
+import contextlib
 import os
-import queue
 import re
 import shutil
 import tempfile
-import threading
 import warnings
 
 import bpy
 from bpy.app.handlers import persistent
 
-from . import passes, settings
+from . import main_thread, passes, settings
 from .library import deepglass
 
 IMAGE_NAME = "Deepglass"
-# How long a render thread waits for Blender's main thread to save the passes.
-MAIN_THREAD_WAIT_SECONDS = 120.0
 
 _pending = {}  # scene name: the frame whose passes are saved and whose picture is still to make
-_main_thread_work = queue.Queue()
+_slots = {}  # scene name: the slot of Render Result its render draws into
 
 
 class Pending:
@@ -40,44 +39,20 @@ class Pending:
 
 
 def report(level, message):
-    """Says it Blender's way: an operator's report in the window, the console in background mode."""
-    print(f"Deepglass: {level.lower()}: {message}")
-    if not bpy.app.background:
-        _on_main_thread(lambda: bpy.ops.deepglass.report(level=level, message=message), wait=False)
+    """Says it Blender's way: an operator's report in the window (which Blender also prints), the
+    console in background mode."""
+    line = f"Deepglass: {level.lower()}: {message}"
+    if bpy.app.background:
+        print(line)
+    else:
+        main_thread.post(lambda: _report_in_window(level, message), drop=lambda: print(line))
 
 
-def _run_main_thread_work():
-    while True:
-        try:
-            work = _main_thread_work.get_nowait()
-        except queue.Empty:
-            return 0.05
-        work()
-
-
-def _on_main_thread(function, wait=True):
-    """Runs `function` on Blender's main thread: handlers of a render started from the window run on
-    its render thread, from which Blender's data must not be changed."""
-    if threading.current_thread() is threading.main_thread():
-        return function()
-    done = threading.Event()
-    outcome = {}
-
-    def work():
-        try:
-            outcome["value"] = function()
-        except Exception as error:  # handed to the waiting thread
-            outcome["error"] = error
-        done.set()
-
-    _main_thread_work.put(work)
-    if not wait:
-        return None
-    if not done.wait(MAIN_THREAD_WAIT_SECONDS):
-        raise RuntimeError("Blender's main thread did not take the frame's passes in time")
-    if "error" in outcome:
-        raise outcome["error"]
-    return outcome.get("value")
+def _report_in_window(level, message):
+    try:
+        bpy.ops.deepglass.report(level=level, message=message)
+    except RuntimeError:  # Blender raises an operator's error report too, once it has shown it
+        pass
 
 
 def picture_path(filepath, frame):
@@ -92,14 +67,30 @@ def picture_path(filepath, frame):
     return path if path.lower().endswith(".png") else path + ".png"
 
 
-def _make_picture(pending, output, layer):
-    """Runs apply on the saved passes; what it warns of is reported."""
-    with warnings.catch_warnings(record=True) as caught:
-        warnings.simplefilter("always", deepglass.DeepglassWarning)
-        deepglass.apply([pending.passes_path], output, frames=[pending.frame], layer=layer, **pending.options)
+def _make_picture(pending, output):
+    """Runs apply on the saved passes; what it warns of is reported. apply reads a # or %d left in
+    the file name (Blender's names keep all but their last run of #) as the frame's number: it
+    writes under a name of the add-on's, in the same folder, which then becomes the picture's."""
+    written = os.path.join(os.path.dirname(output) or ".", "." + os.path.basename(pending.folder) + ".png")
+    try:
+        with warnings.catch_warnings(record=True) as caught:
+            warnings.simplefilter("always", deepglass.DeepglassWarning)
+            deepglass.apply([pending.passes_path], written, frames=[pending.frame], layer=pending.layer,
+                            **pending.options)
+        os.replace(written, output)
+    finally:
+        with contextlib.suppress(FileNotFoundError):
+            os.remove(written)
     for warning in caught:
         if issubclass(warning.category, deepglass.DeepglassWarning):
             report('WARNING', f"frame {pending.frame}: {warning.message}")
+
+
+@persistent
+def _render_init(scene, *_):
+    # Render Result shows the slot a render draws into as the render starts; the user may show
+    # another before a frame is done.
+    _slots[scene.name] = passes.shown_slot()
 
 
 @persistent
@@ -116,7 +107,8 @@ def _render_post(scene, *_):
             report('ERROR', f"frame {frame} has no depth picture: " + "; ".join(missing))
             return
         pending = Pending(frame, passes.render_layer(scene).name, settings.apply_options(chosen, scene))
-        _on_main_thread(lambda: passes.save_passes(scene, pending.passes_path % frame))
+        slot = _slots.get(scene.name)
+        main_thread.call(lambda: passes.save_passes(scene, pending.passes_path % frame, slot))
         _pending[scene.name] = pending
     except Exception as error:
         if pending is not None:
@@ -132,7 +124,7 @@ def _render_write(scene, *_):
     try:
         output = picture_path(scene.deepglass.filepath, pending.frame)
         os.makedirs(os.path.dirname(output) or ".", exist_ok=True)
-        _make_picture(pending, output, pending.layer)
+        _make_picture(pending, output)
     except Exception as error:
         report('ERROR', f"frame {pending.frame} has no depth picture: {error}")
     finally:
@@ -155,20 +147,30 @@ def _show_picture(path):
     image.filepath = "//" + IMAGE_NAME + ".png"
 
 
-@persistent
-def _render_complete(scene, *_):
-    # A frame no one wrote: a still render, whose picture is shown rather than written.
-    pending = _pending.pop(scene.name, None)
-    if pending is None:
-        return
+def _show(pending, path):
     try:
-        output = os.path.join(pending.folder, IMAGE_NAME + ".png")
-        _make_picture(pending, output, pending.layer)
-        _on_main_thread(lambda: _show_picture(output))
+        _show_picture(path)
     except Exception as error:
         report('ERROR', f"frame {pending.frame} has no depth picture: {error}")
     finally:
         pending.discard()
+
+
+@persistent
+def _render_complete(scene, *_):
+    # A frame no one wrote: a still render, whose picture is shown rather than written. The render
+    # thread does not wait for the main thread to show it.
+    pending = _pending.pop(scene.name, None)
+    if pending is None:
+        return
+    output = os.path.join(pending.folder, IMAGE_NAME + ".png")
+    try:
+        _make_picture(pending, output)
+    except Exception as error:
+        pending.discard()
+        report('ERROR', f"frame {pending.frame} has no depth picture: {error}")
+        return
+    main_thread.post(lambda: _show(pending, output), drop=pending.discard)
 
 
 @persistent
@@ -185,6 +187,7 @@ def _load_post(*_):
 
 
 _HANDLERS = [
+    (bpy.app.handlers.render_init, _render_init),
     (bpy.app.handlers.render_post, _render_post),
     (bpy.app.handlers.render_write, _render_write),
     (bpy.app.handlers.render_complete, _render_complete),
@@ -196,12 +199,9 @@ _HANDLERS = [
 def register():
     for handlers, handler in _HANDLERS:
         handlers.append(handler)
-    bpy.app.timers.register(_run_main_thread_work, persistent=True)
 
 
 def unregister():
-    if bpy.app.timers.is_registered(_run_main_thread_work):
-        bpy.app.timers.unregister(_run_main_thread_work)
     for handlers, handler in _HANDLERS:
         if handler in handlers:
             handlers.remove(handler)

@@ -33,6 +33,12 @@ def render_result():
     return next((image for image in bpy.data.images if image.type == 'RENDER_RESULT'), None)
 
 
+def shown_slot():
+    """The slot Render Result shows, None without the image."""
+    image = render_result()
+    return None if image is None else image.render_slots.active_index
+
+
 @contextlib.contextmanager
 def _quiet_stdout():
     sys.stdout.flush()
@@ -77,15 +83,20 @@ def _format_settings(settings):
     return {name: getattr(settings, name) for name in names}
 
 
-def save_passes(scene, path):
-    """Saves the render result, every view layer and pass, to `path` as a multilayer EXR of full
-    floats. The scene's image format is the one Blender saves with; it is set back at once."""
+def save_passes(scene, path, slot):
+    """Saves the render result in Render Result's `slot`, every view layer and pass, to `path` as a
+    multilayer EXR of full floats. Blender saves the slot shown, with the scene's image format: both
+    are set back at once."""
     image = render_result()
     if image is None:
         raise RuntimeError("Blender made no Render Result image to take the passes from")
+    slots = image.render_slots
+    shown = slots.active_index
     settings = scene.render.image_settings
     kept = _format_settings(settings)
     try:
+        if slot is not None and slot < len(slots):
+            slots.active_index = slot
         settings.file_format = 'OPEN_EXR_MULTILAYER'
         settings.color_depth = '32'
         settings.exr_codec = 'NONE'
@@ -94,3 +105,4 @@ def save_passes(scene, path):
         for name, value in kept.items():
             with contextlib.suppress(AttributeError, TypeError, ValueError):
                 setattr(settings, name, value)
+        slots.active_index = shown

@@ -163,6 +163,21 @@ def test_every_kind_of_error(tmp_path, sample):
     assert sorted(p.name for p in tmp_path.rglob("*.png")) == ["sample.png"]
 
 
+@pytest.mark.parametrize("colour, material, objects", [
+    (np.ones((4, 5, 4), np.float32), None, np.ones((2, 2), np.uint32)),
+    (np.ones((4, 2, 4), np.float32), None, None),
+    (np.ones((4, 5, 8), np.float32), None, None),
+    (np.ones((4, 5), np.float32), None, None),
+    (None, np.ones((5,), np.uint32), None),
+])
+def test_the_extension_refuses_arrays_it_would_read_past(tmp_path, colour, material, objects):
+    # Called past the Python layer's checks: the writer reads each array over depth's (H, W).
+    with pytest.raises(ValueError, match="depth's height and width"):
+        deepglass._deepglass.write_frame(str(tmp_path / "f.exr"), np.ones((4, 5), np.float32), colour, material,
+                                         objects)
+    assert not (tmp_path / "f.exr").exists()
+
+
 def test_work_runs_without_the_gil(tmp_path, sample):
     for index in range(8):
         shutil.copy(sample, tmp_path / f"frame.{index:04d}.exr")
