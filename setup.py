@@ -1,5 +1,5 @@
-"""The deepglass package for pip: CMake builds the extension, the module KELDA.FLT and the stand-in
-host libraries, and installs them as the Blender add-on's zip holds them, one folder found through
+"""The deepglass package for pip: CMake builds the extension, the module KELDA.FLT, the video library and
+the stand-in host libraries, and installs them as the Blender add-on's zip holds them, one folder found through
 $ORIGIN run paths; that folder is the package. $CMAKE_ARGS adds to CMake's configuration."""
 import os
 import pathlib
@@ -25,7 +25,7 @@ class CMakeBuild(build_ext):
                         f"-DPython3_EXECUTABLE={sys.executable}", *shlex.split(os.environ.get("CMAKE_ARGS", ""))],
                        check=True)
         subprocess.run(["cmake", "--build", str(build), "--target", "deepglass_python", "deepglass_module",
-                        "host_core"], check=True)
+                        "deepglass_video", "host_core"], check=True)
         package = pathlib.Path(self.get_ext_fullpath(ext.name)).parent
         with tempfile.TemporaryDirectory() as stage:
             subprocess.run(["cmake", "--install", str(build), "--component", "blender", "--prefix", stage, "--strip"],

@@ -1,13 +1,13 @@
 # Install rules and the Debian package (cpack -G DEB).
 install(TARGETS deepglass RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-install(TARGETS deepglass_module host_bmm host_flt host_core LIBRARY DESTINATION ${DEEPGLASS_INSTALL_MODULEDIR})
+install(TARGETS deepglass_module deepglass_video host_bmm host_flt host_core LIBRARY DESTINATION ${DEEPGLASS_INSTALL_MODULEDIR})
 install(FILES ${DEEPGLASS_MAN_PAGE} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 install(FILES ${DEEPGLASS_BASH_COMPLETION} DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions)
 
-# Installed, the tool finds the host library it links (bmm) in the module's folder, and the module
-# and the host libraries find one another in it. Build trees keep their absolute run paths.
+# Installed, the tool finds the host library it links (bmm) and the video library in the module's
+# folder, and the module and the host libraries find one another in it. Build trees keep their absolute run paths.
 set_target_properties(deepglass PROPERTIES INSTALL_RPATH "$ORIGIN/${DEEPGLASS_MODULE_FROM_BINDIR}")
-set_target_properties(deepglass_module host_bmm host_flt host_core PROPERTIES INSTALL_RPATH "$ORIGIN")
+set_target_properties(deepglass_module deepglass_video host_bmm host_flt host_core PROPERTIES INSTALL_RPATH "$ORIGIN")
 
 set(CPACK_PACKAGE_NAME deepglass)
 set(CPACK_PACKAGE_VENDOR "Deepglass")

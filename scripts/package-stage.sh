@@ -40,6 +40,9 @@ trap cleanup EXIT
 for picture in sample.exr whole.png material-2.png object-3.png; do
     [ -s "$work/out/$picture" ] || fail "deepglass demo wrote no out/$picture"
 done
+(cd "$work" && /usr/bin/deepglass apply out/sample.exr -o shot.mp4 >video.log 2>&1) ||
+    { cat "$work/video.log"; fail "deepglass apply -o shot.mp4 from /usr/bin"; }
+[[ $(dpkg-deb -f "$deb" Depends) == *libavcodec* ]] || fail "the package does not depend on FFmpeg's libraries"
 [ "$(man -w deepglass)" = /usr/share/man/man1/deepglass.1 ] || fail "man finds no deepglass page"
 # Debian's Python and Debian's Blender (which runs it) import the module with no PYTHONPATH.
 (cd "$work" && env -u PYTHONPATH -u DEEPGLASS_MODULE /usr/bin/python3 -c "import deepglass, numpy

@@ -28,6 +28,7 @@ env = {k: v for k, v in os.environ.items() if k not in ("DEEPGLASS_MODULE", "OCI
 env.update(BLENDER_USER_CONFIG=str(work / "user/config"), BLENDER_USER_SCRIPTS=str(work / "user/scripts"),
            TMPDIR=str(temporary))
 faults = []
+SCRIPT_FAILED = 3  # Blender's exit status when the session's script raises
 
 
 def blender_background(*arguments):
@@ -53,7 +54,7 @@ blender_background("--factory-startup", "--python", str(here / "make_scene.py"),
 
 started = time.monotonic()
 session = subprocess.Popen(["xvfb-run", "-a", "-s", "-screen 0 1280x1024x24", "blender", "--window-geometry", "0", "0",
-                            "1280", "1024", "--python-exit-code", "1", str(work / "scene.blend"),
+                            "1280", "1024", "--python-exit-code", str(SCRIPT_FAILED), str(work / "scene.blend"),
                             "--python", str(here / "interactive_session.py"), "--", str(work / "result.json")],
                            cwd=work, env=env, stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True,
                            start_new_session=True)
@@ -64,7 +65,9 @@ except subprocess.TimeoutExpired:
     log, _ = session.communicate()
     sys.exit(f"Blender hung ({work}):\n{log}")
 ended = time.time()
-if session.returncode != 0 or not (work / "result.json").is_file():
+# Blender's exit status is 1 when it quits with a render stopped on its way, as the last step
+# does; a failure of the session's script is told apart by its own status.
+if session.returncode not in (0, 1) or not (work / "result.json").is_file():
     sys.exit(f"Blender exited {session.returncode} without finishing the session ({work}):\n{log}")
 result = json.loads((work / "result.json").read_text())
 

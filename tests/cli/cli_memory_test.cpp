@@ -105,6 +105,25 @@ long TakesMegabytes(const std::string& error)
     return -1;
 }
 
+// FFmpeg's libraries are loaded only by a run that writes or reads a video, and add no more than
+// their figure to the fixed cost then; a picture's run stays within the fixed cost without them.
+TEST_F(Memory, OnlyAVideoLoadsTheVideoLibrary)
+{
+    FixedKilobytes();
+    WriteFrame("small.exr", 2, 2, Imf::ZIP_COMPRESSION);
+    const long withVideo =
+        static_cast<long>((deepglass::TOOL_FIXED_BYTES + deepglass::VIDEO_LIBRARY_BYTES) >> 10);
+    for (const std::vector<std::string>& line :
+         std::vector<std::vector<std::string>>{{"apply", "small.exr", "-o", "small.mkv"},
+                                               {"apply", "small.exr", "-o", "small.mp4"},
+                                               {"info", "small.mkv"},
+                                               {"depth", "small.mp4", "-o", "back.%04d.exr"}}) {
+        const ToolRun run = Measured(line);
+        EXPECT_EQ(run.status, 0) << line.back() << ": " << run.err;
+        EXPECT_LE(run.peakKilobytes, withVideo) << line.back();
+    }
+}
+
 TEST_F(Memory, EveryFrameShapeAndCompressionPeaksWithinTheBudgetThatAdmitsIt)
 {
     const long fixed = FixedKilobytes();

@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # The installed deepglass, as a user meets it: installed from the build folder under a prefix and
 # again through DESTDIR, it runs its demo with no options (the module found from its own location),
-# DEEPGLASS_MODULE and --module override that in order, the Python module imports and finds the
-# module from its own location, man shows the page with every option the
-# help lists, and bash completes commands, options and their fixed values.
+# DEEPGLASS_MODULE and --module override that in order, videos are written and read, the Python
+# module imports and finds the module and the video library from its own location, man shows the
+# page with every option the help lists, and bash completes commands, options and their fixed values.
 #   installed_tool_test.sh BUILD_DIR
 set -euo pipefail
 build=$1
@@ -22,6 +22,10 @@ for root in "$work/prefix" "$work/dest/opt/deepglass"; do
     for picture in sample.exr whole.png material-2.png object-3.png; do
         [ -s "out/$picture" ] || fail "$tool demo wrote no out/$picture"
     done
+    # Videos through the video library, loaded from the module's folder.
+    "$tool" apply out/sample.exr -o shot.mkv >video.log 2>&1 || { cat video.log; fail "$tool apply -o shot.mkv"; }
+    facts=$("$tool" info shot.mkv) || fail "$tool info shot.mkv: $facts"
+    [[ $facts == *"FFV1 (lossless)"* ]] || fail "$tool info shot.mkv: $facts"
     version=$("$tool" --version) || fail "$tool --version: $version"
     [[ $version == *"module $root/lib/deepglass/KELDA.FLT: Deepglass"* ]] || fail "$tool --version: $version"
     # The environment variable comes before the installed module, --module before both.
@@ -30,10 +34,12 @@ for root in "$work/prefix" "$work/dest/opt/deepglass"; do
     DEEPGLASS_MODULE=$work/none.flt "$tool" --version --module "$root/lib/deepglass/KELDA.FLT" >/dev/null ||
         fail "--module does not come before \$DEEPGLASS_MODULE"
     # The Python module, from the PYTHONPATH the README gives, finds the installed module too.
-    filtered=$(PYTHONPATH=$root/lib/python3/dist-packages /usr/bin/python3 -c "import deepglass
-print(deepglass.__file__, deepglass.channels_required(mode='object') == {'depth', 'object_id'})") ||
+    filtered=$(PYTHONPATH=$root/lib/python3/dist-packages /usr/bin/python3 -c "import deepglass, os
+deepglass.apply(['out/sample.exr'], 'python.mkv')
+print(deepglass.__file__, deepglass.channels_required(mode='object') == {'depth', 'object_id'},
+      os.path.getsize('python.mkv') > 0)") ||
         fail "import deepglass from $root: $filtered"
-    [[ $filtered == "$root/lib/python3/dist-packages/deepglass/__init__.py True" ]] || fail "deepglass: $filtered"
+    [[ $filtered == "$root/lib/python3/dist-packages/deepglass/__init__.py True True" ]] || fail "deepglass: $filtered"
     cd "$work" && rm -rf "$work/run"
 done
 

@@ -8,7 +8,7 @@ extern "C" {
 #include <cstdarg>
 #include <mutex>
 
-namespace deepglass {
+namespace deepglass::ffmpeg {
 
 namespace {
 
@@ -43,4 +43,4 @@ std::string FfmpegErrorText(int error)
     return message;
 }
 
-} // namespace deepglass
+} // namespace deepglass::ffmpeg

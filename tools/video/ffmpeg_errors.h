@@ -4,7 +4,7 @@
 
 #include <string>
 
-namespace deepglass {
+namespace deepglass::ffmpeg {
 
 // Routes the libraries' log into the tool (once for the process): nothing is printed, and the last
 // error a thread logged is kept for FfmpegErrorText.
@@ -13,4 +13,4 @@ void QuietFfmpegLog();
 // The text of FFmpeg's error code, with the last error this thread's calls logged (then forgotten).
 std::string FfmpegErrorText(int error);
 
-} // namespace deepglass
+} // namespace deepglass::ffmpeg

@@ -1,19 +1,14 @@
-// Writing a video through FFmpeg's libraries: the container and codec of a VideoFormat, its
-// metadata and time code in the header, then the frames one at a time, in order.
+// Writing a video: the container and codec of a VideoFormat, its metadata and time code in the
+// header, then the frames one at a time, in order (FFmpeg's libraries, in the video library).
 #pragma once
 
-#include <cstdint>
-#include <functional>
 #include <memory>
 #include <string>
 
 #include "video/video_format.h"
+#include "video/video_library.h"
 
 namespace deepglass {
-
-// Row y of a picture: its levels (0 to 2^bits - 1), one or four (R, G, B, A) a pixel, written into
-// `levels`, which holds a row's worth.
-using VideoRow = std::function<void(int y, std::uint16_t* levels)>;
 
 class VideoEncoder {
 public:
@@ -30,8 +25,7 @@ public:
     void Finish();
 
 private:
-    struct Open;
-    std::unique_ptr<Open> open;
+    std::unique_ptr<VideoWriting> writing;
 };
 
 // "HH:MM:SS:FF" (";FF" where `dropFrame`), the time code the container takes, when it is one

@@ -1,4 +1,4 @@
-// Reading a video back through FFmpeg's libraries: what it holds (codec, pixels, size, rate,
+// Reading a video back (FFmpeg's libraries, in the video library): what it holds (codec, pixels, size, rate,
 // frames, metadata) and each frame's levels. Only what the tool writes is taken: FFV1 or H.264 in
 // Matroska or MP4, from a file; anything else is refused with the file named.
 #pragma once
@@ -12,6 +12,7 @@
 
 #include "png/png_reader.h"
 #include "video/video_format.h"
+#include "video/video_library.h"
 
 namespace deepglass {
 
@@ -37,7 +38,6 @@ VideoFacts ReadVideoFacts(const std::string& path, std::uint64_t budget);
 // stored, H.264's luma as 8-bit grey (from studio range where the stream says so). `text` is left
 // empty. A ToolError naming the file and the frame when one cannot be decoded or is larger than
 // `budget` allows.
-void ReadVideoFrames(const std::string& path, std::uint64_t budget,
-                     const std::function<void(std::size_t place, const PngPicture& picture)>& take);
+void ReadVideoFrames(const std::string& path, std::uint64_t budget, const VideoFrameTaker& take);
 
 } // namespace deepglass
