@@ -17,6 +17,7 @@
 #include <map>
 #include <random>
 
+#include "base/frame_memory.h"
 #include "chunks/flat_chunks.h"
 #include "expect_error.h"
 #include "exr/exr_input.h"
@@ -240,10 +241,10 @@ TEST(OwnChunks, TheStripHoldsTheRowsReadAndTheThreadsItsAllowanceHolds)
         std::uint64_t allowance;
         std::size_t rows, threads; // the strip's rows and the decoding threads
     } cases[] = {
-        {{{0, 0}, {999, 0}}, Imf::ZIP_COMPRESSION, 0, 1, 1},            // one row of a chunk of 16
-        {{{0, 0}, {99, 999}}, Imf::NO_COMPRESSION, 0, 8 * 64, 8},       // 64 rows a thread
-        {{{0, 0}, {99, 999}}, Imf::NO_COMPRESSION, 60000, 64, 1},       // room for one thread's strip
-        {{{0, 0}, {99, 999}}, Imf::ZIP_COMPRESSION, 200000, 3 * 64, 3}, // and for three
+        {{{0, 0}, {999, 0}}, Imf::ZIP_COMPRESSION, 0, 1, 1},                    // one row of a chunk of 16
+        {{{0, 0}, {99, 999}}, Imf::NO_COMPRESSION, 0, 8 * STRIP_ROWS, 8},       // STRIP_ROWS a thread
+        {{{0, 0}, {99, 999}}, Imf::NO_COMPRESSION, 60000, STRIP_ROWS, 1},       // room for one thread's strip
+        {{{0, 0}, {99, 999}}, Imf::ZIP_COMPRESSION, 200000, 4 * STRIP_ROWS, 4}, // and for four
     };
     for (const auto& test : cases) {
         SCOPED_TRACE(std::to_string(test.window.max.y + 1) + " rows, allowance " +

@@ -9,15 +9,9 @@ VideoEncoder::VideoEncoder(const std::string& path, const std::string& name, con
 
 VideoEncoder::~VideoEncoder() = default;
 
-void VideoEncoder::Add(const VideoRow& row)
-{
-    writing->Add(row);
-}
+void VideoEncoder::Add(const VideoRow& row) { writing->Add(row); }
 
-void VideoEncoder::Finish()
-{
-    writing->Finish();
-}
+void VideoEncoder::Finish() { writing->Finish(); }
 
 std::string TimeCodeText(int hours, int minutes, int seconds, int frame, bool dropFrame,
                          const VideoRate& rate)

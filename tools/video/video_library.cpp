@@ -25,7 +25,8 @@ const VideoLibrary* Load()
     const auto entry = reinterpret_cast<Entry>(dlsym(library, VIDEO_LIBRARY_ENTRY_NAME));
     const VideoLibrary* table = entry != nullptr ? entry() : nullptr;
     if (table == nullptr || table->version != VIDEO_LIBRARY_VERSION)
-        throw ToolError(std::string(VIDEO_LIBRARY_FILE_NAME) + " is not the one this deepglass was built with");
+        throw ToolError(std::string(VIDEO_LIBRARY_FILE_NAME) +
+                        " is not the one this deepglass was built with");
     return table;
 }
 
