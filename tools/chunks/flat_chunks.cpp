@@ -302,8 +302,10 @@ StripPlan PlanStrip(const PartLayout& layout, std::size_t channels, int top, int
     const std::int64_t spanned = std::int64_t{bottom} - (layout.minY + plan.firstChunk * lines) + 1;
     plan.stripRows = static_cast<std::size_t>(
         std::min<std::int64_t>(static_cast<std::int64_t>(plan.stripChunks) * lines, spanned));
+    // A chunk holds no more rows than the part has.
+    const std::int64_t chunkRows = std::min<std::int64_t>(lines, std::int64_t{layout.maxY} - layout.minY + 1);
     for (const StoredChannel& channel : layout.channels)
-        plan.chunkBytes += static_cast<std::uint64_t>(lines) * channel.samples * channel.bytes;
+        plan.chunkBytes += static_cast<std::uint64_t>(chunkRows) * channel.samples * channel.bytes;
     plan.bytes = StripBytes(static_cast<std::uint64_t>(right - left + 1), plan.stripRows, channels) +
                  plan.lanes * OwnChunkBytes(plan.chunkBytes);
     return plan;

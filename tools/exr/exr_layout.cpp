@@ -92,7 +92,9 @@ std::uint64_t ChunkBytesOf(const Imf::Header& header)
     }
     if (header.hasTileDescription())
         return std::uint64_t{header.tileDescription().xSize} * header.tileDescription().ySize * pixelBytes;
-    return LinesPerChunk(header.compression()) * rowBytes;
+    // OpenEXR sizes its line buffers by the rows a chunk holds, which are no more than the part has.
+    const std::uint64_t height = static_cast<std::uint64_t>(std::int64_t{window.max.y} - window.min.y + 1);
+    return std::min<std::uint64_t>(LinesPerChunk(header.compression()), height) * rowBytes;
 }
 
 std::string PartName(const Imf::Header& header, int part)
