@@ -17,7 +17,7 @@
 #include "cli/command_line.h"
 #include "commands/depth_command.h"
 #include "commands/info_command.h"
-#include "fuzz_support.h"
+#include "fuzz_scratch.h"
 
 using namespace deepglass;
 
@@ -28,46 +28,17 @@ namespace {
 // What each picture's read may take, which fuzz/smoke.sh's memory limit for this target holds.
 constexpr const char* MAX_MEMORY = "16M";
 
-struct Scratch {
-    fs::path folder;
-    std::FILE* discard = nullptr;
-};
-
-Scratch& TheScratch()
-{
-    static Scratch scratch;
-    return scratch;
-}
-
-Command Parsed(const std::vector<std::string>& words)
-{
-    try {
-        return ParseCommandLine(words);
-    } catch (const UsageError& error) {
-        std::fprintf(stderr, "options refused: %s\n", error.what());
-        FUZZ_REQUIRE(false);
-    }
-    return {};
-}
-
 } // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
 {
-    Scratch& scratch = TheScratch();
-    std::string base = fs::is_directory("/dev/shm") ? "/dev/shm" : fs::temp_directory_path().string();
-    std::string pattern = base + "/deepglass-picture-XXXXXX";
-    FUZZ_REQUIRE(mkdtemp(pattern.data()) != nullptr);
-    scratch.folder = pattern;
-    scratch.discard = std::fopen("/dev/null", "w");
-    FUZZ_REQUIRE(scratch.discard != nullptr);
-    std::atexit([] { fs::remove_all(TheScratch().folder); });
+    MakeFuzzScratch("picture");
     return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    Scratch& scratch = TheScratch();
+    const FuzzScratch& scratch = TheFuzzScratch();
     ByteReader bytes(data, size);
     const std::uint8_t choice = bytes.Byte();
     const std::string picture = (scratch.folder / "in.png").string();
@@ -85,12 +56,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (word != nullptr) depth.push_back(word);
     if (choice & 0x4) depth.insert(depth.end(), {"--level-zero", "empty"});
     depth.insert(depth.end(), {picture, "-o", (scratch.folder / "out.exr").string()});
-    const int read = RunDepth(Parsed(depth).depth, scratch.discard, scratch.discard);
+    const int read = RunDepth(ParsedFuzzCommand(depth).depth, scratch.discard, scratch.discard);
     FUZZ_REQUIRE(read == EXIT_STATUS_OK || read == EXIT_STATUS_FAILED);
-    const int described =
-        RunInfo(Parsed({"info", "--max-memory", MAX_MEMORY, picture}).info, scratch.discard, scratch.discard);
+    const int described = RunInfo(ParsedFuzzCommand({"info", "--max-memory", MAX_MEMORY, picture}).info,
+                                  scratch.discard, scratch.discard);
     FUZZ_REQUIRE(described == EXIT_STATUS_OK || described == EXIT_STATUS_FAILED);
-    for (const fs::directory_entry& entry : fs::directory_iterator(scratch.folder))
-        if (entry.path().filename() != "in.png") fs::remove_all(entry.path());
+    ClearFuzzScratch("in.png");
     return 0;
 }

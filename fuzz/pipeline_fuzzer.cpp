@@ -16,7 +16,7 @@
 #include "base/tool_error.h"
 #include "cli/command_line.h"
 #include "commands/apply_command.h"
-#include "fuzz_support.h"
+#include "fuzz_scratch.h"
 #include "module/filter_runner.h"
 
 using namespace deepglass;
@@ -29,16 +29,11 @@ namespace {
 // holds the process to it, so that memory a file steers past it is a finding.
 constexpr const char* MAX_MEMORY = "8M";
 
-struct Scratch {
-    fs::path folder;
-    std::unique_ptr<FilterRunner> filter;
-    std::FILE* discard = nullptr;
-};
-
-Scratch& TheScratch()
+// The module, loaded once for every input.
+std::unique_ptr<FilterRunner>& TheFilter()
 {
-    static Scratch scratch;
-    return scratch;
+    static std::unique_ptr<FilterRunner> filter;
+    return filter;
 }
 
 // The options the first bytes choose; every combination is one the command line accepts.
@@ -95,21 +90,14 @@ std::vector<std::string> OptionsOf(ByteReader& bytes, const fs::path& folder)
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
 {
-    Scratch& scratch = TheScratch();
-    std::string base = fs::is_directory("/dev/shm") ? "/dev/shm" : fs::temp_directory_path().string();
-    std::string pattern = base + "/deepglass-pipeline-XXXXXX";
-    FUZZ_REQUIRE(mkdtemp(pattern.data()) != nullptr);
-    scratch.folder = pattern;
-    scratch.filter = std::make_unique<FilterRunner>(ModulePath(""));
-    scratch.discard = std::fopen("/dev/null", "w");
-    FUZZ_REQUIRE(scratch.discard != nullptr);
-    std::atexit([] { fs::remove_all(TheScratch().folder); });
+    MakeFuzzScratch("pipeline");
+    TheFilter() = std::make_unique<FilterRunner>(ModulePath(""));
     return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    Scratch& scratch = TheScratch();
+    const FuzzScratch& scratch = TheFuzzScratch();
     ByteReader bytes(data, size);
     const std::vector<std::string> words = OptionsOf(bytes, scratch.folder);
     const std::size_t optionBytes = 3;
@@ -119,16 +107,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             input.write(reinterpret_cast<const char*>(data + optionBytes),
                         static_cast<std::streamsize>(size - optionBytes));
     }
-    Command command;
-    try {
-        command = ParseCommandLine(words);
-    } catch (const UsageError& error) {
-        std::fprintf(stderr, "options refused: %s\n", error.what());
-        FUZZ_REQUIRE(false);
-    }
-    const int status = RunApply(*scratch.filter, command.apply, scratch.discard, scratch.discard);
+    const int status =
+        RunApply(*TheFilter(), ParsedFuzzCommand(words).apply, scratch.discard, scratch.discard);
     FUZZ_REQUIRE(status == EXIT_STATUS_OK || status == EXIT_STATUS_FAILED);
-    for (const fs::directory_entry& entry : fs::directory_iterator(scratch.folder))
-        if (entry.path().filename() != "in.exr") fs::remove_all(entry.path());
+    ClearFuzzScratch("in.exr");
     return 0;
 }

@@ -14,7 +14,7 @@
 #include "base/tool_error.h"
 #include "cli/command_line.h"
 #include "commands/depth_command.h"
-#include "fuzz_support.h"
+#include "fuzz_scratch.h"
 
 using namespace deepglass;
 
@@ -25,35 +25,17 @@ namespace {
 // Each video's frames are held to this, which keeps every run quick under the sanitizers.
 constexpr const char* MAX_MEMORY = "8M";
 
-struct Scratch {
-    fs::path folder;
-    std::FILE* discard = nullptr;
-};
-
-Scratch& TheScratch()
-{
-    static Scratch scratch;
-    return scratch;
-}
-
 } // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
 {
-    Scratch& scratch = TheScratch();
-    std::string base = fs::is_directory("/dev/shm") ? "/dev/shm" : fs::temp_directory_path().string();
-    std::string pattern = base + "/deepglass-video-XXXXXX";
-    FUZZ_REQUIRE(mkdtemp(pattern.data()) != nullptr);
-    scratch.folder = pattern;
-    scratch.discard = std::fopen("/dev/null", "w");
-    FUZZ_REQUIRE(scratch.discard != nullptr);
-    std::atexit([] { fs::remove_all(TheScratch().folder); });
+    MakeFuzzScratch("video");
     return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    Scratch& scratch = TheScratch();
+    const FuzzScratch& scratch = TheFuzzScratch();
     ByteReader bytes(data, size);
     const std::uint8_t choice = bytes.Byte();
     const fs::path video = scratch.folder / (choice & 1 ? "in.mp4" : "in.mkv");
@@ -68,16 +50,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (choice & 2)
         words.insert(words.end(), {"--range", "0.5:20", "--curve", choice & 4 ? "inverse" : "linear"});
     if (choice & 8) words.insert(words.end(), {"--level-zero", "empty"});
-    Command command;
-    try {
-        command = ParseCommandLine(words);
-    } catch (const UsageError& error) {
-        std::fprintf(stderr, "options refused: %s\n", error.what());
-        FUZZ_REQUIRE(false);
-    }
-    const int status = RunDepth(command.depth, scratch.discard, scratch.discard);
+    const int status = RunDepth(ParsedFuzzCommand(words).depth, scratch.discard, scratch.discard);
     FUZZ_REQUIRE(status == EXIT_STATUS_OK || status == EXIT_STATUS_FAILED);
-    for (const fs::directory_entry& entry : fs::directory_iterator(scratch.folder))
-        fs::remove_all(entry.path());
+    ClearFuzzScratch();
     return 0;
 }
