@@ -45,6 +45,13 @@ def sample_arrays(path):
     return floats[..., 4], floats[..., :4], ids[..., 0], ids[..., 1]
 
 
+def test_apply_writes_the_tools_video(tmp_path, tool, sample):
+    # Through the video library, found from the extension as from the tool.
+    tool("apply", "--bits", "8", sample, "-o", "tool.mkv", cwd=tmp_path)
+    deepglass.apply(sample, tmp_path / "python.mkv", bits=8)
+    assert (tmp_path / "python.mkv").read_bytes() == (tmp_path / "tool.mkv").read_bytes()
+
+
 @pytest.mark.parametrize("typed, keywords", OPTION_SETS[:4])
 def test_filter_gives_the_picture_apply_writes_for_the_same_channels(tmp_path, tool, sample, typed, keywords):
     tool("apply", *typed, sample, "-o", "tool.png", cwd=tmp_path)
