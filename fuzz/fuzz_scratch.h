@@ -41,7 +41,8 @@ inline FuzzScratch& MakeFuzzScratch(const std::string& name)
 // Removes what an input left in the folder, all but the file named `kept`.
 inline void ClearFuzzScratch(const std::string& kept = "")
 {
-    for (const std::filesystem::directory_entry& entry : std::filesystem::directory_iterator(TheFuzzScratch().folder))
+    for (const std::filesystem::directory_entry& entry :
+         std::filesystem::directory_iterator(TheFuzzScratch().folder))
         if (entry.path().filename() != kept) std::filesystem::remove_all(entry.path());
 }
 
