@@ -4,8 +4,8 @@ install(TARGETS deepglass_module deepglass_video host_bmm host_flt host_core LIB
 install(FILES ${DEEPGLASS_MAN_PAGE} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 install(FILES ${DEEPGLASS_BASH_COMPLETION} DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions)
 
-# Installed, the tool finds the host library it links (bmm) and the video library in the module's
-# folder, and the module and the host libraries find one another in it. Build trees keep their absolute run paths.
+# Installed, the tool finds the host library it links (bmm) in the module's folder, and the module,
+# the video library and the host libraries find one another in it. Build trees keep their absolute run paths.
 set_target_properties(deepglass PROPERTIES INSTALL_RPATH "$ORIGIN/${DEEPGLASS_MODULE_FROM_BINDIR}")
 set_target_properties(deepglass_module deepglass_video host_bmm host_flt host_core PROPERTIES INSTALL_RPATH "$ORIGIN")
 

@@ -267,6 +267,27 @@ TEST_F(Video, AFailingFrameFailsTheVideoAndAnExistingOneIsSkippedWhole)
     EXPECT_THAT(skipped.out, HasSubstr("4 skipped"));
 }
 
+// A tool without its video library still makes pictures, and says where it looked for the library
+// when asked for a video (here a copy of the tool, alone in the test's folder).
+TEST_F(Video, WithoutTheVideoLibraryAVideoFailsNamingWhereItLooked)
+{
+    CopyDolly();
+    RunLimits alone;
+    alone.runUnder = {"sh", "-c", "cp \"$0\" deepglass && exec ./deepglass \"$@\""};
+    const std::vector<std::string> module = {
+        "--module", (std::filesystem::path(ToolPath()).parent_path() / "KELDA.FLT").string()};
+    std::vector<std::string> picture = {"apply", "d.0001.exr", "-o", "d.png"},
+                             video = {"apply", "d.0001.exr", "-o", "d.mkv"};
+    picture.insert(picture.end(), module.begin(), module.end());
+    video.insert(video.end(), module.begin(), module.end());
+    EXPECT_EQ(Run(picture, alone).status, 0);
+    const ToolRun failed = Run(video, alone);
+    EXPECT_EQ(failed.status, 1);
+    EXPECT_THAT(failed.err, HasSubstr("no deepglass-video.so, which writes and reads videos, in " +
+                                      (folder / "deepglass-video.so").string()));
+    EXPECT_FALSE(std::filesystem::exists(Path("d.mkv")));
+}
+
 // Damaged videos read back: cut short, without a video stream, without a mapping, of another codec,
 // no video at all; each refused by name, nothing written.
 TEST_F(Video, DamagedVideosAreRefusedByName)

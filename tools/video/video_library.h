@@ -43,9 +43,8 @@ struct VideoLibrary {
     void (*readFrames)(const std::string& path, std::uint64_t budget, const VideoFrameTaker& take);
 };
 
-// The library's file, found as a shared library of the program that loads it is: through its run
-// path, which names the program's own folder in a build folder and the module's folder where it is
-// installed (the Python package and the Blender add-on hold it beside their extension).
+// The library's file: beside the file that loads it (the tool in a build folder, the Python
+// extension in its package or the Blender add-on), else in the module's folder of an installation.
 constexpr const char* VIDEO_LIBRARY_FILE_NAME = "deepglass-video.so";
 // The one function it exports (extern "C"), answering its table.
 constexpr const char* VIDEO_LIBRARY_ENTRY_NAME = "deepglass_video_library";
