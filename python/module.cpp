@@ -205,12 +205,12 @@ void WriteWhole(const std::string& path, const py::bytes& data)
     });
 }
 
-py::list OptionSpecs(const std::string& command)
+py::list OptionRows(const std::string& command)
 {
-    py::list specs;
-    for (const FaceOptionSpec& spec : FaceOptionSpecs(command))
-        specs.append(py::make_tuple(spec.name, spec.takesValue, spec.value, spec.help));
-    return specs;
+    py::list rows;
+    for (const FaceOptionRow& row : FaceOptionRows(command))
+        rows.append(py::make_tuple(row.name, row.takesValue, row.value, row.help));
+    return rows;
 }
 
 } // namespace
@@ -236,7 +236,7 @@ PYBIND11_MODULE(_deepglass, m)
             PyErr_SetObject(error.ptr(), TextOf(failed.what()).ptr());
         }
     });
-    m.def("option_specs", &OptionSpecs, "Each option of a command: (long name, takes a value, value, help).");
+    m.def("option_rows", &OptionRows, "Each option of a command: (long name, takes a value, value, help).");
     m.def("apply", &Apply, "Runs apply; answers (exit status, what it printed, what it printed as errors).");
     m.def("info", &Info, "What info tells of one file, as a dict.");
     m.def("read", &Read, "A picture read back into depth: (float32 array, mapping).");

@@ -51,15 +51,15 @@ _CHANNELS_TAKEN = {"mode", "id", "config", "module"}
 # Keywords that stand for an option whose own name an argument of the function has.
 _RENAMED = {"filter": {"colour_transform": "colour"}}
 
-_specs: dict[str, dict[str, tuple[bool, str, str]]] = {}
+_option_rows: dict[str, dict[str, tuple[bool, str, str]]] = {}
 
 
 def _options_of(command: str) -> dict[str, tuple[bool, str, str]]:
     """Each option of the command by keyword: (takes a value, the value's name, help)."""
-    if command not in _specs:
-        _specs[command] = {name.replace("-", "_"): (takes, value, help_text)
-                           for name, takes, value, help_text in _deepglass.option_specs(command)}
-    return _specs[command]
+    if command not in _option_rows:
+        _option_rows[command] = {name.replace("-", "_"): (takes, value, help_text)
+                                 for name, takes, value, help_text in _deepglass.option_rows(command)}
+    return _option_rows[command]
 
 
 def _number(keyword: str, value) -> str:

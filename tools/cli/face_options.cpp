@@ -17,21 +17,21 @@ const CommandEntry& FaceCommand(const std::string& command)
 
 } // namespace
 
-std::vector<FaceOptionSpec> FaceOptionSpecs(const std::string& command)
+std::vector<FaceOptionRow> FaceOptionRows(const std::string& command)
 {
     Command unbound;
-    std::vector<FaceOptionSpec> specs;
+    std::vector<FaceOptionRow> rows;
     const std::vector<Option> table = FaceCommand(command).options(unbound);
     for (std::size_t i = 0; i < table.size(); ++i) {
         const Option& option = table[i];
         // Rows without help of their own share the next row's.
         std::size_t described = i;
         while (table[described].help == nullptr && described + 1 < table.size()) ++described;
-        specs.push_back({option.names.back().substr(2), option.value != nullptr,
-                         option.value != nullptr ? option.value : "",
-                         table[described].help != nullptr ? table[described].help : ""});
+        rows.push_back({option.names.back().substr(2), option.value != nullptr,
+                        option.value != nullptr ? option.value : "",
+                        table[described].help != nullptr ? table[described].help : ""});
     }
-    return specs;
+    return rows;
 }
 
 Command ParseFaceCommand(const std::string& command, const std::vector<FaceOption>& options,

@@ -27,7 +27,7 @@ struct FaceUsageError : UsageError {
 };
 
 // What a command's options are: the long name of each, and whether it takes a value.
-struct FaceOptionSpec {
+struct FaceOptionRow {
     std::string name;
     bool takesValue = false;
     std::string value; // the value's name in help ("LOW:HIGH"); empty for a switch
@@ -35,7 +35,7 @@ struct FaceOptionSpec {
 };
 
 // The options of `command` (apply, info or depth). A UsageError for another command.
-std::vector<FaceOptionSpec> FaceOptionSpecs(const std::string& command);
+std::vector<FaceOptionRow> FaceOptionRows(const std::string& command);
 
 // The command parsed from `options` and `operands` as the command line parses it, with
 // `colourConfig` in place of $OCIO. A FaceUsageError for anything it cannot follow.
