@@ -13,7 +13,7 @@ blender -b --python-expr "import bpy; bpy.ops.preferences.addon_install(filepath
 bpy.ops.preferences.addon_enable(module='deepglass_blender'); \
 bpy.context.preferences.view.show_splash = False; bpy.ops.wm.save_userpref()" >/dev/null
 mkdir -p out
-xvfb-run -a -s "-screen 0 1000x1400x24" blender --window-geometry 0 0 1000 1400 \
+xvfb-run -a -s "-screen 0 1000x1400x24 -noreset" blender --window-geometry 0 0 1000 1400 \
     --python tests/blender/panel_screenshot.py -- "$PWD/out/blender-panel.png" >"$work/blender.log" 2>&1 ||
     { cat "$work/blender.log"; exit 1; }
 [ -s out/blender-panel.png ] || { cat "$work/blender.log"; echo "no out/blender-panel.png" >&2; exit 1; }

@@ -40,4 +40,4 @@ build=${1:-build/windows}
 mkdir -p out
 cmake --preset windows -B "$build" >/dev/null
 cmake --build "$build" --target dialog_screenshot deepglass_module
-xvfb-run -a -s "-screen 0 1280x1024x24" bash "$0" --inside-display "$(realpath "$build")"
+xvfb-run -a -s "-screen 0 1280x1024x24 -noreset" bash "$0" --inside-display "$(realpath "$build")"

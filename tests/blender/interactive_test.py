@@ -52,10 +52,14 @@ blender_background("--python-expr", "import bpy; bpy.ops.preferences.addon_insta
                    % str(build / "deepglass_blender.zip"))
 blender_background("--factory-startup", "--python", str(here / "make_scene.py"), "--", str(work / "scene.blend"))
 
+# -noreset: an X server that resets when its last client leaves signals xvfb-run when it is ready
+# again; landing while xvfb-run waits for its clean-up, /bin/sh (dash) takes the clean-up for a
+# failure and xvfb-run exits 5 in place of Blender's status.
 started = time.monotonic()
-session = subprocess.Popen(["xvfb-run", "-a", "-s", "-screen 0 1280x1024x24", "blender", "--window-geometry", "0", "0",
-                            "1280", "1024", "--python-exit-code", str(SCRIPT_FAILED), str(work / "scene.blend"),
-                            "--python", str(here / "interactive_session.py"), "--", str(work / "result.json")],
+session = subprocess.Popen(["xvfb-run", "-a", "-s", "-screen 0 1280x1024x24 -noreset", "blender",
+                            "--window-geometry", "0", "0", "1280", "1024", "--python-exit-code", str(SCRIPT_FAILED),
+                            str(work / "scene.blend"), "--python", str(here / "interactive_session.py"), "--",
+                            str(work / "result.json")],
                            cwd=work, env=env, stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True,
                            start_new_session=True)
 try:
