@@ -94,8 +94,7 @@ DeepPartReader::DeepPartReader(Imf::MultiPartInputFile& file, int part, const Ex
         counts.empty += count == 0 ? 1 : 0;
     }
     std::uint64_t storedBytes = 0;
-    for (const FrameChannel& channel : frame.channels)
-        storedBytes += channel.type == SampleType::HALF ? 2 : 4;
+    for (const FrameChannel& channel : frame.channels) storedBytes += StoredBytes(channel.type);
     const std::uint64_t held = counts.total * HELD_SAMPLE_BYTES * frame.channels.size();
     if (fileBytes != 0 && counts.total * storedBytes > fileBytes * MOST_PACKING)
         throw ExrReadFailure("damaged EXR file: its sample counts claim " + SamplesText(counts.total, held) +

@@ -86,7 +86,7 @@ std::uint64_t ChunkBytesOf(const Imf::Header& header)
     const std::uint64_t width = static_cast<std::uint64_t>(std::int64_t{window.max.x} - window.min.x + 1);
     std::uint64_t pixelBytes = 0, rowBytes = 0;
     for (auto it = header.channels().begin(); it != header.channels().end(); ++it) {
-        const std::uint64_t bytes = it.channel().type == Imf::HALF ? 2 : 4;
+        const std::uint64_t bytes = StoredBytes(TypeOf(it.channel().type));
         pixelBytes += bytes;
         rowBytes += width / static_cast<std::uint64_t>(std::max(it.channel().xSampling, 1)) * bytes;
     }

@@ -13,6 +13,9 @@ namespace deepglass {
 
 enum class SampleType { UINT, HALF, FLOAT };
 
+// The bytes of one sample as a file stores it.
+constexpr std::uint64_t StoredBytes(SampleType type) { return type == SampleType::HALF ? 2 : 4; }
+
 // A channel's samples over the data window, row-major, 32 bits each (HELD_SAMPLE_BYTES). UINT channels hold
 // their values as they are; HALF and FLOAT channels hold the bits of a float (HALF converts to float and back
 // exactly). A subsampled channel holds one sample per xSampling x ySampling pixels. A channel the reader was
