@@ -8,8 +8,8 @@
 
 #include "base/number_text.h"
 #include "base/tool_error.h"
+#include "claims/exr_claims.h"
 #include "cli/option_values.h"
-#include "exr/exr_claims.h"
 
 using namespace deepglass;
 

@@ -16,7 +16,6 @@
 #include "output/icc_profile.h"
 #include "pipeline/frame_job.h"
 #include "pipeline/shot_scale.h"
-#include "pipeline/shot_video.h"
 #include "pipeline/view_strips.h"
 #include "shot/frame_pattern.h"
 #include "shot/job_count.h"
@@ -24,6 +23,7 @@
 #include "shot/shot_plan.h"
 #include "shot/shot_report.h"
 #include "shot/worker_pool.h"
+#include "shot_video/shot_video.h"
 
 namespace deepglass {
 

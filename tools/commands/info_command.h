@@ -6,9 +6,9 @@
 #include <utility>
 #include <vector>
 
-#include "commands/frame_facts.h"
 #include "depth/depth_mapping.h"
 #include "exr/exr_reader.h"
+#include "facts/frame_facts.h"
 #include "png/png_reader.h"
 #include "settings/run_settings.h"
 

@@ -7,11 +7,11 @@
 #include "base/tool_error.h"
 #include "cli/command_line.h"
 #include "commands/apply_command.h"
-#include "commands/sample_cryptomatte.h"
-#include "commands/sample_scene.h"
 #include "module/filter_runner.h"
 #include "output/atomic_output.h"
 #include "output/exr_writer.h"
+#include "scene/sample_cryptomatte.h"
+#include "scene/sample_scene.h"
 
 namespace deepglass {
 

@@ -19,7 +19,7 @@
 #include <sys/stat.h>
 
 #include "base/tool_error.h"
-#include "exr/exr_claims.h"
+#include "claims/exr_claims.h"
 #include "image/deep_flatten.h"
 
 namespace deepglass {
